@@ -1,0 +1,188 @@
+#include "app/settings.h"
+
+#include "import/encoding.h"
+#include "import/input_items.h"
+
+#include <charconv>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+namespace crv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A path as UTF-8 text, for messages.
+std::string pathText(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// The check state a value stands for: a whole number, blanks around it
+// allowed, that is a valid state (0 clear, 1 checked, 2 greyed).
+std::optional<int> checkState(std::string_view value)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!value.empty() && blank(value.front())) value.remove_prefix(1);
+    while (!value.empty() && blank(value.back())) value.remove_suffix(1);
+    if (!value.empty() && value.front() == '+') value.remove_prefix(1);
+    if (value.empty()) return std::nullopt;
+
+    int number = 0;
+    const char* const end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, number);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    if (number < 0 || number > 2) return std::nullopt;
+    return number;
+}
+
+// A check state as a number is printed to a text file: a blank in place of
+// the sign when not negative, and a blank after it.
+std::string checkLine(int state)
+{
+    return (state < 0 ? "" : " ") + std::to_string(state) + " ";
+}
+
+// ASCII and Latin-1 letters folded to lower case (windows-1252 bytes).
+unsigned char foldCase(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+    return c;
+}
+
+bool startsWithIgnoringCase(std::string_view line, std::string_view prefix)
+{
+    if (line.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (foldCase(static_cast<unsigned char>(line[i])) !=
+            foldCase(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimSpaces(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+void LeggiImpostazioni(const fs::path& file, WindowSettings& settings)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return;
+
+    // One buffer for all the values: when the file runs out, the value read
+    // last stays in it and goes to the remaining controls as well.
+    InputItemReader reader(in);
+    std::string buffer;
+    const auto read = [&] {
+        if (auto item = reader.next()) buffer = std::move(*item);
+    };
+    const auto applyText = [&](std::string& text) {
+        read();
+        text = cp1252ToUtf8(buffer);
+    };
+    const auto applyCheck = [&](int& state) {
+        read();
+        if (const auto value = checkState(buffer)) state = *value;
+    };
+
+    applyText(settings.mandato);
+    applyText(settings.intervento);
+    applyText(settings.sitAffido);
+    for (int& sezione : settings.sezioni) applyCheck(sezione);
+    applyCheck(settings.dettagli);
+    applyCheck(settings.soloTest);
+    applyCheck(settings.spRec);
+    applyCheck(settings.intDaFile);
+    applyCheck(settings.usaAccess);
+}
+
+void SalvaImpostazioni(const fs::path& file, const WindowSettings& settings)
+{
+    std::string content;
+    const auto textLine = [&](const std::string& text) { content += text + "\r\n"; };
+    const auto stateLine = [&](int state) { content += checkLine(state) + "\r\n"; };
+    textLine(settings.mandato);
+    textLine(settings.intervento);
+    textLine(settings.sitAffido);
+    for (const int sezione : settings.sezioni) stateLine(sezione);
+    stateLine(settings.dettagli);
+    stateLine(settings.soloTest);
+    stateLine(settings.spRec);
+    stateLine(settings.intDaFile);
+    stateLine(settings.usaAccess);
+    const std::string bytes = utf8ToCp1252(content);
+
+    const auto fail = [&](const std::string& reason) {
+        throw SettingsError("Impossibile salvare le impostazioni nel file " + pathText(file) +
+                            ": " + reason);
+    };
+
+    // A read-only settings file is not replaced, as opening it for writing
+    // would not be allowed either.
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (fs::exists(status)) {
+        if (fs::is_directory(status)) fail("il percorso indica una cartella");
+        if ((status.permissions() & fs::perms::owner_write) == fs::perms::none)
+            fail("il file è di sola lettura");
+    }
+
+    // The new content goes to a file beside the old one and replaces it only
+    // once written whole, so a failed save never leaves a half-written file.
+    fs::path temporary = file;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) fail("impossibile creare il file temporaneo " + pathText(temporary));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            fs::remove(temporary, ec);
+            fail("errore di scrittura nel file temporaneo " + pathText(temporary));
+        }
+    }
+    fs::rename(temporary, file, ec);
+    if (ec) {
+        const std::string reason = ec.message();
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        fail("impossibile sostituire il file (" + reason + ")");
+    }
+}
+
+std::string LeggiIni(const fs::path& vex32Ini, std::string_view key)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(vex32Ini, ec)) return {};
+    std::ifstream in(vex32Ini, std::ios::binary);
+    if (!in) return {};
+
+    const std::string wanted = utf8ToCp1252(key);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!startsWithIgnoringCase(line, wanted)) continue;
+        // The value follows the first "=" (a line without one is taken whole).
+        const std::size_t equals = line.find('=');
+        const std::string_view value =
+            equals == std::string::npos ? std::string_view(line)
+                                        : std::string_view(line).substr(equals + 1);
+        return cp1252ToUtf8(trimSpaces(value));
+    }
+    return {};
+}
+
+}  // namespace crv

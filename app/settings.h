@@ -1,0 +1,42 @@
+#pragma once
+// The module's own settings file (Crv_XML.ini: the state of the main window's
+// parameter boxes and switches, one value per line) and the key reader of the
+// suite's settings file (vex32.ini). Both files are windows-1252 text with
+// CR LF line ends; the program works in UTF-8.
+#include <array>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace crv {
+
+// The controls whose state Crv_XML.ini keeps, with the window's design values.
+struct WindowSettings {
+    std::string mandato = "CRV";     // Scheda(0)
+    std::string intervento = "MO";   // Scheda(3)
+    std::string sitAffido = "A";     // Scheda(4)
+    std::array<int, 6> sezioni{1, 1, 1, 1, 1, 1};  // Chk_Sezioni_da_Importare(0..5): 0 clear, 1 checked, 2 greyed
+    int dettagli = 1;     // chkDettagli
+    int soloTest = 1;     // ChkSoloTest
+    int spRec = 0;        // chkAgg(6)
+    int intDaFile = 1;    // chkAgg(16)
+    int usaAccess = 0;    // chkUsaAccess
+    bool operator==(const WindowSettings&) const = default;
+};
+
+class SettingsError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Restores the settings from the file; a missing file leaves them as they are.
+void LeggiImpostazioni(const std::filesystem::path& file, WindowSettings& settings);
+
+// Writes the 14 lines (windows-1252, CR LF) to a temporary file renamed over the old one;
+// throws SettingsError with an Italian message naming the file when it cannot, old file intact.
+void SalvaImpostazioni(const std::filesystem::path& file, const WindowSettings& settings);
+
+// Value of a key (with its "=") of the suite's settings file, or "" (UTF-8).
+std::string LeggiIni(const std::filesystem::path& vex32Ini, std::string_view key);
+
+}  // namespace crv

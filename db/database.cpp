@@ -1,0 +1,375 @@
+#include "db/database.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+
+namespace crv::db {
+
+namespace {
+
+std::string errorText(const QSqlError& error)
+{
+    return error.text().trimmed().toStdString();
+}
+
+QString uniqueConnectionName()
+{
+    static std::atomic<quint64> serial{0};
+    return QStringLiteral("crvxml-db-%1").arg(++serial);
+}
+
+QString placeholders(qsizetype count)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < count; ++i) marks << QStringLiteral("?");
+    return marks.join(QLatin1Char(','));
+}
+
+// The value kept for each real column: a later value for the same field
+// (under any spelling) replaces an earlier one.
+std::vector<std::pair<QString, QVariant>> byRealColumn(const TableInfo& info,
+                                                       const FieldValues& values)
+{
+    std::vector<std::pair<QString, QVariant>> columns;
+    for (const auto& [name, value] : values) {
+        const QString& real = info.realColumn(name);
+        auto same = std::find_if(columns.begin(), columns.end(),
+                                 [&](const auto& entry) { return entry.first == real; });
+        if (same != columns.end())
+            same->second = value;
+        else
+            columns.emplace_back(real, value);
+    }
+    return columns;
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Database::open(const ConnectionSpec& spec, OpenMode mode)
+{
+    if (!QSqlDatabase::isDriverAvailable(spec.driverName))
+        throw DbError("Driver di database non disponibile", spec.driverName.toStdString());
+    if (spec.dialect == Dialect::SQLite && mode == OpenMode::Existing &&
+        spec.databaseName != QLatin1String(":memory:") && !QFileInfo::exists(spec.databaseName))
+        throw DbError("Archivio non trovato", spec.databaseName.toStdString());
+
+    auto database = std::make_unique<Database>(Token{}, spec);
+    QSqlDatabase& db = database->db_;
+    db.setDatabaseName(spec.databaseName);
+    if (!spec.host.isEmpty()) db.setHostName(spec.host);
+    if (spec.port > 0) db.setPort(spec.port);
+    if (!spec.user.isEmpty()) db.setUserName(spec.user);
+    if (!spec.password.isEmpty()) db.setPassword(spec.password);
+    QString options = spec.options;
+    if (spec.dialect == Dialect::SQLite) {
+        // Another operator's run holds the file's write lock for the length of
+        // its transaction: wait for it rather than fail at once.
+        const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000");
+        options = options.isEmpty() ? busy : options + QLatin1Char(';') + busy;
+    }
+    db.setConnectOptions(options);
+    // Amounts come back exactly (as text where the driver can), never rounded through a double.
+    db.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    if (!db.open())
+        throw DbError("Impossibile aprire il database", errorText(db.lastError()));
+    return database;
+}
+
+Database::Database(Token, ConnectionSpec spec)
+    : spec_(std::move(spec)), connectionName_(uniqueConnectionName()),
+      db_(QSqlDatabase::addDatabase(spec_.driverName, connectionName_))
+{
+}
+
+Database::~Database()
+{
+    statements_.clear();
+    if (db_.isOpen()) {
+        if (inTransaction_) db_.rollback();
+        db_.close();
+    }
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connectionName_);
+}
+
+QString Database::quote(const QString& identifier) const
+{
+    return db_.driver()->escapeIdentifier(identifier, QSqlDriver::TableName);
+}
+
+QString Database::quoteField(const QString& identifier) const
+{
+    return db_.driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
+}
+
+// ---- Tables and columns ----
+
+QString Database::realTableName(const QString& name)
+{
+    QStringList candidates;
+    if (spec_.dialect == Dialect::ODBC) {
+        for (const QString& table : db_.tables(QSql::AllTables))
+            if (table.compare(name, Qt::CaseInsensitive) == 0) candidates << table;
+    } else {
+        const QString sql =
+            spec_.dialect == Dialect::SQLite
+                ? QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                                 "AND lower(name) = lower(?)")
+                : QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
+                                 "WHERE c.relkind IN ('r','p','v','m','f') "
+                                 "AND pg_catalog.pg_table_is_visible(c.oid) "
+                                 "AND lower(c.relname) = lower(CAST(? AS text))");
+        QSqlQuery rows = query(sql, {name});
+        while (rows.next()) candidates << rows.value(0).toString();
+    }
+    if (candidates.contains(name)) return name;
+    return candidates.isEmpty() ? QString() : candidates.front();
+}
+
+TableInfo Database::readTable(const QString& realName)
+{
+    std::vector<Column> columns;
+    if (spec_.dialect == Dialect::ODBC) {
+        const QSqlRecord record = db_.record(realName);
+        for (int i = 0; i < record.count(); ++i) {
+            const QSqlField field = record.field(i);
+            const bool text = field.metaType().id() == QMetaType::QString;
+            columns.push_back({field.name(), QString::fromLatin1(field.metaType().name()),
+                               text && field.length() > 0 ? field.length() : -1});
+        }
+    } else {
+        // SQLite reports no sizes through Qt: the declared type holds them.
+        // PostgreSQL's catalog gives the same declared form.
+        const QString sql =
+            spec_.dialect == Dialect::SQLite
+                ? QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid")
+                : QStringLiteral(
+                      "SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod) "
+                      "FROM pg_catalog.pg_attribute a WHERE a.attrelid = "
+                      "(SELECT c.oid FROM pg_catalog.pg_class c WHERE c.relname = CAST(? AS text) "
+                      "AND pg_catalog.pg_table_is_visible(c.oid) LIMIT 1) "
+                      "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum");
+        QSqlQuery rows = query(sql, {realName});
+        while (rows.next()) {
+            const QString type = rows.value(1).toString();
+            columns.push_back({rows.value(0).toString(), type, sizeFromDeclaredType(type)});
+        }
+    }
+    if (columns.empty())
+        throw DbError("Impossibile leggere i campi della tabella " + realName.toStdString());
+    return TableInfo(realName, std::move(columns));
+}
+
+const TableInfo& Database::table(const QString& name)
+{
+    const QString key = name.toLower();
+    if (const auto found = tables_.find(key); found != tables_.end()) return found->second;
+    const QString realName = realTableName(name);
+    if (realName.isEmpty())
+        throw DbError("Tabella " + name.toStdString() + " non trovata nel database");
+    return tables_.emplace(key, readTable(realName)).first->second;
+}
+
+bool Database::hasTable(const QString& name)
+{
+    return tables_.count(name.toLower()) > 0 || !realTableName(name).isEmpty();
+}
+
+void Database::forgetTables()
+{
+    tables_.clear();
+    statements_.clear();
+}
+
+// ---- Transactions ----
+
+void Database::begin()
+{
+    if (inTransaction_) throw DbError("Una transazione è già aperta");
+    if (!db_.transaction())
+        throw DbError("Impossibile aprire la transazione", errorText(db_.lastError()));
+    inTransaction_ = true;
+}
+
+void Database::commit()
+{
+    if (!inTransaction_) throw DbError("Nessuna transazione aperta da confermare");
+    for (auto& [key, statement] : statements_) statement->finish();
+    if (!db_.commit())
+        throw DbError("Impossibile confermare la transazione", errorText(db_.lastError()));
+    inTransaction_ = false;
+}
+
+void Database::rollback()
+{
+    if (!inTransaction_) return;
+    for (auto& [key, statement] : statements_) statement->finish();
+    inTransaction_ = false;
+    if (!db_.rollback())
+        throw DbError("Impossibile annullare la transazione", errorText(db_.lastError()));
+}
+
+// ---- Statements ----
+
+QSqlQuery& Database::cachedStatement(const QString& cacheKey, const QString& sql)
+{
+    if (const auto found = statements_.find(cacheKey); found != statements_.end())
+        return *found->second;
+    auto statement = std::make_unique<QSqlQuery>(db_);
+    statement->setForwardOnly(true);
+    if (!statement->prepare(sql))
+        throw DbError("Istruzione non accettata dal database", errorText(statement->lastError()));
+    return *statements_.emplace(cacheKey, std::move(statement)).first->second;
+}
+
+qint64 Database::insert(const QString& tableName, const FieldValues& values,
+                        const QString& keyColumn)
+{
+    const TableInfo& info = table(tableName);
+    const auto columns = byRealColumn(info, values);
+    const QString& key = info.realColumn(keyColumn);
+
+    QStringList names;
+    QStringList quoted;
+    for (const auto& [name, value] : columns) {
+        names << name;
+        quoted << quoteField(name);
+    }
+    const QChar separator(0x1f);
+    const QString cacheKey = QStringLiteral("insert") + separator + info.realName() + separator +
+                             key + separator + names.join(separator);
+    QString sql = QStringLiteral("INSERT INTO ") + quote(info.realName());
+    sql += columns.empty() ? QStringLiteral(" DEFAULT VALUES")
+                           : QStringLiteral(" (") + quoted.join(QLatin1Char(',')) +
+                                 QStringLiteral(") VALUES (") + placeholders(columns.size()) +
+                                 QLatin1Char(')');
+    // The new row's own key comes back with the insert itself, so a batch
+    // added by another operator at the same moment cannot be taken for ours.
+    if (spec_.dialect != Dialect::ODBC) sql += QStringLiteral(" RETURNING ") + quoteField(key);
+
+    QSqlQuery& statement = cachedStatement(cacheKey, sql);
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i)
+        statement.bindValue(i, columns[static_cast<std::size_t>(i)].second);
+    const std::string where = "Errore nell'aggiunta di una riga a " + info.realName().toStdString();
+    if (!statement.exec()) throw DbError(where, errorText(statement.lastError()));
+
+    QVariant newKey;
+    if (spec_.dialect != Dialect::ODBC) {
+        if (statement.next()) newKey = statement.value(0);
+        statement.finish();
+    } else {
+        newKey = statement.lastInsertId();
+        if (!newKey.isValid()) {
+            // Access and SQL Server drivers report the key on the same connection.
+            QSqlQuery identity = query(QStringLiteral("SELECT @@IDENTITY"));
+            if (identity.next()) newKey = identity.value(0);
+        }
+    }
+    bool ok = false;
+    const qint64 result = newKey.toLongLong(&ok);
+    if (!newKey.isValid() || newKey.isNull() || !ok)
+        throw DbError(where, "il database non ha restituito il contatore della nuova riga");
+    return result;
+}
+
+void Database::update(const QString& tableName, const FieldValues& values,
+                      const QString& keyColumn, qint64 key)
+{
+    const TableInfo& info = table(tableName);
+    const auto columns = byRealColumn(info, values);
+    if (columns.empty()) return;
+    const QString& keyName = info.realColumn(keyColumn);
+
+    QStringList names;
+    QStringList assignments;
+    for (const auto& [name, value] : columns) {
+        names << name;
+        assignments << quoteField(name) + QStringLiteral("=?");
+    }
+    const QChar separator(0x1f);
+    const QString cacheKey = QStringLiteral("update") + separator + info.realName() + separator +
+                             keyName + separator + names.join(separator);
+    const QString sql = QStringLiteral("UPDATE ") + quote(info.realName()) +
+                        QStringLiteral(" SET ") + assignments.join(QLatin1Char(',')) +
+                        QStringLiteral(" WHERE ") + quoteField(keyName) + QStringLiteral("=?");
+
+    QSqlQuery& statement = cachedStatement(cacheKey, sql);
+    int i = 0;
+    for (const auto& [name, value] : columns) statement.bindValue(i++, value);
+    statement.bindValue(i, key);
+    const std::string where = "Errore nell'aggiornamento della tabella " +
+                              info.realName().toStdString() + " (" + keyName.toStdString() + "=" +
+                              std::to_string(key) + ")";
+    if (!statement.exec()) throw DbError(where, errorText(statement.lastError()));
+    const int affected = statement.numRowsAffected();
+    statement.finish();
+    if (affected == 0) throw DbError(where, "riga non trovata");
+}
+
+QVariantList Database::selectRow(const QString& tableName, const QStringList& columns,
+                                 const QString& keyColumn, qint64 key)
+{
+    const TableInfo& info = table(tableName);
+    const QString& keyName = info.realColumn(keyColumn);
+    QStringList names;
+    QStringList quoted;
+    for (const QString& column : columns) {
+        names << info.realColumn(column);
+        quoted << quoteField(names.back());
+    }
+    const QChar separator(0x1f);
+    const QString cacheKey = QStringLiteral("select") + separator + info.realName() + separator +
+                             keyName + separator + names.join(separator);
+    const QString sql = QStringLiteral("SELECT ") + quoted.join(QLatin1Char(',')) +
+                        QStringLiteral(" FROM ") + quote(info.realName()) +
+                        QStringLiteral(" WHERE ") + quoteField(keyName) + QStringLiteral("=?");
+
+    QSqlQuery& statement = cachedStatement(cacheKey, sql);
+    statement.bindValue(0, key);
+    const std::string where = "Errore nella lettura della tabella " +
+                              info.realName().toStdString() + " (" + keyName.toStdString() + "=" +
+                              std::to_string(key) + ")";
+    if (!statement.exec()) throw DbError(where, errorText(statement.lastError()));
+    if (!statement.next()) {
+        statement.finish();
+        throw DbError(where, "riga non trovata");
+    }
+    QVariantList row;
+    for (int i = 0; i < names.size(); ++i) row << statement.value(i);
+    statement.finish();
+    return row;
+}
+
+void Database::execute(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery statement = query(sql, binds);
+    statement.finish();
+}
+
+QSqlQuery Database::query(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery statement(db_);
+    statement.setForwardOnly(true);
+    bool ok = false;
+    if (binds.isEmpty()) {
+        // Without values the statement goes as it is: PostgreSQL cannot
+        // prepare every kind of statement (CREATE TABLE among them).
+        ok = statement.exec(sql);
+    } else {
+        ok = statement.prepare(sql);
+        if (ok) {
+            for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
+            ok = statement.exec();
+        }
+    }
+    if (!ok) throw DbError("Errore del database", errorText(statement.lastError()));
+    return statement;
+}
+
+}  // namespace crv::db

@@ -1,0 +1,103 @@
+#pragma once
+// One connection to the case database over Qt SQL. Every value reaches the
+// database as a bound parameter; identifiers are quoted by the driver in use
+// and matched without regard to case against the tables' real columns.
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include "db/connection_string.h"
+#include "db/db_error.h"
+#include "db/table_info.h"
+
+namespace crv::db {
+
+// Whether opening an SQLite file may create it (init-db) or the file must exist.
+enum class OpenMode { Existing, CreateIfMissing };
+
+using FieldValues = std::vector<std::pair<QString, QVariant>>;
+
+class Database {
+public:
+    // Opens a connection of its own (a unique Qt connection name per object).
+    // Throws DbError with the driver's text when the open fails.
+    static std::unique_ptr<Database> open(const ConnectionSpec& spec,
+                                          OpenMode mode = OpenMode::Existing);
+
+    // Use open(); the token keeps construction inside this class.
+    class Token {
+        friend class Database;
+        Token() = default;
+    };
+    Database(Token, ConnectionSpec spec);
+
+    // Rolls back an open transaction, closes the connection and removes it from Qt.
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    Dialect dialect() const { return spec_.dialect; }
+    const ConnectionSpec& spec() const { return spec_; }
+
+    // An identifier quoted for the database in use ("Tabella Pratiche").
+    QString quote(const QString& identifier) const;
+
+    // The real layout of a table, read once and cached; the name is matched
+    // without regard to case. Throws DbError when the table does not exist.
+    const TableInfo& table(const QString& name);
+    bool hasTable(const QString& name);
+    // Forgets the cached layouts (after the schema was changed).
+    void forgetTables();
+
+    // One transaction per import run; the destructor rolls back an open one.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return inTransaction_; }
+
+    // Adds one row and returns the value of `keyColumn` of that very row.
+    // Field names are matched to the table's real columns without regard to
+    // case (DbError naming the field when one is missing). The statement is
+    // prepared once per table and column set.
+    qint64 insert(const QString& table, const FieldValues& values,
+                  const QString& keyColumn = QStringLiteral("contatore"));
+
+    // Changes fields of the row whose `keyColumn` equals `key`; DbError when
+    // no such row exists.
+    void update(const QString& table, const FieldValues& values, const QString& keyColumn,
+                qint64 key);
+
+    // The named fields of the row whose `keyColumn` equals `key`, in the
+    // order asked; DbError when no such row exists.
+    QVariantList selectRow(const QString& table, const QStringList& columns,
+                           const QString& keyColumn, qint64 key);
+
+    // Runs a fixed statement with bound values and no result.
+    void execute(const QString& sql, const QVariantList& binds = {});
+
+    // Runs a fixed statement with bound values and returns the positioned-
+    // before-first, forward-only result for reading.
+    QSqlQuery query(const QString& sql, const QVariantList& binds = {});
+
+private:
+    QSqlQuery& cachedStatement(const QString& cacheKey, const QString& sql);
+    TableInfo readTable(const QString& name);
+    QString realTableName(const QString& name);
+    QString quoteField(const QString& identifier) const;
+
+    ConnectionSpec spec_;
+    QString connectionName_;
+    QSqlDatabase db_;
+    bool inTransaction_ = false;
+    std::map<QString, TableInfo> tables_;                     // by lower-case name
+    std::map<QString, std::unique_ptr<QSqlQuery>> statements_; // by table and column set
+};
+
+}  // namespace crv::db

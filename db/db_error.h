@@ -1,0 +1,30 @@
+#pragma once
+// The one exception type of the database layer: an Italian description of
+// what was being done, followed by the driver's own error text.
+#include <stdexcept>
+#include <string>
+
+namespace crv::db {
+
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const std::string& context, const std::string& driverText = {});
+
+    // What was being done, in Italian ("Impossibile aprire il database").
+    const std::string& context() const { return context_; }
+    // The text reported by the driver or the database server (may be empty).
+    const std::string& driverText() const { return driverText_; }
+
+private:
+    std::string context_;
+    std::string driverText_;
+};
+
+// The suite's local archive is missing while the "Access" box is checked: the
+// program cannot go on (the caller ends it after showing the message).
+class AccessArchiveMissing : public DbError {
+public:
+    AccessArchiveMissing();
+};
+
+}  // namespace crv::db

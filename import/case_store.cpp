@@ -1,0 +1,35 @@
+#include "import/case_store.h"
+
+namespace crv {
+
+namespace {
+constexpr std::string_view kTestaRata =
+    "Insert into [tabella fatture] (conta,[numero fattura],periodo,[data fattura],saldo,[DATA scadenza]) values";
+}
+
+std::string testoInserisciRata(const Case& v, std::int64_t contatore, TipoRata kind)
+{
+    std::string s(kTestaRata);
+    if (kind == TipoRata::Rapporto) s += ' ';
+    s += "(" + std::to_string(contatore) + ",'" + v.NumeroFattura + "','" + v.Periodo + "','" + v.DataFattura +
+         "'," + v.Insoluto.toInvariant() + ",'" + v.DataFattura + "')";
+    return s;
+}
+
+std::string rigaListinoRata(const std::string& statement)
+{
+    // The table name (characters 13 to 29) and the tail from character 91.
+    std::string line = "\t\t-->     ";
+    line += statement.substr(12, 17);
+    line += ' ';
+    line += statement.size() > 90 ? statement.substr(90) : std::string();
+    return line;
+}
+
+void TestCaseStore::InserisciRata(Case& values, TipoRata kind)
+{
+    if (kind == TipoRata::Rata && values.NumeroFattura.empty()) values.NumeroFattura = "0";
+    listener_.listingLine(rigaListinoRata(testoInserisciRata(values, contatore_, kind)));
+}
+
+}  // namespace crv

@@ -1,0 +1,79 @@
+#pragma once
+// Where an import run writes: the import batch, the case rows and the
+// instalment rows. A normal run writes through the database writer; a test
+// run through TestCaseStore, which writes nothing and lists the instalment
+// statements instead.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "import/case.h"
+#include "import/run.h"
+
+namespace crv {
+
+enum class TipoRata { Rata, Rapporto };  // InserisciRata: instalment or relation row
+
+class CaseStore {
+public:
+    virtual ~CaseStore() = default;
+
+    // The whole run is one transaction, the batch row included.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+
+    // Opens the import batch; returns its own counter.
+    virtual std::int64_t AddLotto(const RunParams& params) = 0;
+    // Stores the number of cases of the batch at the end of the run.
+    virtual void SalvaNumPratiche(std::int64_t lotto, int count) = 0;
+
+    // Adds the case row (memo is the case's Memo text).
+    virtual void ScriviPratica(const Case& values, const std::string& memo) = 0;
+
+    // Bank format: the row added last and the operations that change it.
+    virtual void LeggiContatore() = 0;
+    virtual std::int64_t Contatore() const = 0;
+    virtual void AnteponiMemo(std::string_view text) = 0;
+    virtual void SommaTotaliRapporto(const Case& values) = 0;
+    virtual void ImpostaTotali(const Case& values) = 0;
+    virtual void InserisciRata(Case& values, TipoRata kind) = 0;
+    // End of a bank case: saves the row if it still has unsaved changes.
+    virtual void SalvaRigaPendente() = 0;
+};
+
+// Opens the store of a normal run (the database); throws on failure.
+using StoreOpener = std::function<std::unique_ptr<CaseStore>(const RunParams&)>;
+
+// The instalment statement text, as the suite has always built it; it is
+// listed in test mode, and its values are what a normal run binds.
+std::string testoInserisciRata(const Case& values, std::int64_t contatore, TipoRata kind);
+// The listing line of a test run for that statement.
+std::string rigaListinoRata(const std::string& statement);
+
+// The store of a test run: nothing is written.
+class TestCaseStore final : public CaseStore {
+public:
+    explicit TestCaseStore(RunListener& listener) : listener_(listener) {}
+    void begin() override {}
+    void commit() override {}
+    void rollback() override {}
+    std::int64_t AddLotto(const RunParams&) override { return 0; }
+    void SalvaNumPratiche(std::int64_t, int) override {}
+    void ScriviPratica(const Case&, const std::string&) override {}
+    void LeggiContatore() override { contatore_ = 1; }
+    std::int64_t Contatore() const override { return contatore_; }
+    void AnteponiMemo(std::string_view) override {}
+    void SommaTotaliRapporto(const Case&) override {}
+    void ImpostaTotali(const Case&) override {}
+    void InserisciRata(Case& values, TipoRata kind) override;
+    void SalvaRigaPendente() override {}
+
+private:
+    RunListener& listener_;
+    std::int64_t contatore_ = 0;
+};
+
+}  // namespace crv

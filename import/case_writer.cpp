@@ -1,0 +1,346 @@
+#include "import/case_writer.h"
+
+#include <QDate>
+
+#include <stdexcept>
+
+#include "db/batches.h"
+#include "db/open_db.h"
+#include "import/encoding.h"
+
+namespace crv {
+namespace {
+
+const QString kPratiche = QStringLiteral("Tabella Pratiche");
+const QString kFatture = QStringLiteral("tabella fatture");
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+std::string trim(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+QVariant amount(Amount a)
+{
+    // The exact decimal text: the database converts it to its numeric type.
+    return QString::fromStdString(a.toPlain());
+}
+
+std::optional<QDate> toQDate(const Regional& regional, std::string_view text)
+{
+    const auto d = regional.parseDate(text);
+    if (!d) return std::nullopt;
+    return QDate(static_cast<int>(d->year()), static_cast<int>(static_cast<unsigned>(d->month())),
+                 static_cast<int>(static_cast<unsigned>(d->day())));
+}
+
+}  // namespace
+
+std::string tagliaA(std::string_view text, int size)
+{
+    if (size < 0) return std::string(text);
+    return std::string(text.substr(0, utf8Offset(text, static_cast<std::size_t>(size))));
+}
+
+std::string dimezzaSpazi(std::string text)
+{
+    for (int round = 0; round < 10; ++round) {
+        std::string out;
+        out.reserve(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            out += text[i];
+            if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') ++i;  // a pair becomes one blank
+        }
+        text.swap(out);
+    }
+    return text;
+}
+
+Telefoni assegnaTelefoni(const Case& v, int sizeTelefono1)
+{
+    Telefoni t;
+    int count = 0;
+    if (!trim(v.Telefono).empty()) {
+        t.telefono1 = tagliaA(v.Telefono, sizeTelefono1);
+        count = 1;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (trim(v.AltriTelefoni[i]).empty()) continue;
+        // Work numbers go to the contact phone, whole; "Lavoro" does not count.
+        if (trim(v.TipiTelefono[i]).starts_with("lavoro")) {
+            t.telRecapito = v.AltriTelefoni[i];
+            continue;
+        }
+        const std::string n = tagliaA(v.AltriTelefoni[i], sizeTelefono1);
+        if (count == 0) {
+            t.telefono1 = n;
+            count = 1;
+        } else if (count == 1 && n != t.telefono1) {
+            t.telefono2 = n;
+            count = 2;
+        }
+    }
+    return t;
+}
+
+std::string righeTelefoni(const Case& v)
+{
+    std::string out;
+    if (v.TipiTelefono[0].empty()) return out;
+    for (std::size_t i = 0; i < 4; ++i)
+        if (!v.TipiTelefono[i].empty()) out += v.TipiTelefono[i] + " = " + v.AltriTelefoni[i] + "\r\n";
+    return out;
+}
+
+DbCaseStore::DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& params, const Regional& regional)
+    : db_(std::move(db)), params_(params), regional_(regional)
+{
+}
+
+void DbCaseStore::begin()
+{
+    db_->begin();
+}
+
+void DbCaseStore::commit()
+{
+    db_->commit();
+}
+
+void DbCaseStore::rollback()
+{
+    riga_.reset();
+    ultimaRiga_.reset();
+    db_->rollback();
+}
+
+std::int64_t DbCaseStore::AddLotto(const RunParams& p)
+{
+    // The parameters were checked as dates before the run got here.
+    const auto affido = toQDate(regional_, p.dataAffido);
+    const auto scadenza = toQDate(regional_, p.scadenza);
+    lotto_ = db::AddLotto(*db_, affido.value_or(QDate()), scadenza.value_or(QDate()), p.mandato, p.intervento);
+    return lotto_;
+}
+
+void DbCaseStore::SalvaNumPratiche(std::int64_t lotto, int count)
+{
+    db::SalvaNumPratiche(*db_, lotto, count);
+}
+
+void DbCaseStore::set(const QString& field, const QVariant& value)
+{
+    const QString key = field.toLower();
+    riga_->values[key] = value;
+    riga_->pending[key] = value;
+}
+
+QVariant DbCaseStore::current(const QString& field) const
+{
+    const auto it = riga_->values.find(field.toLower());
+    return it == riga_->values.end() ? QVariant() : it->second;
+}
+
+Amount DbCaseStore::amountOf(const QString& field) const
+{
+    const QVariant value = current(field);
+    if (value.isNull()) return Amount();
+    return Amount::parseLeadingNumber(value.toString().toStdString()).value_or(Amount());
+}
+
+QString DbCaseStore::cut(const std::string& text, const char* field) const
+{
+    const int size = db_->table(kPratiche).definedSize(field);
+    return q(tagliaA(text, size));
+}
+
+QVariant DbCaseStore::dateOrText(const std::string& text, const QString& field) const
+{
+    if (text.empty()) return QVariant();
+    const db::Column* column = db_->table(kFatture).find(field);
+    if (column && column->type.contains(QStringLiteral("date"), Qt::CaseInsensitive)) {
+        if (const auto d = toQDate(regional_, text)) return *d;
+    }
+    return q(text);
+}
+
+void DbCaseStore::requireRow(const char* operation) const
+{
+    if (!riga_)
+        throw std::runtime_error(std::string("Nessuna pratica è stata ancora scritta in questa importazione: ") +
+                                 operation + " non ha una riga a cui applicarsi (manca l'intestatario?)");
+}
+
+void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
+{
+    const db::TableInfo& table = db_->table(kPratiche);
+    if (!tableChecked_) {
+        esisteProvider_ = table.has("provider_id");
+        esisteUserT15_ = table.has("User_T15");
+        tableChecked_ = true;
+    }
+    riga_.emplace();
+    nuovaRiga_ = true;
+    const bool conAccess = params_.usaAccess;
+
+    set("tipo mandato", q(params_.mandato));
+    set("data affido", toQDate(regional_, params_.dataAffido).value_or(QDate()));
+    set("scadenza mandato", toQDate(regional_, params_.scadenza).value_or(QDate()));
+    set("tipo intervento", q(params_.intervento));
+    if (!v.SettoreOperativo.empty() && params_.intDaFile) set("tipo intervento", q(v.SettoreOperativo));
+    if (!v.SettoreOperativo.empty() && esisteUserT15_) set("User_T15", q(v.SettoreOperativo));
+    set("situazione affido", q(params_.sitAffido));
+    set("lottoimportazione", static_cast<qlonglong>(lotto_));
+    if (!v.IdAffidamento.empty()) set("altroriferimento", q(v.IdAffidamento));
+    set("posizione", q(v.CodicePratica));
+    set("Ragione sociale", q(v.Nominativo));
+    if (!v.Indirizzo.empty()) set("Indirizzo", q(v.Indirizzo));
+    if (!v.Cap.empty()) set("Cap", q(v.Cap));
+    const std::string citta = trim(v.Localita + " " + v.Comune);
+    if (!citta.empty()) set("Citta", q(citta));
+    if (!v.Provincia.empty()) set("Provincia", q(v.Provincia));
+    if (!v.CodiceFiscale.empty()) set("P_iva", q(v.CodiceFiscale));
+    if (const auto nascita = toQDate(regional_, v.DataNascita)) set("data nascita", *nascita);
+    if (!v.LuogoNascita.empty()) set("luogo nascita", q(v.LuogoNascita));
+    const std::string datore = trim(v.DatoreLavoro);
+    if (!datore.empty()) set("recapito", cut(datore, "recapito"));
+
+    const Telefoni tel = assegnaTelefoni(v, table.definedSize("Telefono1"));
+    if (!tel.telefono1.empty()) set("Telefono1", q(tel.telefono1));
+    if (!tel.telefono2.empty()) set("Telefono2", q(tel.telefono2));
+    if (!tel.telRecapito.empty()) set("tel recapito", q(tel.telRecapito));
+
+    set("rate arretrate", 1);
+    set("importo rata", amount(v.Capitale));
+    set("importo interessi", amount(v.InteressiMora));
+    set("importo spese", 0);
+    set("importo speserecupero", 0);
+    set(QString::fromUtf8(params_.campoSpese().data(), static_cast<qsizetype>(params_.campoSpese().size())),
+        amount(v.SpeseRecupero));
+    set("importo totale", amount(amountOf("importo rata") + amountOf("importo interessi") +
+                                 amountOf("importo spese") + amountOf("importo speserecupero")));
+    set("debitoresiduo", amount(v.SaldoIniziale));
+    if (v.HaProposte) {
+        set("speciale", 1);
+        if (!conAccess) set("seat_Zezerader", QStringLiteral("S"));
+    }
+    if (const auto scadenza = toQDate(regional_, v.DataScadenza)) set("scadenza mandato", *scadenza);
+
+    // The phone lines go below the memo, starting on a line of their own.
+    std::string memo = memoText;
+    const std::string righe = righeTelefoni(v);
+    if (!righe.empty()) {
+        if (!memo.empty() && !memo.ends_with("\r\n")) memo += "\r\n";
+        memo += righe;
+    }
+    if (!memo.empty()) set("memoEC", q(memo));
+
+    if (!conAccess) {
+        if (v.RataGlobale > Amount()) set("seat_FreeM2", amount(v.RataGlobale));
+        if (v.ImportoRata > Amount()) set("seat_FreeM2", amount(v.ImportoRata));
+        if (v.SpeseIncasso > Amount()) set("User_M1", amount(v.SpeseIncasso));
+    }
+    if (!v.CodiceProcedura.empty() && esisteProvider_) set("provider_id", q(v.CodiceProcedura));
+
+    ScriviGarante(v);
+}
+
+void DbCaseStore::ScriviGarante(const Case& v)
+{
+    const db::TableInfo& table = db_->table(kPratiche);
+    const std::string nome = tagliaA(dimezzaSpazi(v.GaranteNome), table.definedSize("garante"));
+    if (!nome.empty()) set("Garante", q(nome));
+    if (!v.GaranteIndirizzo.empty()) set("ind_Garante", cut(v.GaranteIndirizzo, "ind_Garante"));
+    if (!v.GaranteCap.empty()) set("Cap_Garante", q(v.GaranteCap));
+    if (!v.GaranteComune.empty()) set("Citta_Garante", cut(v.GaranteComune, "Citta_Garante"));
+    // An e-mail address is not a phone number.
+    if (!v.GaranteTelefono.empty() && v.GaranteTelefono.find('@') == std::string::npos)
+        set("tel_garante", cut(v.GaranteTelefono, "tel_garante"));
+    if (!params_.usaAccess && !v.GaranteCodiceFiscale.empty()) set("seat_FreeT1", q(v.GaranteCodiceFiscale));
+    save();
+}
+
+void DbCaseStore::save()
+{
+    db::FieldValues values;
+    for (const auto& [name, value] : riga_->pending) values.emplace_back(name, value);
+    if (nuovaRiga_) {
+        riga_->key = db_->insert(kPratiche, values);
+        ultimaRiga_ = riga_->key;
+        nuovaRiga_ = false;
+    } else if (!values.empty()) {
+        db_->update(kPratiche, values, QStringLiteral("contatore"), riga_->key);
+    }
+    riga_->pending.clear();
+}
+
+void DbCaseStore::LeggiContatore()
+{
+    contatore_ = ultimaRiga_.value_or(0);
+}
+
+void DbCaseStore::AnteponiMemo(std::string_view text)
+{
+    if (text.empty()) return;
+    requireRow("le note e i recapiti");
+    const QVariant old = current("memoEC");
+    set("memoEC", q(std::string(text)) + QStringLiteral("\r\n\r\n") + (old.isNull() ? QString() : old.toString()));
+}
+
+void DbCaseStore::SommaTotaliRapporto(const Case& v)
+{
+    requireRow("il totale del rapporto");
+    set("rate arretrate", 1);
+    set("Importo rata", amount(amountOf("Importo rata") + v.Insoluto));
+    set("Importo interessi", amount(amountOf("Importo interessi") + v.InteressiMora));
+    set("Importo spese", amount(amountOf("Importo spese") + v.SpeseRecupero));
+    set("Importo totale", amount(amountOf("Importo totale") + v.Insoluto + v.SpeseRecupero + v.InteressiMora));
+    set("debitoresiduo", amount(v.SaldoIniziale));
+    save();
+}
+
+void DbCaseStore::ImpostaTotali(const Case& v)
+{
+    requireRow("i totali");
+    const QVariant rata = current("Importo rata");
+    if (!rata.isNull() && amountOf("Importo rata").isZero()) {
+        set("Importo rata", amount(v.Capitale));
+        set("Importo interessi", amount(v.InteressiMora));
+        set("Importo spese", amount(v.SpeseRecupero));
+        set("Importo totale", amount(v.Capitale + v.InteressiMora + v.SpeseRecupero));
+    }
+    ScriviGarante(v);
+}
+
+void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
+{
+    if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura = "0";
+    const db::TableInfo& t = db_->table(kFatture);
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) VALUES (?, ?, ?, ?, ?, ?)")
+                            .arg(db_->quote(t.realName()), db_->quote(t.realColumn("conta")),
+                                 db_->quote(t.realColumn("numero fattura")), db_->quote(t.realColumn("periodo")),
+                                 db_->quote(t.realColumn("data fattura")), db_->quote(t.realColumn("saldo")),
+                                 db_->quote(t.realColumn("DATA scadenza")));
+    db_->execute(sql, {static_cast<qlonglong>(contatore_), q(v.NumeroFattura), q(v.Periodo),
+                       dateOrText(v.DataFattura, "data fattura"), amount(v.Insoluto),
+                       dateOrText(v.DataFattura, "DATA scadenza")});
+}
+
+void DbCaseStore::SalvaRigaPendente()
+{
+    if (riga_ && !riga_->pending.empty()) save();
+}
+
+std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,
+                                             const Regional& regional)
+{
+    return std::make_unique<DbCaseStore>(db::ApriDB(paths, params.usaAccess), params, regional);
+}
+
+}  // namespace crv

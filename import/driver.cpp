@@ -1,0 +1,313 @@
+#include "import/driver.h"
+
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "import/bank_reader.h"
+#include "import/case_error.h"
+#include "import/corvestra_reader.h"
+#include "import/encoding.h"
+#include "import/memo.h"
+#include "import/text_repair.h"
+#include "import/xml_document.h"
+
+namespace crv {
+
+std::string intestazioneListino()
+{
+    return Fill("Pratica", 16) + "|" + Fill("Nominativo", 15) + "|" + Fill("Indirizzo", 10) + "| Cap |" +
+           Fill("Comune", 10) + "|Pr|" + Fill("Telefono", 10) + "|" + Fill("TelAgg1", 10) + "|" +
+           Fill("TelAgg2", 9) + "|" + Fill("Capitale", 8) + "|" + Fill("Inter.", 7) + "|" + Fill("SpeRec", 7) +
+           "|" + "Rata M";
+}
+
+Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
+{
+    const std::size_t hit = memo.find("UT.PART. N");
+    if (hit == std::string::npos) return Amount();
+    const std::size_t charPos = utf8Length(std::string_view(memo).substr(0, hit));
+    if (charPos < 20)
+        throw CaseInputError("\"UT.PART. N\" troppo vicino all'inizio del memo: manca la colonna DARE",
+                             "MOVIMENTO", memo.substr(0, hit + 10));
+    const std::size_t from = utf8Offset(memo, charPos - 20);
+    const std::size_t to = utf8Offset(memo, charPos - 10);
+    const std::string text = memo.substr(from, to - from);
+    const auto value = Amount::parseRegional(text, regional);
+    if (!value)
+        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo", "MOVIMENTO", text);
+    return *value;
+}
+
+namespace {
+
+std::string trimmed(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string rigaListino(const Case& v, const Regional& regional)
+{
+    return Fill(v.CodicePratica, 16) + "|" + Fill(v.Nominativo, 15) + "|" + Fill(v.Indirizzo, 10) + "|" +
+           Fill(v.Cap, 5) + "|" + Fill(trimmed(v.Localita + " " + v.Comune), 10) + "|" + Fill(v.Provincia, 2) +
+           "|" + Fill(v.Telefono, 10) + "|" + Fill(v.AltriTelefoni[1], 10) + "|" + Fill(v.AltriTelefoni[2], 9) +
+           "|" + Filla(v.Capitale.toRegional(regional), 8) + "|" + Filla(v.InteressiMora.toRegional(regional), 7) +
+           "|" + Filla(v.SpeseRecupero.toRegional(regional), 7) + "|" +
+           Filla(v.RataGlobale.toRegional(regional), 7);
+}
+
+// The case's code for a message: the value read so far, else the first
+// CODICE_PRATICA (or bank `posizione` number) found in the element.
+std::string codiceDi(const Case& v, pugi::xml_node caseElement)
+{
+    if (!v.CodicePratica.empty()) return v.CodicePratica;
+    struct Finder : pugi::xml_tree_walker {
+        std::string found;
+        bool for_each(pugi::xml_node& node) override
+        {
+            if (node.type() != pugi::node_element) return true;
+            std::string upper = node.name();
+            for (char& c : upper)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (upper == "CODICE_PRATICA") {
+                found = nodeText(node);
+                return false;
+            }
+            if (upper == "POSIZIONE" && node.attribute("numero")) {
+                found = node.attribute("numero").value();
+                return false;
+            }
+            return true;
+        }
+    } finder;
+    caseElement.traverse(finder);
+    return finder.found;
+}
+
+class Run {
+public:
+    Run(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
+        const StoreOpener& openStore)
+        : p_(params), paths_(paths), regional_(regional), out_(listener), openStore_(openStore)
+    {
+    }
+
+    RunResult execute();
+
+private:
+    RunResult finish(RunOutcome outcome, const std::string& message, Box focus = Box::None);
+    RunResult abort(RunOutcome outcome, const std::string& message);
+    bool checkParameters(RunResult& failed);
+    void closeCase(const Case& v, const MemoText& memo);
+
+    const RunParams& p_;
+    const SuitePaths& paths_;
+    const Regional& regional_;
+    RunListener& out_;
+    const StoreOpener& openStore_;
+
+    std::unique_ptr<CaseStore> store_;
+    RunCounters counters_;
+    bool transactionOpen_ = false;
+};
+
+RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus)
+{
+    out_.waitCursor(false);
+    out_.message(message, focus);
+    return RunResult{outcome, message, counters_};
+}
+
+// Ends a run that failed after the batch was opened: nothing of it stays.
+RunResult Run::abort(RunOutcome outcome, const std::string& message)
+{
+    std::string text = message;
+    if (transactionOpen_) {
+        try {
+            store_->rollback();
+            text += "\nL'importazione è stata annullata: l'archivio non è stato modificato.";
+        } catch (const std::exception& e) {
+            text += std::string("\nAnnullamento non riuscito: ") + e.what();
+        }
+        transactionOpen_ = false;
+        counters_.lotto.reset();
+        out_.countersChanged(counters_);
+    }
+    return finish(outcome, text);
+}
+
+bool Run::checkParameters(RunResult& failed)
+{
+    struct Check {
+        bool ok;
+        const char* message;
+        Box box;
+    };
+    const Check checks[] = {
+        {regional_.parseDate(p_.dataAffido).has_value(), "Inserire Data Affido", Box::DataAffido},
+        {regional_.parseDate(p_.scadenza).has_value(), "Inserire Scadenza Mandato", Box::Scadenza},
+        {!p_.intervento.empty(), "Inserire Tipo Intervento", Box::Intervento},
+        {!p_.mandato.empty(), "Inserire Codice Mandato", Box::Mandato},
+    };
+    for (const Check& c : checks) {
+        if (!c.ok) {
+            failed = finish(RunOutcome::BadParameter, c.message, c.box);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Run::closeCase(const Case& v, const MemoText& memo)
+{
+    out_.listingLine(rigaListino(v, regional_));
+    counters_.capitale += v.Capitale;
+    counters_.interessi += v.InteressiMora;
+    counters_.spese += v.SpeseRecupero;
+    if (p_.dettagli) {
+        const std::string& text = memo.text();
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t end = text.find("\r\n", start);
+            out_.listingLine(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
+            if (end == std::string::npos) break;
+            start = end + 2;
+        }
+        out_.listingLine("");
+    }
+    if (p_.soloTest) out_.listingLine(std::string(140, '-'));
+}
+
+RunResult Run::execute()
+{
+    out_.listingCleared();
+    out_.listingLine(intestazioneListino());
+
+    std::filesystem::path path = paths_.importDir() / p_.fileName;
+    std::error_code ec;
+    if (p_.fileName.empty() || !std::filesystem::is_regular_file(path, ec))
+        return finish(RunOutcome::NoFile, "Scegliere il file da importare");
+
+    RunResult failed;
+    if (!checkParameters(failed)) return failed;
+
+    counters_.lotto.reset();
+    out_.countersChanged(counters_);
+
+    if (p_.soloTest) {
+        store_ = std::make_unique<TestCaseStore>(out_);
+    } else {
+        try {
+            store_ = openStore_(p_);
+            store_->begin();
+            transactionOpen_ = true;
+            counters_.lotto = store_->AddLotto(p_);
+            out_.countersChanged(counters_);
+        } catch (const std::exception& e) {
+            return abort(RunOutcome::DatabaseError, e.what());
+        }
+    }
+
+    out_.waitCursor(true);
+    if (p_.modoDocumento || p_.modoTesto) {
+        try {
+            if (MancaRoot(path)) {
+                Converti2XML(path);
+            } else {
+                if (MancaFineRoot(path)) AccodaFineRoot(path);
+                std::string upper = path.string();
+                for (char& c : upper)
+                    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+                if (!upper.ends_with(".XML")) Rinomina(path);
+            }
+        } catch (const std::exception& e) {
+            return abort(RunOutcome::RepairError, e.what());
+        }
+        out_.waitCursor(true);
+    }
+
+    XmlDocument doc;
+    if (!doc.load(path)) {
+        const XmlParseError& err = doc.parseError();
+        return abort(RunOutcome::ParseError, "Errore nel file " + err.url + "\nLinea = " + std::to_string(err.line) +
+                                                 "\nPos = " + std::to_string(err.linepos) + "\nSrc = " + err.srcText);
+    }
+
+    const pugi::xml_node root = doc.documentElement();
+    const char* caseName = p_.modoDocumento ? "documento" : "PRATICA";
+    std::vector<pugi::xml_node> cases;
+    for (const pugi::xml_node n : root.children(caseName)) cases.push_back(n);
+    const int total = static_cast<int>(cases.size());
+
+    Case values;
+    MemoText memo(p_.modoDocumento);
+    ReaderOptions options;
+    options.sezioni = p_.sezioni;
+    options.modoDocumento = p_.modoDocumento;
+    BankReader bank(values, memo, *store_, regional_);
+
+    int position = 0;
+    for (const pugi::xml_node element : cases) {
+        ++position;
+        try {
+            values = Case();
+            memo.clear();
+            bank.nuovaPratica();
+            leggiPratica(element, options, regional_, values, memo, p_.modoDocumento ? &bank : nullptr);
+            if (!p_.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
+                values.RataGlobale = CercaInMovimenti(memo.text(), regional_);
+            closeCase(values, memo);
+            if (!p_.soloTest) {
+                if (p_.modoDocumento)
+                    store_->SalvaRigaPendente();
+                else
+                    store_->ScriviPratica(values, memo.text());
+            }
+        } catch (const CaseInputError& e) {
+            const std::string code = codiceDi(values, element);
+            return abort(RunOutcome::BadInput,
+                         "Errore nel file " + path.string() + "\nPratica n. " + std::to_string(position) +
+                             (code.empty() ? std::string() : " (codice " + code + ")") + "\nElemento " +
+                             e.element() + " = \"" + e.text() + "\": " + e.what());
+        } catch (const AmountOverflow& e) {
+            return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
+                                                   std::to_string(position) + ": " + e.what());
+        } catch (const std::exception& e) {
+            const std::string code = codiceDi(values, element);
+            return abort(RunOutcome::DatabaseError,
+                         "Errore nella scrittura della pratica n. " + std::to_string(position) +
+                             (code.empty() ? std::string() : " (codice " + code + ")") + " del file " +
+                             path.string() + "\n" + e.what());
+        }
+        counters_.praticheImportate = position;
+        out_.countersChanged(counters_);
+        if (!out_.progress(position, total))
+            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
+                                                  std::to_string(position) + ".");
+    }
+
+    if (!p_.soloTest) {
+        try {
+            if (counters_.praticheImportate != 0)
+                store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
+            store_->commit();
+            transactionOpen_ = false;
+        } catch (const std::exception& e) {
+            return abort(RunOutcome::DatabaseError, e.what());
+        }
+    }
+    return finish(RunOutcome::Concluded, "Importazione Conclusa");
+}
+
+}  // namespace
+
+RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
+                 const StoreOpener& openStore)
+{
+    Run run(params, paths, regional, listener, openStore);
+    return run.execute();
+}
+
+}  // namespace crv

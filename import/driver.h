@@ -1,0 +1,27 @@
+#pragma once
+// The import run: checks the mandate parameters, opens the import batch,
+// repairs the file where the mode asks, loads it, reads every case element,
+// lists it with running totals and hands it to the case store.
+#include "app/suite_root.h"
+#include "import/case_store.h"
+#include "import/regional.h"
+#include "import/run.h"
+
+namespace crv {
+
+// One import run over params.fileName in the suite's import folder. In a
+// normal run `openStore` gives the database store; the run is one
+// transaction, committed only when it reaches "Importazione Conclusa".
+RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regional& regional,
+                 RunListener& listener, const StoreOpener& openStore);
+
+// The instalment found in the movements rows of a Memo text: the ten
+// characters that end the debit column of the first row whose analytic
+// reason holds "UT.PART. N". Zero when there is none; throws CaseInputError
+// when those characters are not a number.
+Amount CercaInMovimenti(const std::string& memo, const Regional& regional);
+
+// The header line of the listing.
+std::string intestazioneListino();
+
+}  // namespace crv

@@ -1,0 +1,29 @@
+#pragma once
+// Conversions between the 8-bit code page of the suite's files (windows-1252)
+// and the UTF-8 text the program works with.
+#include <string>
+#include <string_view>
+
+namespace crv {
+
+// windows-1252 bytes to UTF-8. The five bytes that windows-1252 leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the
+// same value, as Windows itself does, so nothing is lost.
+std::string cp1252ToUtf8(std::string_view bytes);
+
+// UTF-8 to windows-1252; a character the code page cannot hold becomes "?".
+std::string utf8ToCp1252(std::string_view text);
+
+// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+bool isValidUtf8(std::string_view bytes);
+
+// Number of characters (code points) of a UTF-8 text.
+std::size_t utf8Length(std::string_view text);
+
+// Byte offset of the character with the given index (or text.size()).
+std::size_t utf8Offset(std::string_view text, std::size_t charIndex);
+
+// Appends one code point as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
+
+}  // namespace crv

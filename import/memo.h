@@ -1,0 +1,45 @@
+#pragma once
+// The Memo text of a case: a readable, indented dump of what the file said
+// about it, one entry per line, entries separated by CR LF. Also the small
+// text procedures the readers and the listing use.
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+namespace crv {
+
+// Left-aligned in `width` characters: padded with blanks or cut.
+std::string Fill(std::string_view text, std::size_t width);
+// Right-aligned in `width` characters: blanks in front, only the rightmost
+// `width` characters kept.
+std::string Filla(std::string_view text, std::size_t width);
+// yyyy-mm-dd to dd/mm/yyyy: the last two characters, characters 6-7 and 1-4.
+// Texts shorter than ten characters give what those positions hold.
+std::string DataXML(std::string_view text);
+
+class MemoText {
+public:
+    // `bankFormat`: the case elements are `documento` (root name for the
+    // level count, and entries made from the element's markup).
+    explicit MemoText(bool bankFormat = false) : bankFormat_(bankFormat) {}
+
+    void clear() { text_.clear(); }
+    bool empty() const { return text_.empty(); }
+    const std::string& text() const { return text_; }
+
+    // Appends the text as one entry.
+    void AddMemoText(std::string_view entry);
+    // Appends one entry describing the element: indentation by level, the
+    // name right-aligned in 30 characters, " = " and the element's text; in
+    // the bank format the element's markup stripped of its punctuation.
+    void AddMemo(pugi::xml_node node);
+    // Nesting level (0..5) of the node below the case root.
+    int ContaLivelli(pugi::xml_node node) const;
+
+private:
+    bool bankFormat_;
+    std::string text_;
+};
+
+}  // namespace crv

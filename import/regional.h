@@ -1,0 +1,35 @@
+#pragma once
+// Regional settings: the decimal and grouping signs and the short date form
+// that amounts typed or read under "the system's number format" follow.
+// They come from the system locale (LC_ALL, LC_NUMERIC, LANG), as the
+// operators' desktops are set up; tests pin them explicitly.
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace crv {
+
+enum class DateOrder { DayMonthYear, MonthDayYear, YearMonthDay };
+
+struct Regional {
+    char32_t decimalSign = ',';
+    char32_t groupSign = '.';
+    DateOrder dateOrder = DateOrder::DayMonthYear;
+    char32_t dateSeparator = '/';
+
+    static Regional italian();
+    static Regional english();
+    // The settings of the system locale, read through Qt (valid also where the
+    // locale is not generated on the machine).
+    static Regional system();
+
+    // A date typed in the short form: day, month and year in the locale's
+    // order separated by "/", "-" or "."; four-digit years first, two-digit
+    // years taken as 1930-2029. Also accepts the ISO form yyyy-mm-dd.
+    std::optional<std::chrono::year_month_day> parseDate(std::string_view text) const;
+    // The short form with a four-digit year (dd/mm/yyyy in Italy).
+    std::string formatDate(std::chrono::year_month_day date) const;
+};
+
+}  // namespace crv

@@ -1,0 +1,79 @@
+#pragma once
+// What one import run needs from the front end and tells it back: the state
+// of the window's boxes and check boxes, the listener that shows the listing,
+// counters, messages and progress, and the result.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "import/amount.h"
+
+namespace crv {
+
+// The parameter boxes, check boxes and run flags as the operator left them.
+struct RunParams {
+    std::string fileName;      // LBLFILEIMPORT: a name in the import folder
+    std::string mandato;       // Scheda(0)
+    std::string dataAffido;    // Scheda(1), short date form
+    std::string scadenza;      // Scheda(2), short date form
+    std::string intervento;    // Scheda(3)
+    std::string sitAffido;     // Scheda(4)
+    bool dettagli = true;      // chkDettagli
+    bool soloTest = true;      // ChkSoloTest
+    bool spRec = false;        // chkAgg(6): expenses to "importo speserecupero"
+    bool intDaFile = true;     // chkAgg(16): intervention type from the file
+    bool usaAccess = false;    // chkUsaAccess
+    std::array<bool, 6> sezioni{true, true, true, true, true, true};  // Chk_Sezioni_da_Importare
+    bool modoDocumento = false;
+    bool modoTesto = false;
+
+    // The field that receives the recovery expenses.
+    std::string_view campoSpese() const { return spRec ? "importo speserecupero" : "importo spese"; }
+};
+
+// The counter boxes Scheda(5) to Scheda(9).
+struct RunCounters {
+    int praticheImportate = 0;               // Scheda(5)
+    Amount capitale;                         // Scheda(6)
+    Amount interessi;                        // Scheda(7)
+    Amount spese;                            // Scheda(8)
+    std::optional<std::int64_t> lotto;       // Scheda(9); empty in test mode
+};
+
+enum class RunOutcome {
+    Concluded,       // "Importazione Conclusa"
+    NoFile,          // "Scegliere il file da importare"
+    BadParameter,    // a mandate parameter missing or not a date
+    ParseError,      // the file is not well-formed XML
+    RepairError,     // the text repair could not read or write a file
+    BadInput,        // a value of a case the import cannot take
+    DatabaseError,   // the database refused or could not be reached
+    Stopped,         // the operator asked to stop
+};
+
+// Parameter box that gets the focus after a parameter message.
+enum class Box { None = -1, Mandato = 0, DataAffido = 1, Scadenza = 2, Intervento = 3 };
+
+class RunListener {
+public:
+    virtual ~RunListener() = default;
+    virtual void listingCleared() {}
+    virtual void listingLine(std::string_view line) = 0;
+    // A message box; `focus` is the box to put the focus in afterwards.
+    virtual void message(std::string_view text, Box focus) = 0;
+    virtual void countersChanged(const RunCounters&) {}
+    // Called once per case after its listing; false asks the run to stop.
+    virtual bool progress(int done, int total) = 0;
+    virtual void waitCursor(bool) {}
+};
+
+struct RunResult {
+    RunOutcome outcome = RunOutcome::Concluded;
+    std::string message;   // the last message shown
+    RunCounters counters;
+};
+
+}  // namespace crv

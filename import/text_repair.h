@@ -1,0 +1,47 @@
+#pragma once
+// Repair of case files before they are loaded as XML: the text export that
+// has no root element, the XML file whose closing root tag is missing, and
+// the file whose name does not end in ".xml".
+//
+// Files are windows-1252 text and are handled as bytes, never transcoded.
+// Lines end at CR LF, LF or CR; every line written ends with CR LF. Files are
+// streamed, so a file of any size is repaired without holding it in memory.
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace crv {
+
+// Failure to read or write one of the files; what() is an Italian message
+// naming the file.
+class RepairError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// True when neither of the first two items of the file (comma-separated, as
+// the old Input # statement reads them; a missing item counts as empty),
+// trimmed and lower-cased, is "<root>".
+bool MancaRoot(const std::filesystem::path& path);
+
+// Reads lines up to the first one containing "</root" (any case); true when
+// that line does not contain "</root>" or when no such line exists.
+bool MancaFineRoot(const std::filesystem::path& path);
+
+// Appends the line "</root>" to the file itself, on a line of its own.
+void AccodaFineRoot(const std::filesystem::path& path);
+
+// Writes path + ".xml": the line "<root>", every line of the input repaired
+// by Aggiusta, the line "</root>". On return path is the new path. The input
+// is left unchanged; on failure no output file is left and path is unchanged.
+void Converti2XML(std::filesystem::path& path);
+
+// As Converti2XML, without the root lines.
+void Rinomina(std::filesystem::path& path);
+
+// The character repair of one line (windows-1252 bytes in and out):
+// "@", "Ý", "§" become "&#64;", "°" becomes "&#248;", "Ù" becomes "U'".
+std::string Aggiusta(std::string_view line);
+
+}  // namespace crv

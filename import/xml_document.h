@@ -1,0 +1,74 @@
+#pragma once
+// The XML document the import works on: loads an input file in any of the
+// encodings the creditors use, reports parse errors by line and position, and
+// offers the node reads of a DOM (name, text, child test, markup).
+//
+// Text of an element with no child elements is kept as the element's value
+// (one node instead of two); the node helpers below account for that, so
+// callers should read texts through them rather than through pugixml's
+// child_value().
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <pugixml.hpp>
+
+namespace crv {
+
+struct XmlParseError {
+    std::string url;      // the path as given to load()
+    int line = 0;         // 1-based; 0 when the file could not be read
+    int linepos = 0;      // 1-based position in the line, counted in characters
+    std::string srcText;  // text of the faulty line, UTF-8, without its line end
+    std::string reason;   // short Italian description
+};
+
+class XmlDocument {
+public:
+    XmlDocument() = default;
+    XmlDocument(XmlDocument&&) noexcept = default;
+    XmlDocument& operator=(XmlDocument&&) noexcept = default;
+
+    // Loads the file synchronously. False on a read or parse failure (see parseError()).
+    bool load(const std::filesystem::path& path);
+    // Same from bytes already in memory (tests, fuzzing); url goes into the error.
+    bool loadBytes(std::string bytes, std::string url);
+
+    const XmlParseError& parseError() const { return error_; }
+    // The root element; a null node when nothing is loaded.
+    pugi::xml_node documentElement() const { return doc_.document_element(); }
+    const pugi::xml_document& document() const { return doc_; }
+
+private:
+    // reread gives the original bytes again, to place an error once the
+    // parse has changed its buffer in place; nullopt when they are gone.
+    bool parse(std::string bytes, std::string url,
+               const std::function<std::optional<std::string>()>& reread);
+
+    pugi::xml_document doc_;
+    // The parsed text; the document points into it. Held through a pointer so
+    // that moving the document never moves the characters.
+    std::unique_ptr<std::string> text_;
+    XmlParseError error_;
+};
+
+// Concatenated text (character data and CDATA) of the node and all its
+// descendants, in document order.
+std::string nodeText(pugi::xml_node node);
+
+// True when the node has child elements or text, as the DOM's hasChildNodes.
+bool hasChildNodes(pugi::xml_node node);
+
+// Element name as written; "#document" for the document node, "#text" and
+// "#cdata-section" for text nodes, "" for a null node.
+std::string nodeName(pugi::xml_node node);
+
+// The node's XML source as the DOM's `xml` property gives it: no indentation
+// or line breaks added, attributes in double quotes in their order, an empty
+// element written <a x="1"/>, text escaped (&amp; &lt; &gt;, and &quot; in
+// attributes).
+std::string nodeMarkup(pugi::xml_node node);
+
+}  // namespace crv

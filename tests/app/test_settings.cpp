@@ -1,0 +1,239 @@
+#include "app/settings.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using crv::LeggiImpostazioni;
+using crv::LeggiIni;
+using crv::SalvaImpostazioni;
+using crv::SettingsError;
+using crv::WindowSettings;
+using crv::test::dataFile;
+using crv::test::readFile;
+using crv::test::TempDir;
+using crv::test::writeFile;
+
+namespace crv {
+void PrintTo(const WindowSettings& s, std::ostream* os)
+{
+    *os << "{" << s.mandato << "|" << s.intervento << "|" << s.sitAffido << "| sezioni";
+    for (const int v : s.sezioni) *os << " " << v;
+    *os << " | " << s.dettagli << " " << s.soloTest << " " << s.spRec << " " << s.intDaFile << " "
+        << s.usaAccess << "}";
+}
+}  // namespace crv
+
+namespace {
+
+// The settings the sample file Crv_XML.ini was written from.
+WindowSettings sampleSettings()
+{
+    WindowSettings s;
+    s.mandato = "DEZ";
+    s.intervento = "SOL";
+    s.sitAffido = "\u00C8";  // È, one byte in the file
+    s.sezioni = {1, 1, 1, 1, 0, 1};
+    s.dettagli = 1;
+    s.soloTest = 0;
+    s.spRec = 1;
+    s.intDaFile = 0;
+    s.usaAccess = 1;
+    return s;
+}
+
+WindowSettings readFrom(const fs::path& file, WindowSettings start = {})
+{
+    LeggiImpostazioni(file, start);
+    return start;
+}
+
+// Fourteen lines with the given line bodies, CR LF after each.
+std::string lines(std::initializer_list<std::string> bodies)
+{
+    std::string text;
+    for (const auto& body : bodies) text += body + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+TEST(Settings, WritesTheFourteenLinesInWindows1252AndReadsThemBack)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    SalvaImpostazioni(file, sampleSettings());
+    EXPECT_EQ(readFile(file), readFile(dataFile("settings/Crv_XML.ini")));
+    EXPECT_EQ(readFrom(dataFile("settings/Crv_XML.ini")), sampleSettings());
+    EXPECT_FALSE(fs::exists(dir / "Crv_XML.ini.tmp"));
+
+    // Saving again replaces the content whole.
+    WindowSettings other;
+    other.sezioni = {2, 0, 0, 0, 0, 0};
+    other.usaAccess = 0;
+    SalvaImpostazioni(file, other);
+    EXPECT_EQ(readFrom(file, sampleSettings()), other);
+}
+
+TEST(Settings, MissingFileLeavesTheSettingsAsTheyAre)
+{
+    TempDir dir;
+    EXPECT_EQ(readFrom(dir / "Crv_XML.ini", sampleSettings()), sampleSettings());
+}
+
+TEST(Settings, CommaInATextShiftsEveryLaterValue)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    WindowSettings saved;
+    saved.mandato = "A,B";
+    saved.sitAffido = "X";
+    saved.sezioni = {0, 1, 0, 1, 0, 1};
+    saved.dettagli = 0;
+    saved.soloTest = 1;
+    saved.spRec = 0;
+    saved.intDaFile = 1;
+    saved.usaAccess = 2;
+    SalvaImpostazioni(file, saved);
+    EXPECT_EQ(readFile(file).substr(0, 5), "A,B\r\n");
+
+    // Values read: A, B, MO, X, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1 (line 14 unread).
+    WindowSettings expected;
+    expected.mandato = "A";
+    expected.intervento = "B";
+    expected.sitAffido = "MO";
+    expected.sezioni = {1, 0, 1, 0, 1, 0};  // "X" is no state: the first switch keeps its value
+    expected.dettagli = 1;
+    expected.soloTest = 0;
+    expected.spRec = 1;
+    expected.intDaFile = 0;
+    expected.usaAccess = 1;
+    EXPECT_EQ(readFrom(file), expected);
+}
+
+TEST(Settings, ShortFileAppliesTheValueReadLastToTheRest)
+{
+    // Three texts: the last text goes to every check box and is no state.
+    WindowSettings expected;
+    expected.mandato = "ABC";
+    expected.intervento = "XY";
+    expected.sitAffido = "Z";
+    EXPECT_EQ(readFrom(dataFile("settings/three_lines.ini")), expected);
+
+    // A state as the last line: every later check box takes it.
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    writeFile(file, lines({"CRV", "MO", "A", " 0 "}));
+    WindowSettings allClear;
+    allClear.sezioni = {0, 0, 0, 0, 0, 0};
+    allClear.dettagli = allClear.soloTest = allClear.spRec = allClear.intDaFile =
+        allClear.usaAccess = 0;
+    EXPECT_EQ(readFrom(file), allClear);
+
+    // A file with nothing in it: the empty buffer goes to the texts.
+    writeFile(file, "");
+    WindowSettings emptyTexts = sampleSettings();
+    emptyTexts.mandato = emptyTexts.intervento = emptyTexts.sitAffido = "";
+    EXPECT_EQ(readFrom(file, sampleSettings()), emptyTexts);
+}
+
+TEST(Settings, CheckBoxTakesOnlyAWholeNumberThatIsAState)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    writeFile(file, lines({"CRV", "MO", "A", " 5 ", "x", "", "1.0", "-1", " 2 ", "0", "+1",
+                           "  1  x", "99999999999", "\" 0 \""}));
+    // Lines 4 to 14 go to the six switches, then Dettagli, Solo Test, ->sp.rec,
+    // int.da file and Access.
+    const WindowSettings start = sampleSettings();
+    WindowSettings expected = start;
+    expected.mandato = "CRV";
+    expected.intervento = "MO";
+    expected.sitAffido = "A";
+    expected.sezioni[5] = 2;   // " 2 ": greyed
+    expected.dettagli = 0;     // "0"
+    expected.soloTest = 1;     // "+1"
+    expected.usaAccess = 0;    // quoted " 0 ": blanks around the number are allowed
+    EXPECT_EQ(readFrom(file, start), expected);
+}
+
+TEST(Settings, QuotedValueRunsToTheNextQuote)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    writeFile(file, lines({"\"A,B\"", "\"  M\"O", "\"X", "Y\"", " 0 ", " 0 ", " 0 ", " 0 ", " 0 ",
+                           " 0 ", " 0 ", " 0 ", " 0 ", " 0 "}));
+    const WindowSettings read = readFrom(file);
+    EXPECT_EQ(read.mandato, "A,B");
+    EXPECT_EQ(read.intervento, "  M");
+    // The quote opened on line 3 closes on line 4: the value spans the line end,
+    // so every later line moves up by one and the last state is read twice.
+    EXPECT_EQ(read.sitAffido, "X\r\nY");
+    EXPECT_EQ(read.usaAccess, 0);
+}
+
+TEST(Settings, SaveIntoAMissingFolderFails)
+{
+    TempDir dir;
+    const auto file = dir / "manca" / "Crv_XML.ini";
+    try {
+        SalvaImpostazioni(file, sampleSettings());
+        FAIL() << "no error";
+    } catch (const SettingsError& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir / "manca"));
+}
+
+TEST(Settings, SaveOverAReadOnlyFileFailsAndLeavesItWhole)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    SalvaImpostazioni(file, sampleSettings());
+    const std::string before = readFile(file);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    EXPECT_THROW(SalvaImpostazioni(file, WindowSettings{}), SettingsError);
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_FALSE(fs::exists(dir / "Crv_XML.ini.tmp"));
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST(Settings, SaveWhenTheTemporaryFileCannotBeMadeLeavesTheOldFile)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    SalvaImpostazioni(file, sampleSettings());
+    const std::string before = readFile(file);
+    fs::create_directory(dir / "Crv_XML.ini.tmp");  // blocks the temporary file
+
+    EXPECT_THROW(SalvaImpostazioni(file, WindowSettings{}), SettingsError);
+    EXPECT_EQ(readFile(file), before);
+}
+
+TEST(LeggiIni, MatchesTheKeyIgnoringCaseAtTheStartOfTheLineOnly)
+{
+    const auto ini = dataFile("settings/vex32.ini");
+    // The lines with a blank before the key or before its "=" are passed over;
+    // the value keeps its own "=" signs and loses the blanks at both ends.
+    const std::string expected =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Z:\\work\\vex32\\dati\\vex.mdb;"
+        "Jet OLEDB:Database Password=a=b";
+    EXPECT_EQ(LeggiIni(ini, "connstring="), expected);
+    EXPECT_EQ(LeggiIni(ini, "ConnString="), expected);
+    EXPECT_EQ(LeggiIni(ini, "utente="), "Jos\u00E8");
+    EXPECT_EQ(LeggiIni(ini, "password="), "");
+}
+
+TEST(LeggiIni, MissingFileOrLfLinesAreHandled)
+{
+    TempDir dir;
+    EXPECT_EQ(LeggiIni(dir / "vex32.ini", "connstring="), "");
+
+    writeFile(dir / "vex32.ini", "altro=1\nconnstring= DSN=vex \nconnstring=dopo\n");
+    EXPECT_EQ(LeggiIni(dir / "vex32.ini", "connstring="), "DSN=vex");
+
+    writeFile(dir / "vex32.ini", "connstring=ultima");  // no line end at all
+    EXPECT_EQ(LeggiIni(dir / "vex32.ini", "connstring="), "ultima");
+}

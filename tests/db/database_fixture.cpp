@@ -1,0 +1,67 @@
+#include "db/database_fixture.h"
+
+#include <atomic>
+
+#include <unistd.h>
+
+#include "db/schema.h"
+
+namespace crv::test {
+
+namespace {
+
+std::string uniqueSchemaName()
+{
+    static std::atomic<int> serial{0};
+    return "crvtest_" + std::to_string(::getpid()) + "_" + std::to_string(++serial);
+}
+
+}  // namespace
+
+std::string dialectName(const ::testing::TestParamInfo<db::Dialect>& info)
+{
+    return info.param == db::Dialect::PostgreSQL ? "PostgreSQL" : "SQLite";
+}
+
+void DatabaseTest::SetUp()
+{
+    if (!isPostgres()) {
+        connString_ = db::sqliteConnString((temp_ / "vex.sqlite").string());
+        return;
+    }
+    const std::string server = postgresConnString();
+    if (server.empty()) {
+        if (postgresRequired()) FAIL() << "CRVXML_TEST_PG is not set but CRVXML_REQUIRE_PG is";
+        GTEST_SKIP() << "no test PostgreSQL server (CRVXML_TEST_PG)";
+    }
+    schema_ = uniqueSchemaName();
+    {
+        auto admin = db::Database::open(db::parseConnString(server));
+        admin->execute(QStringLiteral("CREATE SCHEMA ") + admin->quote(QString::fromStdString(schema_)));
+    }
+    connString_ = server + (server.find('?') == std::string::npos ? "?" : "&") +
+                  "options=-csearch_path%3D" + schema_;
+}
+
+void DatabaseTest::TearDown()
+{
+    db_.reset();
+    if (schema_.empty()) return;
+    auto admin = db::Database::open(db::parseConnString(postgresConnString()));
+    admin->execute(QStringLiteral("DROP SCHEMA ") + admin->quote(QString::fromStdString(schema_)) +
+                   QStringLiteral(" CASCADE"));
+}
+
+std::unique_ptr<db::Database> DatabaseTest::connect(db::OpenMode mode) const
+{
+    return db::Database::open(db::parseConnString(connString_), mode);
+}
+
+db::Database& DatabaseTest::withSchema(bool withOptional)
+{
+    db_ = connect();
+    db::createSchema(*db_, withOptional);
+    return *db_;
+}
+
+}  // namespace crv::test

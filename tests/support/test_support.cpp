@@ -1,0 +1,69 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace crv::test {
+
+TempDir::TempDir()
+{
+    static std::atomic<int> serial{0};
+    const auto base = std::filesystem::temp_directory_path();
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = base / ("crvxml-test-" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(serial++) + "-" + std::to_string(rd() % 100000));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path dataFile(const std::string& relative)
+{
+    return std::filesystem::path(CRVXML_TEST_DATA) / relative;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+    out << bytes;
+}
+
+std::string postgresConnString()
+{
+    const char* value = std::getenv("CRVXML_TEST_PG");
+    return value ? std::string(value) : std::string();
+}
+
+bool postgresRequired()
+{
+    const char* value = std::getenv("CRVXML_REQUIRE_PG");
+    return value && *value && std::string(value) != "0";
+}
+
+}  // namespace crv::test
