@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -199,8 +200,11 @@ ConnectionSpec parseConnString(const std::string& connString)
                       "atteso un archivio .sqlite, un indirizzo postgresql:// o coppie chiave=valore");
     }
 
-    const Pairs pairs = splitPairs(text);
-    if (valueOf(pairs, {"driver", "dsn", "filedsn"})) {
+    // ODBC strings have rules of their own (braces, driver-specific keywords):
+    // the driver reads them, not this code.
+    static const QRegularExpression odbcKeyword(QStringLiteral(R"((^|;)\s*(driver|dsn|filedsn)\s*=)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    if (odbcKeyword.match(text).hasMatch()) {
         ConnectionSpec spec;
         spec.dialect = Dialect::ODBC;
         spec.driverName = QStringLiteral("QODBC");
@@ -209,6 +213,7 @@ ConnectionSpec parseConnString(const std::string& connString)
         return spec;
     }
 
+    const Pairs pairs = splitPairs(text);
     const QString provider = valueOf(pairs, {"provider"}).value_or(QString()).toLower();
     const auto dataSource = valueOf(pairs, {"data source", "datasource", "filename"});
     if (provider.contains(QLatin1String("sqlite")))

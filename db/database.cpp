@@ -192,8 +192,18 @@ void Database::forgetTables()
 void Database::begin()
 {
     if (inTransaction_) throw DbError("Una transazione è già aperta");
-    if (!db_.transaction())
-        throw DbError("Impossibile aprire la transazione", errorText(db_.lastError()));
+    bool ok = false;
+    if (spec_.dialect == Dialect::SQLite) {
+        // Take the file's write lock at once: a run that only read first and
+        // then wanted to write could deadlock with another operator's run,
+        // while waiting at the start is served by the busy timeout.
+        QSqlQuery statement(db_);
+        ok = statement.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        if (!ok) throw DbError("Impossibile aprire la transazione", errorText(statement.lastError()));
+    } else {
+        ok = db_.transaction();
+        if (!ok) throw DbError("Impossibile aprire la transazione", errorText(db_.lastError()));
+    }
     inTransaction_ = true;
 }
 

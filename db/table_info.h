@@ -26,6 +26,7 @@ public:
     // The column of that name without regard to case, or nullptr.
     const Column* find(const QString& name) const;
     const Column* find(std::string_view name) const;
+    const Column* find(const char* name) const { return find(std::string_view(name)); }
     bool has(std::string_view name) const { return find(name) != nullptr; }
 
     // The column's defined size (-1: no limit). Throws DbError naming the

@@ -47,10 +47,10 @@ private:
     bool parse(std::string bytes, std::string url,
                const std::function<std::optional<std::string>()>& reread);
 
-    pugi::xml_document doc_;
     // The parsed text; the document points into it. Held through a pointer so
     // that moving the document never moves the characters.
     std::unique_ptr<std::string> text_;
+    pugi::xml_document doc_;
     XmlParseError error_;
 };
 

@@ -119,10 +119,10 @@ TEST(CaptionText, WithoutPasswordKeepsAtMost80Characters)
     const std::string longPg = "Provider=PostgreSQL;Host=" + std::string(70, 'h') + ";PWD=segreto";
     EXPECT_EQ(captionText(longPg), longPg.substr(0, 80));
     // Characters, not bytes: accented letters are not split.
-    const std::string accented = "Data Source=/srv/" + std::string(70, 'a') + "àèìòù€€€€.sqlite";
+    const std::string accented = "Data Source=/srv/" + std::string(55, 'a') + "àèìòù€€€€.sqlite";
     const QString caption = QString::fromStdString(captionText(accented));
     EXPECT_EQ(caption.size(), 80);
-    EXPECT_TRUE(caption.endsWith(QStringLiteral("àèìòù€€€€.")));
+    EXPECT_TRUE(caption.endsWith(QStringLiteral("àèìòù€€€")));
 }
 
 TEST(CaptionText, NeverShowsThePassword)

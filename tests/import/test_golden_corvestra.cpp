@@ -1,0 +1,77 @@
+// Whole test-mode runs over the sample files: the listing (Memo text
+// included), the counters and the messages, compared line by line with the
+// expected files beside the samples.
+#include <gtest/gtest.h>
+
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+class GoldenCorvestra : public ::testing::Test {
+protected:
+    SuiteFixture suite;
+    Regional it = Regional::italian();
+};
+
+TEST_F(GoldenCorvestra, FullFileWithDetails)
+{
+    const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/completo.xml")), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    expectMatchesGolden(run.render(it), "corvestra/completo.expected");
+}
+
+TEST_F(GoldenCorvestra, SectionSwitchesOff)
+{
+    RunParams p = suite.testParams(suite.addImportFile("corvestra/completo.xml"));
+    p.sezioni = {false, true, true, true, false, false};
+    const auto run = suite.run(p, it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    expectMatchesGolden(run.render(it), "corvestra/completo_sezioni.expected");
+}
+
+TEST_F(GoldenCorvestra, ListingWithoutDetailsUnderEnglishSettings)
+{
+    RunParams p = suite.testParams(suite.addImportFile("corvestra/completo.xml"));
+    p.dettagli = false;
+    p.dataAffido = "12/07/2026";
+    p.scadenza = "1/6/2027";
+    const Regional en = Regional::english();
+    // The amounts of the sample are written the Italian way; under English
+    // settings "1.234,56" is not a number and the run must stop on it.
+    const auto run = suite.run(p, en);
+    EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    expectMatchesGolden(run.render(en), "corvestra/completo_inglese.expected");
+}
+
+TEST_F(GoldenCorvestra, ParseErrorNamesLinePositionAndSource)
+{
+    const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/errore_parse.xml")), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::ParseError);
+    expectMatchesGolden(run.render(it), "corvestra/errore_parse.expected");
+}
+
+TEST_F(GoldenCorvestra, CaseElementsAreSelectedByExactNameAmongRootChildren)
+{
+    const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/minuscolo.xml")), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    EXPECT_EQ(run.result.counters.praticheImportate, 0);
+    expectMatchesGolden(run.render(it), "corvestra/minuscolo.expected");
+}
+
+TEST_F(GoldenCorvestra, BadAmountStopsTheRunNamingCaseAndElement)
+{
+    const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/importo_errato.xml")), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    expectMatchesGolden(run.render(it), "corvestra/importo_errato.expected");
+}
+
+TEST_F(GoldenCorvestra, UnreadableInstalmentInMovementsStopsTheRun)
+{
+    const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/ut_part_non_numero.xml")), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    expectMatchesGolden(run.render(it), "corvestra/ut_part_non_numero.expected");
+}
+
+}  // namespace
+}  // namespace crv::test
