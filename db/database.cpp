@@ -89,11 +89,11 @@ Database::Database(Token, ConnectionSpec spec)
 
 Database::~Database()
 {
+    // Roll back before the prepared statements go: PostgreSQL refuses to free
+    // them inside a transaction that an error has aborted.
+    if (db_.isOpen() && inTransaction_) db_.rollback();
     statements_.clear();
-    if (db_.isOpen()) {
-        if (inTransaction_) db_.rollback();
-        db_.close();
-    }
+    db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
 }

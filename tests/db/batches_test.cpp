@@ -64,6 +64,37 @@ TEST_P(Batches, TwoOperatorsInterleavedEachGetTheirOwnBatch)
                   code);
 }
 
+// Another operator's batch row arriving between our insert and the reading
+// of our counter, made certain by a trigger: the highest counter in the table
+// is then theirs, and ours must still come back.
+TEST_P(Batches, TheCounterIsTheNewRowsOwnEvenWhenAnotherRowFollowsAtOnce)
+{
+    auto& database = withSchema();
+    if (isPostgres()) {
+        database.execute(QStringLiteral(
+            "CREATE FUNCTION altro_operatore() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+            "IF NEW.\"CodMandante\" = 'OPA' THEN "
+            "INSERT INTO \"TabellaLottiImp\" (\"CodMandante\") VALUES ('OPB'); END IF; "
+            "RETURN NULL; END $$"));
+        database.execute(QStringLiteral(
+            "CREATE TRIGGER altro_operatore AFTER INSERT ON \"TabellaLottiImp\" "
+            "FOR EACH ROW EXECUTE FUNCTION altro_operatore()"));
+    } else {
+        database.execute(QStringLiteral(
+            "CREATE TRIGGER altro_operatore AFTER INSERT ON TabellaLottiImp "
+            "WHEN NEW.CodMandante = 'OPA' BEGIN "
+            "INSERT INTO TabellaLottiImp (CodMandante) VALUES ('OPB'); END"));
+    }
+    const qint64 own = AddLotto(database, QDate(2026, 6, 1), QDate(2026, 12, 1), "OPA", "MO");
+    auto highest = database.query(QStringLiteral("SELECT MAX(contatore) FROM ") + database.quote(lotti));
+    ASSERT_TRUE(highest.next());
+    const qint64 max = highest.value(0).toLongLong();
+    highest.finish();
+    EXPECT_GT(max, own);
+    EXPECT_EQ(database.selectRow(lotti, {QStringLiteral("CodMandante")}, QStringLiteral("contatore"), own)[0].toString(),
+              "OPA");
+}
+
 // Two import runs, each one transaction: the batch row of the first is still
 // uncommitted when the second adds and commits its own.
 TEST_P(Batches, ConcurrentRunsKeepTheirOwnCounter)
@@ -89,7 +120,7 @@ TEST_P(Batches, ConcurrentRunsKeepTheirOwnCounter)
         // The server lets both runs write: B is done while A is still open, and
         // the highest counter A can see now is B's.
         runB.join();
-        auto highest = operatorA.query(QStringLiteral("SELECT MAX(contatore) FROM TabellaLottiImp"));
+        auto highest = operatorA.query(QStringLiteral("SELECT MAX(contatore) FROM ") + operatorA.quote(lotti));
         ASSERT_TRUE(highest.next());
         EXPECT_EQ(highest.value(0).toLongLong(), keyB);
         highest.finish();

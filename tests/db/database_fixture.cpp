@@ -48,6 +48,7 @@ void DatabaseTest::TearDown()
     db_.reset();
     if (schema_.empty()) return;
     auto admin = db::Database::open(db::parseConnString(postgresConnString()));
+    admin->execute(QStringLiteral("SET client_min_messages TO warning"));
     admin->execute(QStringLiteral("DROP SCHEMA ") + admin->quote(QString::fromStdString(schema_)) +
                    QStringLiteral(" CASCADE"));
 }

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <iterator>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -47,6 +48,8 @@ struct Sample {
     const char* file;
     bool hasEuro;  // Latin-1 has no euro sign: those samples write EUR instead
 };
+
+void PrintTo(const Sample& sample, std::ostream* os) { *os << sample.file; }
 
 class EncodingSample : public ::testing::TestWithParam<Sample> {};
 
@@ -217,6 +220,8 @@ struct BadInput {
     std::string srcText;
     std::string reason;
 };
+
+void PrintTo(const BadInput& input, std::ostream* os) { *os << input.label; }
 
 class ParseErrorPlace : public ::testing::TestWithParam<BadInput> {};
 

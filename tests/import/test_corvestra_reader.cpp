@@ -1,0 +1,119 @@
+// The value tables of the Corvestra reader and the instalment fallback.
+#include <gtest/gtest.h>
+
+#include "import/case_error.h"
+#include "import/corvestra_reader.h"
+#include "import/driver.h"
+#include "import/xml_document.h"
+
+namespace crv {
+namespace {
+
+const Regional it = Regional::italian();
+
+struct Read {
+    Case values;
+    std::string memo;
+};
+
+Read leggi(const std::string& body, ReaderOptions options = {})
+{
+    XmlDocument doc;
+    EXPECT_TRUE(doc.loadBytes("<CORVESTRA><PRATICA>" + body + "</PRATICA></CORVESTRA>", "t.xml"));
+    Read r;
+    MemoText memo;
+    leggiPratica(doc.documentElement().child("PRATICA"), options, it, r.values, memo, nullptr);
+    r.memo = memo.text();
+    return r;
+}
+
+TEST(CorvestraReader, GuarantorsLaterOverwritesEarlierAndEmailPhonesAreRead)
+{
+    const Read r = leggi(
+        "<DATI_CONTRATTO><GARANTI><GARANTE><NOME>A</NOME><TELEFONO>1</TELEFONO></GARANTE>"
+        "<ALTRO><NOME>IGNORATO</NOME></ALTRO></GARANTI>"
+        "<GARANZIE><X><NOME>B</NOME><CAP>20100</CAP><TELEFONI><TELEFONO><NUMERO>2</NUMERO></TELEFONO>"
+        "<TELEFONO><NUMERO>3</NUMERO></TELEFONO></TELEFONI><TELEFONO>99</TELEFONO></X></GARANZIE></DATI_CONTRATTO>");
+    EXPECT_EQ(r.values.GaranteNome, "B");
+    EXPECT_EQ(r.values.GaranteCap, "20100");
+    EXPECT_EQ(r.values.GaranteTelefono, "3");  // the last of the list; a bare TELEFONO is not read there
+}
+
+TEST(CorvestraReader, ProposalFlagNeedsTheExactName)
+{
+    EXPECT_TRUE(leggi("<AFFIDAMENTI><PROPOSTE_RFO><PROPOSTA_RFO><I>1</I></PROPOSTA_RFO></PROPOSTE_RFO></AFFIDAMENTI>")
+                    .values.HaProposte);
+    const Read lower =
+        leggi("<AFFIDAMENTI><PROPOSTE_RFO><proposta_rfo><I>1</I></proposta_rfo></PROPOSTE_RFO></AFFIDAMENTI>");
+    EXPECT_FALSE(lower.values.HaProposte);
+    EXPECT_NE(lower.memo.find("\t\tproposta_rfo"), std::string::npos);  // still listed in the memo
+}
+
+TEST(CorvestraReader, SectionSwitches)
+{
+    const std::string body =
+        "<DATI_IDENTIFICATIVI><CODICE_PRATICA>9</CODICE_PRATICA></DATI_IDENTIFICATIVI>"
+        "<AFFIDAMENTI><SCADENZE><CAPITALE>10</CAPITALE><RATA_UP>1.5</RATA_UP></SCADENZE>"
+        "<ATTUALE><INTERESSI_MORA>2</INTERESSI_MORA></ATTUALE></AFFIDAMENTI>"
+        "<ESTRATTO_CONTO><MOVIMENTI><MOVIMENTO><CAUSALE>R</CAUSALE></MOVIMENTO></MOVIMENTI></ESTRATTO_CONTO>";
+    ReaderOptions off;
+    off.sezioni = {false, true, true, true, false, false};
+    const Read r = leggi(body, off);
+    EXPECT_EQ(r.values.CodicePratica, "9");          // values of switch 0 are still taken
+    EXPECT_TRUE(r.values.Capitale.isZero());         // SCADENZE skipped whole
+    EXPECT_TRUE(r.values.RataUp.isZero());
+    EXPECT_EQ(r.values.InteressiMora, Amount::fromUnits(2));
+    EXPECT_EQ(r.memo.find("CODICE_PRATICA"), std::string::npos);
+    EXPECT_EQ(r.memo.find("ESTRATTO_CONTO"), std::string::npos);
+    EXPECT_EQ(r.memo.find("SCADENZE"), std::string::npos);
+    // Two sections left their dashes: DATI_IDENTIFICATIVI and AFFIDAMENTI.
+    EXPECT_EQ(r.memo, std::string(70, '-') + "\r\nAFFIDAMENTI\r\n\t ATTUALE\r\n\t\t" + std::string(16, ' ') +
+                          "INTERESSI_MORA = 2\r\n" + std::string(70, '-'));
+
+    const Read on = leggi(body);
+    EXPECT_EQ(on.values.Capitale, Amount::fromUnits(10));
+    EXPECT_EQ(on.values.RataUp, *Amount::parseRegional("1,5", it));
+}
+
+TEST(CorvestraReader, MovementRowsFollowTheElementOrder)
+{
+    const Read r = leggi(
+        "<ESTRATTO_CONTO><MOVIMENTI>"
+        "<MOVIMENTO><DATA_REGISTRAZIONE>2020-01-02</DATA_REGISTRAZIONE><DATA_VALUTA>2020-01-03</DATA_VALUTA>"
+        "<CAUSALE>CAUSALE LUNGA</CAUSALE><IMPORTO_DARE>1234567890</IMPORTO_DARE><IMPORTO_AVERE>1,5</IMPORTO_AVERE>"
+        "<CAUSALE_ANALITICA>testo</CAUSALE_ANALITICA><ALTRO>x</ALTRO></MOVIMENTO>"
+        "<MOVIMENTO><CAUSALE>A</CAUSALE><DATA_REGISTRAZIONE>2020-02-01</DATA_REGISTRAZIONE></MOVIMENTO>"
+        "<SALDO_INF30GG>7</SALDO_INF30GG></MOVIMENTI>"
+        "<movimenti><MOVIMENTO><IMPORTO_AVERE>3</IMPORTO_AVERE></MOVIMENTO></movimenti></ESTRATTO_CONTO>");
+    const std::string header = std::string("\t\t") + kIntestazioneMovimenti;
+    EXPECT_EQ(std::string(kIntestazioneMovimenti).size(), 80u);
+    EXPECT_EQ(r.memo, "ESTRATTO_CONTO\r\n\tMOVIMENTI\r\n" + header +
+                          "\r\n\t\t02/01/2020 03/01/2020 CAUSALE  34567890      1,5 testo"
+                          "\r\n\t\t01/02/2020\r\n\t\t" + std::string(17, ' ') + "SALDO_INF30GG = 7"
+                          "\r\n\tmovimenti\r\n\t\t        3\r\n" + std::string(70, '-'));
+}
+
+TEST(CorvestraReader, BadAmountNamesTheElement)
+{
+    try {
+        leggi("<AFFIDAMENTI><SCADENZE><CAPITALE></CAPITALE></SCADENZE></AFFIDAMENTI>");
+        FAIL() << "an empty CAPITALE must not read as 0";
+    } catch (const CaseInputError& e) {
+        EXPECT_EQ(e.element(), "CAPITALE");
+        EXPECT_EQ(e.text(), "");
+    }
+}
+
+TEST(CercaInMovimenti, ReadsTheDebitColumnBeforeTheReason)
+{
+    const std::string row = "\t\t15/01/2026 16/01/2026 RATA       150,50        0 UT.PART. N 3";
+    EXPECT_EQ(CercaInMovimenti("intestazione\r\n" + row, it), *Amount::parseRegional("150,5", it));
+    EXPECT_TRUE(CercaInMovimenti("nessun movimento", it).isZero());
+    EXPECT_TRUE(CercaInMovimenti("ut.part. n minuscolo", it).isZero());
+    EXPECT_THROW(CercaInMovimenti("corto UT.PART. N", it), CaseInputError);
+    EXPECT_THROW(CercaInMovimenti("\t\t15/01/2026 16/01/2026 PAGAMENT   150,50        0 UT.PART. N", it),
+                 CaseInputError);
+}
+
+}  // namespace
+}  // namespace crv
