@@ -122,8 +122,8 @@ std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
         throw DbError("La creazione delle tabelle è possibile solo su SQLite o PostgreSQL");
     for (const TableDef& table : suiteTables())
         if (db.hasTable(QString::fromUtf8(table.name)))
-            throw DbError("La tabella " + std::string(table.name) +
-                          " esiste già: il database non è vuoto, nessuna tabella creata");
+            throw DbError("La tabella [" + std::string(table.name) +
+                          "] esiste già: il database non è vuoto, nessuna tabella creata");
 
     std::vector<CreatedTable> created;
     db.begin();

@@ -1,0 +1,86 @@
+// Test-mode runs of the bank format and of the text exports that are
+// repaired before loading: listing, listed instalment statements, memo.
+#include <gtest/gtest.h>
+
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+class GoldenBank : public ::testing::Test {
+protected:
+    RunParams bank(const std::string& sample)
+    {
+        RunParams p = suite.testParams(suite.addImportFile(sample));
+        p.modoDocumento = true;
+        return p;
+    }
+    RunParams text(const std::string& sample)
+    {
+        RunParams p = bank(sample);
+        p.modoTesto = true;
+        return p;
+    }
+    SuiteFixture suite;
+    Regional it = Regional::italian();
+};
+
+TEST_F(GoldenBank, HoldersGuarantorsRelationsNotesAndPhones)
+{
+    const auto run = suite.run(bank("banca/due_pratiche.xml"), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    expectMatchesGolden(run.render(it), "banca/due_pratiche.expected");
+}
+
+TEST_F(GoldenBank, TextExportWithoutRootIsWrappedAndRepaired)
+{
+    const auto run = suite.run(text("banca/GM_XML"), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    expectMatchesGolden(run.render(it), "banca/GM_XML.expected");
+    // The delivered file stays as it was; the repaired copy sits beside it.
+    EXPECT_EQ(readFile(suite.paths().importDir() / "GM_XML"), readFile(dataFile("banca/GM_XML")));
+    const std::string copy = readFile(suite.paths().importDir() / "GM_XML.xml");
+    EXPECT_TRUE(copy.starts_with("<root>\r\n"));
+    EXPECT_TRUE(copy.ends_with("</root>\r\n"));
+}
+
+TEST_F(GoldenBank, MissingClosingRootIsAppendedInPlace)
+{
+    const auto run = suite.run(text("banca/senza_fine_root.xml"), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    EXPECT_EQ(run.result.counters.praticheImportate, 1);
+    EXPECT_TRUE(readFile(suite.paths().importDir() / "senza_fine_root.xml").ends_with("</documento>\r\n</root>\r\n"));
+    EXPECT_FALSE(std::filesystem::exists(suite.paths().importDir() / "senza_fine_root.xml.xml"));
+}
+
+TEST_F(GoldenBank, CompleteTxtFileIsCopiedUnderAnXmlName)
+{
+    const auto run = suite.run(bank("banca/completo.TXT"), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    EXPECT_EQ(run.result.counters.praticheImportate, 1);
+    EXPECT_EQ(readFile(suite.paths().importDir() / "completo.TXT.xml"),
+              "<root>\r\n<documento>\r\n  <posizione numero=\"C-1\"/>\r\n"
+              "  <intestatario><denominazione valore=\"COMPLETO &#64; TXT\"/></intestatario>\r\n"
+              "</documento>\r\n</root>\r\n");
+}
+
+TEST_F(GoldenBank, MissingPositionalAttributeStopsTheRun)
+{
+    suite.addImportFile("banca/due_pratiche.xml");
+    const std::string name = "rata_senza_data.xml";
+    writeFile(suite.paths().importDir() / name,
+              "<root>\n<documento><posizione numero=\"Z-9\"/><intestatario><denominazione valore=\"A\"/></intestatario>"
+              "<rapportirt><rapporto><rata numero=\"1\"><insoluto valore=\"5\"/></rata></rapporto></rapportirt>"
+              "</documento></root>");
+    RunParams p = suite.testParams(name);
+    p.modoDocumento = true;
+    const auto run = suite.run(p, it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_NE(run.messages[0].find("Pratica n. 1 (codice Z-9)"), std::string::npos) << run.messages[0];
+    EXPECT_NE(run.messages[0].find("Elemento rata"), std::string::npos) << run.messages[0];
+    EXPECT_NE(run.messages[0].find("manca il secondo attributo"), std::string::npos) << run.messages[0];
+}
+
+}  // namespace
+}  // namespace crv::test
