@@ -70,7 +70,7 @@ const std::vector<TableDef>& suiteTables()
              {"contatore", K::AutoKey},
              {"conta", K::Integer},
              {"numero fattura", K::Text, 30},
-             {"periodo", K::Text, 30},
+             {"periodo", K::Text, 120},
              {"data fattura", K::Date},
              {"saldo", K::Currency},
              {"DATA scadenza", K::Date},

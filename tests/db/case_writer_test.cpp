@@ -1,0 +1,354 @@
+// Normal import runs into a real database (an SQLite file and the test
+// PostgreSQL server): the case rows and their fields, the batches, the
+// instalment rows of the bank format, and runs that must leave no trace.
+#include <map>
+
+#include <QDate>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "db/batches.h"
+#include "db/database_fixture.h"
+#include "import/case_writer.h"
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+using Row = std::map<QString, QVariant>;  // by lower-case field name
+
+class CaseWriterTest : public DatabaseTest {
+protected:
+    std::vector<Row> rows(const QString& table, const QString& order = QStringLiteral("contatore"))
+    {
+        auto db = connect();
+        QSqlQuery q = db->query(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(db->quote(table), db->quote(order)));
+        std::vector<Row> out;
+        while (q.next()) {
+            Row r;
+            const QSqlRecord rec = q.record();
+            for (int i = 0; i < rec.count(); ++i) r[rec.fieldName(i).toLower()] = q.value(i);
+            out.push_back(r);
+        }
+        return out;
+    }
+
+    CollectedRun importa(RunParams p, int stopAt = 0)
+    {
+        p.soloTest = false;
+        const StoreOpener opener = [this](const RunParams& params) -> std::unique_ptr<CaseStore> {
+            return std::make_unique<DbCaseStore>(connect(), params, it);
+        };
+        return suite.run(p, it, opener, stopAt);
+    }
+
+    RunParams params(const std::string& sample) { return suite.testParams(suite.addImportFile(sample)); }
+
+    static std::string text(const Row& r, const char* field)
+    {
+        const auto it = r.find(QString(field).toLower());
+        if (it == r.end()) return "<campo assente>";
+        return it->second.isNull() ? "<null>" : it->second.toString().toStdString();
+    }
+    static std::string amount(const Row& r, const char* field)
+    {
+        const std::string t = text(r, field);
+        if (t == "<null>" || t == "<campo assente>") return t;
+        return Amount::parseLeadingNumber(t)->toPlain();
+    }
+    static std::string date(const Row& r, const char* field)
+    {
+        const auto& v = r.at(QString(field).toLower());
+        return v.isNull() ? "<null>" : v.toString().left(10).toStdString();
+    }
+
+    SuiteFixture suite;
+    Regional it = Regional::italian();
+};
+
+TEST_P(CaseWriterTest, CorvestraCaseRowsHoldEveryField)
+{
+    withSchema();
+    const auto run = importa(params("corvestra/completo.xml"));
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 3u);
+    const Row& a = cases[0];
+    const std::string lotto = std::to_string(*run.result.counters.lotto);
+
+    EXPECT_EQ(text(a, "tipo mandato"), "CRV");
+    EXPECT_EQ(date(a, "data affido"), "2026-12-07");
+    EXPECT_EQ(date(a, "scadenza mandato"), "2027-01-06");
+    EXPECT_EQ(text(a, "tipo intervento"), "PF");  // from the file: "int.da file" is checked
+    EXPECT_EQ(text(a, "User_T15"), "PF");
+    EXPECT_EQ(text(a, "situazione affido"), "A");
+    EXPECT_EQ(text(a, "lottoimportazione"), lotto);
+    EXPECT_EQ(text(a, "altroriferimento"), "AFF-2026-01");
+    EXPECT_EQ(text(a, "posizione"), "100200300");
+    EXPECT_EQ(text(a, "Ragione sociale"), "ROSSI MARIO");
+    EXPECT_EQ(text(a, "Indirizzo"), "VIA GARIBALDI 12");
+    EXPECT_EQ(text(a, "Cap"), "00121");
+    EXPECT_EQ(text(a, "Citta"), "OSTIA ROMA");
+    EXPECT_EQ(text(a, "Provincia"), "RM");
+    EXPECT_EQ(text(a, "P_iva"), "RSSMRA70A01H501U");
+    EXPECT_EQ(date(a, "data nascita"), "1970-01-01");
+    EXPECT_EQ(text(a, "luogo nascita"), "ROMA");
+    EXPECT_EQ(text(a, "recapito"), "ACME SPA");
+    EXPECT_EQ(text(a, "Telefono1"), "0612345678");
+    EXPECT_EQ(text(a, "Telefono2"), "3331112222");
+    EXPECT_EQ(text(a, "tel recapito"), "0698765432");  // its type starts with "lavoro"
+    EXPECT_EQ(text(a, "rate arretrate"), "1");
+    EXPECT_EQ(amount(a, "importo rata"), "1234.56");
+    EXPECT_EQ(amount(a, "importo interessi"), "45.1");
+    EXPECT_EQ(amount(a, "importo spese"), "20");
+    EXPECT_EQ(amount(a, "importo speserecupero"), "0");
+    EXPECT_EQ(amount(a, "importo totale"), "1299.66");
+    EXPECT_EQ(amount(a, "debitoresiduo"), "5000");
+    EXPECT_EQ(text(a, "speciale"), "1");
+    EXPECT_EQ(text(a, "seat_Zezerader"), "S");
+    EXPECT_EQ(amount(a, "seat_FreeM2"), "150");  // IMPORTO_RATA replaces RATAGLOBALE
+    EXPECT_EQ(amount(a, "User_M1"), "3.5");
+    EXPECT_EQ(text(a, "Garante"), "BIANCHI LUCIA");  // runs of blanks halved
+    EXPECT_EQ(text(a, "ind_Garante"), "VIA ROMA 1");
+    EXPECT_EQ(text(a, "Cap_Garante"), "00100");
+    EXPECT_EQ(text(a, "Citta_Garante"), "ROMA");
+    EXPECT_EQ(text(a, "tel_garante"), "061111111");
+    EXPECT_EQ(text(a, "seat_FreeT1"), "BNCLCU75B41H501X");
+    EXPECT_EQ(text(a, "provider_id"), "<null>");
+    // The phone lines follow the memo on lines of their own.
+    const std::string memo = text(a, "memoEC");
+    EXPECT_TRUE(memo.starts_with("DATI_IDENTIFICATIVI\r\n\t")) << memo.substr(0, 40);
+    EXPECT_TRUE(memo.ends_with(std::string(70, '-') + "\r\ncellulare = 3331112222\r\nlavoro ufficio = 0698765432\r\n"
+                                                      "cellulare = 3471234567\r\n"))
+        << memo.substr(memo.size() - 200);
+
+    const Row& b = cases[1];
+    EXPECT_EQ(text(b, "tipo intervento"), "MO");
+    EXPECT_EQ(text(b, "Telefono1"), "111");
+    EXPECT_EQ(text(b, "Telefono2"), "222");   // the repeated 111 is skipped; "Lavoro" is no work number
+    EXPECT_EQ(text(b, "tel recapito"), "<null>");
+    EXPECT_EQ(text(b, "tel_garante"), "<null>");  // an e-mail address is not stored
+    EXPECT_EQ(amount(b, "seat_FreeM2"), "89.9");  // instalment found in the movements
+    EXPECT_EQ(amount(b, "importo totale"), "999987.5001");
+    EXPECT_EQ(text(b, "speciale"), "<null>");
+    EXPECT_EQ(text(b, "memoEC").find(" = 111\r\n"), std::string::npos);  // first type empty: no phone lines
+
+    const Row& c = cases[2];
+    EXPECT_EQ(text(c, "Ragione sociale"), "");
+    EXPECT_EQ(text(c, "Indirizzo"), "<null>");
+
+    const auto batches = rows("TabellaLottiImp");
+    ASSERT_EQ(batches.size(), 1u);
+    EXPECT_EQ(text(batches[0], "contatore"), lotto);
+    EXPECT_EQ(text(batches[0], "NumPratiche"), "3");
+    EXPECT_EQ(text(batches[0], "CodMandante"), "CRV");
+    EXPECT_EQ(date(batches[0], "DataAffido"), "2026-12-07");
+}
+
+TEST_P(CaseWriterTest, ExpenseFieldAccessModeAndTableWithoutOptionalFields)
+{
+    withSchema(false);
+    RunParams p = params("corvestra/completo.xml");
+    p.spRec = true;
+    p.usaAccess = true;
+    p.intDaFile = false;
+    ASSERT_EQ(importa(p).result.outcome, RunOutcome::Concluded);
+    const Row a = rows("Tabella Pratiche").at(0);
+    EXPECT_EQ(amount(a, "importo spese"), "0");
+    EXPECT_EQ(amount(a, "importo speserecupero"), "20");
+    EXPECT_EQ(amount(a, "importo totale"), "1299.66");
+    EXPECT_EQ(text(a, "tipo intervento"), "MO");
+    for (const char* seat : {"seat_Zezerader", "seat_FreeM2", "User_M1", "seat_FreeT1"})
+        EXPECT_EQ(text(a, seat), "<null>") << seat;
+    EXPECT_EQ(text(a, "User_T15"), "<campo assente>");
+    EXPECT_EQ(text(a, "provider_id"), "<campo assente>");
+}
+
+TEST_P(CaseWriterTest, TextsAreCutToTheSizesOfTheRealTable)
+{
+    db::Database& db = withSchema();
+    // The suite's table may declare other sizes than init-db does.
+    if (isPostgres()) {
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ALTER COLUMN \"Telefono1\" TYPE varchar(6)"));
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ALTER COLUMN \"Telefono2\" TYPE varchar(6)"));
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ALTER COLUMN \"Garante\" TYPE varchar(8)"));
+    } else {
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" RENAME COLUMN \"Telefono1\" TO \"vecchio1\""));
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ADD COLUMN \"TELEFONO1\" varchar(6)"));
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" RENAME COLUMN \"Garante\" TO \"vecchio2\""));
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ADD COLUMN \"garante\" varchar(8)"));
+    }
+    const std::string name = "tagli.xml";
+    writeFile(suite.paths().importDir() / name,
+              "<CORVESTRA><PRATICA><CLIENTE><RESIDENZA><TELEFONO>0123456789</TELEFONO></RESIDENZA>"
+              "<ALTRI_TELEFONI><TELEFONO><NUMERO>0123456000</NUMERO></TELEFONO>"
+              "<TELEFONO><NUMERO>3331234567890</NUMERO><TIPO>lavoro</TIPO></TELEFONO></ALTRI_TELEFONI></CLIENTE>"
+              "<DATI_CONTRATTO><GARANTI><GARANTE><NOME>LUNGHISSIMO  COGNOME</NOME></GARANTE></GARANTI>"
+              "</DATI_CONTRATTO></PRATICA></CORVESTRA>");
+    const auto run = importa(suite.testParams(name));
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    const Row a = rows("Tabella Pratiche").at(0);
+    EXPECT_EQ(text(a, "Telefono1"), "012345");
+    EXPECT_EQ(text(a, "Telefono2"), "<null>");  // cut to 012345, the same number: skipped
+    EXPECT_EQ(text(a, "tel recapito"), "3331234567890");  // work numbers are not cut
+    EXPECT_EQ(text(a, "Garante"), "LUNGHISS");
+}
+
+TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)
+{
+    withSchema();
+    ASSERT_EQ(importa(params("corvestra/completo.xml")).result.outcome, RunOutcome::Concluded);
+    const auto before = rows("Tabella Pratiche").size();
+
+    const auto bad = importa(params("corvestra/importo_errato.xml"));
+    EXPECT_EQ(bad.result.outcome, RunOutcome::BadInput);
+    EXPECT_FALSE(bad.result.counters.lotto.has_value());  // "Lotto Imp" left empty
+    ASSERT_FALSE(bad.messages.empty());
+    EXPECT_NE(bad.messages.back().find("l'archivio non è stato modificato"), std::string::npos);
+
+    const auto parse = importa(params("corvestra/errore_parse.xml"));
+    EXPECT_EQ(parse.result.outcome, RunOutcome::ParseError);
+
+    const auto stopped = importa(params("corvestra/completo.xml"), 2);
+    EXPECT_EQ(stopped.result.outcome, RunOutcome::Stopped);
+
+    EXPECT_EQ(rows("Tabella Pratiche").size(), before);
+    EXPECT_EQ(rows("TabellaLottiImp").size(), 1u);
+}
+
+TEST_P(CaseWriterTest, ValueRefusedByTheDatabaseRollsBackTheRun)
+{
+    db::Database& db = withSchema();
+    if (!isPostgres()) GTEST_SKIP() << "SQLite does not enforce text sizes";
+    (void)db;
+    const std::string name = "provincia.xml";
+    writeFile(suite.paths().importDir() / name,
+              "<CORVESTRA><PRATICA><CLIENTE><NOME>UNO</NOME></CLIENTE></PRATICA>"
+              "<PRATICA><CLIENTE><NOME>DUE</NOME><RESIDENZA><PROVINCIA>PROVINCIA LUNGA</PROVINCIA></RESIDENZA>"
+              "</CLIENTE></PRATICA></CORVESTRA>");
+    const auto run = importa(suite.testParams(name));
+    EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
+    ASSERT_FALSE(run.messages.empty());
+    EXPECT_NE(run.messages.back().find("pratica n. 2"), std::string::npos) << run.messages.back();
+    EXPECT_TRUE(rows("Tabella Pratiche").empty());
+    EXPECT_TRUE(rows("TabellaLottiImp").empty());
+}
+
+TEST_P(CaseWriterTest, EachRunIsABatchAndTheSameFileTwiceStoresEveryCaseTwice)
+{
+    withSchema();
+    const auto first = importa(params("corvestra/completo.xml"));
+    const auto second = importa(params("corvestra/completo.xml"));
+    ASSERT_EQ(second.result.outcome, RunOutcome::Concluded);
+    ASSERT_TRUE(first.result.counters.lotto && second.result.counters.lotto);
+    EXPECT_LT(*first.result.counters.lotto, *second.result.counters.lotto);
+
+    const auto batches = rows("TabellaLottiImp");
+    ASSERT_EQ(batches.size(), 2u);
+    EXPECT_EQ(text(batches[0], "NumPratiche"), "3");
+    EXPECT_EQ(text(batches[1], "NumPratiche"), "3");
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 6u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(text(cases[i], "posizione"), text(cases[i + 3], "posizione"));
+        EXPECT_EQ(text(cases[i], "lottoimportazione"), std::to_string(*first.result.counters.lotto));
+        EXPECT_EQ(text(cases[i + 3], "lottoimportazione"), std::to_string(*second.result.counters.lotto));
+    }
+}
+
+TEST_P(CaseWriterTest, EmptyFileOpensABatchWithoutCount)
+{
+    withSchema();
+    const auto run = importa(params("corvestra/minuscolo.xml"));
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    const auto batches = rows("TabellaLottiImp");
+    ASSERT_EQ(batches.size(), 1u);
+    EXPECT_EQ(text(batches[0], "NumPratiche"), "<null>");
+}
+
+TEST_P(CaseWriterTest, BankCasesRowsChangedWhileReadAndInstalmentRows)
+{
+    withSchema();
+    RunParams p = params("banca/due_pratiche.xml");
+    p.modoDocumento = true;
+    const auto run = importa(p);
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 2u);
+    const Row& a = cases[0];
+    EXPECT_EQ(text(a, "posizione"), "BK-0001");
+    EXPECT_EQ(text(a, "altroriferimento"), "RIF-77");
+    EXPECT_EQ(text(a, "Ragione sociale"), "ESPOSITO GENNARO");
+    EXPECT_EQ(text(a, "Indirizzo"), "VIA CHIAIA 1");
+    EXPECT_EQ(date(a, "scadenza mandato"), "2027-12-31");  // the creditor's expiry replaces the typed one
+    EXPECT_EQ(date(a, "data nascita"), "1960-01-01");
+    EXPECT_EQ(text(a, "provider_id"), "PROC-01");
+    EXPECT_EQ(text(a, "Telefono1"), "081555111");
+    EXPECT_EQ(text(a, "Telefono2"), "3389999999");
+    EXPECT_EQ(text(a, "tel recapito"), "0817654321");
+    // Added at the holder with nothing yet, then the relation's totals.
+    EXPECT_EQ(amount(a, "importo rata"), "1600.25");
+    EXPECT_EQ(amount(a, "importo interessi"), "3.5");
+    EXPECT_EQ(amount(a, "importo spese"), "25");
+    EXPECT_EQ(amount(a, "importo totale"), "1628.75");
+    // The guarantor arrived after the holder: written by the totals.
+    EXPECT_EQ(text(a, "Garante"), "ESPOSITO MARIA");
+    EXPECT_EQ(text(a, "Citta_Garante"), "NAPOLI NA");
+    EXPECT_EQ(text(a, "tel_garante"), "0815550000");
+    const std::string memo = text(a, "memoEC");
+    EXPECT_TRUE(memo.starts_with("--------------------\r\nNDC = 123\r\ncasa : 081555111\r\nufficio : 0817654321\r\n"
+                                 "--------------------\r\n\r\n\r\n"
+                                 "01/12/2026 Telefonato, richiamare\r\n02/12/2026 Promessa di pagamento €\r\n\r\n\r\n"
+                                 "procedura codice=PROC-01"))
+        << memo.substr(0, 300);
+
+    const Row& b = cases[1];
+    EXPECT_EQ(text(b, "Ragione sociale"), "BIANCO LUCA");  // the second holder reaches no field
+    EXPECT_EQ(text(b, "Garante"), "PRIMA");
+    EXPECT_EQ(text(b, "Citta_Garante"), " MI");
+    EXPECT_EQ(date(b, "scadenza mandato"), "2027-01-06");
+
+    const auto rate = rows("tabella fatture");
+    ASSERT_EQ(rate.size(), 4u);
+    const std::string ka = text(a, "contatore");
+    EXPECT_EQ(text(rate[0], "conta"), ka);
+    EXPECT_EQ(text(rate[0], "numero fattura"), "1");
+    EXPECT_EQ(text(rate[0], "periodo"), "01010 03400 CC123 15/03/2015  conto corrente");
+    EXPECT_EQ(date(rate[0], "data fattura"), "2026-01-31");
+    EXPECT_EQ(date(rate[0], "DATA scadenza"), "2026-01-31");
+    EXPECT_EQ(amount(rate[0], "saldo"), "100");
+    EXPECT_EQ(text(rate[1], "numero fattura"), "0");
+    EXPECT_EQ(amount(rate[1], "saldo"), "100");  // no insoluto of its own
+    EXPECT_EQ(text(rate[2], "numero fattura"), "0");  // the relation row
+    // The second case's instalment comes before its holder: it goes with the
+    // row added last, the first case's.
+    EXPECT_EQ(text(rate[3], "conta"), ka);
+    EXPECT_EQ(text(rate[3], "periodo"), " X1");
+}
+
+TEST_P(CaseWriterTest, QuotesAndOddTextsAreStoredAsTheyAre)
+{
+    withSchema();
+    const std::string name = "apici.xml";
+    writeFile(suite.paths().importDir() / name,
+              "<root>\n<documento><posizione numero=\"O'NEIL\"/><intestatario><denominazione valore=\"D'AMICO; DROP TABLE x\"/>"
+              "</intestatario><rapportiCC><rapporto><numero valore=\"N'1\"/><data_accensione valore=\"non data\"/>"
+              "</rapporto></rapportiCC></documento>\n</root>\n");
+    RunParams p = suite.testParams(name);
+    p.modoDocumento = true;
+    const auto run = importa(p);
+    if (isPostgres()) {
+        // A text where the table wants a date is refused, and nothing stays.
+        EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
+        EXPECT_TRUE(rows("Tabella Pratiche").empty());
+        return;
+    }
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    EXPECT_EQ(text(rows("Tabella Pratiche").at(0), "Ragione sociale"), "D'AMICO; DROP TABLE x");
+    EXPECT_EQ(text(rows("tabella fatture").at(0), "numero fattura"), "N'1");
+}
+
+CRV_INSTANTIATE_FOR_DATABASES(CaseWriterTest);
+
+}  // namespace
+}  // namespace crv::test
