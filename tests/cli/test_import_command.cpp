@@ -1,0 +1,131 @@
+// crvxml import as a scheduler or an operator runs it: options, defaults from
+// the saved settings, exit status, standard output and standard error.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& s)
+{
+    std::string q = "'";
+    for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Outcome crvxml(const std::string& args, const std::string& program = CRVXML_BINARY)
+{
+    TempDir tmp;
+    const auto errFile = tmp / "stderr";
+    const std::string command = "env LC_ALL=it_IT.UTF-8 " + quoted(program) + " " + args + " 2>" + quoted(errFile.string());
+    Outcome o;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return o;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) o.out.append(buf, n);
+    const int raw = ::pclose(pipe);
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.err = readFile(errFile);
+    return o;
+}
+
+class ImportCommand : public ::testing::Test {
+protected:
+    ImportCommand() { file = suite.addImportFile("corvestra/completo.xml"); }
+    std::string root() const { return "--root " + quoted(suite.paths().root.string()) + " "; }
+    SuiteFixture suite;
+    std::string file;
+};
+
+TEST_F(ImportCommand, TestRunPrintsTheListingAndConcludes)
+{
+    const Outcome o = crvxml("import " + root() + "--affido 07/12/2026 --scadenza 06/01/2027 " + file);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "Importazione Conclusa\n");
+    EXPECT_TRUE(o.out.starts_with("Pratica         |Nominativo"));
+    EXPECT_NE(o.out.find("\nPratiche importate: 3\nCap: 1.222,06\nInt: 45,10\nSpe: 1.000.020,00\n"),
+              std::string::npos) << o.out;
+    EXPECT_NE(o.out.find(std::string(140, '-')), std::string::npos);
+    EXPECT_EQ(o.out.find("Lotto Imp"), std::string::npos);  // a test run opens no batch
+}
+
+TEST_F(ImportCommand, OptionsMirrorTheWindow)
+{
+    const Outcome o = crvxml("import " + root() + "--no-details --sections 111110 " + file);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.find("DATI_IDENTIFICATIVI"), std::string::npos);  // no memo lines
+    const Outcome bad = crvxml("import " + root() + "--affido 31/02/2026 " + file);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "Inserire Data Affido\n");
+    const Outcome empty = crvxml("import " + root() + "--mandato '' " + file);
+    EXPECT_EQ(empty.err, "Inserire Codice Mandato\n");
+    const Outcome missing = crvxml("import " + root() + "nessuno.xml");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Scegliere il file da importare\n");
+}
+
+TEST_F(ImportCommand, WrongUsageAndHelp)
+{
+    EXPECT_EQ(crvxml("import " + root() + "--sections 12 " + file).status, 2);
+    EXPECT_EQ(crvxml("import " + root() + "--boh " + file).status, 2);
+    EXPECT_EQ(crvxml("import " + root()).status, 2);
+    EXPECT_EQ(crvxml("import " + root() + "a.xml b.xml").status, 2);
+    EXPECT_EQ(crvxml("sconosciuto").status, 2);
+    const Outcome help = crvxml("import --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--sections"), std::string::npos);
+    EXPECT_EQ(crvxml("--help").status, 0);
+}
+
+TEST_F(ImportCommand, SavedSettingsGiveTheDefaults)
+{
+    // Mandate "DEZ", intervention "XY", "Dettagli" clear.
+    writeFile(suite.paths().crvXmlIni(),
+              "DEZ\r\nXY\r\nB\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n");
+    const Outcome o = crvxml("import " + root() + file);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.find("DATI_IDENTIFICATIVI"), std::string::npos);
+    const Outcome details = crvxml("import " + root() + "--details " + file);
+    EXPECT_NE(details.out.find("DATI_IDENTIFICATIVI"), std::string::npos);
+}
+
+TEST_F(ImportCommand, NormalRunWithoutDatabaseFailsCleanly)
+{
+    const Outcome o = crvxml("import " + root() + "--no-test " + file);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_FALSE(o.err.empty());
+    const Outcome access = crvxml("import " + root() + "--no-test --access " + file);
+    EXPECT_EQ(access.status, 1);
+    EXPECT_NE(access.err.find("Archivio Access NON trovato. Il programma termina"), std::string::npos) << access.err;
+}
+
+TEST_F(ImportCommand, AProgramNameWithRoveStartsInTextMode)
+{
+    TempDir bin;
+    const auto link = bin / "crvxml-ROVE";
+    std::filesystem::create_symlink(CRVXML_BINARY, link);
+    suite.addImportFile("banca/GM_XML");
+    const Outcome o = crvxml("import " + root() + "--bank GM_XML", link.string());
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("Pratiche importate: 2"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(suite.paths().importDir() / "GM_XML.xml"));
+    // Under its own name, the same file is loaded as it stands and is not XML.
+    const Outcome plain = crvxml("import " + root() + "GM_XML");
+    EXPECT_EQ(plain.status, 1);
+}
+
+}  // namespace
+}  // namespace crv::test
