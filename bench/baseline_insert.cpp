@@ -136,6 +136,7 @@ WorkResult baselineInsert(const WorkOptions& options, const ScratchDatabase& dat
 
         XmlDocument doc;
         loadOrThrow(doc, options.file);
+        result.loadSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!db.transaction()) throw std::runtime_error("begin: " + db.lastError().text().toStdString());
         QSqlQuery pratica(db);
         prepare(pratica, insertStatement(db, QStringLiteral("Tabella Pratiche"), names));

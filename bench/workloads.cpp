@@ -118,6 +118,7 @@ WorkResult parseAndTouch(const WorkOptions& o)
     const auto start = Clock::now();
     XmlDocument doc;
     loadOrThrow(doc, o.file);
+    result.loadSeconds = since(start);
     std::uint64_t characters = 0;
     for (const pugi::xml_node c : doc.documentElement().children(caseElementName(o.bank))) {
         characters += touchCase(c);

@@ -33,6 +33,7 @@ struct WorkOptions {
 struct WorkResult {
     double seconds = 0;        // wall clock
     double cpuSeconds = 0;     // user + system of this process
+    double loadSeconds = 0;    // of which loading the document (the baselines only)
     long cases = 0;
     long rows = 0;             // rows found in the database afterwards (all tables written)
     std::uint64_t extraBytes = 0;  // listing file or SQLite file size

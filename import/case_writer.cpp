@@ -185,7 +185,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
         esisteUserT15_ = table.has("User_T15");
         tableChecked_ = true;
     }
-    riga_.emplace();
+    riga_ = Riga{};
     nuovaRiga_ = true;
     const bool conAccess = params_.usaAccess;
 

@@ -48,6 +48,21 @@ std::string trimmed(std::string_view text)
     return std::string(text);
 }
 
+// The faulty line of a parse error, cut around the error when it is very long
+// (a file written on one line would otherwise fill the message box).
+std::string sorgenteBreve(const XmlParseError& err)
+{
+    constexpr std::size_t kMax = 200;
+    const std::string& src = err.srcText;
+    const std::size_t len = utf8Length(src);
+    if (len <= kMax) return src;
+    const std::size_t pos = err.linepos > 0 ? static_cast<std::size_t>(err.linepos - 1) : 0;
+    const std::size_t from = pos > kMax / 2 ? std::min(pos - kMax / 2, len - kMax) : 0;
+    const std::size_t a = utf8Offset(src, from);
+    const std::size_t b = utf8Offset(src, from + kMax);
+    return (from > 0 ? "..." : "") + src.substr(a, b - a) + (from + kMax < len ? "..." : "");
+}
+
 std::string rigaListino(const Case& v, const Regional& regional)
 {
     return Fill(v.CodicePratica, 16) + "|" + Fill(v.Nominativo, 15) + "|" + Fill(v.Indirizzo, 10) + "|" +
@@ -232,7 +247,7 @@ RunResult Run::execute()
     if (!doc.load(path)) {
         const XmlParseError& err = doc.parseError();
         return abort(RunOutcome::ParseError, "Errore nel file " + err.url + "\nLinea = " + std::to_string(err.line) +
-                                                 "\nPos = " + std::to_string(err.linepos) + "\nSrc = " + err.srcText);
+                                                 "\nPos = " + std::to_string(err.linepos) + "\nSrc = " + sorgenteBreve(err));
     }
 
     const pugi::xml_node root = doc.documentElement();

@@ -3,10 +3,10 @@
 // encodings the creditors use, reports parse errors by line and position, and
 // offers the node reads of a DOM (name, text, child test, markup).
 //
-// Text of an element with no child elements is kept as the element's value
-// (one node instead of two); the node helpers below account for that, so
-// callers should read texts through them rather than through pugixml's
-// child_value().
+// The text that opens an element is kept as the element's value, not as a
+// child node (one node per simple element instead of two): <A>x</A> has no
+// first_child(). pugixml's child_value() and text() know this; the node
+// helpers below account for it too.
 #include <filesystem>
 #include <functional>
 #include <memory>

@@ -75,3 +75,26 @@ TEST_F(GoldenCorvestra, UnreadableInstalmentInMovementsStopsTheRun)
 
 }  // namespace
 }  // namespace crv::test
+
+namespace crv::test {
+namespace {
+
+TEST(ParseErrorMessage, AVeryLongFaultyLineIsShownAroundTheError)
+{
+    SuiteFixture suite;
+    std::string body = "<CORVESTRA>";
+    for (int i = 0; i < 500; ++i) body += "<PRATICA><X>" + std::to_string(i) + "</X></PRATICA>";
+    body += "<PRATICA><X>rotto</Y></PRATICA></CORVESTRA>";
+    writeFile(suite.paths().importDir() / "riga.xml", body);
+    const auto run = suite.run(suite.testParams("riga.xml"), Regional::italian());
+    ASSERT_EQ(run.result.outcome, RunOutcome::ParseError);
+    const std::string& m = run.messages.at(0);
+    const std::string src = m.substr(m.find("Src = ") + 6);
+    // The error is near the end of the line: its last 200 characters.
+    EXPECT_EQ(src, "..." + body.substr(body.size() - 200));
+    EXPECT_NE(src.find("rotto</Y>"), std::string::npos);
+    EXPECT_NE(m.find("Linea = 1\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace crv::test

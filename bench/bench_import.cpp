@@ -1,0 +1,305 @@
+// crvxml-bench: how fast and in how much memory a case file is imported,
+// against what merely reading the file costs. Each measurement runs in a
+// child process of its own (this program started again with --child).
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "workloads.h"
+
+namespace crv::bench {
+namespace {
+
+const char* const kUsage =
+    "Uso: crvxml-bench [opzioni] FILE\n"
+    "\n"
+    "Misura su FILE, ciascuna in un processo a parte:\n"
+    "  (a) lettura con XmlDocument e testo (nodeText) di ogni elemento di ogni pratica\n"
+    "  (b) importazione di prova (Solo Test), listato scartato\n"
+    "  (c) importazione di prova, listato scritto su file\n"
+    "  (d) importazione normale in un archivio nuovo (SQLite; PostgreSQL se c'e' il server)\n"
+    "  (e) (a) piu' una insert preparata per pratica in una transazione, stesso archivio\n"
+    "\n"
+    "  --bank          formato banca (pratiche \"documento\")\n"
+    "  --no-db         solo (a), (b) e (c)\n"
+    "  --pg CONN       server PostgreSQL (altrimenti la variabile CRVXML_BENCH_PG)\n"
+    "  --work DIR      cartella di lavoro (altrimenti una temporanea, poi rimossa)\n"
+    "  --repeat R      ripete ogni misura R volte e tiene la piu' veloce (predefinito 1)\n"
+    "  --no-dettagli   listato senza il memo di ogni pratica (\"Dettagli\" spento)\n";
+
+struct Options {
+    std::filesystem::path file;
+    bool bank = false;
+    bool db = true;
+    bool dettagli = true;
+    int repeat = 1;
+    std::string pg;
+    std::filesystem::path work;
+};
+
+struct Measure {
+    std::string label;
+    Mode mode;
+    Target target;
+    std::optional<ChildResult> result;
+};
+
+std::string targetName(Target t)
+{
+    switch (t) {
+    case Target::SQLite: return "sqlite";
+    case Target::PostgreSQL: return "pg";
+    case Target::None: break;
+    }
+    return "none";
+}
+
+std::vector<std::string> childArguments(const Options& o, Mode mode, Target target)
+{
+    std::vector<std::string> args = {"--child", modeName(mode), "--target", targetName(target), "--work",
+                                     o.work.string()};
+    if (o.bank) args.emplace_back("--bank");
+    if (!o.dettagli) args.emplace_back("--no-dettagli");
+    if (target == Target::PostgreSQL) {
+        args.emplace_back("--pg");
+        args.push_back(o.pg);
+    }
+    args.push_back(o.file.string());
+    return args;
+}
+
+ChildResult measure(const Options& o, Mode mode, Target target)
+{
+    std::optional<ChildResult> best;
+    for (int r = 0; r < o.repeat; ++r) {
+        ChildResult one = runChild(childArguments(o, mode, target));
+        if (!one.ok) return one;
+        if (!best || one.work.seconds < best->work.seconds) best = one;
+    }
+    return *best;
+}
+
+double mb(double bytes)
+{
+    return bytes / (1024.0 * 1024.0);
+}
+
+void printTable(double fileBytes, const std::vector<Measure>& measures)
+{
+    std::printf("\n%-40s %8s %8s %11s %8s %9s %10s\n", "misura", "s", "cpu s", "pratiche/s", "MB/s", "picco MB",
+                "picco/file");
+    for (const Measure& m : measures) {
+        if (!m.result) continue;
+        const ChildResult& r = *m.result;
+        if (!r.ok) {
+            std::printf("%-40s NON RIUSCITA: %s\n", m.label.c_str(), r.error.c_str());
+            continue;
+        }
+        const double s = r.work.seconds;
+        const double peak = r.peakKb * 1024.0;
+        std::printf("%-40s %8.2f %8.2f %11.0f %8.1f %9.1f %10.2f\n", m.label.c_str(), s, r.work.cpuSeconds,
+                    s > 0 ? r.work.cases / s : 0.0, s > 0 ? mb(fileBytes) / s : 0.0, mb(peak), peak / fileBytes);
+    }
+    std::printf("\n");
+    for (const Measure& m : measures) {
+        if (!m.result || !m.result->ok) continue;
+        if (m.result->work.loadSeconds > 0)
+            std::printf("%s: di cui caricamento del documento %.2f s\n", m.label.c_str(), m.result->work.loadSeconds);
+        if (m.mode == Mode::TestFile)
+            std::printf("%s: listato di %.1f MB\n", m.label.c_str(), mb(static_cast<double>(m.result->work.extraBytes)));
+        if (m.target != Target::None) {
+            std::string size;
+            if (m.target == Target::SQLite)
+                size = ", archivio di " + std::to_string(static_cast<long>(mb(static_cast<double>(m.result->work.extraBytes)))) + " MB";
+            std::printf("%s: %ld righe scritte%s\n", m.label.c_str(), m.result->work.rows, size.c_str());
+        }
+    }
+}
+
+const ChildResult* find(const std::vector<Measure>& measures, Mode mode, Target target)
+{
+    for (const Measure& m : measures)
+        if (m.mode == mode && m.target == target && m.result && m.result->ok) return &*m.result;
+    return nullptr;
+}
+
+void goal(const char* what, const ChildResult* top, const ChildResult* bottom, double limit, bool memory,
+          double fileBytes)
+{
+    if (top == nullptr || (bottom == nullptr && !memory)) {
+        std::printf("  %-34s   n/d\n", what);
+        return;
+    }
+    const double ratio =
+        memory ? top->peakKb * 1024.0 / fileBytes : top->work.seconds / bottom->work.seconds;
+    std::printf("  %-34s %6.2f  (obiettivo <= %.1f)  %s", what, ratio, limit, ratio <= limit ? "OK" : "MANCATO");
+    if (!memory && bottom->work.cpuSeconds > 0)
+        std::printf("   [cpu: %.2f]", top->work.cpuSeconds / bottom->work.cpuSeconds);
+    std::printf("\n");
+}
+
+int runParent(Options o)
+{
+    std::error_code ec;
+    const auto fileBytes = static_cast<double>(std::filesystem::file_size(o.file, ec));
+    if (ec) {
+        std::fprintf(stderr, "crvxml-bench: %s: %s\n", o.file.c_str(), ec.message().c_str());
+        return 1;
+    }
+    o.file = std::filesystem::absolute(o.file);
+    bool ownWork = false;
+    if (o.work.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/crvxml-bench.XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        o.work = pattern;
+        ownWork = true;
+    }
+    std::filesystem::create_directories(o.work);
+    if (o.pg.empty()) {
+        const char* env = std::getenv("CRVXML_BENCH_PG");
+        if (env != nullptr) o.pg = env;
+    }
+
+    std::vector<Measure> measures = {
+        {"(a) lettura + testo di ogni elemento", Mode::Parse, Target::None, {}},
+        {"(b) prova, listato scartato", Mode::TestNull, Target::None, {}},
+        {"(c) prova, listato su file", Mode::TestFile, Target::None, {}},
+    };
+    if (o.db) {
+        measures.push_back({"(e) SQLite: (a) + insert preparate", Mode::Baseline, Target::SQLite, {}});
+        measures.push_back({"(d) SQLite: importazione", Mode::Import, Target::SQLite, {}});
+        if (!o.pg.empty()) {
+            measures.push_back({"(e) PostgreSQL: (a) + insert preparate", Mode::Baseline, Target::PostgreSQL, {}});
+            measures.push_back({"(d) PostgreSQL: importazione", Mode::Import, Target::PostgreSQL, {}});
+        }
+    }
+
+    std::printf("File %s: %.1f MB, formato %s, dettagli %s, ripetizioni %d\n", o.file.c_str(), mb(fileBytes),
+                o.bank ? "banca" : "Corvestra", o.dettagli ? "si" : "no", o.repeat);
+    std::fflush(stdout);
+    for (Measure& m : measures) {
+        std::fprintf(stderr, "... %s\n", m.label.c_str());
+        m.result = measure(o, m.mode, m.target);
+        if (m.result->ok)
+            std::fprintf(stderr, "    %.2f s, %ld pratiche, picco %.1f MB\n", m.result->work.seconds,
+                         m.result->work.cases, m.result->peakKb / 1024.0);
+        else
+            std::fprintf(stderr, "    non riuscita: %s\n", m.result->error.c_str());
+    }
+    if (o.db && o.pg.empty()) std::fprintf(stderr, "PostgreSQL saltato: CRVXML_BENCH_PG non impostata\n");
+
+    printTable(fileBytes, measures);
+    std::printf("\nObiettivi (tempo reale; tra parentesi quadre il rapporto dei tempi di cpu del processo)\n");
+    goal("tempo (b)/(a)", find(measures, Mode::TestNull, Target::None), find(measures, Mode::Parse, Target::None),
+         2.0, false, fileBytes);
+    goal("picco (b)/dimensione file", find(measures, Mode::TestNull, Target::None), nullptr, 3.0, true, fileBytes);
+    if (o.db) {
+        goal("tempo (d)/(e) SQLite", find(measures, Mode::Import, Target::SQLite),
+             find(measures, Mode::Baseline, Target::SQLite), 1.5, false, fileBytes);
+        if (!o.pg.empty())
+            goal("tempo (d)/(e) PostgreSQL", find(measures, Mode::Import, Target::PostgreSQL),
+                 find(measures, Mode::Baseline, Target::PostgreSQL), 1.5, false, fileBytes);
+    }
+    if (ownWork) std::filesystem::remove_all(o.work, ec);
+    for (const Measure& m : measures)
+        if (m.result && !m.result->ok) return 1;
+    return 0;
+}
+
+int runChildMode(const std::vector<std::string>& args)
+{
+    WorkOptions w;
+    std::optional<Mode> mode;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto next = [&]() -> std::string { return i + 1 < args.size() ? args[++i] : std::string(); };
+        if (a == "--child") {
+            mode = modeFromName(next());
+        } else if (a == "--target") {
+            const std::string t = next();
+            w.target = t == "sqlite" ? Target::SQLite : t == "pg" ? Target::PostgreSQL : Target::None;
+        } else if (a == "--work") {
+            w.work = next();
+        } else if (a == "--pg") {
+            w.pgConn = next();
+        } else if (a == "--bank") {
+            w.bank = true;
+        } else if (a == "--no-dettagli") {
+            w.dettagli = false;
+        } else {
+            w.file = a;
+        }
+    }
+    if (!mode || w.file.empty() || w.work.empty()) {
+        std::fprintf(stderr, "crvxml-bench --child: argomenti incompleti\n");
+        return 2;
+    }
+    w.mode = *mode;
+    try {
+        const WorkResult r = runWorkload(w);
+        const std::string line = resultLine(r, peakResidentKb());
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "crvxml-bench [%s]: %s\n", modeName(w.mode), e.what());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace crv::bench
+
+int main(int argc, char** argv)
+{
+    using namespace crv::bench;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "--child") return runChildMode(args);
+
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--bank") {
+            o.bank = true;
+        } else if (a == "--no-db") {
+            o.db = false;
+        } else if (a == "--no-dettagli") {
+            o.dettagli = false;
+        } else if (a == "--pg" && hasValue) {
+            o.pg = args[++i];
+        } else if (a == "--work" && hasValue) {
+            o.work = args[++i];
+        } else if (a == "--repeat" && hasValue) {
+            o.repeat = std::max(1, std::atoi(args[++i].c_str()));
+        } else if (a.rfind("--", 0) == 0 || !o.file.empty()) {
+            std::fprintf(stderr, "Argomento non valido: %s\n\n%s", a.c_str(), kUsage);
+            return 2;
+        } else {
+            o.file = a;
+        }
+    }
+    if (o.file.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    try {
+        return runParent(o);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "crvxml-bench: %s\n", e.what());
+        return 1;
+    }
+}
