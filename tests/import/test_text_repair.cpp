@@ -396,8 +396,16 @@ TEST(RepairFailures, UnwritableFolderLeavesNoOutput)
     fs::path path = copySample(dir, "completo.TXT");
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
     if (::access(dir.path().c_str(), W_OK) == 0) {
+        // Permissions do not restrict this user (root): make the rename fail
+        // instead, with a folder where the copy should go.
         fs::permissions(dir.path(), fs::perms::owner_all);
-        GTEST_SKIP() << "permissions do not restrict this user";
+        fs::create_directory(dir / "completo.TXT.xml");
+        fs::create_directory(dir / "completo.TXT.xml" / "dentro");
+        EXPECT_THROW(crv::Rinomina(path), crv::RepairError);
+        EXPECT_THROW(crv::Converti2XML(path), crv::RepairError);
+        EXPECT_EQ(path, dir / "completo.TXT");
+        EXPECT_EQ(folderEntries(dir.path()), (std::set<std::string>{"completo.TXT", "completo.TXT.xml"}));
+        return;
     }
 
     EXPECT_THROW(crv::Rinomina(path), crv::RepairError);
