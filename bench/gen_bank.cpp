@@ -11,15 +11,12 @@ namespace crv::bench {
 namespace {
 
 const char* const kUsage =
-    "Uso: crvxml-gen-bank N OUT.xml [--seed S] [--numeri-lunghi]\n"
-    "Scrive N pratiche nel formato banca (radice root, elementi documento).\n"
-    "  --numeri-lunghi  numeri di conto di 12 cifre e tipo rapporto per esteso: il\n"
-    "                   periodo composto dal lettore supera allora 30 caratteri.\n";
+    "Uso: crvxml-gen-bank N OUT.xml [--seed S]\n"
+    "Scrive N pratiche nel formato banca (radice root, elementi documento).\n";
 
 constexpr std::array<std::string_view, 4> kProcedure = {"BPX01", "BPX02", "REC-SOFF", "INC07"};
 constexpr std::array<std::string_view, 4> kTipiTel = {"casa", "cellulare", "lavoro", "fax"};
-constexpr std::array<std::string_view, 4> kTipiBrevi = {"CC", "MU", "FI", "PR"};
-constexpr std::array<std::string_view, 4> kTipiLunghi = {"CONTO CORRENTE", "MUTUO IPOTECARIO", "FIDO DI CASSA",
+constexpr std::array<std::string_view, 4> kTipiRapporto = {"CONTO CORRENTE", "MUTUO IPOTECARIO", "FIDO DI CASSA",
                                                          "PRESTITO PERSONALE"};
 constexpr std::array<std::string_view, 6> kNote = {
     "SOLLECITO TELEFONICO: il cliente dichiara di aver gi\xE0 pagato",
@@ -29,10 +26,6 @@ constexpr std::array<std::string_view, 6> kNote = {
     "pratica passata in sofferenza, revocati gli affidamenti",
     "cliente trasferito all'estero? verificare in anagrafe"};
 constexpr std::array<std::string_view, 3> kFonti = {"ANAGRAFE TRIBUTARIA", "ELENCO ABBONATI", "CLIENTE"};
-
-struct Opzioni {
-    bool numeriLunghi = false;
-};
 
 std::string importo(Rng& rng, std::int64_t cents)
 {
@@ -45,14 +38,14 @@ std::string dataCasualeIt(Rng& rng, int fromYear, int toYear)
     return dataItaliana(d.year, d.month, d.day);
 }
 
-void rapporto(XmlWriter& w, Rng& rng, const Opzioni& opt, int rate, bool daRecup)
+void rapporto(XmlWriter& w, Rng& rng, int rate, bool daRecup)
 {
     w.open(3, "rapporto");
     w.empty(4, "abi", {{"valore", "0" + rng.digits(4)}});
     w.empty(4, "cab", {{"valore", rng.digits(5)}});
-    w.empty(4, "numero", {{"valore", opt.numeriLunghi ? rng.digits(12) : rng.digits(3)}});
+    w.empty(4, "numero", {{"valore", rng.digits(12)}});
     w.empty(4, "data_accensione", {{"valore", dataCasualeIt(rng, 2005, 2022)}});
-    w.empty(4, "tipo_rapporto", {{"valore", opt.numeriLunghi ? rng.pick(kTipiLunghi) : rng.pick(kTipiBrevi)}});
+    w.empty(4, "tipo_rapporto", {{"valore", rng.pick(kTipiRapporto)}});
     if (rng.percent(30)) w.empty(4, "servizio", {{"valore", "RECUPERO CREDITI"}});
     if (daRecup) w.empty(4, "da_recup", {{"valore", importo(rng, rng.between64(10000, 5000000))}});
     int anno = rng.between(2023, 2025);
@@ -70,7 +63,7 @@ void rapporto(XmlWriter& w, Rng& rng, const Opzioni& opt, int rate, bool daRecup
     w.close(3, "rapporto");
 }
 
-void documento(XmlWriter& w, Rng& rng, const Opzioni& opt, long index)
+void documento(XmlWriter& w, Rng& rng, long index)
 {
     const Persona c = personaCasuale(rng);
     w.open(1, "documento");
@@ -125,11 +118,11 @@ void documento(XmlWriter& w, Rng& rng, const Opzioni& opt, long index)
 
     w.open(2, "rapportiCC");
     const int conti = rng.between(1, 2);
-    for (int k = 0; k < conti; ++k) rapporto(w, rng, opt, rng.between(0, 6), true);
+    for (int k = 0; k < conti; ++k) rapporto(w, rng, rng.between(0, 6), true);
     w.close(2, "rapportiCC");
     if (rng.percent(60)) {
         w.open(2, "rapportirt");
-        rapporto(w, rng, opt, rng.between(2, 10), false);
+        rapporto(w, rng, rng.between(2, 10), false);
         w.open(3, "totale");
         w.empty(4, "insoluto", {{"valore", importo(rng, rng.between64(10000, 3000000))}});
         w.empty(4, "int_mora", {{"valore", importoItaliano(rng.between(0, 50000), false)}});
@@ -169,23 +162,14 @@ void documento(XmlWriter& w, Rng& rng, const Opzioni& opt, long index)
 int main(int argc, char** argv)
 {
     using namespace crv::bench;
-    // The generator's own switch is taken out before the common arguments are read.
-    Opzioni opt;
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--numeri-lunghi")
-            opt.numeriLunghi = true;
-        else
-            rest.push_back(argv[i]);
-    }
-    const auto args = parseGenArgs(static_cast<int>(rest.size()), rest.data(), kUsage);
+    const auto args = parseGenArgs(argc, argv, kUsage);
     if (!args) return 2;
     try {
         Rng rng(args->seed);
         XmlWriter w(args->out);
         w.declaration();
         w.open(0, "root");
-        for (long i = 0; i < args->cases; ++i) documento(w, rng, opt, i);
+        for (long i = 0; i < args->cases; ++i) documento(w, rng, i);
         w.close(0, "root");
         const std::uint64_t bytes = w.finish();
         std::printf("%ld pratiche, %llu byte in %s\n", args->cases, static_cast<unsigned long long>(bytes),

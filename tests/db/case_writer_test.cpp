@@ -329,6 +329,49 @@ TEST_P(CaseWriterTest, BankCasesRowsChangedWhileReadAndInstalmentRows)
     EXPECT_EQ(text(rate[3], "periodo"), " X1");
 }
 
+TEST_P(CaseWriterTest, ACaseWithoutHolderChangesTheRowAddedLast)
+{
+    withSchema();
+    RunParams p = params("banca/senza_intestatario.xml");
+    p.modoDocumento = true;
+    const auto run = importa(p);
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    EXPECT_EQ(run.result.counters.praticheImportate, 2);
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 1u);
+    const Row& a = cases[0];
+    EXPECT_EQ(text(a, "posizione"), "H-1");
+    // Both relations' totals were added to the one row.
+    EXPECT_EQ(amount(a, "importo rata"), "17.5");
+    EXPECT_EQ(amount(a, "importo interessi"), "0.5");
+    EXPECT_EQ(amount(a, "importo spese"), "1");
+    EXPECT_EQ(amount(a, "importo totale"), "19");
+    // Phone list first, then the note: the later block stands above.
+    const std::string memo = text(a, "memoEC");
+    EXPECT_TRUE(memo.starts_with("03/12/2026 senza intestatario\r\n\r\n\r\n--------------------\r\nNDC = 9\r\n"
+                                 "cell : 333\r\n--------------------\r\n\r\n\r\nposizione numero=H-1"))
+        << memo;
+    const auto rate = rows("tabella fatture");
+    ASSERT_EQ(rate.size(), 1u);
+    EXPECT_EQ(text(rate[0], "conta"), text(a, "contatore"));
+    EXPECT_EQ(date(rate[0], "data fattura"), "2026-10-31");
+}
+
+TEST_P(CaseWriterTest, NotesBeforeAnyHolderOfTheRunStopItCleanly)
+{
+    withSchema();
+    writeFile(suite.paths().importDir() / "orfana.xml",
+              "<root>\n<documento><posizione numero=\"O-1\"/><note><nota a=\"x\" b=\"y\"/></note>"
+              "<intestatario><denominazione valore=\"TARDI\"/></intestatario></documento>\n</root>\n");
+    RunParams p = suite.testParams("orfana.xml");
+    p.modoDocumento = true;
+    const auto run = importa(p);
+    EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
+    ASSERT_FALSE(run.messages.empty());
+    EXPECT_NE(run.messages.back().find("pratica n. 1 (codice O-1)"), std::string::npos) << run.messages.back();
+    EXPECT_TRUE(rows("Tabella Pratiche").empty());
+}
+
 TEST_P(CaseWriterTest, QuotesAndOddTextsAreStoredAsTheyAre)
 {
     withSchema();

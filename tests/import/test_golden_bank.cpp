@@ -32,6 +32,13 @@ TEST_F(GoldenBank, HoldersGuarantorsRelationsNotesAndPhones)
     expectMatchesGolden(run.render(it), "banca/due_pratiche.expected");
 }
 
+TEST_F(GoldenBank, CaseWithoutHolderListsItsInstalmentsWithTheLastCounter)
+{
+    const auto run = suite.run(bank("banca/senza_intestatario.xml"), it);
+    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    expectMatchesGolden(run.render(it), "banca/senza_intestatario.expected");
+}
+
 TEST_F(GoldenBank, TextExportWithoutRootIsWrappedAndRepaired)
 {
     const auto run = suite.run(text("banca/GM_XML"), it);
