@@ -109,6 +109,10 @@ void BankReader::intestatario(pugi::xml_node holder)
             if (lower(e.name()) != "domicilio") continue;
             for (const pugi::xml_node d : e.children()) {
                 if (d.type() != pugi::node_element) continue;
+                const bool known = named(d, "ind1") || named(d, "cap") || named(d, "localita") ||
+                                   named(d, "comune") || named(d, "Comune") || named(d, "provincia") ||
+                                   named(d, "tel_Casa") || named(d, "tel_Pers");
+                if (!known) continue;
                 const std::string v = attributo(d, 0);
                 if (named(d, "ind1")) {
                     v_.Indirizzo = v;

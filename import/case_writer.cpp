@@ -185,6 +185,9 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
         esisteUserT15_ = table.has("User_T15");
         tableChecked_ = true;
     }
+    // Adding a row first saves the changes still pending on the current one
+    // (notes met before this case's holder belong to the row added last).
+    SalvaRigaPendente();
     riga_ = Riga{};
     nuovaRiga_ = true;
     const bool conAccess = params_.usaAccess;

@@ -184,7 +184,7 @@ void Run::closeCase(const Case& v, const MemoText& memo)
     if (p_.dettagli) {
         const std::string& text = memo.text();
         std::size_t start = 0;
-        while (true) {
+        while (!text.empty()) {
             const std::size_t end = text.find("\r\n", start);
             out_.listingLine(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
             if (end == std::string::npos) break;

@@ -372,6 +372,22 @@ TEST_P(CaseWriterTest, NotesBeforeAnyHolderOfTheRunStopItCleanly)
     EXPECT_TRUE(rows("Tabella Pratiche").empty());
 }
 
+TEST_P(CaseWriterTest, NotesBeforeTheHolderGoToTheRowAddedLast)
+{
+    withSchema();
+    writeFile(suite.paths().importDir() / "prima.xml",
+              "<root>\n<documento><posizione numero=\"P-1\"/><intestatario><denominazione valore=\"UNO\"/>"
+              "</intestatario></documento>\n<documento><posizione numero=\"P-2\"/><note><nota a=\"nota\" b=\"prima\"/>"
+              "</note><intestatario><denominazione valore=\"DUE\"/></intestatario></documento>\n</root>\n");
+    RunParams p = suite.testParams("prima.xml");
+    p.modoDocumento = true;
+    ASSERT_EQ(importa(p).result.outcome, RunOutcome::Concluded);
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 2u);
+    EXPECT_TRUE(text(cases[0], "memoEC").starts_with("nota prima\r\n\r\n\r\nposizione numero=P-1"));
+    EXPECT_TRUE(text(cases[1], "memoEC").starts_with("posizione numero=P-2"));
+}
+
 TEST_P(CaseWriterTest, QuotesAndOddTextsAreStoredAsTheyAre)
 {
     withSchema();

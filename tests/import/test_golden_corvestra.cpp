@@ -98,3 +98,19 @@ TEST(ParseErrorMessage, AVeryLongFaultyLineIsShownAroundTheError)
 
 }  // namespace
 }  // namespace crv::test
+
+namespace crv::test {
+namespace {
+
+TEST(DetailsListing, AnEmptyMemoGivesJustTheEmptyLine)
+{
+    SuiteFixture suite;
+    writeFile(suite.paths().importDir() / "vuota.xml", "<CORVESTRA><PRATICA/></CORVESTRA>");
+    const auto run = suite.run(suite.testParams("vuota.xml"), Regional::italian());
+    ASSERT_EQ(run.listing.size(), 4u);
+    EXPECT_EQ(run.listing[2], "");
+    EXPECT_EQ(run.listing[3], std::string(140, '-'));
+}
+
+}  // namespace
+}  // namespace crv::test
