@@ -186,7 +186,8 @@ WorkResult baselineInsert(const WorkOptions& options, const ScratchDatabase& dat
                 QVariant value;
                 switch (column.kind) {
                 case db::ColumnKind::Text: {
-                    const std::string& text = texts.empty() ? memo : texts[static_cast<std::size_t>(k++) % texts.size()];
+                    const std::string& text =
+                        texts.empty() ? memo : texts[static_cast<std::size_t>(k++) % texts.size()];
                     value = QString::fromStdString(text).left(column.size);
                     break;
                 }
@@ -221,7 +222,8 @@ WorkResult baselineInsert(const WorkOptions& options, const ScratchDatabase& dat
     const long stored = database.countRows(QStringLiteral("Tabella Pratiche")) +
                         database.countRows(QStringLiteral("tabella fatture"));
     if (stored != result.rows)
-        throw std::runtime_error("righe attese " + std::to_string(result.rows) + ", trovate " + std::to_string(stored));
+        throw std::runtime_error("righe attese " + std::to_string(result.rows) + ", trovate " +
+                                 std::to_string(stored));
     result.extraBytes = database.fileBytes();
     return result;
 }

@@ -110,13 +110,16 @@ void printTable(double fileBytes, const std::vector<Measure>& measures)
     for (const Measure& m : measures) {
         if (!m.result || !m.result->ok) continue;
         if (m.result->work.loadSeconds > 0)
-            std::printf("%s: di cui caricamento del documento %.2f s\n", m.label.c_str(), m.result->work.loadSeconds);
+            std::printf("%s: di cui caricamento del documento %.2f s\n", m.label.c_str(),
+                        m.result->work.loadSeconds);
         if (m.mode == Mode::TestFile)
-            std::printf("%s: listato di %.1f MB\n", m.label.c_str(), mb(static_cast<double>(m.result->work.extraBytes)));
+            std::printf("%s: listato di %.1f MB\n", m.label.c_str(),
+                        mb(static_cast<double>(m.result->work.extraBytes)));
         if (m.target != Target::None) {
             std::string size;
             if (m.target == Target::SQLite)
-                size = ", archivio di " + std::to_string(static_cast<long>(mb(static_cast<double>(m.result->work.extraBytes)))) + " MB";
+                size = ", archivio di " +
+                       std::to_string(static_cast<long>(mb(static_cast<double>(m.result->work.extraBytes)))) + " MB";
             std::printf("%s: %ld righe scritte%s\n", m.label.c_str(), m.result->work.rows, size.c_str());
         }
     }

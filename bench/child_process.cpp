@@ -17,8 +17,8 @@ constexpr const char* kTag = "CRVBENCH";
 std::string resultLine(const WorkResult& w, long peakKb)
 {
     char line[256];
-    std::snprintf(line, sizeof line, "%s %.6f %.6f %.6f %ld %ld %llu %ld\n", kTag, w.seconds, w.cpuSeconds, w.loadSeconds, w.cases,
-                  w.rows, static_cast<unsigned long long>(w.extraBytes), peakKb);
+    std::snprintf(line, sizeof line, "%s %.6f %.6f %.6f %ld %ld %llu %ld\n", kTag, w.seconds, w.cpuSeconds,
+                  w.loadSeconds, w.cases, w.rows, static_cast<unsigned long long>(w.extraBytes), peakKb);
     return line;
 }
 
@@ -80,8 +80,8 @@ ChildResult runChild(const std::vector<std::string>& arguments)
     }
     std::istringstream in(output.substr(at + std::strlen(kTag)));
     unsigned long long extra = 0;
-    in >> result.work.seconds >> result.work.cpuSeconds >> result.work.loadSeconds >> result.work.cases >> result.work.rows >> extra >>
-        result.peakKb;
+    in >> result.work.seconds >> result.work.cpuSeconds >> result.work.loadSeconds >> result.work.cases >>
+        result.work.rows >> extra >> result.peakKb;
     result.work.extraBytes = extra;
     if (!in) {
         result.error = "risultato illeggibile: " + output.substr(at);

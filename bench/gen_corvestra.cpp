@@ -104,7 +104,8 @@ void pratica(XmlWriter& w, Rng& rng, long index)
     w.open(3, "ALTRI_TELEFONI");
     const int telefoni = rng.between(2, 6);
     for (int t = 0; t < telefoni; ++t) {
-        const std::string numero = t == 0 ? c.cellulare : rng.percent(50) ? telefonoCellulare(rng) : telefonoFisso(rng);
+        const std::string numero =
+            t == 0 ? c.cellulare : rng.percent(50) ? telefonoCellulare(rng) : telefonoFisso(rng);
         std::string riga = "<TELEFONO><NUMERO>" + numero + "</NUMERO>";
         if (rng.percent(85)) riga += "<TIPO>" + std::string(rng.pick(kTipiTelefono)) + "</TIPO>";
         w.line(4, riga + "</TELEFONO>");

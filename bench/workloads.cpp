@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "app/suite_root.h"
 #include "baseline_insert.h"
@@ -45,7 +46,8 @@ public:
     explicit FileListener(const std::filesystem::path& path) : path_(path), buffer_(std::size_t{1} << 16)
     {
         file_ = std::fopen(path.c_str(), "wb");
-        if (file_ == nullptr) throw std::runtime_error("impossibile creare " + path.string() + ": " + std::strerror(errno));
+        if (file_ == nullptr)
+            throw std::runtime_error("impossibile creare " + path.string() + ": " + std::strerror(errno));
         std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
     }
     ~FileListener() override { close(); }
