@@ -362,6 +362,14 @@ void Database::execute(const QString& sql, const QVariantList& binds)
     statement.finish();
 }
 
+void Database::executePrepared(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery& statement = cachedStatement(QStringLiteral("sql:") + sql, sql);
+    for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
+    if (!statement.exec()) throw DbError("Errore del database", errorText(statement.lastError()));
+    statement.finish();
+}
+
 QSqlQuery Database::query(const QString& sql, const QVariantList& binds)
 {
     QSqlQuery statement(db_);

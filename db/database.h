@@ -81,6 +81,9 @@ public:
 
     // Runs a fixed statement with bound values and no result.
     void execute(const QString& sql, const QVariantList& binds = {});
+    // The same for a statement run many times in a row (the instalment
+    // rows): it is prepared once and kept.
+    void executePrepared(const QString& sql, const QVariantList& binds);
 
     // Runs a fixed statement with bound values and returns the positioned-
     // before-first, forward-only result for reading.

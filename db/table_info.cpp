@@ -9,14 +9,15 @@ namespace crv::db {
 TableInfo::TableInfo(QString realName, std::vector<Column> columns)
     : realName_(std::move(realName)), columns_(std::move(columns))
 {
+    // Every field of every row is looked up by name: index the lower-cased
+    // names once (the first spelling wins, as a linear search would).
+    for (std::size_t i = 0; i < columns_.size(); ++i) if (!byLowerName_.contains(columns_[i].name.toLower())) byLowerName_.insert(columns_[i].name.toLower(), i);
 }
 
 const Column* TableInfo::find(const QString& name) const
 {
-    const QString wanted = name.trimmed();
-    for (const Column& column : columns_)
-        if (column.name.compare(wanted, Qt::CaseInsensitive) == 0) return &column;
-    return nullptr;
+    const auto found = byLowerName_.constFind(name.trimmed().toLower());
+    return found == byLowerName_.cend() ? nullptr : &columns_[found.value()];
 }
 
 const Column* TableInfo::find(std::string_view name) const

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include <QHash>
 #include <QString>
 
 namespace crv::db {
@@ -38,6 +39,7 @@ public:
 private:
     QString realName_;
     std::vector<Column> columns_;
+    QHash<QString, std::size_t> byLowerName_;  // index into columns_
 };
 
 // The character size in a declared type: 50 for "VARCHAR(50)",

@@ -324,13 +324,15 @@ void DbCaseStore::ImpostaTotali(const Case& v)
 void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
     if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura = "0";
-    const db::TableInfo& t = db_->table(kFatture);
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) VALUES (?, ?, ?, ?, ?, ?)")
-                            .arg(db_->quote(t.realName()), db_->quote(t.realColumn("conta")),
-                                 db_->quote(t.realColumn("numero fattura")), db_->quote(t.realColumn("periodo")),
-                                 db_->quote(t.realColumn("data fattura")), db_->quote(t.realColumn("saldo")),
-                                 db_->quote(t.realColumn("DATA scadenza")));
-    db_->execute(sql, {static_cast<qlonglong>(contatore_), q(v.NumeroFattura), q(v.Periodo),
+    if (sqlRata_.isEmpty()) {
+        const db::TableInfo& t = db_->table(kFatture);
+        sqlRata_ = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) VALUES (?, ?, ?, ?, ?, ?)")
+                       .arg(db_->quote(t.realName()), db_->quote(t.realColumn("conta")),
+                            db_->quote(t.realColumn("numero fattura")), db_->quote(t.realColumn("periodo")),
+                            db_->quote(t.realColumn("data fattura")), db_->quote(t.realColumn("saldo")),
+                            db_->quote(t.realColumn("DATA scadenza")));
+    }
+    db_->executePrepared(sqlRata_, {static_cast<qlonglong>(contatore_), q(v.NumeroFattura), q(v.Periodo),
                        dateOrText(v.DataFattura, "data fattura"), amount(v.Insoluto),
                        dateOrText(v.DataFattura, "DATA scadenza")});
 }

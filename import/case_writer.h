@@ -65,6 +65,7 @@ private:
     bool esisteUserT15_ = false;
     bool tableChecked_ = false;
     std::optional<Riga> riga_;   // the current row
+    QString sqlRata_;            // the instalment insert, built once
     bool nuovaRiga_ = false;     // the current row is being built, not yet inserted
 };
 

@@ -1,5 +1,6 @@
 #include "import/corvestra_reader.h"
 
+#include <optional>
 #include <string_view>
 
 #include "import/case_error.h"
@@ -265,6 +266,7 @@ void leggiPratica(pugi::xml_node caseElement, const ReaderOptions& options, cons
 {
     Walker walker(options, regional, values, memo);
     const std::string dashes(70, '-');
+    std::optional<std::string> memoCaso;
     for (const pugi::xml_node s : caseElement.children()) {
         if (s.type() != pugi::node_element) continue;
         const bool identificativi = is(s, "DATI_IDENTIFICATIVI");
@@ -278,8 +280,16 @@ void leggiPratica(pugi::xml_node caseElement, const ReaderOptions& options, cons
             memo.AddMemoText(s.name());
         } else if (options.modoDocumento) {
             // The bank reader sees the whole case in the memo at every child.
-            memo.clear();
-            memo.AddMemo(caseElement);
+            // The case's memo form is made once and put back when a section
+            // read the other way has changed the memo since.
+            if (!memoCaso) {
+                memo.clear();
+                memo.AddMemo(caseElement);
+                memoCaso = memo.text();
+            } else if (memo.text() != *memoCaso) {
+                memo.clear();
+                memo.AddMemoText(*memoCaso);
+            }
             if (bank) bank->leggiFiglio(caseElement, s);
             continue;
         } else {

@@ -66,14 +66,16 @@ std::string cp1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80)
-            out += c;
-        else if (b < 0xA0)
-            appendUtf8(out, kHigh[b - 0x80]);
-        else
-            appendUtf8(out, b);
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        // Runs of ASCII go across whole.
+        std::size_t j = i;
+        while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) < 0x80) ++j;
+        out.append(bytes.data() + i, j - i);
+        if (j == bytes.size()) break;
+        const auto b = static_cast<unsigned char>(bytes[j]);
+        appendUtf8(out, b < 0xA0 ? kHigh[b - 0x80] : static_cast<char32_t>(b));
+        i = j + 1;
     }
     return out;
 }

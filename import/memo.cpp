@@ -92,9 +92,14 @@ void removeAll(std::string& text, std::string_view what)
 void MemoText::AddMemo(pugi::xml_node node)
 {
     if (bankFormat_) {
+        // In the suite's order: "documento", then the markup signs, then
+        // "valore", then the double quotes (doubled ones first, which
+        // removing them all one by one amounts to).
         std::string entry = nodeMarkup(node);
-        for (const std::string_view what : {"documento", "<", ">", "/", "valore", "\"\"", "\""})
-            removeAll(entry, what);
+        removeAll(entry, "documento");
+        std::erase_if(entry, [](char c) { return c == '<' || c == '>' || c == '/'; });
+        removeAll(entry, "valore");
+        std::erase(entry, '"');
         AddMemoText(entry);
         return;
     }
