@@ -227,13 +227,13 @@ void Database::rollback()
 
 // ---- Statements ----
 
-QSqlQuery& Database::cachedStatement(const QString& cacheKey, const QString& sql)
+QSqlQuery& Database::cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql)
 {
     if (const auto found = statements_.find(cacheKey); found != statements_.end())
         return *found->second;
     auto statement = std::make_unique<QSqlQuery>(db_);
     statement->setForwardOnly(true);
-    if (!statement->prepare(sql))
+    if (!statement->prepare(makeSql()))
         throw DbError("Istruzione non accettata dal database", errorText(statement->lastError()));
     return *statements_.emplace(cacheKey, std::move(statement)).first->second;
 }
@@ -245,29 +245,29 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     const auto columns = byRealColumn(info, values);
     const QString& key = info.realColumn(keyColumn);
 
-    QStringList names;
-    QStringList quoted;
-    for (const auto& [name, value] : columns) {
-        names << name;
-        quoted << quoteField(name);
-    }
+    // The statement is made and prepared once per table and column set.
     const QChar separator(0x1f);
-    const QString cacheKey = QStringLiteral("insert") + separator + info.realName() + separator +
-                             key + separator + names.join(separator);
-    QString sql = QStringLiteral("INSERT INTO ") + quote(info.realName());
-    sql += columns.empty() ? QStringLiteral(" DEFAULT VALUES")
-                           : QStringLiteral(" (") + quoted.join(QLatin1Char(',')) +
-                                 QStringLiteral(") VALUES (") + placeholders(columns.size()) +
-                                 QLatin1Char(')');
-    // The new row's own key comes back with the insert itself, so a batch
-    // added by another operator at the same moment cannot be taken for ours.
-    if (spec_.dialect != Dialect::ODBC) sql += QStringLiteral(" RETURNING ") + quoteField(key);
+    QString cacheKey = QStringLiteral("insert") + separator + info.realName() + separator + key;
+    for (const auto& [name, value] : columns) cacheKey += separator + name;
+    auto makeSql = [&] {
+        QStringList quoted;
+        for (const auto& [name, value] : columns) quoted << quoteField(name);
+        QString sql = QStringLiteral("INSERT INTO ") + quote(info.realName());
+        sql += columns.empty() ? QStringLiteral(" DEFAULT VALUES")
+                               : QStringLiteral(" (") + quoted.join(QLatin1Char(',')) +
+                                     QStringLiteral(") VALUES (") + placeholders(columns.size()) +
+                                     QLatin1Char(')');
+        // The new row's own key comes back with the insert itself, so a batch
+        // added by another operator at the same moment cannot be taken for ours.
+        if (spec_.dialect != Dialect::ODBC) sql += QStringLiteral(" RETURNING ") + quoteField(key);
+        return sql;
+    };
 
-    QSqlQuery& statement = cachedStatement(cacheKey, sql);
+    QSqlQuery& statement = cachedStatement(cacheKey, makeSql);
     for (int i = 0; i < static_cast<int>(columns.size()); ++i)
         statement.bindValue(i, columns[static_cast<std::size_t>(i)].second);
-    const std::string where = "Errore nell'aggiunta di una riga a " + info.realName().toStdString();
-    if (!statement.exec()) throw DbError(where, errorText(statement.lastError()));
+    auto where = [&] { return "Errore nell'aggiunta di una riga a " + info.realName().toStdString(); };
+    if (!statement.exec()) throw DbError(where(), errorText(statement.lastError()));
 
     QVariant newKey;
     if (spec_.dialect != Dialect::ODBC) {
@@ -284,7 +284,7 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     bool ok = false;
     const qint64 result = newKey.toLongLong(&ok);
     if (!newKey.isValid() || newKey.isNull() || !ok)
-        throw DbError(where, "il database non ha restituito il contatore della nuova riga");
+        throw DbError(where(), "il database non ha restituito il contatore della nuova riga");
     return result;
 }
 
@@ -296,30 +296,29 @@ void Database::update(const QString& tableName, const FieldValues& values,
     if (columns.empty()) return;
     const QString& keyName = info.realColumn(keyColumn);
 
-    QStringList names;
-    QStringList assignments;
-    for (const auto& [name, value] : columns) {
-        names << name;
-        assignments << quoteField(name) + QStringLiteral("=?");
-    }
     const QChar separator(0x1f);
-    const QString cacheKey = QStringLiteral("update") + separator + info.realName() + separator +
-                             keyName + separator + names.join(separator);
-    const QString sql = QStringLiteral("UPDATE ") + quote(info.realName()) +
-                        QStringLiteral(" SET ") + assignments.join(QLatin1Char(',')) +
-                        QStringLiteral(" WHERE ") + quoteField(keyName) + QStringLiteral("=?");
+    QString cacheKey = QStringLiteral("update") + separator + info.realName() + separator + keyName;
+    for (const auto& [name, value] : columns) cacheKey += separator + name;
+    auto makeSql = [&] {
+        QStringList assignments;
+        for (const auto& [name, value] : columns) assignments << quoteField(name) + QStringLiteral("=?");
+        return QStringLiteral("UPDATE ") + quote(info.realName()) + QStringLiteral(" SET ") +
+               assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + quoteField(keyName) +
+               QStringLiteral("=?");
+    };
 
-    QSqlQuery& statement = cachedStatement(cacheKey, sql);
+    QSqlQuery& statement = cachedStatement(cacheKey, makeSql);
     int i = 0;
     for (const auto& [name, value] : columns) statement.bindValue(i++, value);
     statement.bindValue(i, key);
-    const std::string where = "Errore nell'aggiornamento della tabella " +
-                              info.realName().toStdString() + " (" + keyName.toStdString() + "=" +
-                              std::to_string(key) + ")";
-    if (!statement.exec()) throw DbError(where, errorText(statement.lastError()));
+    auto where = [&] {
+        return "Errore nell'aggiornamento della tabella " + info.realName().toStdString() + " (" +
+               keyName.toStdString() + "=" + std::to_string(key) + ")";
+    };
+    if (!statement.exec()) throw DbError(where(), errorText(statement.lastError()));
     const int affected = statement.numRowsAffected();
     statement.finish();
-    if (affected == 0) throw DbError(where, "riga non trovata");
+    if (affected == 0) throw DbError(where(), "riga non trovata");
 }
 
 QVariantList Database::selectRow(const QString& tableName, const QStringList& columns,
@@ -340,7 +339,7 @@ QVariantList Database::selectRow(const QString& tableName, const QStringList& co
                         QStringLiteral(" FROM ") + quote(info.realName()) +
                         QStringLiteral(" WHERE ") + quoteField(keyName) + QStringLiteral("=?");
 
-    QSqlQuery& statement = cachedStatement(cacheKey, sql);
+    QSqlQuery& statement = cachedStatement(cacheKey, [&] { return sql; });
     statement.bindValue(0, key);
     const std::string where = "Errore nella lettura della tabella " +
                               info.realName().toStdString() + " (" + keyName.toStdString() + "=" +
@@ -364,7 +363,7 @@ void Database::execute(const QString& sql, const QVariantList& binds)
 
 void Database::executePrepared(const QString& sql, const QVariantList& binds)
 {
-    QSqlQuery& statement = cachedStatement(QStringLiteral("sql:") + sql, sql);
+    QSqlQuery& statement = cachedStatement(QStringLiteral("sql:") + sql, [&] { return sql; });
     for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
     if (!statement.exec()) throw DbError("Errore del database", errorText(statement.lastError()));
     statement.finish();

@@ -2,6 +2,7 @@
 // One connection to the case database over Qt SQL. Every value reaches the
 // database as a bound parameter; identifiers are quoted by the driver in use
 // and matched without regard to case against the tables' real columns.
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -90,7 +91,7 @@ public:
     QSqlQuery query(const QString& sql, const QVariantList& binds = {});
 
 private:
-    QSqlQuery& cachedStatement(const QString& cacheKey, const QString& sql);
+    QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);
     QString quoteField(const QString& identifier) const;

@@ -160,11 +160,10 @@ QString DbCaseStore::cut(const std::string& text, const char* field) const
     return q(tagliaA(text, size));
 }
 
-QVariant DbCaseStore::dateOrText(const std::string& text, const QString& field) const
+QVariant DbCaseStore::dateOrText(const std::string& text, bool dateColumn) const
 {
     if (text.empty()) return QVariant();
-    const db::Column* column = db_->table(kFatture).find(field);
-    if (column && column->type.contains(QStringLiteral("date"), Qt::CaseInsensitive)) {
+    if (dateColumn) {
         if (const auto d = toQDate(regional_, text)) return *d;
     }
     return q(text);
@@ -271,16 +270,18 @@ void DbCaseStore::ScriviGarante(const Case& v)
 
 void DbCaseStore::save()
 {
-    db::FieldValues values;
-    for (const auto& [name, value] : riga_->pending) values.emplace_back(name, value);
+    // A new row is inserted at once: its key is the counter of the instalment
+    // rows. Later changes of a bank case (totals, guarantor, notes) are kept
+    // and written in one update at the end of the case: inside the run's
+    // transaction nobody can tell, and a case costs one update instead of three.
     if (nuovaRiga_) {
+        db::FieldValues values;
+        for (const auto& [name, value] : riga_->pending) values.emplace_back(name, value);
         riga_->key = db_->insert(kPratiche, values);
         ultimaRiga_ = riga_->key;
         nuovaRiga_ = false;
-    } else if (!values.empty()) {
-        db_->update(kPratiche, values, QStringLiteral("contatore"), riga_->key);
+        riga_->pending.clear();
     }
-    riga_->pending.clear();
 }
 
 void DbCaseStore::LeggiContatore()
@@ -326,6 +327,12 @@ void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
     if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura = "0";
     if (sqlRata_.isEmpty()) {
         const db::TableInfo& t = db_->table(kFatture);
+        auto isDate = [&](const char* field) {
+            const db::Column* column = t.find(field);
+            return column && column->type.contains(QStringLiteral("date"), Qt::CaseInsensitive);
+        };
+        dataFatturaIsDate_ = isDate("data fattura");
+        dataScadenzaIsDate_ = isDate("DATA scadenza");
         sqlRata_ = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) VALUES (?, ?, ?, ?, ?, ?)")
                        .arg(db_->quote(t.realName()), db_->quote(t.realColumn("conta")),
                             db_->quote(t.realColumn("numero fattura")), db_->quote(t.realColumn("periodo")),
@@ -333,13 +340,17 @@ void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
                             db_->quote(t.realColumn("DATA scadenza")));
     }
     db_->executePrepared(sqlRata_, {static_cast<qlonglong>(contatore_), q(v.NumeroFattura), q(v.Periodo),
-                       dateOrText(v.DataFattura, "data fattura"), amount(v.Insoluto),
-                       dateOrText(v.DataFattura, "DATA scadenza")});
+                       dateOrText(v.DataFattura, dataFatturaIsDate_), amount(v.Insoluto),
+                       dateOrText(v.DataFattura, dataScadenzaIsDate_)});
 }
 
 void DbCaseStore::SalvaRigaPendente()
 {
-    if (riga_ && !riga_->pending.empty()) save();
+    if (!riga_ || riga_->pending.empty()) return;
+    db::FieldValues values;
+    for (const auto& [name, value] : riga_->pending) values.emplace_back(name, value);
+    db_->update(kPratiche, values, QStringLiteral("contatore"), riga_->key);
+    riga_->pending.clear();
 }
 
 std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,

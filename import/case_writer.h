@@ -53,7 +53,7 @@ private:
     void save();
     void requireRow(const char* operation) const;
     QString cut(const std::string& text, const char* field) const;
-    QVariant dateOrText(const std::string& text, const QString& field) const;
+    QVariant dateOrText(const std::string& text, bool dateColumn) const;
 
     std::unique_ptr<db::Database> db_;
     const RunParams& params_;
@@ -66,6 +66,8 @@ private:
     bool tableChecked_ = false;
     std::optional<Riga> riga_;   // the current row
     QString sqlRata_;            // the instalment insert, built once
+    bool dataFatturaIsDate_ = false;   // the instalment dates go as dates
+    bool dataScadenzaIsDate_ = false;
     bool nuovaRiga_ = false;     // the current row is being built, not yet inserted
 };
 

@@ -1,5 +1,7 @@
 #include "import/text_repair.h"
 
+#include <cstring>
+
 #include "import/input_items.h"
 
 #include <algorithm>
@@ -291,7 +293,14 @@ bool MancaFineRoot(const fs::path& path)
     scanLines(
         in, path,
         [&](std::string_view bytes) {
-            for (const char byte : bytes) {
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                if (matched == 0) {
+                    // Outside a match only a "<" can start one: jump to it.
+                    const void* lt = std::memchr(bytes.data() + i, '<', bytes.size() - i);
+                    if (!lt) break;
+                    i = static_cast<std::size_t>(static_cast<const char*>(lt) - bytes.data());
+                }
+                const char byte = bytes[i];
                 const char c = (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte - 'A' + 'a')
                                                             : byte;
                 if (c == closing[matched]) {
