@@ -94,14 +94,14 @@ class RawConnection {
 public:
     explicit RawConnection(const std::string& connString) : name_(QStringLiteral("crvbench-plain"))
     {
-        const db::ConnectionSpec spec = db::parseConnString(connString);
-        db_ = QSqlDatabase::addDatabase(spec.driverName, name_);
-        db_.setDatabaseName(spec.databaseName);
-        if (!spec.host.isEmpty()) db_.setHostName(spec.host);
-        if (spec.port > 0) db_.setPort(spec.port);
-        if (!spec.user.isEmpty()) db_.setUserName(spec.user);
-        if (!spec.password.isEmpty()) db_.setPassword(spec.password);
-        db_.setConnectOptions(spec.options);
+        const db::ConnectionSpec connSpec = db::parseConnString(connString);
+        db_ = QSqlDatabase::addDatabase(connSpec.driverName, name_);
+        db_.setDatabaseName(connSpec.databaseName);
+        if (!connSpec.host.isEmpty()) db_.setHostName(connSpec.host);
+        if (connSpec.port > 0) db_.setPort(connSpec.port);
+        if (!connSpec.user.isEmpty()) db_.setUserName(connSpec.user);
+        if (!connSpec.password.isEmpty()) db_.setPassword(connSpec.password);
+        db_.setConnectOptions(connSpec.options);
         if (!db_.open()) throw std::runtime_error("open: " + db_.lastError().text().toStdString());
     }
     ~RawConnection()

@@ -129,42 +129,42 @@ ConnectionSpec sqliteSpec(const QString& path, const QString& original)
 {
     if (path.trimmed().isEmpty())
         throw DbError("Stringa di connessione SQLite senza percorso dell'archivio (Data Source)");
-    ConnectionSpec spec;
-    spec.dialect = Dialect::SQLite;
-    spec.driverName = QStringLiteral("QSQLITE");
-    spec.databaseName = path.trimmed();
-    spec.original = original;
-    return spec;
+    ConnectionSpec connSpec;
+    connSpec.dialect = Dialect::SQLite;
+    connSpec.driverName = QStringLiteral("QSQLITE");
+    connSpec.databaseName = path.trimmed();
+    connSpec.original = original;
+    return connSpec;
 }
 
 ConnectionSpec postgresSpec(const Pairs& pairs, const QString& original)
 {
-    ConnectionSpec spec;
-    spec.dialect = Dialect::PostgreSQL;
-    spec.driverName = QStringLiteral("QPSQL");
-    spec.original = original;
+    ConnectionSpec connSpec;
+    connSpec.dialect = Dialect::PostgreSQL;
+    connSpec.driverName = QStringLiteral("QPSQL");
+    connSpec.original = original;
     QStringList options;
     for (const auto& [key, value] : pairs) {
         if (key == QLatin1String("provider") || key == QLatin1String("persist security info"))
             continue;
         if (key == QLatin1String("host") || key == QLatin1String("server"))
-            spec.host = value;
+            connSpec.host = value;
         else if (key == QLatin1String("port"))
-            spec.port = parsePort(value);
+            connSpec.port = parsePort(value);
         else if (key == QLatin1String("database") || key == QLatin1String("initial catalog") ||
                  key == QLatin1String("dbname"))
-            spec.databaseName = value;
+            connSpec.databaseName = value;
         else if (key == QLatin1String("uid") || key == QLatin1String("user id") ||
                  key == QLatin1String("user") || key == QLatin1String("username") ||
                  key == QLatin1String("user name"))
-            spec.user = value;
+            connSpec.user = value;
         else if (key == QLatin1String("pwd") || key == QLatin1String("password"))
-            spec.password = value;
+            connSpec.password = value;
         else
             options << libpqOption(QString(key).replace(QLatin1Char(' '), QLatin1Char('_')), value);
     }
-    spec.options = options.join(QLatin1Char(';'));
-    return spec;
+    connSpec.options = options.join(QLatin1Char(';'));
+    return connSpec;
 }
 
 ConnectionSpec uriSpec(const QString& text)
@@ -205,12 +205,12 @@ ConnectionSpec parseConnString(const std::string& connString)
     static const QRegularExpression odbcKeyword(QStringLiteral(R"((^|;)\s*(driver|dsn|filedsn)\s*=)"),
                                                 QRegularExpression::CaseInsensitiveOption);
     if (odbcKeyword.match(text).hasMatch()) {
-        ConnectionSpec spec;
-        spec.dialect = Dialect::ODBC;
-        spec.driverName = QStringLiteral("QODBC");
-        spec.databaseName = text;  // QODBC takes a full connection string as the database name
-        spec.original = text;
-        return spec;
+        ConnectionSpec connSpec;
+        connSpec.dialect = Dialect::ODBC;
+        connSpec.driverName = QStringLiteral("QODBC");
+        connSpec.databaseName = text;  // QODBC takes a full connection string as the database name
+        connSpec.original = text;
+        return connSpec;
     }
 
     const Pairs pairs = splitPairs(text);

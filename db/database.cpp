@@ -51,23 +51,23 @@ std::vector<std::pair<QString, QVariant>> byRealColumn(const TableInfo& info,
 
 }  // namespace
 
-std::unique_ptr<Database> Database::open(const ConnectionSpec& spec, OpenMode mode)
+std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMode mode)
 {
-    if (!QSqlDatabase::isDriverAvailable(spec.driverName))
-        throw DbError("Driver di database non disponibile", spec.driverName.toStdString());
-    if (spec.dialect == Dialect::SQLite && mode == OpenMode::Existing &&
-        spec.databaseName != QLatin1String(":memory:") && !QFileInfo::exists(spec.databaseName))
-        throw DbError("Archivio non trovato", spec.databaseName.toStdString());
+    if (!QSqlDatabase::isDriverAvailable(connSpec.driverName))
+        throw DbError("Driver di database non disponibile", connSpec.driverName.toStdString());
+    if (connSpec.dialect == Dialect::SQLite && mode == OpenMode::Existing &&
+        connSpec.databaseName != QLatin1String(":memory:") && !QFileInfo::exists(connSpec.databaseName))
+        throw DbError("Archivio non trovato", connSpec.databaseName.toStdString());
 
-    auto database = std::make_unique<Database>(Token{}, spec);
+    auto database = std::make_unique<Database>(Token{}, connSpec);
     QSqlDatabase& db = database->db_;
-    db.setDatabaseName(spec.databaseName);
-    if (!spec.host.isEmpty()) db.setHostName(spec.host);
-    if (spec.port > 0) db.setPort(spec.port);
-    if (!spec.user.isEmpty()) db.setUserName(spec.user);
-    if (!spec.password.isEmpty()) db.setPassword(spec.password);
-    QString options = spec.options;
-    if (spec.dialect == Dialect::SQLite) {
+    db.setDatabaseName(connSpec.databaseName);
+    if (!connSpec.host.isEmpty()) db.setHostName(connSpec.host);
+    if (connSpec.port > 0) db.setPort(connSpec.port);
+    if (!connSpec.user.isEmpty()) db.setUserName(connSpec.user);
+    if (!connSpec.password.isEmpty()) db.setPassword(connSpec.password);
+    QString options = connSpec.options;
+    if (connSpec.dialect == Dialect::SQLite) {
         // Another operator's run holds the file's write lock for the length of
         // its transaction: wait for it rather than fail at once.
         const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000");
@@ -81,8 +81,8 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& spec, OpenMode mo
     return database;
 }
 
-Database::Database(Token, ConnectionSpec spec)
-    : spec_(std::move(spec)), connectionName_(uniqueConnectionName()),
+Database::Database(Token, ConnectionSpec connSpec)
+    : spec_(std::move(connSpec)), connectionName_(uniqueConnectionName()),
       db_(QSqlDatabase::addDatabase(spec_.driverName, connectionName_))
 {
 }

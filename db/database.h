@@ -29,7 +29,7 @@ class Database {
 public:
     // Opens a connection of its own (a unique Qt connection name per object).
     // Throws DbError with the driver's text when the open fails.
-    static std::unique_ptr<Database> open(const ConnectionSpec& spec,
+    static std::unique_ptr<Database> open(const ConnectionSpec& connSpec,
                                           OpenMode mode = OpenMode::Existing);
 
     // Use open(); the token keeps construction inside this class.
@@ -37,7 +37,7 @@ public:
         friend class Database;
         Token() = default;
     };
-    Database(Token, ConnectionSpec spec);
+    Database(Token, ConnectionSpec connSpec);
 
     // Rolls back an open transaction, closes the connection and removes it from Qt.
     ~Database();
@@ -45,7 +45,7 @@ public:
     Database& operator=(const Database&) = delete;
 
     Dialect dialect() const { return spec_.dialect; }
-    const ConnectionSpec& spec() const { return spec_; }
+    const ConnectionSpec& connSpec() const { return spec_; }
 
     // An identifier quoted for the database in use ("Tabella Pratiche").
     QString quote(const QString& identifier) const;
