@@ -162,21 +162,5 @@ void documento(XmlWriter& w, Rng& rng, long index)
 int main(int argc, char** argv)
 {
     using namespace crv::bench;
-    const auto args = parseGenArgs(argc, argv, kUsage);
-    if (!args) return 2;
-    try {
-        Rng rng(args->seed);
-        XmlWriter w(args->out);
-        w.declaration();
-        w.open(0, "root");
-        for (long i = 0; i < args->cases; ++i) documento(w, rng, i);
-        w.close(0, "root");
-        const std::uint64_t bytes = w.finish();
-        std::printf("%ld pratiche, %llu byte in %s\n", args->cases, static_cast<unsigned long long>(bytes),
-                    args->out.c_str());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "crvxml-gen-bank: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    return runGenerator(argc, argv, kUsage, "crvxml-gen-bank", "root", documento);
 }

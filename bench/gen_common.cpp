@@ -303,4 +303,26 @@ std::optional<GenArgs> parseGenArgs(int argc, char** argv, const char* usage)
     return args;
 }
 
+int runGenerator(int argc, char** argv, const char* usage, const char* program, const char* root,
+                 const std::function<void(XmlWriter&, Rng&, long)>& writeCase)
+{
+    const auto args = parseGenArgs(argc, argv, usage);
+    if (!args) return 2;
+    try {
+        Rng rng(args->seed);
+        XmlWriter w(args->out);
+        w.declaration();
+        w.open(0, root);
+        for (long i = 0; i < args->cases; ++i) writeCase(w, rng, i);
+        w.close(0, root);
+        const std::uint64_t bytes = w.finish();
+        std::printf("%ld pratiche, %llu byte in %s\n", args->cases, static_cast<unsigned long long>(bytes),
+                    args->out.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", program, e.what());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace crv::bench

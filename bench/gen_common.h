@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,5 +117,11 @@ struct GenArgs {
 };
 // Nothing (after printing the usage) when the arguments are wrong.
 std::optional<GenArgs> parseGenArgs(int argc, char** argv, const char* usage);
+
+// The whole of a generator's main: reads the arguments, writes the
+// declaration, the root element `root` around N cases made by `writeCase`,
+// and prints what it wrote. Returns the exit status.
+int runGenerator(int argc, char** argv, const char* usage, const char* program, const char* root,
+                 const std::function<void(XmlWriter&, Rng&, long)>& writeCase);
 
 }  // namespace crv::bench

@@ -226,21 +226,5 @@ void pratica(XmlWriter& w, Rng& rng, long index)
 int main(int argc, char** argv)
 {
     using namespace crv::bench;
-    const auto args = parseGenArgs(argc, argv, kUsage);
-    if (!args) return 2;
-    try {
-        Rng rng(args->seed);
-        XmlWriter w(args->out);
-        w.declaration();
-        w.open(0, "CORVESTRA");
-        for (long i = 0; i < args->cases; ++i) pratica(w, rng, i);
-        w.close(0, "CORVESTRA");
-        const std::uint64_t bytes = w.finish();
-        std::printf("%ld pratiche, %llu byte in %s\n", args->cases, static_cast<unsigned long long>(bytes),
-                    args->out.c_str());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "crvxml-gen-corvestra: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    return runGenerator(argc, argv, kUsage, "crvxml-gen-corvestra", "CORVESTRA", pratica);
 }

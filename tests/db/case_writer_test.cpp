@@ -44,6 +44,14 @@ protected:
 
     RunParams params(const std::string& sample) { return suite.testParams(suite.addImportFile(sample)); }
 
+    // A normal run in the bank format of a file already in the import folder.
+    CollectedRun importaBanca(const std::string& fileName)
+    {
+        RunParams p = suite.testParams(fileName);
+        p.modoDocumento = true;
+        return importa(p);
+    }
+
     static std::string text(const Row& r, const char* field)
     {
         const auto it = r.find(QString(field).toLower());
@@ -272,9 +280,7 @@ TEST_P(CaseWriterTest, EmptyFileOpensABatchWithoutCount)
 TEST_P(CaseWriterTest, BankCasesRowsChangedWhileReadAndInstalmentRows)
 {
     withSchema();
-    RunParams p = params("banca/due_pratiche.xml");
-    p.modoDocumento = true;
-    const auto run = importa(p);
+    const auto run = importaBanca(suite.addImportFile("banca/due_pratiche.xml"));
     ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
     const auto cases = rows("Tabella Pratiche");
     ASSERT_EQ(cases.size(), 2u);
@@ -332,9 +338,7 @@ TEST_P(CaseWriterTest, BankCasesRowsChangedWhileReadAndInstalmentRows)
 TEST_P(CaseWriterTest, ACaseWithoutHolderChangesTheRowAddedLast)
 {
     withSchema();
-    RunParams p = params("banca/senza_intestatario.xml");
-    p.modoDocumento = true;
-    const auto run = importa(p);
+    const auto run = importaBanca(suite.addImportFile("banca/senza_intestatario.xml"));
     ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
     EXPECT_EQ(run.result.counters.praticheImportate, 2);
     const auto cases = rows("Tabella Pratiche");
@@ -363,9 +367,7 @@ TEST_P(CaseWriterTest, NotesBeforeAnyHolderOfTheRunStopItCleanly)
     writeFile(suite.paths().importDir() / "orfana.xml",
               "<root>\n<documento><posizione numero=\"O-1\"/><note><nota a=\"x\" b=\"y\"/></note>"
               "<intestatario><denominazione valore=\"TARDI\"/></intestatario></documento>\n</root>\n");
-    RunParams p = suite.testParams("orfana.xml");
-    p.modoDocumento = true;
-    const auto run = importa(p);
+    const auto run = importaBanca("orfana.xml");
     EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
     ASSERT_FALSE(run.messages.empty());
     EXPECT_NE(run.messages.back().find("pratica n. 1 (codice O-1)"), std::string::npos) << run.messages.back();
@@ -379,9 +381,7 @@ TEST_P(CaseWriterTest, NotesBeforeTheHolderGoToTheRowAddedLast)
               "<root>\n<documento><posizione numero=\"P-1\"/><intestatario><denominazione valore=\"UNO\"/>"
               "</intestatario></documento>\n<documento><posizione numero=\"P-2\"/><note><nota a=\"nota\" b=\"prima\"/>"
               "</note><intestatario><denominazione valore=\"DUE\"/></intestatario></documento>\n</root>\n");
-    RunParams p = suite.testParams("prima.xml");
-    p.modoDocumento = true;
-    ASSERT_EQ(importa(p).result.outcome, RunOutcome::Concluded);
+    ASSERT_EQ(importaBanca("prima.xml").result.outcome, RunOutcome::Concluded);
     const auto cases = rows("Tabella Pratiche");
     ASSERT_EQ(cases.size(), 2u);
     EXPECT_TRUE(text(cases[0], "memoEC").starts_with("nota prima\r\n\r\n\r\nposizione numero=P-1"));
@@ -396,9 +396,7 @@ TEST_P(CaseWriterTest, QuotesAndOddTextsAreStoredAsTheyAre)
               "<root>\n<documento><posizione numero=\"O'NEIL\"/><intestatario><denominazione valore=\"D'AMICO; DROP TABLE x\"/>"
               "</intestatario><rapportiCC><rapporto><numero valore=\"N'1\"/><data_accensione valore=\"non data\"/>"
               "</rapporto></rapportiCC></documento>\n</root>\n");
-    RunParams p = suite.testParams(name);
-    p.modoDocumento = true;
-    const auto run = importa(p);
+    const auto run = importaBanca(name);
     if (isPostgres()) {
         // A text where the table wants a date is refused, and nothing stays.
         EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
