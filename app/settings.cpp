@@ -1,7 +1,7 @@
 #include "app/settings.h"
 
-#include "import/encoding.h"
-#include "import/input_items.h"
+#include "text/encoding.h"
+#include "text/input_items.h"
 
 #include <charconv>
 #include <fstream>

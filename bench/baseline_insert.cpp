@@ -14,7 +14,7 @@
 #include "cpu_clock.h"
 #include "db/connection_string.h"
 #include "db/schema.h"
-#include "import/amount.h"
+#include "numbers/amount.h"
 #include "touch.h"
 
 namespace crv::bench {

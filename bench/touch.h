@@ -9,7 +9,7 @@
 
 #include <pugixml.hpp>
 
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace crv::bench {
 

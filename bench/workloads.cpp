@@ -14,7 +14,7 @@
 #include "cpu_clock.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
-#include "import/regional.h"
+#include "numbers/regional.h"
 #include "scratch_db.h"
 #include "touch.h"
 

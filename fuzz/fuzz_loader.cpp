@@ -1,7 +1,7 @@
 // Fuzzes the XML loader: encoding detection, parsing, error placing and the
 // node reads the import uses. Aborts when a result breaks its contract.
-#include "import/encoding.h"
-#include "import/xml_document.h"
+#include "text/encoding.h"
+#include "xml/xml_document.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 #include "import/bank_reader.h"
 #include "import/case_error.h"
 #include "import/driver.h"
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "import/case_error.h"
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace crv {
 namespace {

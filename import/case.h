@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "import/amount.h"
+#include "numbers/amount.h"
 
 namespace crv {
 

@@ -6,7 +6,7 @@
 
 #include "db/batches.h"
 #include "db/open_db.h"
-#include "import/encoding.h"
+#include "text/encoding.h"
 
 namespace crv {
 namespace {

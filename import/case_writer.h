@@ -12,7 +12,7 @@
 #include "app/suite_root.h"
 #include "db/database.h"
 #include "import/case_store.h"
-#include "import/regional.h"
+#include "numbers/regional.h"
 
 namespace crv {
 

@@ -9,7 +9,7 @@
 
 #include "import/case.h"
 #include "import/memo.h"
-#include "import/regional.h"
+#include "numbers/regional.h"
 
 namespace crv {
 

@@ -7,10 +7,10 @@
 #include "import/bank_reader.h"
 #include "import/case_error.h"
 #include "import/corvestra_reader.h"
-#include "import/encoding.h"
+#include "text/encoding.h"
 #include "import/memo.h"
 #include "import/text_repair.h"
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace crv {
 

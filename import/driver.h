@@ -4,7 +4,7 @@
 // lists it with running totals and hands it to the case store.
 #include "app/suite_root.h"
 #include "import/case_store.h"
-#include "import/regional.h"
+#include "numbers/regional.h"
 #include "import/run.h"
 
 namespace crv {

@@ -1,7 +1,7 @@
 #include "import/memo.h"
 
-#include "import/encoding.h"
-#include "import/xml_document.h"
+#include "text/encoding.h"
+#include "xml/xml_document.h"
 
 namespace crv {
 

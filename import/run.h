@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "import/amount.h"
+#include "numbers/amount.h"
 
 namespace crv {
 

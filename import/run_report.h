@@ -3,7 +3,7 @@
 // after the listing.
 #include <string>
 
-#include "import/regional.h"
+#include "numbers/regional.h"
 #include "import/run.h"
 
 namespace crv {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "import/input_items.h"
+#include "text/input_items.h"
 
 #include <algorithm>
 #include <cstdio>

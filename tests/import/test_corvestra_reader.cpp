@@ -4,7 +4,7 @@
 #include "import/case_error.h"
 #include "import/corvestra_reader.h"
 #include "import/driver.h"
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace crv {
 namespace {

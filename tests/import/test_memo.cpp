@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "import/memo.h"
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace crv {
 namespace {

@@ -1,7 +1,7 @@
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
-#include "import/encoding.h"
-#include "import/xml_decoding.h"
+#include "text/encoding.h"
+#include "xml/xml_decoding.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,6 @@
-#include "import/xml_document.h"
+#include "xml/xml_document.h"
 
-#include "import/encoding.h"
+#include "text/encoding.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "import/regional.h"
+#include "numbers/regional.h"
 
 namespace crv {
 

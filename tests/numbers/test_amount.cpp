@@ -2,8 +2,8 @@
 // text forms, and the short dates typed in the parameter boxes.
 #include <gtest/gtest.h>
 
-#include "import/amount.h"
-#include "import/regional.h"
+#include "numbers/amount.h"
+#include "numbers/regional.h"
 
 namespace crv {
 namespace {

@@ -1,4 +1,4 @@
-#include "import/input_items.h"
+#include "text/input_items.h"
 
 namespace crv {
 

@@ -1,4 +1,4 @@
-#include "import/encoding.h"
+#include "text/encoding.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "import/amount.h"
+#include "numbers/amount.h"
 
-#include "import/encoding.h"
+#include "text/encoding.h"
 
 namespace crv {
 namespace {

@@ -1,4 +1,4 @@
-#include "import/regional.h"
+#include "numbers/regional.h"
 
 #include <QLocale>
 #include <QString>
@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdio>
 
-#include "import/encoding.h"
+#include "text/encoding.h"
 
 namespace crv {
 

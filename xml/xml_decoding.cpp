@@ -1,6 +1,6 @@
-#include "import/xml_decoding.h"
+#include "xml/xml_decoding.h"
 
-#include "import/encoding.h"
+#include "text/encoding.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
