@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/suite_root.h"
 #include "cli/commands.h"
+#include "cli/common_options.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
 #include "import/run_report.h"
@@ -16,15 +17,16 @@
 namespace crv::cli {
 namespace {
 
-const char* const kHelp =
+std::string helpText()
+{
+    return std::string(
     "Uso: crvxml import [opzioni] FILE\n"
     "\n"
     "Importa FILE, un nome nella cartella import/ della radice della suite, come i\n"
     "pulsanti di importazione della finestra. Il listato va sullo standard output,\n"
     "i messaggi sullo standard error. Le impostazioni salvate in dati/Crv_XML.ini\n"
     "danno i valori predefiniti; le opzioni li sostituiscono.\n"
-    "\n"
-    "  --root DIR            radice della suite (altrimenti VEX32_ROOT, poi ~/vex32)\n"
+    "\n") + kCommonOptionsHelp +
     "  --test, --no-test     \"Solo Test\": legge e lista senza scrivere (predefinito: --test)\n"
     "  --details, --no-details  \"Dettagli\": il memo di ogni pratica nel listato\n"
     "  --mandato CODICE      codice mandato (Mandato)\n"
@@ -40,6 +42,7 @@ const char* const kHelp =
     "  --text                file di testo da convertire in XML (Importa ROVE)\n"
     "\n"
     "Uscita: 0 a \"Importazione Conclusa\", 1 per ogni altro esito, 2 per un uso errato.\n";
+}
 
 class ConsoleListener final : public RunListener {
 public:
@@ -58,7 +61,7 @@ public:
 
 int usage(const std::string& problem)
 {
-    std::fprintf(stderr, "%s\n\n%s", problem.c_str(), kHelp);
+    std::fprintf(stderr, "%s\n\n%s", problem.c_str(), helpText().c_str());
     return 2;
 }
 
@@ -73,17 +76,17 @@ int importCommand(const Args& rawArgs)
         args.erase(args.begin());
     }
 
-    // A first pass finds the suite root, whose settings give the defaults.
-    std::string rootOption;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--help" || args[i] == "-h") {
-            std::fputs(kHelp, stdout);
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(helpText().c_str(), stdout);
             return 0;
         }
-        if (args[i] == "--root" && i + 1 < args.size()) rootOption = args[i + 1];
     }
-    const SuitePaths paths = resolveSuitePaths(rootOption);
-    const Regional regional = Regional::system();
+    // The suite root comes first: its saved settings give the defaults.
+    CommonOptions common;
+    if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);
+    const SuitePaths paths = suitePathsFor(common);
+    const Regional regional = regionalFor(common);
 
     WindowSettings saved;
     LeggiImpostazioni(paths.crvXmlIni(), saved);
@@ -115,10 +118,7 @@ int importCommand(const Args& rawArgs)
             target = args[++i];
             return true;
         };
-        std::string ignored;
-        if (a == "--root") {
-            if (!value(ignored)) return usage("Manca il valore di --root");
-        } else if (a == "--test") {
+        if (a == "--test") {
             params.soloTest = true;
         } else if (a == "--no-test") {
             params.soloTest = false;

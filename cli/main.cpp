@@ -1,24 +1,31 @@
 // crvxml: the import module of the case-management suite, from the command
 // line. Every feature of the window runs here too, without a display.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/commands.h"
 
 namespace {
 
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(const crv::cli::Args&);
+};
+
+// One row per command; the help lists them in this order.
+constexpr Command kCommands[] = {
+    {"import", "importa un file di pratiche (Corvestra o formato banca)", crv::cli::importCommand},
+    {"init-db", "crea le tabelle dell'archivio pratiche in un database vuoto", crv::cli::initDbCommand},
+};
+
 void printUsage(std::FILE* out)
 {
-    std::fputs(
-        "Uso: crvxml COMANDO [opzioni]\n"
-        "\n"
-        "Comandi:\n"
-        "  import   importa un file di pratiche (Corvestra o formato banca)\n"
-        "  init-db  crea le tabelle dell'archivio pratiche in un database vuoto\n"
-        "\n"
-        "\"crvxml COMANDO --help\" descrive le opzioni di ciascun comando.\n",
-        out);
+    std::fputs("Uso: crvxml COMANDO [opzioni]\n\nComandi:\n", out);
+    for (const Command& c : kCommands) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
+    std::fputs("\n\"crvxml COMANDO --help\" descrive le opzioni di ciascun comando.\n"
+               "\"crvxml --version\" mostra la versione.\n",
+               out);
 }
 
 }  // namespace
@@ -34,13 +41,16 @@ int main(int argc, char** argv)
         printUsage(stdout);
         return 0;
     }
+    if (command == "--version" || command == "-V") {
+        std::printf("crvxml %s\n", CRVXML_VERSION);
+        return 0;
+    }
     crv::cli::Args args(argv + 2, argv + argc);
-    // The program's own name counts: a name holding "rove" starts in text mode.
-    args.insert(args.begin(), std::string("--program-name=") + argv[0]);
-    if (command == "import") return crv::cli::importCommand(args);
-    if (command == "init-db") {
-        args.erase(args.begin());
-        return crv::cli::initDbCommand(args);
+    for (const Command& c : kCommands) {
+        if (command != c.name) continue;
+        // The program's own name counts: a name holding "rove" starts in text mode.
+        if (command == "import") args.insert(args.begin(), std::string("--program-name=") + argv[0]);
+        return c.run(args);
     }
     std::fprintf(stderr, "Comando sconosciuto: %s\n\n", command.c_str());
     printUsage(stderr);

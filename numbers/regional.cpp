@@ -20,9 +20,16 @@ Regional Regional::english()
     return Regional{'.', ',', DateOrder::MonthDayYear, '/'};
 }
 
-Regional Regional::system()
+namespace {
+
+bool choosesNothing(const QLocale& locale)
 {
-    const QLocale locale = QLocale::system();
+    return locale.language() == QLocale::C;
+}
+
+Regional fromQLocale(const QLocale& locale)
+{
+    if (choosesNothing(locale)) return Regional::italian();
     Regional r;
     const QString dec = locale.decimalPoint();
     const QString grp = locale.groupSeparator();
@@ -50,6 +57,26 @@ Regional Regional::system()
         }
     }
     return r;
+}
+
+}  // namespace
+
+Regional Regional::system()
+{
+    return fromQLocale(QLocale::system());
+}
+
+std::optional<Regional> Regional::fromLocaleName(std::string_view name)
+{
+    const QString qname = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    // The codeset and modifier ("it_IT.UTF-8@euro") do not change the forms.
+    const QString base = qname.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
+    if (base.isEmpty()) return std::nullopt;
+    if (base == QLatin1String("C") || base == QLatin1String("POSIX")) return Regional::italian();
+    const QLocale locale(base);
+    // Qt falls back to C for a name it does not know.
+    if (choosesNothing(locale)) return std::nullopt;
+    return fromQLocale(locale);
 }
 
 namespace {

@@ -2,7 +2,9 @@
 // Regional settings: the decimal and grouping signs and the short date form
 // that amounts typed or read under "the system's number format" follow.
 // They come from the system locale (LC_ALL, LC_NUMERIC, LANG), as the
-// operators' desktops are set up; tests pin them explicitly.
+// operators' desktops are set up; a locale that chooses no regional settings
+// (C, POSIX, unset) gives the Italian ones, the suite being Italian. Tests
+// pin them explicitly.
 #include <chrono>
 #include <optional>
 #include <string>
@@ -21,8 +23,11 @@ struct Regional {
     static Regional italian();
     static Regional english();
     // The settings of the system locale, read through Qt (valid also where the
-    // locale is not generated on the machine).
+    // locale is not generated on the machine); Italian under C or POSIX.
     static Regional system();
+    // The settings of a named locale ("it_IT", "en_GB", "de_DE.UTF-8");
+    // nothing when Qt does not know the name. "C" and "POSIX" give Italian.
+    static std::optional<Regional> fromLocaleName(std::string_view name);
 
     // A date typed in the short form: day, month and year in the locale's
     // order separated by "/", "-" or "."; four-digit years first, two-digit

@@ -1,0 +1,65 @@
+#include "cli/common_options.h"
+
+namespace crv::cli {
+
+const char* const kCommonOptionsHelp =
+    "  --root DIR            radice della suite (altrimenti VEX32_ROOT, poi ~/vex32)\n"
+    "  --locale NOME         impostazioni regionali di questa esecuzione (it_IT, en_GB...);\n"
+    "                        senza, quelle del sistema; C e POSIX valgono italiane\n";
+
+namespace {
+
+// Matches "--name VALUE" or "--name=VALUE" at args[i]; erases what it took.
+// Returns 0 when args[i] is not the option, 1 when taken, -1 when the value is missing.
+int takeValue(Args& args, std::size_t i, const std::string& name, std::string& value)
+{
+    const std::string& a = args[i];
+    if (a.rfind(name + "=", 0) == 0) {
+        value = a.substr(name.size() + 1);
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+        return 1;
+    }
+    if (a != name) return 0;
+    if (i + 1 >= args.size()) return -1;
+    value = args[i + 1];
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    return 1;
+}
+
+}  // namespace
+
+std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out)
+{
+    for (std::size_t i = 0; i < args.size();) {
+        if (args[i] == "--") break;   // what follows are names, not options
+        bool taken = false;
+        for (const auto& [name, target] : {std::pair<std::string, std::string*>{"--root", &out.root},
+                                           std::pair<std::string, std::string*>{"--locale", &out.locale}}) {
+            const int r = takeValue(args, i, name, *target);
+            if (r < 0) return "Manca il valore di " + name;
+            if (r > 0) {
+                taken = true;
+                break;
+            }
+        }
+        if (!taken) ++i;
+    }
+    if (!out.locale.empty() && !Regional::fromLocaleName(out.locale))
+        return "Impostazioni regionali sconosciute: " + out.locale + " (per esempio it_IT, en_GB)";
+    return std::nullopt;
+}
+
+SuitePaths suitePathsFor(const CommonOptions& options)
+{
+    return resolveSuitePaths(options.root);
+}
+
+Regional regionalFor(const CommonOptions& options)
+{
+    if (!options.locale.empty()) {
+        if (auto r = Regional::fromLocaleName(options.locale)) return *r;
+    }
+    return Regional::system();
+}
+
+}  // namespace crv::cli

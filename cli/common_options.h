@@ -1,0 +1,30 @@
+#pragma once
+// The options every command takes: where the suite is (--root DIR) and which
+// regional settings amounts and dates follow (--locale NAME).
+#include <optional>
+#include <string>
+
+#include "app/suite_root.h"
+#include "cli/commands.h"
+#include "numbers/regional.h"
+
+namespace crv::cli {
+
+struct CommonOptions {
+    std::string root;     // --root; empty: VEX32_ROOT, then the default root
+    std::string locale;   // --locale; empty: the system locale
+};
+
+// The help lines of the common options, to be put in each command's help.
+extern const char* const kCommonOptionsHelp;
+
+// Takes "--root DIR" / "--root=DIR" and "--locale NAME" / "--locale=NAME"
+// out of args (the other arguments keep their order). Returns the text of
+// a usage error (a missing value, a locale Qt does not know) or nothing.
+std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out);
+
+// The suite's folders and the regional settings the options ask for.
+SuitePaths suitePathsFor(const CommonOptions& options);
+Regional regionalFor(const CommonOptions& options);
+
+}  // namespace crv::cli
