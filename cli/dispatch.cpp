@@ -1,22 +1,23 @@
-// crvxml: the import module of the case-management suite, from the command
-// line. Every feature of the window runs here too, without a display.
+// The commands of crvxml: every feature of the window runs here too, without
+// a display.
 #include <cstdio>
 #include <string>
 
 #include "cli/commands.h"
 
+namespace crv::cli {
 namespace {
 
 struct Command {
     const char* name;
     const char* summary;
-    int (*run)(const crv::cli::Args&);
+    int (*run)(const Args&);
 };
 
 // One row per command; the help lists them in this order.
 constexpr Command kCommands[] = {
-    {"import", "importa un file di pratiche (Corvestra o formato banca)", crv::cli::importCommand},
-    {"init-db", "crea le tabelle dell'archivio pratiche in un database vuoto", crv::cli::initDbCommand},
+    {"import", "importa un file di pratiche (Corvestra o formato banca)", importCommand},
+    {"init-db", "crea le tabelle dell'archivio pratiche in un database vuoto", initDbCommand},
 };
 
 void printUsage(std::FILE* out)
@@ -30,7 +31,7 @@ void printUsage(std::FILE* out)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     if (argc < 2) {
         printUsage(stderr);
@@ -45,7 +46,7 @@ int main(int argc, char** argv)
         std::printf("crvxml %s\n", CRVXML_VERSION);
         return 0;
     }
-    crv::cli::Args args(argv + 2, argv + argc);
+    Args args(argv + 2, argv + argc);
     for (const Command& c : kCommands) {
         if (command != c.name) continue;
         // The program's own name counts: a name holding "rove" starts in text mode.
@@ -56,3 +57,5 @@ int main(int argc, char** argv)
     printUsage(stderr);
     return 2;
 }
+
+}  // namespace crv::cli
