@@ -181,15 +181,13 @@ void Walker::garante(pugi::xml_node g, bool telefoniList)
 
 void Walker::telefoniGarante(pugi::xml_node telefoni)
 {
-    // The last number wins. An e-mail address, which deliveries put in the
-    // same list, is no phone: it is passed over instead of displacing the
-    // number read before it.
+    // The last number wins, whatever it holds: the case record writer keeps
+    // an e-mail address (a value with "@") out of the phone field.
     for (const pugi::xml_node t : telefoni.children()) {
         if (t.type() != pugi::node_element || !is(t, "TELEFONO")) continue;
         for (const pugi::xml_node n : t.children()) {
             if (n.type() != pugi::node_element || !is(n, "NUMERO")) continue;
-            std::string numero = nodeText(n);
-            if (numero.find('@') == std::string::npos) v_.GaranteTelefono = std::move(numero);
+            v_.GaranteTelefono = nodeText(n);
         }
     }
 }

@@ -135,8 +135,8 @@ TEST_P(CaseWriterTest, CorvestraCaseRowsHoldEveryField)
     EXPECT_EQ(text(b, "Telefono1"), "111");
     EXPECT_EQ(text(b, "Telefono2"), "222");   // the repeated 111 is skipped; "Lavoro" is no work number
     EXPECT_EQ(text(b, "tel recapito"), "<null>");
-    // The guarantor given by GARANZIE's own children; the e-mail address
-    // after the numbers does not displace the last of them.
+    // The guarantor given by GARANZIE's own children; the last number of
+    // its phone list wins over the e-mail address before it.
     EXPECT_EQ(text(b, "Garante"), "GIALLI SRL");
     EXPECT_EQ(text(b, "ind_Garante"), "VIA MARE 3");
     EXPECT_EQ(text(b, "Cap_Garante"), "16121");
@@ -232,7 +232,7 @@ TEST_P(CaseWriterTest, GuarantorValuesAreTakenOneByOneAndEmailsAreNoPhones)
     EXPECT_EQ(text(cases[0], "tel_garante"), "<null>");     // an e-mail address is not stored
     EXPECT_EQ(text(cases[0], "ind_Garante"), "<null>");
     EXPECT_EQ(text(cases[1], "Garante"), "SOLO MAIL");
-    EXPECT_EQ(text(cases[1], "tel_garante"), "<null>");
+    EXPECT_EQ(text(cases[1], "tel_garante"), "<null>");  // the last NUMERO is an e-mail address
     EXPECT_EQ(text(cases[1], "seat_FreeT1"), "<null>");
 }
 
