@@ -49,6 +49,8 @@ std::string importoScelto(Rng& rng, std::int64_t cents)
     return importoItaliano(cents, cents >= 100000 && rng.percent(50), rng.percent(10));
 }
 
+// One guarantor: under GARANTE (a list of GARANTI, one phone) or as
+// GARANZIE itself, whose own children describe it with a phone list.
 void garante(XmlWriter& w, Rng& rng, int depth, std::string_view tag, bool telefoniList)
 {
     const Persona g = personaCasuale(rng);
@@ -131,11 +133,7 @@ void pratica(XmlWriter& w, Rng& rng, long index)
         for (int g = 0; g < garanti; ++g) garante(w, rng, 4, "GARANTE", false);
         w.close(3, "GARANTI");
     }
-    if (rng.percent(20)) {
-        w.open(3, "GARANZIE");
-        garante(w, rng, 4, "COOBBLIGATO", true);
-        w.close(3, "GARANZIE");
-    }
+    if (rng.percent(20)) garante(w, rng, 3, "GARANZIE", true);
     if (rng.percent(50)) {
         w.open(3, "DATI_BENE");
         w.line(4, "<BENE><DESCRIZIONE>" + std::string(rng.pick(kBeni)) + "</DESCRIZIONE><TARGA>" +

@@ -68,6 +68,7 @@ private:
     void residenza(pugi::xml_node e);
     void altriTelefoni(pugi::xml_node e);
     void garante(pugi::xml_node g, bool telefoniList);
+    void telefoniGarante(pugi::xml_node telefoni);
     void containerChild(pugi::xml_node c);
     std::string movimento(pugi::xml_node m);
 
@@ -104,11 +105,12 @@ void Walker::sectionValues(pugi::xml_node e)
     } else if (is(e, "ALTRI_TELEFONI")) {
         altriTelefoni(e);
     } else if (isAny(e, "GARANTI", "COOBBLIGATI", "COOBBLIGATO")) {
+        // Lists of people: the values are one level further down.
         for (const pugi::xml_node g : e.children())
             if (g.type() == pugi::node_element && isAny(g, "GARANTE", "COOBBLIGATO")) garante(g, false);
     } else if (is(e, "GARANZIE")) {
-        for (const pugi::xml_node g : e.children())
-            if (g.type() == pugi::node_element) garante(g, true);
+        // One guarantor described by GARANZIE's own children.
+        garante(e, true);
     } else if (isAny(e, "SCADENZE", "DATI_BENE", "ANAGRAFICHE", "UTILIZZI", "ATTUALE", "PROPOSTE_RFO")) {
         if (hasChildNodes(e))
             for (const pugi::xml_node c : e.children())
@@ -153,6 +155,8 @@ void Walker::altriTelefoni(pugi::xml_node e)
     }
 }
 
+// Each value a guarantor element carries replaces the one an earlier
+// guarantor gave; the values it does not carry stay as they were.
 void Walker::garante(pugi::xml_node g, bool telefoniList)
 {
     for (const pugi::xml_node c : g.children()) {
@@ -170,11 +174,20 @@ void Walker::garante(pugi::xml_node g, bool telefoniList)
         } else if (!telefoniList && is(c, "TELEFONO")) {
             v_.GaranteTelefono = nodeText(c);
         } else if (telefoniList && is(c, "TELEFONI")) {
-            for (const pugi::xml_node t : c.children()) {
-                if (t.type() != pugi::node_element || !is(t, "TELEFONO")) continue;
-                for (const pugi::xml_node n : t.children())
-                    if (n.type() == pugi::node_element && is(n, "NUMERO")) v_.GaranteTelefono = nodeText(n);
-            }
+            telefoniGarante(c);
+        }
+    }
+}
+
+void Walker::telefoniGarante(pugi::xml_node telefoni)
+{
+    // The last number wins, whatever it holds: the case record writer keeps
+    // an e-mail address (a value with "@") out of the phone field.
+    for (const pugi::xml_node t : telefoni.children()) {
+        if (t.type() != pugi::node_element || !is(t, "TELEFONO")) continue;
+        for (const pugi::xml_node n : t.children()) {
+            if (n.type() != pugi::node_element || !is(n, "NUMERO")) continue;
+            v_.GaranteTelefono = nodeText(n);
         }
     }
 }

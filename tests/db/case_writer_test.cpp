@@ -135,7 +135,14 @@ TEST_P(CaseWriterTest, CorvestraCaseRowsHoldEveryField)
     EXPECT_EQ(text(b, "Telefono1"), "111");
     EXPECT_EQ(text(b, "Telefono2"), "222");   // the repeated 111 is skipped; "Lavoro" is no work number
     EXPECT_EQ(text(b, "tel recapito"), "<null>");
-    EXPECT_EQ(text(b, "tel_garante"), "<null>");  // an e-mail address is not stored
+    // The guarantor given by GARANZIE's own children; the last number of
+    // its phone list wins over the e-mail address before it.
+    EXPECT_EQ(text(b, "Garante"), "GIALLI SRL");
+    EXPECT_EQ(text(b, "ind_Garante"), "VIA MARE 3");
+    EXPECT_EQ(text(b, "Cap_Garante"), "16121");
+    EXPECT_EQ(text(b, "Citta_Garante"), "GENOVA");
+    EXPECT_EQ(text(b, "tel_garante"), "0102222");
+    EXPECT_EQ(text(b, "seat_FreeT1"), "01234560109");
     EXPECT_EQ(amount(b, "seat_FreeM2"), "89.9");  // instalment found in the movements
     EXPECT_EQ(amount(b, "importo totale"), "999987.5001");
     EXPECT_EQ(text(b, "speciale"), "<null>");
@@ -200,6 +207,33 @@ TEST_P(CaseWriterTest, TextsAreCutToTheSizesOfTheRealTable)
     EXPECT_EQ(text(a, "Telefono2"), "<null>");  // cut to 012345, the same number: skipped
     EXPECT_EQ(text(a, "tel recapito"), "3331234567890");  // work numbers are not cut
     EXPECT_EQ(text(a, "Garante"), "LUNGHISS");
+}
+
+TEST_P(CaseWriterTest, GuarantorValuesAreTakenOneByOneAndEmailsAreNoPhones)
+{
+    withSchema();
+    const std::string name = "garanti.xml";
+    writeFile(suite.paths().importDir() / name,
+              "<CORVESTRA>"
+              "<PRATICA><DATI_CONTRATTO><GARANZIE><NOME>GIALLI SRL</NOME><COMUNE>GENOVA</COMUNE>"
+              "<TELEFONI><TELEFONO><NUMERO>0101</NUMERO></TELEFONO></TELEFONI></GARANZIE>"
+              "<COOBBLIGATI><COOBBLIGATO><NOME>NERI ANNA</NOME><TELEFONO>nerianna@example.it</TELEFONO>"
+              "</COOBBLIGATO></COOBBLIGATI></DATI_CONTRATTO></PRATICA>"
+              "<PRATICA><DATI_CONTRATTO><GARANZIE><NOME>SOLO MAIL</NOME>"
+              "<TELEFONI><TELEFONO><NUMERO>mail@example.it</NUMERO></TELEFONO></TELEFONI>"
+              "<GARANTE><NOME>NON LETTO</NOME></GARANTE></GARANZIE></DATI_CONTRATTO></PRATICA>"
+              "</CORVESTRA>");
+    const auto run = importa(suite.testParams(name));
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 2u);
+    EXPECT_EQ(text(cases[0], "Garante"), "NERI ANNA");
+    EXPECT_EQ(text(cases[0], "Citta_Garante"), "GENOVA");  // the co-obligor has no town of its own
+    EXPECT_EQ(text(cases[0], "tel_garante"), "<null>");     // an e-mail address is not stored
+    EXPECT_EQ(text(cases[0], "ind_Garante"), "<null>");
+    EXPECT_EQ(text(cases[1], "Garante"), "SOLO MAIL");
+    EXPECT_EQ(text(cases[1], "tel_garante"), "<null>");  // the last NUMERO is an e-mail address
+    EXPECT_EQ(text(cases[1], "seat_FreeT1"), "<null>");
 }
 
 TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)

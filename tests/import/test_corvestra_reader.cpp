@@ -27,16 +27,58 @@ Read leggi(const std::string& body, ReaderOptions options = {})
     return r;
 }
 
-TEST(CorvestraReader, GuarantorsLaterOverwritesEarlierAndEmailPhonesAreRead)
+TEST(CorvestraReader, GaranzieIsReadFromItsOwnChildren)
 {
     const Read r = leggi(
-        "<DATI_CONTRATTO><GARANTI><GARANTE><NOME>A</NOME><TELEFONO>1</TELEFONO></GARANTE>"
+        "<DATI_CONTRATTO><garanzie><Nome>GIALLI SRL</Nome><INDIRIZZO>VIA MARE 3</INDIRIZZO><CAP>16121</CAP>"
+        "<COMUNE>GENOVA</COMUNE><PROVINCIA>GE</PROVINCIA>"
+        "<TELEFONI><TELEFONO><NUMERO>0101</NUMERO><TIPO>casa</TIPO></TELEFONO><TELEFONO><NUMERO>0102</NUMERO>"
+        "</TELEFONO><ALTRO><NUMERO>0109</NUMERO></ALTRO></TELEFONI>"
+        "<TELEFONO>99</TELEFONO><COOBBLIGATO><NOME>NERI</NOME><CAP>17100</CAP></COOBBLIGATO>"
+        "<CODICE_FISCALE>01234560109</CODICE_FISCALE></garanzie></DATI_CONTRATTO>");
+    EXPECT_EQ(r.values.GaranteNome, "GIALLI SRL");
+    EXPECT_EQ(r.values.GaranteIndirizzo, "VIA MARE 3");
+    EXPECT_EQ(r.values.GaranteCap, "16121");  // a nested COOBBLIGATO gives nothing here
+    EXPECT_EQ(r.values.GaranteComune, "GENOVA");
+    EXPECT_EQ(r.values.GaranteTelefono, "0102");  // the last TELEFONO of the list; a bare TELEFONO is not read
+    EXPECT_EQ(r.values.GaranteCodiceFiscale, "01234560109");
+    EXPECT_EQ(r.values.Nominativo, "");     // the guarantor's NOME is not the debtor's
+    EXPECT_EQ(r.values.Provincia, "");
+}
+
+TEST(CorvestraReader, EachGuarantorOverwritesOnlyTheValuesItCarries)
+{
+    const Read r = leggi(
+        "<DATI_CONTRATTO><GARANTI><GARANTE><NOME>A</NOME><TELEFONO>1</TELEFONO><CAP>10100</CAP></GARANTE>"
         "<ALTRO><NOME>IGNORATO</NOME></ALTRO></GARANTI>"
-        "<GARANZIE><X><NOME>B</NOME><CAP>20100</CAP><TELEFONI><TELEFONO><NUMERO>2</NUMERO></TELEFONO>"
-        "<TELEFONO><NUMERO>3</NUMERO></TELEFONO></TELEFONI><TELEFONO>99</TELEFONO></X></GARANZIE></DATI_CONTRATTO>");
-    EXPECT_EQ(r.values.GaranteNome, "B");
-    EXPECT_EQ(r.values.GaranteCap, "20100");
-    EXPECT_EQ(r.values.GaranteTelefono, "3");  // the last of the list; a bare TELEFONO is not read there
+        "<GARANZIE><NOME>B</NOME><COMUNE>GENOVA</COMUNE><TELEFONI><TELEFONO><NUMERO>2</NUMERO></TELEFONO>"
+        "</TELEFONI></GARANZIE></DATI_CONTRATTO>"
+        "<AFFIDAMENTI><COOBBLIGATI><COOBBLIGATO><NOME>C</NOME><INDIRIZZO>VIA C</INDIRIZZO></COOBBLIGATO>"
+        "</COOBBLIGATI></AFFIDAMENTI>");
+    EXPECT_EQ(r.values.GaranteNome, "C");
+    EXPECT_EQ(r.values.GaranteIndirizzo, "VIA C");
+    EXPECT_EQ(r.values.GaranteComune, "GENOVA");  // COOBBLIGATI has no COMUNE of its own
+    EXPECT_EQ(r.values.GaranteTelefono, "2");
+    EXPECT_EQ(r.values.GaranteCap, "10100");
+}
+
+TEST(CorvestraReader, TheLastNumberOfTheGuarantorPhoneListIsTakenAsWritten)
+{
+    // The writer keeps an e-mail address out of the row; the reader does not judge.
+    const Read last = leggi(
+        "<CLIENTE><GARANZIE><TELEFONI><TELEFONO><NUMERO>0101</NUMERO></TELEFONO>"
+        "<TELEFONO><NUMERO>g@example.it</NUMERO></TELEFONO></TELEFONI></GARANZIE></CLIENTE>");
+    EXPECT_EQ(last.values.GaranteTelefono, "g@example.it");
+
+    const Read middle = leggi(
+        "<CLIENTE><GARANTI><GARANTE><TELEFONO>061</TELEFONO></GARANTE></GARANTI>"
+        "<GARANZIE><TELEFONI><TELEFONO><NUMERO>g@example.it</NUMERO></TELEFONO>"
+        "<TELEFONO><NUMERO>0102</NUMERO></TELEFONO></TELEFONI></GARANZIE></CLIENTE>");
+    EXPECT_EQ(middle.values.GaranteTelefono, "0102");
+
+    // A single TELEFONO of GARANTI is taken as written; the writer keeps it out of the row.
+    const Read garanti = leggi("<CLIENTE><GARANTI><GARANTE><TELEFONO>g@example.it</TELEFONO></GARANTE></GARANTI></CLIENTE>");
+    EXPECT_EQ(garanti.values.GaranteTelefono, "g@example.it");
 }
 
 TEST(CorvestraReader, ProposalFlagNeedsTheExactName)
