@@ -324,7 +324,8 @@ void DbCaseStore::ImpostaTotali(const Case& v)
 
 void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
-    if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura = "0";
+    // assign(1, c) rather than = "0": GCC 12 warns wrongly (-Wrestrict) on the literal.
+    if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura.assign(1, '0');
     if (sqlRata_.isEmpty()) {
         const db::TableInfo& t = db_->table(kFatture);
         auto isDate = [&](const char* field) {
