@@ -213,6 +213,11 @@ TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)
     EXPECT_FALSE(bad.result.counters.lotto.has_value());  // "Lotto Imp" left empty
     ASSERT_FALSE(bad.messages.empty());
     EXPECT_NE(bad.messages.back().find("l'archivio non è stato modificato"), std::string::npos);
+    // The first case was read before the second stopped the run; none was written.
+    const std::string closing = bad.render(it);
+    EXPECT_NE(closing.find("Pratiche importate: 0\nCap: 0,00\n"), std::string::npos) << closing;
+    EXPECT_NE(closing.find("Importazione annullata: 1 pratica letta, nessuna scritta nell'archivio\n"),
+              std::string::npos) << closing;
 
     const auto parse = importa(params("corvestra/errore_parse.xml"));
     EXPECT_EQ(parse.result.outcome, RunOutcome::ParseError);
@@ -267,14 +272,22 @@ TEST_P(CaseWriterTest, EachRunIsABatchAndTheSameFileTwiceStoresEveryCaseTwice)
     }
 }
 
-TEST_P(CaseWriterTest, EmptyFileOpensABatchWithoutCount)
+TEST_P(CaseWriterTest, FileWithoutCasesStopsAndLeavesNoBatch)
 {
     withSchema();
     const auto run = importa(params("corvestra/minuscolo.xml"));
-    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
-    const auto batches = rows("TabellaLottiImp");
-    ASSERT_EQ(batches.size(), 1u);
-    EXPECT_EQ(text(batches[0], "NumPratiche"), "<null>");
+    EXPECT_EQ(run.result.outcome, RunOutcome::NoCases);
+    EXPECT_TRUE(run.result.rolledBack);
+    EXPECT_TRUE(rows("TabellaLottiImp").empty());
+
+    // A bank file read as Corvestra: the message points at the bank button.
+    const auto bank = importa(params("banca/due_pratiche.xml"));
+    EXPECT_EQ(bank.result.outcome, RunOutcome::NoCases);
+    EXPECT_NE(bank.result.message.find("Nessun elemento PRATICA"), std::string::npos) << bank.result.message;
+    EXPECT_NE(bank.result.message.find("2 elementi documento"), std::string::npos) << bank.result.message;
+    EXPECT_NE(bank.result.message.find("--bank"), std::string::npos) << bank.result.message;
+    EXPECT_TRUE(rows("TabellaLottiImp").empty());
+    EXPECT_TRUE(rows("Tabella Pratiche").empty());
 }
 
 TEST_P(CaseWriterTest, BankCasesRowsChangedWhileReadAndInstalmentRows)
