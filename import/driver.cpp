@@ -102,31 +102,47 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
 
 // The lines that follow "Nessuna pratica" when the file holds no case element
 // of the chosen format: what was looked for and, when the file holds the
-// other format's elements, which button or option reads them.
+// other format's elements (at any depth: the bank format's repair wraps a
+// whole file in <root>), which button or option reads them.
 std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
 {
     const std::string wanted = modoDocumento ? "documento" : "PRATICA";
     const std::string other = modoDocumento ? "PRATICA" : "documento";
+    struct Counter : pugi::xml_tree_walker {
+        std::string wanted, other;
+        int others = 0;
+        int deeper = 0;            // elements named as wanted, but not children of the root
+        std::string sameLetters;   // a name like the one wanted but for the case of its letters
+        bool for_each(pugi::xml_node& node) override
+        {
+            if (node.type() != pugi::node_element) return true;
+            const std::string name = node.name();
+            if (name == other) ++others;
+            if (name == wanted) ++deeper;  // the root's children were looked at already
+            if (sameLetters.empty() && name != wanted && name.size() == wanted.size() &&
+                std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                }))
+                sameLetters = name;
+            return true;
+        }
+    } counter;
+    counter.wanted = wanted;
+    counter.other = other;
+    root.traverse(counter);
+
     std::string out = "Nessun elemento " + wanted + " sotto la radice <" + std::string(root.name()) + ">.";
-    int others = 0;
-    std::string sameLetters;  // a child named like the one wanted but for the case of its letters
-    for (const pugi::xml_node child : root.children()) {
-        if (child.type() != pugi::node_element) continue;
-        const std::string name = child.name();
-        if (name == other) ++others;
-        if (sameLetters.empty() && name.size() == wanted.size() &&
-            std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
-            sameLetters = name;
-    }
-    if (others > 0) {
-        out += "\nIl file contiene " + std::to_string(others) + (others == 1 ? " elemento " : " elementi ") + other;
+    if (counter.others > 0) {
+        out += "\nIl file contiene " + std::to_string(counter.others) +
+               (counter.others == 1 ? " elemento " : " elementi ") + other;
         out += modoDocumento
                    ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --bank e --text)."
                    : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --bank).";
-    } else if (!sameLetters.empty()) {
-        out += "\nIl file contiene elementi " + sameLetters + ": il nome deve corrispondere esattamente, maiuscole comprese.";
+    } else if (counter.deeper > 0) {
+        out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
+    } else if (!counter.sameLetters.empty()) {
+        out += "\nIl file contiene elementi " + counter.sameLetters +
+               ": il nome deve corrispondere esattamente, maiuscole comprese.";
     }
     return out;
 }
@@ -329,9 +345,13 @@ RunResult Run::execute()
     std::vector<pugi::xml_node> cases;
     for (const pugi::xml_node n : root.children(caseName)) cases.push_back(n);
     const int total = static_cast<int>(cases.size());
-    if (total == 0)
-        return abort(RunOutcome::NoCases,
-                     "Nessuna pratica da importare nel file " + path.string() + "\n" + motivoNessunaPratica(root, p_.modoDocumento));
+    if (total == 0) {
+        // The file the operator chose, and the repaired copy when that was read instead.
+        const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
+        std::string message = "Nessuna pratica da importare nel file " + chosen.string();
+        if (path != chosen) message += " (letto come " + path.string() + ")";
+        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_.modoDocumento));
+    }
 
     Case values;
     MemoText memo(p_.modoDocumento);
