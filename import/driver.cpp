@@ -138,9 +138,10 @@ std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
         out += modoDocumento
                    ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --bank e --text)."
                    : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --bank).";
-    } else if (counter.deeper > 0) {
+    }
+    if (counter.deeper > 0)
         out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
-    } else if (!counter.sameLetters.empty()) {
+    if (!counter.sameLetters.empty()) {
         out += "\nIl file contiene elementi " + counter.sameLetters +
                ": il nome deve corrispondere esattamente, maiuscole comprese.";
     }
