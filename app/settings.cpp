@@ -89,9 +89,13 @@ void LeggiImpostazioni(const fs::path& file, WindowSettings& settings)
     const auto read = [&] {
         if (auto item = reader.next()) buffer = std::move(*item);
     };
+    // A box holds no more than its maximum: a garbled file (a quote never
+    // closed runs to the end of the file) cannot put more into the fields
+    // the boxes fill.
     const auto applyText = [&](std::string& text) {
         read();
         text = cp1252ToUtf8(buffer);
+        text.resize(utf8Offset(text, kBoxMaxLength));
     };
     const auto applyCheck = [&](int& state) {
         read();

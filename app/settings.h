@@ -11,6 +11,13 @@
 
 namespace crv {
 
+// Characters the parameter boxes Scheda(0), Scheda(3) and Scheda(4) hold.
+inline constexpr std::size_t kBoxMaxLength = 3;
+
+// Captions of the six section switches Chk_Sezioni_da_Importare(0..5), in index order.
+inline constexpr std::array<const char*, 6> kSectionNames{
+    "Dati Identificativi", "Cliente", "Dati Contratto", "Affidamenti", "Estratto Conto", "Scadenze"};
+
 // The controls whose state Crv_XML.ini keeps, with the window's design values.
 struct WindowSettings {
     std::string mandato = "CRV";     // Scheda(0)
@@ -30,6 +37,7 @@ class SettingsError : public std::runtime_error {
 };
 
 // Restores the settings from the file; a missing file leaves them as they are.
+// The three texts are kept to kBoxMaxLength characters, as the boxes hold them.
 void LeggiImpostazioni(const std::filesystem::path& file, WindowSettings& settings);
 
 // Writes the 14 lines (windows-1252, CR LF) to a temporary file renamed over the old one;

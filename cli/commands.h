@@ -12,7 +12,11 @@ using Args = std::vector<std::string>;
 // error and 2 when it is missing or unknown).
 int run(int argc, char** argv);
 
+// crvxml import: one import run.
 int importCommand(const Args& args);
+// crvxml init-db: the suite's tables in an empty database.
 int initDbCommand(const Args& args);
+// crvxml impostazioni: shows or saves the window's settings (Crv_XML.ini).
+int settingsCommand(const Args& args);
 
 }  // namespace crv::cli

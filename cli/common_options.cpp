@@ -1,17 +1,18 @@
 #include "cli/common_options.h"
 
+#include <cstdio>
+
 namespace crv::cli {
 
 const char* const kCommonOptionsHelp =
-    "  --root DIR            radice della suite (altrimenti VEX32_ROOT, poi ~/vex32)\n"
-    "  --locale NOME         impostazioni regionali di questa esecuzione (it_IT, en_GB...);\n"
-    "                        senza, quelle del sistema; C e POSIX valgono italiane\n";
+    "  --root DIR                  radice della suite, con import/ e dati/\n"
+    "                              (senza: VEX32_ROOT, poi ~/vex32)\n"
+    "  --locale NOME               impostazioni regionali di questa esecuzione (it_IT,\n"
+    "                              en_GB...); senza: quelle del sistema, italiane\n"
+    "                              (virgola decimale, gg/mm/aaaa) sotto C, C.UTF-8,\n"
+    "                              POSIX o senza LANG\n";
 
-namespace {
-
-// Matches "--name VALUE" or "--name=VALUE" at args[i]; erases what it took.
-// Returns 0 when args[i] is not the option, 1 when taken, -1 when the value is missing.
-int takeValue(Args& args, std::size_t i, const std::string& name, std::string& value)
+int takeOptionValue(Args& args, std::size_t i, const std::string& name, std::string& value)
 {
     const std::string& a = args[i];
     if (a.rfind(name + "=", 0) == 0) {
@@ -26,7 +27,11 @@ int takeValue(Args& args, std::size_t i, const std::string& name, std::string& v
     return 1;
 }
 
-}  // namespace
+int usageError(const std::string& command, const std::string& problem)
+{
+    std::fprintf(stderr, "%s\n\"crvxml %s --help\" descrive le opzioni.\n", problem.c_str(), command.c_str());
+    return 2;
+}
 
 std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out)
 {
@@ -35,7 +40,7 @@ std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out)
         bool taken = false;
         for (const auto& [name, target] : {std::pair<std::string, std::string*>{"--root", &out.root},
                                            std::pair<std::string, std::string*>{"--locale", &out.locale}}) {
-            const int r = takeValue(args, i, name, *target);
+            const int r = takeOptionValue(args, i, name, *target);
             if (r < 0) return "Manca il valore di " + name;
             if (r > 0) {
                 taken = true;

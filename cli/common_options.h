@@ -1,6 +1,7 @@
 #pragma once
 // The options every command takes: where the suite is (--root DIR) and which
 // regional settings amounts and dates follow (--locale NAME).
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,15 @@ extern const char* const kCommonOptionsHelp;
 // out of args (the other arguments keep their order). Returns the text of
 // a usage error (a missing value, a locale Qt does not know) or nothing.
 std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out);
+
+// Matches "--name VALUE" or "--name=VALUE" at args[i] and erases what it
+// took. Returns 0 when args[i] is not the option, 1 when taken, -1 when the
+// value is missing.
+int takeOptionValue(Args& args, std::size_t i, const std::string& name, std::string& value);
+
+// Prints a usage problem of `command` and where its help is, to standard
+// error; returns the exit status of wrong usage (2).
+int usageError(const std::string& command, const std::string& problem);
 
 // The suite's folders and the regional settings the options ask for.
 SuitePaths suitePathsFor(const CommonOptions& options);

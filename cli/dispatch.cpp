@@ -18,6 +18,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"import", "importa un file di pratiche (Corvestra o formato banca)", importCommand},
     {"init-db", "crea le tabelle dell'archivio pratiche in un database vuoto", initDbCommand},
+    {"impostazioni", "mostra o salva le impostazioni della finestra (dati/Crv_XML.ini)", settingsCommand},
 };
 
 void printUsage(std::FILE* out)

@@ -9,6 +9,8 @@
 #include <QSqlField>
 #include <QSqlRecord>
 
+#include "db/field_length.h"
+
 namespace crv::db {
 
 namespace {
@@ -243,6 +245,7 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
 {
     const TableInfo& info = table(tableName);
     const auto columns = byRealColumn(info, values);
+    checkTextLengths(info, columns);
     const QString& key = info.realColumn(keyColumn);
 
     // The statement is made and prepared once per table and column set.
@@ -294,6 +297,7 @@ void Database::update(const QString& tableName, const FieldValues& values,
     const TableInfo& info = table(tableName);
     const auto columns = byRealColumn(info, values);
     if (columns.empty()) return;
+    checkTextLengths(info, columns);
     const QString& keyName = info.realColumn(keyColumn);
 
     const QChar separator(0x1f);

@@ -65,13 +65,14 @@ public:
 
     // Adds one row and returns the value of `keyColumn` of that very row.
     // Field names are matched to the table's real columns without regard to
-    // case (DbError naming the field when one is missing). The statement is
-    // prepared once per table and column set.
+    // case (DbError naming the field when one is missing); a text longer than
+    // its column is refused with FieldTooLong. The statement is prepared once
+    // per table and column set.
     qint64 insert(const QString& table, const FieldValues& values,
                   const QString& keyColumn = QStringLiteral("contatore"));
 
     // Changes fields of the row whose `keyColumn` equals `key`; DbError when
-    // no such row exists.
+    // no such row exists, FieldTooLong as for insert.
     void update(const QString& table, const FieldValues& values, const QString& keyColumn,
                 qint64 key);
 

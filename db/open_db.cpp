@@ -17,12 +17,19 @@ std::string LeggiConnString(const SuitePaths& paths, bool usaAccess)
     return LeggiIni(paths.vex32Ini(), "connstring=");
 }
 
+std::string connStringMancante(const SuitePaths& paths)
+{
+    const auto file = paths.vex32Ini();
+    std::error_code ec;
+    const bool present = std::filesystem::is_regular_file(file, ec);
+    return "Impossibile aprire il database: manca la stringa di connessione (chiave \"connstring=\")\n" +
+           file.string() + (present ? ": nessun valore per la chiave \"connstring=\"" : ": file non trovato");
+}
+
 std::unique_ptr<Database> ApriDB(const SuitePaths& paths, bool usaAccess)
 {
     const std::string connString = LeggiConnString(paths, usaAccess);
-    if (connString.empty())
-        throw DbError("Stringa di connessione vuota: manca la chiave \"connstring=\" in " +
-                      paths.vex32Ini().string());
+    if (connString.empty()) throw DbError(connStringMancante(paths));
     return Database::open(parseConnString(connString));
 }
 

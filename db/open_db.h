@@ -15,6 +15,10 @@ namespace crv::db {
 // "connstring=" in vex32.ini (empty when the file or key is missing).
 std::string LeggiConnString(const SuitePaths& paths, bool usaAccess);
 
+// The message for an empty connection string: what is missing, then on its
+// own line the suite's settings file and whether the file or the key is absent.
+std::string connStringMancante(const SuitePaths& paths);
+
 // Opens the database LeggiConnString chooses. Throws DbError with the
 // driver's own text when the open fails, AccessArchiveMissing as above.
 std::unique_ptr<Database> ApriDB(const SuitePaths& paths, bool usaAccess);

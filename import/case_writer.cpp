@@ -72,7 +72,8 @@ Telefoni assegnaTelefoni(const Case& v, int sizeTelefono1)
     }
     for (std::size_t i = 0; i < 4; ++i) {
         if (trim(v.AltriTelefoni[i]).empty()) continue;
-        // Work numbers go to the contact phone, whole; "Lavoro" does not count.
+        // Work numbers go to the contact phone (cut by the writer to its
+        // field); "Lavoro" does not count.
         if (trim(v.TipiTelefono[i]).starts_with("lavoro")) {
             t.telRecapito = v.AltriTelefoni[i];
             continue;
@@ -216,7 +217,8 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
     const Telefoni tel = assegnaTelefoni(v, table.definedSize("Telefono1"));
     if (!tel.telefono1.empty()) set("Telefono1", q(tel.telefono1));
     if (!tel.telefono2.empty()) set("Telefono2", q(tel.telefono2));
-    if (!tel.telRecapito.empty()) set("tel recapito", q(tel.telRecapito));
+    // The work phone is cut to its field like the other contact fields.
+    if (!tel.telRecapito.empty()) set("tel recapito", cut(tel.telRecapito, "tel recapito"));
 
     set("rate arretrate", 1);
     set("importo rata", amount(v.Capitale));
@@ -324,7 +326,8 @@ void DbCaseStore::ImpostaTotali(const Case& v)
 
 void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
-    if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura = "0";
+    // assign(1, c) rather than = "0": GCC 12 warns wrongly (-Wrestrict) on the literal.
+    if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura.assign(1, '0');
     if (sqlRata_.isEmpty()) {
         const db::TableInfo& t = db_->table(kFatture);
         auto isDate = [&](const char* field) {

@@ -1,7 +1,11 @@
 #include "import/driver.h"
 
+#include <algorithm>
+#include <cctype>
 #include <exception>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "import/bank_reader.h"
@@ -39,6 +43,14 @@ Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
     return *value;
 }
 
+std::string messaggioData(std::string_view titolo, std::string_view testo, const Regional& regional)
+{
+    std::string out(titolo);
+    out += testo.empty() ? "\nData mancante" : "\nData non valida: \"" + std::string(testo) + "\"";
+    out += "; forma attesa " + regional.dateForm() + " (oppure aaaa-mm-gg)";
+    return out;
+}
+
 namespace {
 
 std::string trimmed(std::string_view text)
@@ -61,6 +73,79 @@ std::string sorgenteBreve(const XmlParseError& err)
     const std::size_t a = utf8Offset(src, from);
     const std::size_t b = utf8Offset(src, from + kMax);
     return (from > 0 ? "..." : "") + src.substr(a, b - a) + (from + kMax < len ? "..." : "");
+}
+
+// The parser's reason as a line of its own, with a capital first letter.
+std::string motivo(const std::string& reason)
+{
+    std::string out = reason;
+    if (!out.empty() && out.front() >= 'a' && out.front() <= 'z') out.front() = static_cast<char>(out.front() - 'a' + 'A');
+    return out;
+}
+
+// What was found in place of the file to import: the second line of
+// "Scegliere il file da importare". Empty when the file is there.
+std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path path = paths.importDir() / fileName;
+    if (fileName.empty()) return "Nessun file indicato (cartella " + paths.importDir().string() + ")";
+    if (fs::is_regular_file(path, ec)) return {};
+    if (!fs::is_directory(paths.root, ec)) return "Cartella della suite non trovata: " + paths.root.string();
+    if (!fs::is_directory(paths.importDir(), ec))
+        return "Cartella di importazione non trovata: " + paths.importDir().string();
+    if (fs::is_directory(path, ec)) return "È una cartella, non un file: " + path.string();
+    if (fs::exists(path, ec)) return "Non è un file ordinario: " + path.string();
+    return "File non trovato: " + path.string();
+}
+
+// The lines that follow "Nessuna pratica" when the file holds no case element
+// of the chosen format: what was looked for and, when the file holds the
+// other format's elements (at any depth: the bank format's repair wraps a
+// whole file in <root>), which button or option reads them.
+std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
+{
+    const std::string wanted = modoDocumento ? "documento" : "PRATICA";
+    const std::string other = modoDocumento ? "PRATICA" : "documento";
+    struct Counter : pugi::xml_tree_walker {
+        std::string wanted, other;
+        int others = 0;
+        int deeper = 0;            // elements named as wanted, but not children of the root
+        std::string sameLetters;   // a name like the one wanted but for the case of its letters
+        bool for_each(pugi::xml_node& node) override
+        {
+            if (node.type() != pugi::node_element) return true;
+            const std::string name = node.name();
+            if (name == other) ++others;
+            if (name == wanted) ++deeper;  // the root's children were looked at already
+            if (sameLetters.empty() && name != wanted && name.size() == wanted.size() &&
+                std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                }))
+                sameLetters = name;
+            return true;
+        }
+    } counter;
+    counter.wanted = wanted;
+    counter.other = other;
+    root.traverse(counter);
+
+    std::string out = "Nessun elemento " + wanted + " sotto la radice <" + std::string(root.name()) + ">.";
+    if (counter.others > 0) {
+        out += "\nIl file contiene " + std::to_string(counter.others) +
+               (counter.others == 1 ? " elemento " : " elementi ") + other;
+        out += modoDocumento
+                   ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --bank e --text)."
+                   : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --bank).";
+    }
+    if (counter.deeper > 0)
+        out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
+    if (!counter.sameLetters.empty()) {
+        out += "\nIl file contiene elementi " + counter.sameLetters +
+               ": il nome deve corrispondere esattamente, maiuscole comprese.";
+    }
+    return out;
 }
 
 std::string rigaListino(const Case& v, const Regional& regional)
@@ -126,16 +211,19 @@ private:
     std::unique_ptr<CaseStore> store_;
     RunCounters counters_;
     bool transactionOpen_ = false;
+    bool rolledBack_ = false;
+    int casesRead_ = 0;
 };
 
 RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus)
 {
     out_.waitCursor(false);
     out_.message(message, focus);
-    return RunResult{outcome, message, counters_};
+    return RunResult{outcome, message, counters_, rolledBack_, casesRead_};
 }
 
-// Ends a run that failed after the batch was opened: nothing of it stays.
+// Ends a run that failed after the batch was opened: nothing of it stays,
+// and the counters say so (no case written, no batch).
 RunResult Run::abort(RunOutcome outcome, const std::string& message)
 {
     std::string text = message;
@@ -147,7 +235,8 @@ RunResult Run::abort(RunOutcome outcome, const std::string& message)
             text += std::string("\nAnnullamento non riuscito: ") + e.what();
         }
         transactionOpen_ = false;
-        counters_.lotto.reset();
+        rolledBack_ = true;
+        counters_ = RunCounters{};
         out_.countersChanged(counters_);
     }
     return finish(outcome, text);
@@ -157,12 +246,14 @@ bool Run::checkParameters(RunResult& failed)
 {
     struct Check {
         bool ok;
-        const char* message;
+        std::string message;
         Box box;
     };
     const Check checks[] = {
-        {regional_.parseDate(p_.dataAffido).has_value(), "Inserire Data Affido", Box::DataAffido},
-        {regional_.parseDate(p_.scadenza).has_value(), "Inserire Scadenza Mandato", Box::Scadenza},
+        {regional_.parseDate(p_.dataAffido).has_value(),
+         messaggioData("Inserire Data Affido", p_.dataAffido, regional_), Box::DataAffido},
+        {regional_.parseDate(p_.scadenza).has_value(), messaggioData("Inserire Scadenza Mandato", p_.scadenza, regional_),
+         Box::Scadenza},
         {!p_.intervento.empty(), "Inserire Tipo Intervento", Box::Intervento},
         {!p_.mandato.empty(), "Inserire Codice Mandato", Box::Mandato},
     };
@@ -201,9 +292,8 @@ RunResult Run::execute()
     out_.listingLine(intestazioneListino());
 
     std::filesystem::path path = paths_.importDir() / p_.fileName;
-    std::error_code ec;
-    if (p_.fileName.empty() || !std::filesystem::is_regular_file(path, ec))
-        return finish(RunOutcome::NoFile, "Scegliere il file da importare");
+    if (const std::string missing = fileMancante(paths_, p_.fileName); !missing.empty())
+        return finish(RunOutcome::NoFile, "Scegliere il file da importare\n" + missing);
 
     RunResult failed;
     if (!checkParameters(failed)) return failed;
@@ -247,7 +337,8 @@ RunResult Run::execute()
     if (!doc.load(path)) {
         const XmlParseError& err = doc.parseError();
         return abort(RunOutcome::ParseError, "Errore nel file " + err.url + "\nLinea = " + std::to_string(err.line) +
-                                                 "\nPos = " + std::to_string(err.linepos) + "\nSrc = " + sorgenteBreve(err));
+                                                 "\nPos = " + std::to_string(err.linepos) + "\nSrc = " + sorgenteBreve(err) +
+                                                 "\n" + motivo(err.reason));
     }
 
     const pugi::xml_node root = doc.documentElement();
@@ -255,6 +346,13 @@ RunResult Run::execute()
     std::vector<pugi::xml_node> cases;
     for (const pugi::xml_node n : root.children(caseName)) cases.push_back(n);
     const int total = static_cast<int>(cases.size());
+    if (total == 0) {
+        // The file the operator chose, and the repaired copy when that was read instead.
+        const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
+        std::string message = "Nessuna pratica da importare nel file " + chosen.string();
+        if (path != chosen) message += " (letto come " + path.string() + ")";
+        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_.modoDocumento));
+    }
 
     Case values;
     MemoText memo(p_.modoDocumento);
@@ -297,6 +395,7 @@ RunResult Run::execute()
                              path.string() + "\n" + e.what());
         }
         counters_.praticheImportate = position;
+        casesRead_ = position;
         out_.countersChanged(counters_);
         if (!out_.progress(position, total))
             return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +

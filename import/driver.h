@@ -2,6 +2,8 @@
 // The import run: checks the mandate parameters, opens the import batch,
 // repairs the file where the mode asks, loads it, reads every case element,
 // lists it with running totals and hands it to the case store.
+#include <string_view>
+
 #include "app/suite_root.h"
 #include "import/case_store.h"
 #include "numbers/regional.h"
@@ -23,5 +25,9 @@ Amount CercaInMovimenti(const std::string& memo, const Regional& regional);
 
 // The header line of the listing.
 std::string intestazioneListino();
+
+// The message for a date box that is not a date: the title ("Inserire Data
+// Affido"), then on its own line what was typed and the form expected.
+std::string messaggioData(std::string_view titolo, std::string_view testo, const Regional& regional);
 
 }  // namespace crv

@@ -48,6 +48,7 @@ enum class RunOutcome {
     NoFile,          // "Scegliere il file da importare"
     BadParameter,    // a mandate parameter missing or not a date
     ParseError,      // the file is not well-formed XML
+    NoCases,         // no case element of the chosen format in the file
     RepairError,     // the text repair could not read or write a file
     BadInput,        // a value of a case the import cannot take
     DatabaseError,   // the database refused or could not be reached
@@ -73,7 +74,9 @@ public:
 struct RunResult {
     RunOutcome outcome = RunOutcome::Concluded;
     std::string message;   // the last message shown
-    RunCounters counters;
+    RunCounters counters;  // after a rollback: all zero, nothing having been written
+    bool rolledBack = false;   // a normal run undone: the database is as it was
+    int casesRead = 0;         // case elements read, written or not
 };
 
 }  // namespace crv

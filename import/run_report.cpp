@@ -12,4 +12,16 @@ std::string riepilogoRun(const RunCounters& c, const Regional& regional)
     return out;
 }
 
+std::string riepilogoRun(const RunResult& result, const Regional& regional)
+{
+    std::string out = riepilogoRun(result.counters, regional);
+    if (result.rolledBack) {
+        const int read = result.casesRead;
+        out += "Importazione annullata: " +
+               (read == 1 ? std::string("1 pratica letta") : std::to_string(read) + " pratiche lette") +
+               ", nessuna scritta nell'archivio\n";
+    }
+    return out;
+}
+
 }  // namespace crv

@@ -10,6 +10,16 @@ bool startsWith(std::string_view text, std::size_t pos, std::string_view what)
     return text.substr(pos, what.size()) == what;
 }
 
+// A 128-bit integer holds any value on its way to the 64-bit range check; the
+// extension keyword keeps -Wpedantic quiet about the compiler's own type.
+__extension__ typedef __int128 Wide;
+
+// The magnitude of a raw value; INT64_MIN's fits in 64 unsigned bits.
+std::uint64_t magnitude(std::int64_t raw)
+{
+    return raw < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
+}
+
 std::string utf8Of(char32_t cp)
 {
     std::string s;
@@ -21,10 +31,10 @@ std::string utf8Of(char32_t cp)
 // even beyond the fourth decimal. Nothing on overflow.
 std::optional<std::int64_t> compose(std::string_view whole, std::string_view decimals, bool negative)
 {
-    __int128 value = 0;
+    Wide value = 0;
     for (const char c : whole) {
         value = value * 10 + (c - '0');
-        if (value > (static_cast<__int128>(INT64_MAX) / Amount::kScale) + 1) return std::nullopt;
+        if (value > (static_cast<Wide>(INT64_MAX) / Amount::kScale) + 1) return std::nullopt;
     }
     value *= Amount::kScale;
     std::int64_t frac = 0;
@@ -135,8 +145,7 @@ std::optional<Amount> Amount::parseLeadingNumber(std::string_view text)
 std::string Amount::toPlain() const
 {
     const bool negative = raw_ < 0;
-    const unsigned __int128 mag = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(raw_))
-                                           : static_cast<unsigned __int128>(raw_);
+    const std::uint64_t mag = magnitude(raw_);
     const auto whole = static_cast<unsigned long long>(mag / kScale);
     auto frac = static_cast<unsigned>(mag % kScale);
     std::string out = negative ? "-" : "";
@@ -173,8 +182,7 @@ std::string Amount::toGrouped2(const Regional& regional) const
 {
     // Round half away from zero to hundredths.
     const bool negative = raw_ < 0;
-    unsigned __int128 mag = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(raw_))
-                                     : static_cast<unsigned __int128>(raw_);
+    std::uint64_t mag = magnitude(raw_);
     mag = (mag + 50) / 100;  // now in hundredths
     const auto whole = static_cast<unsigned long long>(mag / 100);
     const auto cents = static_cast<unsigned>(mag % 100);

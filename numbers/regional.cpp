@@ -170,4 +170,19 @@ std::string Regional::formatDate(std::chrono::year_month_day date) const
     return buf;
 }
 
+std::string Regional::dateForm() const
+{
+    std::string sep;
+    appendUtf8(sep, dateSeparator);
+    switch (dateOrder) {
+    case DateOrder::MonthDayYear:
+        return "mm" + sep + "gg" + sep + "aaaa";
+    case DateOrder::YearMonthDay:
+        return "aaaa" + sep + "mm" + sep + "gg";
+    case DateOrder::DayMonthYear:
+        break;
+    }
+    return "gg" + sep + "mm" + sep + "aaaa";
+}
+
 }  // namespace crv

@@ -35,6 +35,8 @@ struct Regional {
     std::optional<std::chrono::year_month_day> parseDate(std::string_view text) const;
     // The short form with a four-digit year (dd/mm/yyyy in Italy).
     std::string formatDate(std::chrono::year_month_day date) const;
+    // That form in words for messages: "gg/mm/aaaa" in Italy, "mm/gg/aaaa" in the US.
+    std::string dateForm() const;
 };
 
 }  // namespace crv

@@ -23,7 +23,7 @@ constexpr unsigned kParseOptions =
 
 constexpr const char* kUnreadable = "impossibile leggere il file";
 constexpr const char* kOutOfMemory = "memoria insufficiente";
-constexpr const char* kDtd = "DTD non consentita";
+constexpr const char* kDtd = "DOCTYPE non ammesso";
 constexpr const char* kNoRoot = "elemento radice mancante";
 constexpr const char* kSecondRoot = "è consentito un solo elemento radice";
 constexpr const char* kTextOutside = "testo fuori dall'elemento radice";

@@ -167,10 +167,33 @@ TEST(Settings, QuotedValueRunsToTheNextQuote)
     const WindowSettings read = readFrom(file);
     EXPECT_EQ(read.mandato, "A,B");
     EXPECT_EQ(read.intervento, "  M");
-    // The quote opened on line 3 closes on line 4: the value spans the line end,
-    // so every later line moves up by one and the last state is read twice.
-    EXPECT_EQ(read.sitAffido, "X\r\nY");
+    // The quote opened on line 3 closes on line 4: the value "X\r\nY" spans the
+    // line end and the box keeps its first three characters; every later line
+    // moves up by one and the last state is read twice.
+    EXPECT_EQ(read.sitAffido, "X\r\n");
     EXPECT_EQ(read.usaAccess, 0);
+}
+
+TEST(Settings, TextsAreKeptToTheBoxesThreeCharacters)
+{
+    TempDir dir;
+    const auto file = dir / "Crv_XML.ini";
+    // A quote opened on the first line and never closed: one value runs to
+    // the end of the file and every control takes it.
+    writeFile(file, "\"DEZ ABC\r\nMO\r\nA\r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n");
+    const WindowSettings garbled = readFrom(file);
+    EXPECT_EQ(garbled.mandato, "DEZ");
+    EXPECT_EQ(garbled.intervento, "DEZ");
+    EXPECT_EQ(garbled.sitAffido, "DEZ");
+    EXPECT_EQ(garbled.sezioni, WindowSettings{}.sezioni);  // the long value is no state
+
+    // Characters, not bytes: four accented letters (one byte each in the
+    // file, two in UTF-8) keep three.
+    writeFile(file, lines({"\xC8\xC8\xC8\xC8", "AB", "\xE0" "bcd", " 1 "}));
+    const WindowSettings accented = readFrom(file);
+    EXPECT_EQ(accented.mandato, "\u00C8\u00C8\u00C8");
+    EXPECT_EQ(accented.intervento, "AB");
+    EXPECT_EQ(accented.sitAffido, "\u00E0bc");
 }
 
 TEST(Settings, SaveIntoAMissingFolderFails)

@@ -67,14 +67,17 @@ TEST_F(ImportCommand, OptionsMirrorTheWindow)
     const Outcome o = crvxml("import " + root() + "--no-details --sections 111110 " + file);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out.find("DATI_IDENTIFICATIVI"), std::string::npos);  // no memo lines
+    // A date that cannot be read is wrong usage: the run does not start.
     const Outcome bad = crvxml("import " + root() + "--affido 31/02/2026 " + file);
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err, "Inserire Data Affido\n");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.starts_with("Inserire Data Affido\nData non valida: \"31/02/2026\"")) << bad.err;
+    EXPECT_TRUE(bad.out.empty()) << bad.out;
     const Outcome empty = crvxml("import " + root() + "--mandato '' " + file);
     EXPECT_EQ(empty.err, "Inserire Codice Mandato\n");
     const Outcome missing = crvxml("import " + root() + "nessuno.xml");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Scegliere il file da importare\n");
+    EXPECT_EQ(missing.err, "Scegliere il file da importare\nFile non trovato: " +
+                               (suite.paths().importDir() / "nessuno.xml").string() + "\n");
 }
 
 TEST_F(ImportCommand, WrongUsageAndHelp)

@@ -205,7 +205,7 @@ TEST_P(CaseWriterTest, TextsAreCutToTheSizesOfTheRealTable)
     const Row a = rows("Tabella Pratiche").at(0);
     EXPECT_EQ(text(a, "Telefono1"), "012345");
     EXPECT_EQ(text(a, "Telefono2"), "<null>");  // cut to 012345, the same number: skipped
-    EXPECT_EQ(text(a, "tel recapito"), "3331234567890");  // work numbers are not cut
+    EXPECT_EQ(text(a, "tel recapito"), "3331234567890");  // a work number that fits is stored whole
     EXPECT_EQ(text(a, "Garante"), "LUNGHISS");
 }
 
@@ -247,6 +247,11 @@ TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)
     EXPECT_FALSE(bad.result.counters.lotto.has_value());  // "Lotto Imp" left empty
     ASSERT_FALSE(bad.messages.empty());
     EXPECT_NE(bad.messages.back().find("l'archivio non è stato modificato"), std::string::npos);
+    // The first case was read before the second stopped the run; none was written.
+    const std::string closing = bad.render(it);
+    EXPECT_NE(closing.find("Pratiche importate: 0\nCap: 0,00\n"), std::string::npos) << closing;
+    EXPECT_NE(closing.find("Importazione annullata: 1 pratica letta, nessuna scritta nell'archivio\n"),
+              std::string::npos) << closing;
 
     const auto parse = importa(params("corvestra/errore_parse.xml"));
     EXPECT_EQ(parse.result.outcome, RunOutcome::ParseError);
@@ -260,12 +265,9 @@ TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)
 
 TEST_P(CaseWriterTest, ValueRefusedByTheDatabaseRollsBackTheRun)
 {
-    db::Database& db = withSchema();
-    // PostgreSQL refuses a text longer than the field; SQLite does not check
-    // sizes, so a trigger plays the part of the refusing database there.
-    if (!isPostgres())
-        db.execute(QStringLiteral("CREATE TRIGGER rifiuta BEFORE INSERT ON \"Tabella Pratiche\" "
-                                  "WHEN length(NEW.\"Provincia\") > 4 BEGIN SELECT RAISE(ABORT, 'troppo lungo'); END"));
+    // A text longer than its field (Provincia holds 4 characters) is refused
+    // the same way on both databases, naming the field, the case and the size.
+    withSchema();
     const std::string name = "provincia.xml";
     writeFile(suite.paths().importDir() / name,
               "<CORVESTRA><PRATICA><CLIENTE><NOME>UNO</NOME></CLIENTE></PRATICA>"
@@ -274,9 +276,32 @@ TEST_P(CaseWriterTest, ValueRefusedByTheDatabaseRollsBackTheRun)
     const auto run = importa(suite.testParams(name));
     EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
     ASSERT_FALSE(run.messages.empty());
-    EXPECT_NE(run.messages.back().find("pratica n. 2"), std::string::npos) << run.messages.back();
+    const std::string& message = run.messages.back();
+    EXPECT_NE(message.find("pratica n. 2"), std::string::npos) << message;
+    EXPECT_NE(message.find("campo \"Provincia\""), std::string::npos) << message;
+    EXPECT_NE(message.find("al massimo 4 caratteri, il valore ne ha 15"), std::string::npos) << message;
     EXPECT_TRUE(rows("Tabella Pratiche").empty());
     EXPECT_TRUE(rows("TabellaLottiImp").empty());
+}
+
+TEST_P(CaseWriterTest, ContactFieldsAreCutToTheirSize)
+{
+    withSchema();
+    const std::string lavoro(72, '7');
+    const std::string name = "recapito.xml";
+    writeFile(suite.paths().importDir() / name,
+              "<CORVESTRA><PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>R1</CODICE_PRATICA></DATI_IDENTIFICATIVI>"
+              "<CLIENTE><NOME>VERDI</NOME><DATORE_LAVORO>" + std::string(130, 'D') + "</DATORE_LAVORO>"
+              "<ALTRI_TELEFONI><TELEFONO><NUMERO>" + lavoro + "</NUMERO><TIPO>lavoro</TIPO></TELEFONO>"
+              "<TELEFONO><NUMERO>" + std::string(30, '3') + "</NUMERO><TIPO>cellulare</TIPO></TELEFONO>"
+              "</ALTRI_TELEFONI></CLIENTE></PRATICA></CORVESTRA>");
+    const auto run = importa(suite.testParams(name));
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 1u);
+    EXPECT_EQ(text(cases[0], "tel recapito"), lavoro.substr(0, 50));
+    EXPECT_EQ(text(cases[0], "Telefono1"), std::string(20, '3'));
+    EXPECT_EQ(text(cases[0], "recapito"), std::string(100, 'D'));
 }
 
 TEST_P(CaseWriterTest, EachRunIsABatchAndTheSameFileTwiceStoresEveryCaseTwice)
@@ -301,14 +326,22 @@ TEST_P(CaseWriterTest, EachRunIsABatchAndTheSameFileTwiceStoresEveryCaseTwice)
     }
 }
 
-TEST_P(CaseWriterTest, EmptyFileOpensABatchWithoutCount)
+TEST_P(CaseWriterTest, FileWithoutCasesStopsAndLeavesNoBatch)
 {
     withSchema();
     const auto run = importa(params("corvestra/minuscolo.xml"));
-    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
-    const auto batches = rows("TabellaLottiImp");
-    ASSERT_EQ(batches.size(), 1u);
-    EXPECT_EQ(text(batches[0], "NumPratiche"), "<null>");
+    EXPECT_EQ(run.result.outcome, RunOutcome::NoCases);
+    EXPECT_TRUE(run.result.rolledBack);
+    EXPECT_TRUE(rows("TabellaLottiImp").empty());
+
+    // A bank file read as Corvestra: the message points at the bank button.
+    const auto bank = importa(params("banca/due_pratiche.xml"));
+    EXPECT_EQ(bank.result.outcome, RunOutcome::NoCases);
+    EXPECT_NE(bank.result.message.find("Nessun elemento PRATICA"), std::string::npos) << bank.result.message;
+    EXPECT_NE(bank.result.message.find("2 elementi documento"), std::string::npos) << bank.result.message;
+    EXPECT_NE(bank.result.message.find("--bank"), std::string::npos) << bank.result.message;
+    EXPECT_TRUE(rows("TabellaLottiImp").empty());
+    EXPECT_TRUE(rows("Tabella Pratiche").empty());
 }
 
 TEST_P(CaseWriterTest, BankCasesRowsChangedWhileReadAndInstalmentRows)

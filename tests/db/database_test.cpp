@@ -5,6 +5,7 @@
 #include <QDate>
 
 #include "db/database_fixture.h"
+#include "db/field_length.h"
 #include "db/schema.h"
 
 namespace crv::test {
@@ -49,6 +50,31 @@ TEST_P(DatabaseRows, FieldNamesInAnyCaseReachTheRealColumns)
     EXPECT_EQ(row[4].toString(), "DA FILE") << "a later value for the same field wins";
     EXPECT_EQ(row[5].toString(), "riga 1\r\nriga 2");
     EXPECT_TRUE(row[6].isNull());
+}
+
+TEST_P(DatabaseRows, ATextLongerThanItsFieldIsRefusedOnInsertAndUpdate)
+{
+    auto& database = withSchema();
+    // Provincia holds 4 characters: four accented letters fit (characters,
+    // not bytes, as the database counts them), five do not.
+    const QString four = QStringLiteral("\u00E0\u00E8\u00EC\u00F2");
+    const qint64 key = database.insert(pratiche, {{QStringLiteral("posizione"), QStringLiteral("P-1")},
+                                                  {QStringLiteral("provincia"), four}});
+    EXPECT_EQ(database.selectRow(pratiche, {QStringLiteral("Provincia")}, QStringLiteral("contatore"), key)[0]
+                  .toString(),
+              four);
+    try {
+        database.insert(pratiche, {{QStringLiteral("posizione"), QStringLiteral("P-2")},
+                                   {QStringLiteral("provincia"), four + QStringLiteral("x")}});
+        FAIL() << "a five-character Provincia was inserted";
+    } catch (const db::FieldTooLong& e) {
+        EXPECT_EQ(e.field(), QStringLiteral("Provincia"));
+        EXPECT_EQ(e.definedSize(), 4);
+    }
+    EXPECT_THROW(database.update(pratiche, {{QStringLiteral("Telefono1"), QString(21, QLatin1Char('1'))}},
+                                 QStringLiteral("contatore"), key),
+                 db::FieldTooLong);
+    EXPECT_EQ(rowCount(pratiche), 1);
 }
 
 TEST_P(DatabaseRows, AMissingFieldIsNamedAndNothingIsWritten)

@@ -53,8 +53,9 @@ TEST_F(GoldenCorvestra, ParseErrorNamesLinePositionAndSource)
 
 TEST_F(GoldenCorvestra, CaseElementsAreSelectedByExactNameAmongRootChildren)
 {
+    // Elements named "pratica" are no case: the run finds none and says why.
     const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/minuscolo.xml")), it);
-    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    EXPECT_EQ(run.result.outcome, RunOutcome::NoCases);
     EXPECT_EQ(run.result.counters.praticheImportate, 0);
     expectMatchesGolden(run.render(it), "corvestra/minuscolo.expected");
 }
@@ -89,7 +90,8 @@ TEST(ParseErrorMessage, AVeryLongFaultyLineIsShownAroundTheError)
     const auto run = suite.run(suite.testParams("riga.xml"), Regional::italian());
     ASSERT_EQ(run.result.outcome, RunOutcome::ParseError);
     const std::string& m = run.messages.at(0);
-    const std::string src = m.substr(m.find("Src = ") + 6);
+    const std::size_t from = m.find("Src = ") + 6;
+    const std::string src = m.substr(from, m.find('\n', from) - from);
     // The error is near the end of the line: its last 200 characters.
     EXPECT_EQ(src, "..." + body.substr(body.size() - 200));
     EXPECT_NE(src.find("rotto</Y>"), std::string::npos);

@@ -13,7 +13,7 @@ std::string CollectedRun::render(const Regional& regional) const
 {
     std::string out;
     for (const auto& line : listing) out += line + "\n";
-    out += riepilogoRun(result.counters, regional);
+    out += riepilogoRun(result, regional);
     for (const auto& m : messages) out += "[messaggio]\n" + m + "\n";
     for (std::size_t at = 0; !root.empty() && (at = out.find(root, at)) != std::string::npos;)
         out.replace(at, root.size(), "<radice>");

@@ -1,12 +1,14 @@
 #include "support/test_support.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace crv::test {
@@ -64,6 +66,34 @@ bool postgresRequired()
 {
     const char* value = std::getenv("CRVXML_REQUIRE_PG");
     return value && *value && std::string(value) != "0";
+}
+
+std::string shellWord(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& locale, const std::string& program)
+{
+    TempDir tmp;
+    const auto errFile = tmp / "stderr";
+    std::string command = "env -u LC_ALL -u LC_NUMERIC -u LC_TIME -u LC_CTYPE -u LC_MESSAGES -u LANGUAGE -u LANG";
+    if (!locale.empty()) command += " LANG=" + shellWord(locale);
+    command += " " + shellWord(program);
+    for (const auto& arg : args) command += " " + shellWord(arg);
+    command += " 2>" + shellWord(errFile.string()) + " </dev/null";
+    ProgramRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) run.out.append(buf, n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = readFile(errFile);
+    return run;
 }
 
 }  // namespace crv::test

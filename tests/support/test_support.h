@@ -3,6 +3,7 @@
 // the PostgreSQL server that scripts/test starts for the run.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace crv::test {
 
@@ -32,5 +33,21 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 // failure instead of a skip: CI must never skip the PostgreSQL tests.
 std::string postgresConnString();
 bool postgresRequired();
+
+// What one run of the crvxml program gave.
+struct ProgramRun {
+    int status = -1;  // exit status; -1 when it did not exit normally
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// The text quoted for the shell, as one word.
+std::string shellWord(const std::string& text);
+
+// Runs the program (the built crvxml unless named) with these arguments, each
+// one word, under a locale: LANG=locale with every LC_* variable removed, or
+// no locale variable at all when locale is empty.
+ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& locale,
+                     const std::string& program = CRVXML_BINARY);
 
 }  // namespace crv::test

@@ -241,7 +241,7 @@ TEST_P(ParseErrorPlace, ReportsLinePositionAndSource)
 
 const std::string kMismatch = "tag di chiusura non corrispondente";
 const std::string kUnclosed = "elemento non chiuso alla fine del file";
-const std::string kDtd = "DTD non consentita";
+const std::string kDtd = "DOCTYPE non ammesso";
 const std::string kBadChar = "carattere non valido per la codifica";
 
 INSTANTIATE_TEST_SUITE_P(
