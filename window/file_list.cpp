@@ -1,5 +1,7 @@
 #include "window/file_list.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalBlocker>
@@ -45,8 +47,13 @@ void FileList::refresh()
     const QSignalBlocker block(this);
     clear();
     if (folder_.isEmpty()) return;
-    const QStringList names =
-        QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    QStringList names = QDir(folder_).entryList(QDir::Files, QDir::Unsorted);
+    // By name without regard to case; names that differ only in case (possible
+    // here, unlike on the suite's old drives) in a fixed order.
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
     for (const QString& name : names) {
         if (!matchesPattern(name, pattern_)) continue;
         auto item = std::make_unique<QListWidgetItem>(name);

@@ -14,7 +14,8 @@ void ListingChunk::append(std::string_view line)
 {
     text.append(line);
     ends.push_back(static_cast<std::uint32_t>(text.size()));
-    widest = std::max(widest, line.size());
+    const auto tabs = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
+    widest = std::max(widest, line.size() + 7 * tabs);
 }
 
 }  // namespace crv::window

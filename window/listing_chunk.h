@@ -15,7 +15,7 @@ namespace crv::window {
 struct ListingChunk {
     std::string text;                 // the lines, without line ends
     std::vector<std::uint32_t> ends;  // where each line ends in `text`
-    std::size_t widest = 0;           // the longest line, in bytes
+    std::size_t widest = 0;           // columns of the longest line at most (bytes, a tab as 8)
 
     std::size_t lineCount() const { return ends.size(); }
     bool empty() const { return ends.empty(); }

@@ -11,8 +11,27 @@
 namespace crv::window {
 
 namespace {
+
 constexpr int kMargin = 2;  // pixels left of the text
+constexpr int kTabColumns = 8;
+
+// The memo lines hold tabs; in the fixed-pitch listing they move to the next
+// column that is a multiple of eight, as in a text editor.
+QString expandTabs(const QString& line)
+{
+    if (!line.contains(QLatin1Char('\t'))) return line;
+    QString out;
+    out.reserve(line.size() + 4 * kTabColumns);
+    for (const QChar c : line) {
+        if (c == QLatin1Char('\t'))
+            out.append(QString(kTabColumns - out.size() % kTabColumns, QLatin1Char(' ')));
+        else
+            out.append(c);
+    }
+    return out;
 }
+
+}  // namespace
 
 ListingView::ListingView(QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -132,7 +151,7 @@ void ListingView::paintEvent(QPaintEvent*)
         } else {
             painter.setPen(pal.color(QPalette::Text));
         }
-        painter.drawText(x, y + ascent, line(row));
+        painter.drawText(x, y + ascent, expandTabs(line(row)));
     }
 }
 

@@ -52,7 +52,7 @@ private:
     std::vector<ListingChunk> chunks_;
     std::vector<std::int64_t> firstRow_;  // first line of each chunk
     std::int64_t count_ = 0;
-    std::size_t widest_ = 0;              // longest line, in bytes
+    std::size_t widest_ = 0;              // longest line, in columns at most
     std::int64_t current_ = -1;
 };
 
