@@ -142,6 +142,13 @@ void ListingView::paintEvent(QPaintEvent*)
     const std::int64_t first = firstVisibleRow();
     const int rows = viewport()->height() / height + 1;
     const QPalette& pal = palette();
+    // Only the columns in view are drawn: a bank case's memo is one line of
+    // thousands of characters. The face is fixed-pitch, so a column is a
+    // fixed number of pixels.
+    const int column = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    const int firstColumn = horizontalScrollBar()->value() / column;
+    const int columns = viewport()->width() / column + 2;
+    const int textX = x + firstColumn * column;
     for (int i = 0; i < rows && first + i < count_; ++i) {
         const std::int64_t row = first + i;
         const int y = i * height;
@@ -151,7 +158,7 @@ void ListingView::paintEvent(QPaintEvent*)
         } else {
             painter.setPen(pal.color(QPalette::Text));
         }
-        painter.drawText(x, y + ascent, expandTabs(line(row)));
+        painter.drawText(textX, y + ascent, expandTabs(line(row)).mid(firstColumn, columns));
     }
 }
 
