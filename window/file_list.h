@@ -18,10 +18,12 @@ public:
     // missing, not a folder, not readable), empty on success. On failure the
     // list keeps its previous folder.
     QString setFolder(const QString& folder);
+    // The folder listed.
     const QString& folder() const { return folder_; }
 
     // The patterns of the list ("*.xml;GM_XML;*.TXT"); see file_pattern.h.
     void setPattern(const QString& pattern);
+    // The patterns in use.
     const QString& pattern() const { return pattern_; }
 
     // Reads the folder again, keeping the selected name when it is still there.

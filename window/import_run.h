@@ -54,6 +54,7 @@ public:
     // Asks the run to stop after the case it is reading; it then ends with
     // nothing written.
     void requestStop() { stop_ = true; }
+    // Whether a stop was asked.
     bool stopRequested() const { return stop_; }
 
     // Window thread: everything reported since the last call.

@@ -17,6 +17,7 @@ struct ListingChunk {
     std::vector<std::uint32_t> ends;  // where each line ends in `text`
     std::size_t widest = 0;           // columns of the longest line at most (bytes, a tab as 8)
 
+    // Number of lines; whether there are none.
     std::size_t lineCount() const { return ends.size(); }
     bool empty() const { return ends.empty(); }
     // Line `i` of the batch.

@@ -38,6 +38,7 @@ public:
     // missing); the reason has been shown to the operator.
     bool Form_Load();
 
+    // The run flags: text converted to XML first; bank format. Once true they stay true.
     bool ModoTesto() const { return modoTesto_; }
     bool ModoDocumento() const { return modoDocumento_; }
     // Whether an import run is under way.
@@ -51,6 +52,7 @@ public:
 
     // The controls, for the parts of the window built elsewhere.
     const Controls& controls() const { return c_; }
+    // The conversion of design twips to this window's pixels.
     const Twips& twips() const { return twips_; }
 
 protected:

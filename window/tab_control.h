@@ -17,9 +17,13 @@ public:
 
     // Adds a tab with its caption; returns its page, on which controls go.
     QWidget* addTab(const QString& caption);
+    // The page of a tab.
     QWidget* page(int index) const { return pages_.at(static_cast<std::size_t>(index)); }
+    // The tab shown.
     int currentIndex() const { return bar_->currentIndex(); }
+    // Shows a tab, as a click on it does.
     void setCurrentIndex(int index) { bar_->setCurrentIndex(index); }
+    // The row of tabs.
     QTabBar* tabBar() const { return bar_; }
 
 signals:
