@@ -1,0 +1,53 @@
+// Which start the program's arguments ask for: the window without a
+// command, else the command line with the common options after the command.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/start_choice.h"
+
+namespace crv::cli {
+namespace {
+
+StartChoice choose(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "/usr/bin/crvxml");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    return chooseStart(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(StartChoice, WindowWithoutACommand)
+{
+    EXPECT_TRUE(choose({}).window);
+    const StartChoice rooted = choose({"--root", "/srv/vex32", "--locale=en_GB"});
+    EXPECT_TRUE(rooted.window);
+    EXPECT_EQ(rooted.options.root, "/srv/vex32");
+    EXPECT_EQ(rooted.options.locale, "en_GB");
+}
+
+TEST(StartChoice, CommandsGoToTheCommandLine)
+{
+    const StartChoice plain = choose({"import", "--test", "a.xml"});
+    EXPECT_FALSE(plain.window);
+    EXPECT_EQ(plain.commandLine, (std::vector<std::string>{"/usr/bin/crvxml", "import", "--test", "a.xml"}));
+    EXPECT_EQ(choose({"--help"}).commandLine, (std::vector<std::string>{"/usr/bin/crvxml", "--help"}));
+
+    // Options before the command are moved after it.
+    const StartChoice moved = choose({"--root=/srv/vex32", "import", "a.xml"});
+    EXPECT_FALSE(moved.window);
+    EXPECT_EQ(moved.commandLine,
+              (std::vector<std::string>{"/usr/bin/crvxml", "import", "--root=/srv/vex32", "a.xml"}));
+}
+
+TEST(StartChoice, BadCommonOptionsAreUsageErrors)
+{
+    EXPECT_EQ(choose({"--root"}).problem, "Manca il valore di --root");
+    const StartChoice locale = choose({"--locale", "xx_NOWHERE"});
+    ASSERT_TRUE(locale.problem);
+    EXPECT_FALSE(locale.window);
+}
+
+}  // namespace
+}  // namespace crv::cli

@@ -1,0 +1,107 @@
+// The file list: pattern, filter, the labels of a click, the double-click,
+// files arriving while the window is open, and "Download".
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QUrl>
+
+#include "window/file_list.h"
+#include "window_fixture.h"
+
+namespace crv::test {
+namespace {
+
+// Receives what the window asks the desktop to open.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.push_back(url); }
+};
+
+class Files : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"a.xml", "B.XML", "c.TXT", "d.txt", "GM_XML", "gm_xml", "e.csv", "GM_XML.bak"})
+            writeFile(suite.paths().importDir() / name, std::string(123, 'x'));
+        ASSERT_TRUE(start());
+        files = find<window::FileList>("File1");
+    }
+    QStringList shown() const
+    {
+        QStringList names;
+        for (int i = 0; i < files->count(); ++i) names.push_back(files->item(i)->text());
+        return names;
+    }
+    window::FileList* files = nullptr;
+};
+
+TEST_F(Files, PatternAndFilterIgnoreCase)
+{
+    EXPECT_EQ(shown(), (QStringList{"a.xml", "B.XML", "c.TXT", "d.txt", "GM_XML", "gm_xml"}));
+    QTest::keyClicks(scheda(10), QStringLiteral("g"));
+    EXPECT_EQ(shown(), (QStringList{"GM_XML", "gm_xml", "GM_XML.bak"}));
+    QTest::keyClicks(scheda(10), QStringLiteral("M_XML."));
+    EXPECT_EQ(shown(), (QStringList{"GM_XML.bak"}));
+    scheda(10)->clear();
+    EXPECT_EQ(shown().size(), 8) << "an empty filter shows every file";
+}
+
+TEST_F(Files, ClickShowsNameDateAndSize)
+{
+    QFile file(QString::fromStdString((suite.paths().importDir() / "c.TXT").string()));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)), QFileDevice::FileModificationTime));
+    file.close();
+    selectFile(QStringLiteral("c.TXT"));
+    EXPECT_EQ(find<QLabel>("LBLFILEIMPORT")->text(), QStringLiteral("c.TXT"));
+    EXPECT_EQ(find<QLabel>("lblfileinfo")->text(), QStringLiteral("05/03/2026 14:07:09 123 bytes"));
+}
+
+TEST_F(Files, DoubleClickHandsTheFileToTheDesktop)
+{
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+    for (const QString& name : {QStringLiteral("d.txt"), QStringLiteral("a.xml")}) {
+        const auto item = files->findItems(name, Qt::MatchExactly).front();
+        const QPoint at = files->visualItemRect(item).center();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(opened.urls.size(), 2);
+    EXPECT_EQ(opened.urls[0].toLocalFile(), QString::fromStdString((suite.paths().importDir() / "d.txt").string()));
+    EXPECT_EQ(opened.urls[1].toLocalFile(), QString::fromStdString((suite.paths().importDir() / "a.xml").string()));
+}
+
+TEST_F(Files, FilesCopiedInShowUpWithoutARestart)
+{
+    selectFile(QStringLiteral("c.TXT"));
+    writeFile(suite.paths().importDir() / "nuovo.xml", "<CORVESTRA/>");
+    EXPECT_TRUE(waitFor([this] { return shown().contains(QStringLiteral("nuovo.xml")); }, 5000));
+    std::filesystem::remove(suite.paths().importDir() / "a.xml");
+    EXPECT_TRUE(waitFor([this] { return !shown().contains(QStringLiteral("a.xml")); }, 5000));
+    EXPECT_EQ(files->selectedName(), QStringLiteral("c.TXT")) << "the selection stays";
+}
+
+TEST_F(Files, ClearingDownloadPutsTheListBackOnTheImportFolder)
+{
+    TempDir elsewhere;
+    writeFile(elsewhere / "fattura.xml", "<x/>");
+    ASSERT_TRUE(files->setFolder(QString::fromStdString(elsewhere.path().string())).isEmpty());
+    auto* const download = find<QCheckBox>("Check1");
+    QTest::mouseClick(download, Qt::LeftButton);  // ticked: nothing changes
+    EXPECT_EQ(shown(), QStringList{"fattura.xml"});
+    QTest::mouseClick(download, Qt::LeftButton);  // cleared
+    EXPECT_EQ(files->folder(), QString::fromStdString(suite.paths().importDir().string()));
+    EXPECT_TRUE(shown().contains(QStringLiteral("GM_XML")));
+}
+
+}  // namespace
+}  // namespace crv::test
+
+#include "files_test.moc"

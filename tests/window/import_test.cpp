@@ -1,0 +1,202 @@
+// The import dispatch and the run on its worker thread: confirmation, the
+// listing and counters, a normal run checked in the database, the stop
+// button, the buttons during a run and the run flags.
+#include <sstream>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "db/connection_string.h"
+#include "db/database.h"
+#include "window_fixture.h"
+
+namespace crv::test {
+namespace {
+
+// The listing part of an expected file (everything before the counters).
+QStringList expectedListing(const std::string& relative)
+{
+    std::istringstream in(readFile(dataFile(relative)));
+    QStringList lines;
+    std::string line;
+    while (std::getline(in, line) && line.rfind("Pratiche importate:", 0) != 0) lines.push_back(QString::fromStdString(line));
+    return lines;
+}
+
+// A Corvestra delivery with the cases of completo.xml repeated `copies` times.
+std::string manyCases(int copies)
+{
+    const std::string sample = readFile(dataFile("corvestra/completo.xml"));
+    const std::size_t from = sample.find("  <PRATICA>");
+    const std::size_t to = sample.rfind("</PRATICA>") + std::string("</PRATICA>\n").size();
+    std::string out = sample.substr(0, from);
+    for (int i = 0; i < copies; ++i) out += sample.substr(from, to - from);
+    return out + sample.substr(to);
+}
+
+class Import : public WindowTest {
+protected:
+    void uncheck(const char* name) const
+    {
+        auto* const box = find<QCheckBox>(name);
+        if (box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
+    }
+};
+
+TEST_F(Import, AnsweringNoDoesNothing)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    selectFile(QString::fromStdString(file));
+    for (const char* button : {"Cmd_Importa_0", "Cmd_Importa_1"}) importWith(button, QMessageBox::No);
+    EXPECT_EQ(answers.texts(), (QStringList{"Confermi importazione?", "Confermi importazione?"}));
+    EXPECT_EQ(answers.lastDefault(), QMessageBox::No);
+    EXPECT_TRUE(listing().isEmpty());
+    EXPECT_FALSE(window->ModoDocumento()) << "the flag is set only on Yes";
+}
+
+TEST_F(Import, TestRunListsEveryCaseWithItsMemo)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    selectFile(QString::fromStdString(file));
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts(), (QStringList{"Confermi importazione?", "Importazione Conclusa"}));
+    EXPECT_EQ(listing(), expectedListing("corvestra/completo.expected"));
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
+    EXPECT_EQ(scheda(6)->text(), QStringLiteral("1.222,06"));
+    EXPECT_EQ(scheda(7)->text(), QStringLiteral("45,10"));
+    EXPECT_EQ(scheda(8)->text(), QStringLiteral("1.000.020,00"));
+    EXPECT_TRUE(scheda(9)->text().isEmpty()) << "a test run opens no batch";
+    auto* const progress = find<QProgressBar>("ProgressBar1");
+    EXPECT_EQ(progress->maximum(), 3);
+    EXPECT_EQ(progress->value(), 3);
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isEnabled());
+}
+
+TEST_F(Import, NormalRunWritesTheCasesAndTheBatch)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    uncheck("ChkSoloTest");
+    uncheck("chkDettagli");
+    selectFile(QString::fromStdString(file));
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+    EXPECT_EQ(listing().size(), 4) << "the header and one line per case, without memo";
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
+    EXPECT_EQ(scheda(6)->text(), QStringLiteral("1.222,06"));
+
+    auto database = db::Database::open(db::parseConnString(db::sqliteConnString(suite.database().string())));
+    QSqlQuery batch = database->query(QStringLiteral("SELECT contatore, NumPratiche FROM TabellaLottiImp"));
+    ASSERT_TRUE(batch.next());
+    EXPECT_EQ(scheda(9)->text(), batch.value(0).toString());
+    EXPECT_EQ(batch.value(1).toInt(), 3);
+    EXPECT_FALSE(batch.next());
+    QSqlQuery cases = database->query(
+        QStringLiteral("SELECT posizione, lottoimportazione, \"tipo mandato\" FROM \"Tabella Pratiche\" ORDER BY contatore"));
+    QStringList codes;
+    while (cases.next()) {
+        codes.push_back(cases.value(0).toString());
+        EXPECT_EQ(cases.value(1).toString(), scheda(9)->text());
+        EXPECT_EQ(cases.value(2).toString(), QStringLiteral("CRV"));
+    }
+    EXPECT_EQ(codes, (QStringList{"100200300", "100200301", "100200302-LUNGO-CODICE"}));
+}
+
+TEST_F(Import, StopEndsTheRunWithNothingWritten)
+{
+    writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
+    ASSERT_TRUE(start());
+    uncheck("ChkSoloTest");
+    selectFile(QStringLiteral("grande.xml"));
+    answers.answerNext(QMessageBox::Yes);
+    click("Cmd_Importa_0");
+    ASSERT_TRUE(window->importInCorso());
+    // While it runs no second run can start and the wait cursor shows.
+    for (const char* button : {"Cmd_Importa_0", "Cmd_Importa_1", "Cmd_Importa_2", "Cmd_Importa_3"})
+        EXPECT_FALSE(find<QPushButton>(button)->isEnabled()) << button;
+    EXPECT_FALSE(find<QPushButton>("cmd_Varie_1")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
+    EXPECT_TRUE(waitFor([this] { return window->cursor().shape() == Qt::WaitCursor || !window->importInCorso(); }));
+    EXPECT_EQ(window->cursor().shape(), Qt::WaitCursor);
+    // The window keeps answering: the listing grows while the run goes on.
+    EXPECT_TRUE(waitFor([this] { return listing().size() > 100 || !window->importInCorso(); }));
+    EXPECT_TRUE(window->importInCorso()) << "the run ended before it could be stopped";
+
+    click("Cmd_Interrompi");
+    EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
+    ASSERT_EQ(answers.texts().size(), 2);
+    EXPECT_TRUE(answers.texts()[1].startsWith(QStringLiteral("Importazione interrotta dall'operatore alla pratica n. ")))
+        << answers.texts()[1].toStdString();
+    EXPECT_EQ(window->ultimoRisultato().outcome, RunOutcome::Stopped);
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
+    EXPECT_TRUE(scheda(9)->text().isEmpty());
+    EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Import, ClosingTheWindowStopsARun)
+{
+    writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
+    ASSERT_TRUE(start());
+    uncheck("ChkSoloTest");
+    selectFile(QStringLiteral("grande.xml"));
+    answers.answerNext(QMessageBox::Yes);
+    click("Cmd_Importa_0");
+    ASSERT_TRUE(window->importInCorso());
+    window->close();
+    EXPECT_FALSE(window->importInCorso());
+    EXPECT_EQ(answers.texts().size(), 1) << "no message once the window is closing";
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
+}
+
+TEST_F(Import, TheBankFlagStaysForTheNextImport)
+{
+    const std::string file = suite.addImportFile("banca/due_pratiche.xml");
+    ASSERT_TRUE(start());
+    selectFile(QString::fromStdString(file));
+    importWith("Cmd_Importa_1");
+    EXPECT_TRUE(window->ModoDocumento());
+    const QStringList bank = listing();
+    EXPECT_EQ(bank, expectedListing("banca/due_pratiche.expected"));
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(listing(), bank) << "\"Importa\" after \"Importa Radoze\" reads the bank format";
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("2"));
+}
+
+TEST_F(Import, AMissingParameterPutsTheFocusInItsBox)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    selectFile(QString::fromStdString(file));
+    scheda(3)->clear();
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Inserire Tipo Intervento"));
+    EXPECT_EQ(window->focusWidget(), scheda(3));
+
+    find<QLabel>("LBLFILEIMPORT")->clear();
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Scegliere il file da importare"));
+}
+
+TEST_F(Import, TheInvoiceButtonAsksNothing)
+{
+    suite.writeInstallation("fattura_elettronica=si\r\n");
+    ASSERT_TRUE(start());
+    click("Cmd_Importa_3");
+    EXPECT_TRUE(answers.texts().isEmpty());
+    EXPECT_FALSE(window->importInCorso());
+    EXPECT_FALSE(window->findChild<QWidget*>(QStringLiteral("Pic_Fatt"))->isHidden());
+}
+
+}  // namespace
+}  // namespace crv::test

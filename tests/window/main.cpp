@@ -1,0 +1,16 @@
+// The window tests need a QApplication; they run on Qt's offscreen platform
+// unless another one is asked for.
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("crvxml"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,198 @@
+// Start-up: caption, dates, restored settings, the text mode from the
+// program's name, the bank presentation, and the start-ups that end the
+// program.
+#include <QCheckBox>
+#include <QDate>
+#include <QLabel>
+#include <QTest>
+
+#include "app/settings.h"
+#include "db/connection_string.h"
+#include "window/file_list.h"
+#include "window/tab_control.h"
+#include "window_fixture.h"
+
+namespace crv::test {
+namespace {
+
+using Startup = WindowTest;
+
+QString databaseSuffix(const WindowSuite& suite)
+{
+    return QString::fromStdString(db::captionText(db::sqliteConnString(suite.database().string())));
+}
+
+TEST_F(Startup, CaptionDatesAndDesignState)
+{
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(answers.texts().isEmpty()) << answers.texts().join('|').toStdString();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Importazione Corvestra XML 1.20 -- ") + databaseSuffix(suite));
+    EXPECT_FALSE(window->ModoTesto());
+    EXPECT_FALSE(window->ModoDocumento());
+
+    // Today and today + 30 days, four-digit years.
+    const Regional it = Regional::italian();
+    const auto affido = it.parseDate(scheda(1)->text().toStdString());
+    const auto scadenza = it.parseDate(scheda(2)->text().toStdString());
+    ASSERT_TRUE(affido && scadenza);
+    EXPECT_EQ(scheda(1)->text(), QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+    EXPECT_EQ(std::chrono::sys_days{*scadenza} - std::chrono::sys_days{*affido}, std::chrono::days{30});
+
+    EXPECT_EQ(scheda(0)->text(), QStringLiteral("CRV"));
+    EXPECT_EQ(scheda(0)->maxLength(), 3);
+    EXPECT_TRUE(scheda(0)->font().bold());
+    EXPECT_EQ(scheda(1)->maxLength(), 10);
+    EXPECT_EQ(scheda(9)->palette().color(QPalette::Base), QColor(255, 255, 192));
+    EXPECT_TRUE(find<QCheckBox>("chkDettagli")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("ChkSoloTest")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("chkAgg_6")->isChecked());
+    EXPECT_EQ(find<QCheckBox>("chkAgg_6")->toolTip(), QStringLiteral("Carica spese in Spese Recupero"));
+    EXPECT_FALSE(find<QCheckBox>("Chk_Sezioni_da_Importare_1")->isEnabled());
+    EXPECT_EQ(find<window::TabControl>("SSTab1")->currentIndex(), 0);
+    EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isVisible());
+    EXPECT_TRUE(find<QPushButton>("Cmd_Importa_1")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("Cmd_Importa_2")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("Cmd_Importa_3")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
+}
+
+TEST_F(Startup, ControlsSitAtTheirDesignPlaceInTwips)
+{
+    ASSERT_TRUE(start());
+    const double perTwip = window->logicalDpiX() / 1440.0;
+    const auto px = [perTwip](int twips) { return static_cast<int>(std::lround(twips * perTwip)); };
+    // Scheda(6): 10560, 60, 1095, 315; on the tab, Cmd_Importa(0): 5640, 480, 3015, 375.
+    EXPECT_EQ(scheda(6)->geometry(), QRect(px(10560), px(60), px(10560 + 1095) - px(10560), px(60 + 315) - px(60)));
+    const QRect importa = find<QPushButton>("Cmd_Importa_0")->geometry();
+    EXPECT_EQ(importa.topLeft(), QPoint(px(5640), px(480)));
+    EXPECT_EQ(find<window::TabControl>("SSTab1")->y(), px(840));
+}
+
+TEST_F(Startup, SavedSettingsComeBack)
+{
+    WindowSettings saved;
+    saved.mandato = "ABC";
+    saved.intervento = "XY";
+    saved.sitAffido = "Z";
+    saved.sezioni = {1, 1, 1, 1, 0, 2};
+    saved.dettagli = 0;
+    saved.soloTest = 0;
+    saved.spRec = 1;
+    saved.intDaFile = 0;
+    SalvaImpostazioni(suite.paths().crvXmlIni(), saved);
+
+    ASSERT_TRUE(start());
+    EXPECT_EQ(scheda(0)->text(), QStringLiteral("ABC"));
+    EXPECT_EQ(scheda(3)->text(), QStringLiteral("XY"));
+    EXPECT_EQ(scheda(4)->text(), QStringLiteral("Z"));
+    EXPECT_EQ(find<QCheckBox>("Chk_Sezioni_da_Importare_4")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(find<QCheckBox>("Chk_Sezioni_da_Importare_5")->checkState(), Qt::PartiallyChecked);
+    EXPECT_FALSE(find<QCheckBox>("chkDettagli")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("ChkSoloTest")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("chkAgg_6")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("chkAgg_16")->isChecked());
+}
+
+TEST_F(Startup, SaveButtonWritesWhatTheNextStartRestores)
+{
+    ASSERT_TRUE(start());
+    scheda(0)->clear();
+    QTest::keyClicks(scheda(0), QStringLiteral("ZZZZ"));  // at most 3 characters
+    QTest::mouseClick(find<QCheckBox>("ChkSoloTest"), Qt::LeftButton);
+    QTest::mouseClick(find<QCheckBox>("Chk_Sezioni_da_Importare_4"), Qt::LeftButton);
+    click("Cmd_Salva_Impostazioni");
+    EXPECT_TRUE(answers.texts().isEmpty());
+    const std::string bytes = readFile(suite.paths().crvXmlIni());
+    EXPECT_EQ(bytes, "ZZZ\r\nMO\r\nA\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n");
+
+    ASSERT_TRUE(start());
+    EXPECT_EQ(scheda(0)->text(), QStringLiteral("ZZZ"));
+    EXPECT_FALSE(find<QCheckBox>("ChkSoloTest")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("Chk_Sezioni_da_Importare_4")->isChecked());
+}
+
+TEST_F(Startup, AFailedSaveIsShownAndKeepsTheOldFile)
+{
+    ASSERT_TRUE(start());
+    std::filesystem::create_directories(suite.paths().crvXmlIni());  // a folder where the file goes
+    click("Cmd_Salva_Impostazioni");
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].startsWith(QStringLiteral("Impossibile salvare le impostazioni nel file ")))
+        << answers.texts()[0].toStdString();
+    EXPECT_TRUE(std::filesystem::is_directory(suite.paths().crvXmlIni()));
+}
+
+TEST_F(Startup, ANameHoldingRoveStartsTheTextMode)
+{
+    ASSERT_TRUE(start("/opt/vex32/CrvROVE.bin"));
+    EXPECT_TRUE(window->ModoTesto());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Importazione ROVE  1.20 -- ") + databaseSuffix(suite));
+    EXPECT_FALSE(find<QPushButton>("Cmd_Importa_0")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("Cmd_Importa_1")->isVisible());
+    EXPECT_TRUE(find<QPushButton>("Cmd_Importa_2")->isVisible()) << "the text mode needs its own button";
+
+    // Only the program's own name counts, not its folder.
+    ASSERT_TRUE(start("/home/rove/crvxml"));
+    EXPECT_FALSE(window->ModoTesto());
+}
+
+TEST_F(Startup, BankPresentationFromTheInstallation)
+{
+    suite.addImportFile("banca/due_pratiche.xml");
+    suite.addImportFile("corvestra/completo.xml");
+    suite.writeInstallation("presentazione=Banca\r\nfattura_elettronica=si\r\n");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(window->ModoDocumento());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Importazione XML DEZ/ZUZOZUR 1.20 -- ") + databaseSuffix(suite));
+    EXPECT_EQ(scheda(0)->text(), QStringLiteral("DEZ"));
+    // The first file is selected and described.
+    EXPECT_EQ(find<QLabel>("LBLFILEIMPORT")->text(), QStringLiteral("completo.xml"));
+    EXPECT_TRUE(find<QLabel>("lblfileinfo")->text().endsWith(QStringLiteral(" 5524 bytes")));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_FALSE(find<QCheckBox>(("Chk_Sezioni_da_Importare_" + std::to_string(i)).c_str())->isVisible());
+    EXPECT_TRUE(find<QPushButton>("Cmd_Importa_3")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("Cmd_Importa_2")->isVisible());
+}
+
+TEST_F(Startup, BankPresentationKeepsAnotherMandateAndAnEmptyFolder)
+{
+    WindowSettings saved;
+    saved.mandato = "BNK";
+    SalvaImpostazioni(suite.paths().crvXmlIni(), saved);
+    suite.writeInstallation("presentazione=banca\r\n");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(scheda(0)->text(), QStringLiteral("BNK"));
+    EXPECT_TRUE(find<QLabel>("LBLFILEIMPORT")->text().isEmpty());
+}
+
+TEST_F(Startup, UnreachableImportFolderEndsTheProgram)
+{
+    std::filesystem::remove_all(suite.paths().importDir());
+    EXPECT_FALSE(start());
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_EQ(answers.texts()[0],
+              QStringLiteral("Cartella non trovata: ") + QString::fromStdString(suite.paths().importDir().string()));
+}
+
+TEST_F(Startup, AccessCheckedWithoutItsArchiveEndsTheProgram)
+{
+    WindowSettings saved;
+    saved.usaAccess = 1;
+    SalvaImpostazioni(suite.paths().crvXmlIni(), saved);
+    EXPECT_FALSE(start());
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_EQ(answers.texts()[0], QStringLiteral("Archivio Access NON trovato. Il programma termina"));
+}
+
+TEST_F(Startup, ADatabaseThatDoesNotOpenLeavesTheCaptionBare)
+{
+    writeFile(suite.paths().vex32Ini(), "connstring=Provider=SQLite;Data Source=" +
+                                            (suite.paths().dataDir() / "manca.sqlite").string() + "\r\n");
+    ASSERT_TRUE(start());
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].contains(QStringLiteral("manca.sqlite"))) << answers.texts()[0].toStdString();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Importazione Corvestra XML 1.20"));
+}
+
+}  // namespace
+}  // namespace crv::test

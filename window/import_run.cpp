@@ -1,0 +1,157 @@
+#include "window/import_run.h"
+
+#include <exception>
+
+#include <QMetaObject>
+
+#include "import/case_writer.h"
+#include "import/driver.h"
+
+namespace crv::window {
+
+namespace {
+// A batch goes to the window when it holds this much text, or after
+// kHandOverEvery at the end of a case, whichever comes first.
+constexpr std::size_t kChunkBytes = 256 * 1024;
+constexpr std::size_t kChunkLines = 16 * 1024;
+constexpr auto kHandOverEvery = std::chrono::milliseconds(25);
+}  // namespace
+
+ImportRun::ImportRun(RunParams params, SuitePaths paths, Regional regional, QObject* parent)
+    : QObject(parent), params_(std::move(params)), paths_(std::move(paths)), regional_(regional)
+{
+}
+
+ImportRun::~ImportRun()
+{
+    stop_ = true;
+    {
+        const std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    answered_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+void ImportRun::start()
+{
+    lastHandOver_ = std::chrono::steady_clock::now();
+    local_.text.reserve(kChunkBytes);
+    local_.ends.reserve(kChunkLines);
+    worker_ = std::thread([this] {
+        const StoreOpener opener = [this](const RunParams& p) { return openDatabaseStore(paths_, p, regional_); };
+        RunResult result;
+        try {
+            result = lavora(params_, paths_, regional_, *this, opener);
+        } catch (const std::exception& e) {
+            // The driver reports its own failures; anything else still ends
+            // the run with a message rather than with the program. Nothing
+            // was committed: the store rolls back when it is dropped.
+            result.outcome = RunOutcome::DatabaseError;
+            result.message = std::string("Importazione interrotta da un errore imprevisto: ") + e.what();
+            waitCursor(false);
+            message(result.message, Box::None);
+        }
+        handOver();
+        // The result is read by the window thread only after `ended`, which
+        // the queued call below delivers after this assignment.
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)]() mutable {
+                if (worker_.joinable()) worker_.join();
+                result_ = std::move(result);
+                emit ended();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+RunUpdate ImportRun::take()
+{
+    const std::lock_guard lock(mutex_);
+    RunUpdate update = std::move(shared_);
+    shared_ = RunUpdate();
+    return update;
+}
+
+RunMessage ImportRun::pendingMessage()
+{
+    const std::lock_guard lock(mutex_);
+    return message_.value_or(RunMessage());
+}
+
+void ImportRun::messageAnswered()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        messageDone_ = true;
+    }
+    answered_.notify_all();
+}
+
+void ImportRun::handOver()
+{
+    if (local_.empty()) return;
+    ListingChunk full = std::move(local_);
+    local_ = ListingChunk();
+    local_.text.reserve(kChunkBytes);
+    local_.ends.reserve(kChunkLines);
+    lastHandOver_ = std::chrono::steady_clock::now();
+    const std::lock_guard lock(mutex_);
+    shared_.lines.push_back(std::move(full));
+}
+
+void ImportRun::listingCleared()
+{
+    local_ = ListingChunk();
+    local_.text.reserve(kChunkBytes);
+    local_.ends.reserve(kChunkLines);
+    const std::lock_guard lock(mutex_);
+    shared_.lines.clear();
+    shared_.cleared = true;
+}
+
+void ImportRun::listingLine(std::string_view line)
+{
+    // A full batch is handed over before it would grow (and be copied).
+    if (!local_.empty() && (local_.text.size() + line.size() > kChunkBytes || local_.ends.size() >= kChunkLines))
+        handOver();
+    local_.append(line);
+}
+
+void ImportRun::countersChanged(const RunCounters& counters)
+{
+    const std::lock_guard lock(mutex_);
+    shared_.counters = counters;
+}
+
+bool ImportRun::progress(int done, int total)
+{
+    if (std::chrono::steady_clock::now() - lastHandOver_ >= kHandOverEvery) handOver();
+    {
+        const std::lock_guard lock(mutex_);
+        shared_.progress = std::make_pair(done, total);
+    }
+    return !stop_;
+}
+
+void ImportRun::waitCursor(bool on)
+{
+    const std::lock_guard lock(mutex_);
+    shared_.waitCursor = on;
+}
+
+void ImportRun::message(std::string_view text, Box focus)
+{
+    handOver();
+    std::unique_lock lock(mutex_);
+    if (closing_) return;
+    message_ = RunMessage{std::string(text), focus};
+    messageDone_ = false;
+    lock.unlock();
+    QMetaObject::invokeMethod(this, &ImportRun::messageWaiting, Qt::QueuedConnection);
+    lock.lock();
+    answered_.wait(lock, [this] { return messageDone_ || closing_; });
+    message_.reset();
+}
+
+}  // namespace crv::window

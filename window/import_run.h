@@ -1,0 +1,105 @@
+#pragma once
+// One import run of the window on a worker thread. The run is the core's
+// `lavora`, the same as the command line's; its listener calls arrive on the
+// worker thread and are gathered here, so the window thread takes the new
+// listing lines, counters and progress in batches (`take`) and stays free to
+// repaint and answer the operator. A message of the run is shown by the
+// window while the run waits for the operator's OK, as a message box would
+// hold it.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QObject>
+
+#include "app/suite_root.h"
+#include "import/run.h"
+#include "numbers/regional.h"
+#include "window/listing_chunk.h"
+
+namespace crv::window {
+
+// What the run told its listener since the last `take`.
+struct RunUpdate {
+    bool cleared = false;                  // the listing was emptied first
+    std::vector<ListingChunk> lines;       // new listing lines, in order
+    std::optional<RunCounters> counters;   // the latest counters
+    std::optional<std::pair<int, int>> progress;  // cases done, case elements
+    std::optional<bool> waitCursor;        // the latest wait-cursor request
+};
+
+// A message the run waits on.
+struct RunMessage {
+    std::string text;
+    Box focus = Box::None;
+};
+
+class ImportRun : public QObject, private RunListener {
+    Q_OBJECT
+public:
+    ImportRun(RunParams params, SuitePaths paths, Regional regional, QObject* parent = nullptr);
+    // Asks a run still going to stop, lets it end without showing messages
+    // and waits for the worker thread.
+    ~ImportRun() override;
+    ImportRun(const ImportRun&) = delete;
+    ImportRun& operator=(const ImportRun&) = delete;
+
+    // Starts the run on its worker thread.
+    void start();
+    // Asks the run to stop after the case it is reading; it then ends with
+    // nothing written.
+    void requestStop() { stop_ = true; }
+    // Whether a stop was asked.
+    bool stopRequested() const { return stop_; }
+
+    // Window thread: everything reported since the last call.
+    RunUpdate take();
+    // Window thread: the message the run waits on (after `messageWaiting`).
+    RunMessage pendingMessage();
+    // Window thread: the operator has read the message; the run goes on.
+    void messageAnswered();
+    // Window thread: the result, once `ended` was emitted.
+    const RunResult& result() const { return result_; }
+
+signals:
+    // The run waits until the window calls messageAnswered().
+    void messageWaiting();
+    // The run is over; the worker thread has ended.
+    void ended();
+
+private:
+    // RunListener, on the worker thread.
+    void listingCleared() override;
+    void listingLine(std::string_view line) override;
+    void message(std::string_view text, Box focus) override;
+    void countersChanged(const RunCounters& counters) override;
+    bool progress(int done, int total) override;
+    void waitCursor(bool on) override;
+
+    void handOver();  // worker: moves the lines gathered so far to `shared_`
+
+    const RunParams params_;
+    const SuitePaths paths_;
+    const Regional regional_;
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
+    RunResult result_;
+
+    // Worker-only: lines not yet handed over, and when that last happened.
+    ListingChunk local_;
+    std::chrono::steady_clock::time_point lastHandOver_;
+
+    std::mutex mutex_;  // guards what follows
+    RunUpdate shared_;
+    std::optional<RunMessage> message_;
+    bool messageDone_ = false;
+    bool closing_ = false;  // the window is going away: messages are not shown
+    std::condition_variable answered_;
+};
+
+}  // namespace crv::window

@@ -1,0 +1,59 @@
+#pragma once
+// The listing of an import run (List1): a read-only list of text lines in a
+// fixed-pitch font. It paints only the lines in view, so it stays quick with
+// millions of lines arriving while the run goes on.
+#include <cstdint>
+#include <vector>
+
+#include <QAbstractScrollArea>
+#include <QString>
+
+#include "window/listing_chunk.h"
+
+namespace crv::window {
+
+class ListingView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ListingView(QWidget* parent = nullptr);
+
+    // Removes every line.
+    void clear();
+    // Adds the batch's lines at the end. While the view shows the last line
+    // it keeps following the end; once scrolled up it stays where it is.
+    void append(ListingChunk&& chunk);
+    // Adds one line.
+    void addLine(const QString& line);
+
+    // Number of lines.
+    std::int64_t lineCount() const { return count_; }
+    // Line `row` (0-based); empty when out of range.
+    QString line(std::int64_t row) const;
+    // The selected line, or -1.
+    std::int64_t currentRow() const { return current_; }
+    // Selects a line and scrolls it into view.
+    void setCurrentRow(std::int64_t row);
+    // The first line in view.
+    std::int64_t firstVisibleRow() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void updateScrollBars();
+    int lineHeight() const;
+    int visibleRows() const;
+    std::string_view rawLine(std::int64_t row) const;
+
+    std::vector<ListingChunk> chunks_;
+    std::vector<std::int64_t> firstRow_;  // first line of each chunk
+    std::int64_t count_ = 0;
+    std::size_t widest_ = 0;              // longest line, in columns at most
+    std::int64_t current_ = -1;
+};
+
+}  // namespace crv::window

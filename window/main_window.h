@@ -1,0 +1,95 @@
+#pragma once
+// The operator's window (Frm_Imp_Crv_XML): start-up, presentation modes,
+// layout on resizing, the file list, the import dispatch and the import run
+// on a worker thread. The work behind the buttons is the core's.
+#include <memory>
+#include <string>
+
+#include <QTimer>
+#include <QWidget>
+
+#include "app/installation.h"
+#include "app/settings.h"
+#include "app/suite_root.h"
+#include "import/run.h"
+#include "numbers/regional.h"
+#include "window/twips.h"
+#include "window/window_controls.h"
+
+namespace crv::window {
+
+class ImportRun;
+
+// What the window needs from the program.
+struct WindowConfig {
+    SuitePaths paths;
+    Regional regional;
+    std::string programName;  // as started (argv[0]): a name holding "rove" starts the text mode
+};
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(WindowConfig config, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence. False when the program must end (the import
+    // folder cannot be read, or "Access" is checked and its archive is
+    // missing); the reason has been shown to the operator.
+    bool Form_Load();
+
+    // The run flags: text converted to XML first; bank format. Once true they stay true.
+    bool ModoTesto() const { return modoTesto_; }
+    bool ModoDocumento() const { return modoDocumento_; }
+    // Whether an import run is under way.
+    bool importInCorso() const { return run_ != nullptr; }
+    // The result of the import run that ended last.
+    const RunResult& ultimoRisultato() const { return lastResult_; }
+
+    // The hourglass over the window, and back to the normal pointer.
+    void MouseAttesa();
+    void MouseNormale();
+
+    // The controls, for the parts of the window built elsewhere.
+    const Controls& controls() const { return c_; }
+    // The conversion of design twips to this window's pixels.
+    const Twips& twips() const { return twips_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void connectControls();
+    void Form_Resize();
+    void Cmd_Importa_Click(int index);
+    void Cmd_Salva_Impostazioni_Click();
+    void File1_Click();
+    void File1_DblClick();
+    void Check1_Click(bool checked);
+    void escapePressed();
+    void mostraPaginaFattura();
+
+    WindowSettings currentSettings() const;
+    void applySettings(const WindowSettings& settings);
+    RunParams runParams() const;
+    void apriDBAllAvvio(QString& captionSuffix, bool& mustEnd);
+
+    void lavora();
+    void applyRunUpdate();
+    void showRunMessage();
+    void runEnded();
+    void setRunning(bool running);
+
+    WindowConfig config_;
+    Twips twips_;
+    Controls c_;
+    Installazione installazione_;
+    bool modoTesto_ = false;
+    bool modoDocumento_ = false;
+    std::unique_ptr<ImportRun> run_;
+    QTimer runTimer_;  // takes the run's batches while it goes on
+    RunResult lastResult_;
+};
+
+}  // namespace crv::window

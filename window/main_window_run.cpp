@@ -1,0 +1,131 @@
+// The import dispatch and the import run of the window.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "window/import_run.h"
+#include "window/listing_view.h"
+#include "window/main_window.h"
+#include "window/message_box.h"
+
+namespace crv::window {
+
+namespace {
+
+bool on(const QCheckBox* box)
+{
+    return box->checkState() != Qt::Unchecked;
+}
+
+}  // namespace
+
+void MainWindow::Cmd_Importa_Click(int index)
+{
+    // A second run inside the first would share its database and listing.
+    if (run_) return;
+    if (index != 3 && !confermaImportazione(this)) return;
+    if (index == 1) modoDocumento_ = true;
+    if (index == 2) {
+        modoTesto_ = true;
+        modoDocumento_ = true;
+    }
+    if (index == 3) {
+        mostraPaginaFattura();
+        return;
+    }
+    lavora();
+}
+
+RunParams MainWindow::runParams() const
+{
+    RunParams p;
+    p.fileName = c_.LBLFILEIMPORT->text().toStdString();
+    p.mandato = c_.Scheda[0]->text().toStdString();
+    p.dataAffido = c_.Scheda[1]->text().toStdString();
+    p.scadenza = c_.Scheda[2]->text().toStdString();
+    p.intervento = c_.Scheda[3]->text().toStdString();
+    p.sitAffido = c_.Scheda[4]->text().toStdString();
+    p.dettagli = on(c_.chkDettagli);
+    p.soloTest = on(c_.ChkSoloTest);
+    p.spRec = on(c_.chkAgg6);
+    p.intDaFile = on(c_.chkAgg16);
+    p.usaAccess = on(c_.chkUsaAccess);
+    for (std::size_t i = 0; i < p.sezioni.size(); ++i) p.sezioni[i] = on(c_.Chk_Sezioni_da_Importare[i]);
+    p.modoDocumento = modoDocumento_;
+    p.modoTesto = modoTesto_;
+    return p;
+}
+
+void MainWindow::lavora()
+{
+    run_ = std::make_unique<ImportRun>(runParams(), config_.paths, config_.regional);
+    connect(run_.get(), &ImportRun::messageWaiting, this, &MainWindow::showRunMessage);
+    connect(run_.get(), &ImportRun::ended, this, &MainWindow::runEnded);
+    setRunning(true);
+    runTimer_.start();
+    run_->start();
+}
+
+void MainWindow::setRunning(bool running)
+{
+    for (QPushButton* b : c_.Cmd_Importa) b->setEnabled(!running);
+    for (QPushButton* b : c_.cmd_Varie) b->setEnabled(!running);
+    c_.Cmd_Interrompi->setEnabled(running);
+}
+
+void MainWindow::applyRunUpdate()
+{
+    if (!run_) return;
+    RunUpdate update = run_->take();
+    if (update.cleared) {
+        c_.List1->clear();
+        c_.ProgressBar1->setValue(0);
+    }
+    for (ListingChunk& chunk : update.lines) c_.List1->append(std::move(chunk));
+    if (update.counters) {
+        const RunCounters& k = *update.counters;
+        c_.Scheda[5]->setText(QString::number(k.praticheImportate));
+        c_.Scheda[6]->setText(QString::fromStdString(k.capitale.toGrouped2(config_.regional)));
+        c_.Scheda[7]->setText(QString::fromStdString(k.interessi.toGrouped2(config_.regional)));
+        c_.Scheda[8]->setText(QString::fromStdString(k.spese.toGrouped2(config_.regional)));
+        c_.Scheda[9]->setText(k.lotto ? QString::number(*k.lotto) : QString());
+    }
+    if (update.progress) {
+        const auto [done, total] = *update.progress;
+        if (total > 0 && c_.ProgressBar1->maximum() != total) c_.ProgressBar1->setRange(0, total);
+        c_.ProgressBar1->setValue(std::min(done, c_.ProgressBar1->maximum()));
+    }
+    if (update.waitCursor) {
+        if (*update.waitCursor)
+            MouseAttesa();
+        else
+            MouseNormale();
+    }
+}
+
+void MainWindow::showRunMessage()
+{
+    if (!run_) return;
+    // Everything the run listed before its message is on screen first.
+    applyRunUpdate();
+    const RunMessage message = run_->pendingMessage();
+    mostraMessaggio(this, QString::fromStdString(message.text));
+    if (message.focus != Box::None) c_.Scheda[static_cast<std::size_t>(message.focus)]->setFocus();
+    run_->messageAnswered();
+}
+
+void MainWindow::runEnded()
+{
+    applyRunUpdate();
+    runTimer_.stop();
+    lastResult_ = run_->result();
+    // The run object emitted the signal being handled: it goes once the
+    // handler has returned.
+    run_.release()->deleteLater();
+    MouseNormale();
+    setRunning(false);
+}
+
+}  // namespace crv::window

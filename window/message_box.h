@@ -1,0 +1,16 @@
+#pragma once
+// The window's message boxes: Italian texts with the OK button only and the
+// program's name as title; the import confirmation with Yes and No.
+#include <QString>
+
+class QWidget;
+
+namespace crv::window {
+
+// Shows `text` with an OK button and waits for it.
+void mostraMessaggio(QWidget* parent, const QString& text);
+
+// "Confermi importazione?" with Yes and No, No the default; true on Yes.
+bool confermaImportazione(QWidget* parent);
+
+}  // namespace crv::window
