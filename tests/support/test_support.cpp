@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include "db/connection_string.h"
+
 namespace crv::test {
 
 TempDir::TempDir()
@@ -64,6 +66,22 @@ bool postgresRequired()
 {
     const char* value = std::getenv("CRVXML_REQUIRE_PG");
     return value && *value && std::string(value) != "0";
+}
+
+std::string sqliteOdbcConnString(const std::filesystem::path& file)
+{
+    return "Driver={SQLite3};Database=" + file.string();
+}
+
+std::string postgresOdbcConnString(const std::string& server, const std::string& schema)
+{
+    const db::ConnectionSpec spec = db::parseConnString(server);
+    std::string text = "Driver={PostgreSQL Unicode};Server=" + spec.host.toStdString() +
+                       ";Port=" + std::to_string(spec.port > 0 ? spec.port : 5432) +
+                       ";Database=" + spec.databaseName.toStdString() + ";Uid=" + spec.user.toStdString() +
+                       ";Pwd=" + spec.password.toStdString();
+    if (!schema.empty()) text += ";pqopt={options=-csearch_path=" + schema + "}";
+    return text;
 }
 
 }  // namespace crv::test

@@ -33,4 +33,10 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string postgresConnString();
 bool postgresRequired();
 
+// ODBC connection strings through Debian's drivers, as an operator writes
+// them in vex32.ini: to an SQLite file, and to the database of a PostgreSQL
+// connection string (`schema`, when given, first in the search path).
+std::string sqliteOdbcConnString(const std::filesystem::path& file);
+std::string postgresOdbcConnString(const std::string& server, const std::string& schema = {});
+
 }  // namespace crv::test
