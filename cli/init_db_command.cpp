@@ -18,7 +18,8 @@ namespace {
 constexpr const char* usage =
     "Uso: crvxml init-db [--root CARTELLA] [--access] [--without-optional] [--conn STRINGA]\n"
     "  Crea le tabelle della suite (Tabella Pratiche, TabellaLottiImp, tabella fatture,\n"
-    "  notecomuni) in un archivio SQLite o in un database PostgreSQL vuoto.\n"
+    "  notecomuni) in un archivio SQLite o in un database PostgreSQL vuoto, anche\n"
+    "  attraverso ODBC.\n"
     "  --root CARTELLA       cartella della suite (con import\\ e dati\\)\n"
     "  --access              usa l'archivio locale dati/vex.sqlite (creato se manca)\n"
     "  --without-optional    senza i campi facoltativi provider_id e User_T15\n"

@@ -1,12 +1,14 @@
 #include "support/test_support.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "db/connection_string.h"
@@ -66,6 +68,29 @@ bool postgresRequired()
 {
     const char* value = std::getenv("CRVXML_REQUIRE_PG");
     return value && *value && std::string(value) != "0";
+}
+
+ProgramRun runCrvxml(const std::vector<std::string>& args)
+{
+    auto quoted = [](const std::string& text) {
+        std::string q = "'";
+        for (const char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
+    const TempDir tmp;
+    const auto errFile = tmp / "stderr";
+    std::string command = "env LC_ALL=it_IT.UTF-8 " + quoted(CRVXML_BINARY);
+    for (const auto& arg : args) command += " " + quoted(arg);
+    command += " 2>" + quoted(errFile.string());
+    ProgramRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = readFile(errFile);
+    return run;
 }
 
 std::string sqliteOdbcConnString(const std::filesystem::path& file)

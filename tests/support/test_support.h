@@ -3,6 +3,7 @@
 // the PostgreSQL server that scripts/test starts for the run.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace crv::test {
 
@@ -32,6 +33,16 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 // failure instead of a skip: CI must never skip the PostgreSQL tests.
 std::string postgresConnString();
 bool postgresRequired();
+
+// What the crvxml program printed and how it ended.
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// Runs the built crvxml program with these arguments under Italian
+// regional settings.
+ProgramRun runCrvxml(const std::vector<std::string>& args);
 
 // ODBC connection strings through Debian's drivers, as an operator writes
 // them in vex32.ini: to an SQLite file, and to the database of a PostgreSQL
