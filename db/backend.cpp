@@ -59,7 +59,7 @@ NewKeyRule newKeyRule(Backend backend, bool odbc)
     return NewKeyRule::Returning;
 }
 
-QString newKeyQuery(Backend backend, bool odbc)
+QString newKeyQuery(Backend backend, bool odbc, const QString& table, const QString& key)
 {
     switch (newKeyRule(backend, odbc)) {
     case NewKeyRule::Returning: return {};
@@ -68,8 +68,12 @@ QString newKeyQuery(Backend backend, bool odbc)
     case NewKeyRule::FollowingQuery:
         // Both are the connection's own: another operator's row or a row
         // added by a trigger does not change them (Access has no triggers).
-        return backend == Backend::SQLite ? QStringLiteral("SELECT last_insert_rowid()")
-                                          : QStringLiteral("SELECT @@IDENTITY");
+        // SQLite gives the row's rowid: the key is read from that row, so a
+        // counter that is not the rowid itself comes back as well.
+        if (backend == Backend::SQLite)
+            return QStringLiteral("SELECT ") + key + QStringLiteral(" FROM ") + table +
+                   QStringLiteral(" WHERE rowid = last_insert_rowid()");
+        return QStringLiteral("SELECT @@IDENTITY");
     }
     return {};
 }

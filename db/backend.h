@@ -34,7 +34,8 @@ QString quoteIdentifier(Backend backend, const QString& identifier);
 NewKeyRule newKeyRule(Backend backend, bool odbc);
 
 // The query that follows the insert (FollowingQuery), or the text sent after
-// the insert in the same batch (SameBatch); empty for Returning.
-QString newKeyQuery(Backend backend, bool odbc);
+// the insert in the same batch (SameBatch); empty for Returning. `table` and
+// `key` are already quoted.
+QString newKeyQuery(Backend backend, bool odbc, const QString& table, const QString& key);
 
 }  // namespace crv::db

@@ -309,7 +309,9 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
         // by another operator at the same moment cannot be taken for ours.
         switch (newKeyRule(backend_, odbc())) {
         case NewKeyRule::Returning: sql += QStringLiteral(" RETURNING ") + quoteField(key); break;
-        case NewKeyRule::SameBatch: sql += newKeyQuery(backend_, odbc()); break;
+        case NewKeyRule::SameBatch:
+            sql += newKeyQuery(backend_, odbc(), quote(info.realName()), quoteField(key));
+            break;
         case NewKeyRule::FollowingQuery: break;
         }
         return sql;
@@ -321,7 +323,7 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     auto where = [&] { return "Errore nell'aggiunta di una riga a " + info.realName().toStdString(); };
     if (!statement.exec()) throw DbError(where(), errorText(statement.lastError()));
 
-    const QVariant newKey = newKeyAfterInsert(statement);
+    const QVariant newKey = newKeyAfterInsert(statement, info.realName(), key);
     bool ok = false;
     const qint64 result = newKey.toLongLong(&ok);
     if (!newKey.isValid() || newKey.isNull() || !ok)
@@ -329,7 +331,7 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     return result;
 }
 
-QVariant Database::newKeyAfterInsert(QSqlQuery& statement)
+QVariant Database::newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn)
 {
     QVariant key;
     switch (newKeyRule(backend_, odbc())) {
@@ -346,8 +348,10 @@ QVariant Database::newKeyAfterInsert(QSqlQuery& statement)
         break;
     case NewKeyRule::FollowingQuery: {
         statement.finish();
-        const QString sql = newKeyQuery(backend_, odbc());
-        QSqlQuery& following = cachedStatement(QStringLiteral("newkey"), [&] { return sql; });
+        const QString sql = newKeyQuery(backend_, odbc(), quote(table), quoteField(keyColumn));
+        const QChar separator(0x1f);
+        QSqlQuery& following =
+            cachedStatement(QStringLiteral("newkey") + separator + table + separator + keyColumn, [&] { return sql; });
         if (!following.exec())
             throw DbError("Impossibile leggere il contatore della nuova riga", errorText(following.lastError()));
         if (following.next()) key = following.value(0);

@@ -105,7 +105,7 @@ private:
     QString quoteField(const QString& identifier) const;
     bool odbc() const { return spec_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
-    QVariant newKeyAfterInsert(QSqlQuery& statement);
+    QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
 
     ConnectionSpec spec_;
     Backend backend_ = Backend::SQLite;
