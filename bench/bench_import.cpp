@@ -25,9 +25,12 @@ const char* const kUsage =
     "  (c) importazione di prova, listato scritto su file\n"
     "  (d) importazione normale in un archivio nuovo (SQLite; PostgreSQL se c'e' il server)\n"
     "  (e) (a) piu' una insert preparata per pratica in una transazione, stesso archivio\n"
+    "  (d) anche attraverso ODBC (driver SQLite3 e PostgreSQL Unicode), da confrontare\n"
+    "      con la stessa importazione attraverso i driver di Qt\n"
     "\n"
     "  --bank          formato banca (pratiche \"documento\")\n"
     "  --no-db         solo (a), (b) e (c)\n"
+    "  --no-odbc       senza le importazioni attraverso ODBC\n"
     "  --pg CONN       server PostgreSQL (altrimenti la variabile CRVXML_BENCH_PG)\n"
     "  --work DIR      cartella di lavoro (altrimenti una temporanea, poi rimossa)\n"
     "  --repeat R      ripete ogni misura R volte e tiene la piu' veloce (predefinito 1)\n"
@@ -37,6 +40,7 @@ struct Options {
     std::filesystem::path file;
     bool bank = false;
     bool db = true;
+    bool odbc = true;
     bool dettagli = true;
     int repeat = 1;
     std::string pg;
@@ -55,6 +59,8 @@ std::string targetName(Target t)
     switch (t) {
     case Target::SQLite: return "sqlite";
     case Target::PostgreSQL: return "pg";
+    case Target::OdbcSQLite: return "odbc-sqlite";
+    case Target::OdbcPostgreSQL: return "odbc-pg";
     case Target::None: break;
     }
     return "none";
@@ -66,7 +72,7 @@ std::vector<std::string> childArguments(const Options& o, Mode mode, Target targ
                                      o.work.string()};
     if (o.bank) args.emplace_back("--bank");
     if (!o.dettagli) args.emplace_back("--no-dettagli");
-    if (target == Target::PostgreSQL) {
+    if (needsServer(target)) {
         args.emplace_back("--pg");
         args.push_back(o.pg);
     }
@@ -117,7 +123,7 @@ void printTable(double fileBytes, const std::vector<Measure>& measures)
                         mb(static_cast<double>(m.result->work.extraBytes)));
         if (m.target != Target::None) {
             std::string size;
-            if (m.target == Target::SQLite)
+            if (sqliteFile(m.target))
                 size = ", archivio di " +
                        std::to_string(static_cast<long>(mb(static_cast<double>(m.result->work.extraBytes)))) + " MB";
             std::printf("%s: %ld righe scritte%s\n", m.label.c_str(), m.result->work.rows, size.c_str());
@@ -181,9 +187,13 @@ int runParent(Options o)
     if (o.db) {
         measures.push_back({"(e) SQLite: (a) + insert preparate", Mode::Baseline, Target::SQLite, {}});
         measures.push_back({"(d) SQLite: importazione", Mode::Import, Target::SQLite, {}});
+        if (o.odbc) measures.push_back({"(d) ODBC SQLite: importazione", Mode::Import, Target::OdbcSQLite, {}});
         if (!o.pg.empty()) {
             measures.push_back({"(e) PostgreSQL: (a) + insert preparate", Mode::Baseline, Target::PostgreSQL, {}});
             measures.push_back({"(d) PostgreSQL: importazione", Mode::Import, Target::PostgreSQL, {}});
+            if (o.odbc)
+                measures.push_back(
+                    {"(d) ODBC PostgreSQL: importazione", Mode::Import, Target::OdbcPostgreSQL, {}});
         }
     }
 
@@ -212,6 +222,13 @@ int runParent(Options o)
         if (!o.pg.empty())
             goal("tempo (d)/(e) PostgreSQL", find(measures, Mode::Import, Target::PostgreSQL),
                  find(measures, Mode::Baseline, Target::PostgreSQL), 1.5, false, fileBytes);
+        if (o.odbc) {
+            goal("tempo (d) ODBC/(d) SQLite", find(measures, Mode::Import, Target::OdbcSQLite),
+                 find(measures, Mode::Import, Target::SQLite), 2.0, false, fileBytes);
+            if (!o.pg.empty())
+                goal("tempo (d) ODBC/(d) PostgreSQL", find(measures, Mode::Import, Target::OdbcPostgreSQL),
+                     find(measures, Mode::Import, Target::PostgreSQL), 2.0, false, fileBytes);
+        }
     }
     if (ownWork) std::filesystem::remove_all(o.work, ec);
     for (const Measure& m : measures)
@@ -230,7 +247,9 @@ int runChildMode(const std::vector<std::string>& args)
             mode = modeFromName(next());
         } else if (a == "--target") {
             const std::string t = next();
-            w.target = t == "sqlite" ? Target::SQLite : t == "pg" ? Target::PostgreSQL : Target::None;
+            for (const Target candidate :
+                 {Target::SQLite, Target::PostgreSQL, Target::OdbcSQLite, Target::OdbcPostgreSQL})
+                if (t == targetName(candidate)) w.target = candidate;
         } else if (a == "--work") {
             w.work = next();
         } else if (a == "--pg") {
@@ -280,6 +299,8 @@ int main(int argc, char** argv)
             o.bank = true;
         } else if (a == "--no-db") {
             o.db = false;
+        } else if (a == "--no-odbc") {
+            o.odbc = false;
         } else if (a == "--no-dettagli") {
             o.dettagli = false;
         } else if (a == "--pg" && hasValue) {

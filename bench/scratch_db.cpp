@@ -14,16 +14,17 @@ ScratchDatabase::ScratchDatabase(Target target, const std::filesystem::path& wor
                                  const std::string& tag)
     : target_(target)
 {
-    if (target == Target::SQLite) {
+    if (sqliteFile(target)) {
         sqliteFile_ = work / (tag + ".sqlite");
         std::error_code ec;
         std::filesystem::remove(sqliteFile_, ec);
         connString_ = db::sqliteConnString(sqliteFile_.string());
         const auto database = db::Database::open(db::parseConnString(connString_), db::OpenMode::CreateIfMissing);
         db::createSchema(*database, true);
+        if (target == Target::OdbcSQLite) connString_ = "Driver={SQLite3};Database=" + sqliteFile_.string();
         return;
     }
-    if (target != Target::PostgreSQL) throw std::logic_error("nessun database per questa misura");
+    if (!needsServer(target)) throw std::logic_error("nessun database per questa misura");
     if (pgConn.empty()) throw std::runtime_error("manca il server PostgreSQL (CRVXML_BENCH_PG)");
     server_ = pgConn;
     schema_ = "crvbench_" + tag + "_" + std::to_string(::getpid());
@@ -37,12 +38,20 @@ ScratchDatabase::ScratchDatabase(Target target, const std::filesystem::path& wor
                   "options=-csearch_path%3D" + schema_;
     const auto database = open();
     db::createSchema(*database, true);
+    if (target == Target::OdbcPostgreSQL) {
+        // The same schema through Debian's ODBC driver, as an operator's vex32.ini names it.
+        const db::ConnectionSpec spec = db::parseConnString(server_);
+        connString_ = "Driver={PostgreSQL Unicode};Server=" + spec.host.toStdString() +
+                      ";Port=" + std::to_string(spec.port > 0 ? spec.port : 5432) +
+                      ";Database=" + spec.databaseName.toStdString() + ";Uid=" + spec.user.toStdString() +
+                      ";Pwd=" + spec.password.toStdString() + ";pqopt={options=-csearch_path=" + schema_ + "}";
+    }
 }
 
 ScratchDatabase::~ScratchDatabase()
 {
     try {
-        if (target_ == Target::SQLite) {
+        if (sqliteFile(target_)) {
             std::error_code ec;
             std::filesystem::remove(sqliteFile_, ec);
             std::filesystem::remove(sqliteFile_.string() + "-journal", ec);
@@ -71,7 +80,7 @@ long ScratchDatabase::countRows(const QString& table) const
 
 std::uint64_t ScratchDatabase::fileBytes() const
 {
-    if (target_ != Target::SQLite) return 0;
+    if (!sqliteFile(target_)) return 0;
     std::error_code ec;
     const auto size = std::filesystem::file_size(sqliteFile_, ec);
     return ec ? 0 : size;

@@ -1,7 +1,8 @@
 #pragma once
 // A fresh case database with the suite's tables, for one measurement: a new
 // SQLite file in the scratch folder, or a schema of its own on the benchmark
-// PostgreSQL server. Removed again when the object goes.
+// PostgreSQL server, reached through Qt's own driver or through ODBC (Debian's
+// SQLite and PostgreSQL drivers). Removed again when the object goes.
 #include <cstdint>
 #include <filesystem>
 #include <memory>

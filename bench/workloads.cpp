@@ -105,6 +105,8 @@ std::string tagFor(const WorkOptions& o)
         if (c == '-') c = '_';
     if (o.target == Target::SQLite) tag += "_sqlite";
     if (o.target == Target::PostgreSQL) tag += "_pg";
+    if (o.target == Target::OdbcSQLite) tag += "_odbc_sqlite";
+    if (o.target == Target::OdbcPostgreSQL) tag += "_odbc_pg";
     return tag;
 }
 

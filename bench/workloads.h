@@ -18,7 +18,13 @@ enum class Mode {
     Import,    // (d) normal import into a fresh database
 };
 
-enum class Target { None, SQLite, PostgreSQL };
+// The database of a measurement, and the driver that reaches it.
+enum class Target { None, SQLite, PostgreSQL, OdbcSQLite, OdbcPostgreSQL };
+
+// The database behind the target is an SQLite file (directly or through ODBC).
+inline bool sqliteFile(Target t) { return t == Target::SQLite || t == Target::OdbcSQLite; }
+// The target needs the PostgreSQL server.
+inline bool needsServer(Target t) { return t == Target::PostgreSQL || t == Target::OdbcPostgreSQL; }
 
 struct WorkOptions {
     Mode mode = Mode::Parse;
@@ -27,7 +33,7 @@ struct WorkOptions {
     std::filesystem::path work;  // scratch folder for suite roots, listings, databases
     bool bank = false;           // bank format: case elements `documento`
     bool dettagli = true;        // "Dettagli": the memo of each case in the listing
-    std::string pgConn;          // server for Target::PostgreSQL
+    std::string pgConn;          // server for the PostgreSQL targets
 };
 
 struct WorkResult {

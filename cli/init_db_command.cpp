@@ -24,9 +24,10 @@ std::string helpText()
                "Uso: crvxml init-db [opzioni]\n"
                "\n"
                "Crea le tabelle della suite (Tabella Pratiche, TabellaLottiImp, tabella\n"
-               "fatture, notecomuni) in un archivio SQLite o in un database PostgreSQL vuoto:\n"
-               "quello di connstring= in dati/vex32.ini, oppure quello scelto con --access o\n"
-               "--conn. Rifiuta un database che abbia già una di queste tabelle.\n"
+               "fatture, notecomuni) in un archivio SQLite o in un database PostgreSQL vuoto,\n"
+               "anche attraverso ODBC: quello di connstring= in dati/vex32.ini, oppure quello\n"
+               "scelto con --access o --conn. Rifiuta un database che abbia già una di queste\n"
+               "tabelle.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +

@@ -4,12 +4,11 @@
 #include <atomic>
 
 #include <QFileInfo>
-#include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlRecord>
 
 #include "db/field_length.h"
+#include "db/odbc_catalog.h"
 
 namespace crv::db {
 
@@ -80,12 +79,23 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMod
     db.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!db.open())
         throw DbError("Impossibile aprire il database", errorText(db.lastError()));
+    if (connSpec.dialect == Dialect::ODBC) {
+        // Keys, catalogs and quoting differ from one database to the next:
+        // one this layer does not know is refused before anything is written.
+        const QString dbms = odbcDbmsName(db);
+        const auto backend = backendFromDbmsName(dbms);
+        if (!backend)
+            throw DbError("Database \"" + dbms.toStdString() + "\" non gestito attraverso ODBC",
+                          "si usano SQLite, PostgreSQL, Microsoft SQL Server e Microsoft Access");
+        database->backend_ = *backend;
+    }
     return database;
 }
 
 Database::Database(Token, ConnectionSpec connSpec)
-    : spec_(std::move(connSpec)), connectionName_(uniqueConnectionName()),
-      db_(QSqlDatabase::addDatabase(spec_.driverName, connectionName_))
+    : spec_(std::move(connSpec)),
+      backend_(spec_.dialect == Dialect::PostgreSQL ? Backend::PostgreSQL : Backend::SQLite),
+      connectionName_(uniqueConnectionName()), db_(QSqlDatabase::addDatabase(spec_.driverName, connectionName_))
 {
 }
 
@@ -93,7 +103,12 @@ Database::~Database()
 {
     // Roll back before the prepared statements go: PostgreSQL refuses to free
     // them inside a transaction that an error has aborted.
-    if (db_.isOpen() && inTransaction_) db_.rollback();
+    if (db_.isOpen() && inTransaction_) {
+        if (transactionByStatements())
+            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
+        else
+            db_.rollback();
+    }
     statements_.clear();
     db_.close();
     db_ = QSqlDatabase();
@@ -102,12 +117,12 @@ Database::~Database()
 
 QString Database::quote(const QString& identifier) const
 {
-    return db_.driver()->escapeIdentifier(identifier, QSqlDriver::TableName);
+    return quoteIdentifier(backend_, identifier);
 }
 
 QString Database::quoteField(const QString& identifier) const
 {
-    return db_.driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
+    return quoteIdentifier(backend_, identifier);
 }
 
 // ---- Tables and columns ----
@@ -115,18 +130,27 @@ QString Database::quoteField(const QString& identifier) const
 QString Database::realTableName(const QString& name)
 {
     QStringList candidates;
-    if (spec_.dialect == Dialect::ODBC) {
+    QString sql;
+    switch (backend_) {
+    case Backend::SQLite:
+        sql = QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                             "AND lower(name) = lower(?)");
+        break;
+    case Backend::PostgreSQL:
+        // Only the tables the search path reaches, as the statements will.
+        sql = QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
+                             "WHERE c.relkind IN ('r','p','v','m','f') "
+                             "AND pg_catalog.pg_table_is_visible(c.oid) "
+                             "AND lower(c.relname) = lower(CAST(? AS text))");
+        break;
+    case Backend::SqlServer:
+    case Backend::Access:
+        // The driver's table list (the ODBC catalog).
         for (const QString& table : db_.tables(QSql::AllTables))
             if (table.compare(name, Qt::CaseInsensitive) == 0) candidates << table;
-    } else {
-        const QString sql =
-            spec_.dialect == Dialect::SQLite
-                ? QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                                 "AND lower(name) = lower(?)")
-                : QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
-                                 "WHERE c.relkind IN ('r','p','v','m','f') "
-                                 "AND pg_catalog.pg_table_is_visible(c.oid) "
-                                 "AND lower(c.relname) = lower(CAST(? AS text))");
+        break;
+    }
+    if (!sql.isEmpty()) {
         QSqlQuery rows = query(sql, {name});
         while (rows.next()) candidates << rows.value(0).toString();
     }
@@ -137,30 +161,44 @@ QString Database::realTableName(const QString& name)
 TableInfo Database::readTable(const QString& realName)
 {
     std::vector<Column> columns;
-    if (spec_.dialect == Dialect::ODBC) {
-        const QSqlRecord record = db_.record(realName);
-        for (int i = 0; i < record.count(); ++i) {
-            const QSqlField field = record.field(i);
-            const bool text = field.metaType().id() == QMetaType::QString;
-            columns.push_back({field.name(), QString::fromLatin1(field.metaType().name()),
-                               text && field.length() > 0 ? field.length() : -1});
-        }
-    } else {
+    QString sql;
+    switch (backend_) {
+    case Backend::SQLite:
         // SQLite reports no sizes through Qt: the declared type holds them.
-        // PostgreSQL's catalog gives the same declared form.
-        const QString sql =
-            spec_.dialect == Dialect::SQLite
-                ? QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid")
-                : QStringLiteral(
-                      "SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod) "
-                      "FROM pg_catalog.pg_attribute a WHERE a.attrelid = "
-                      "(SELECT c.oid FROM pg_catalog.pg_class c WHERE c.relname = CAST(? AS text) "
-                      "AND pg_catalog.pg_table_is_visible(c.oid) LIMIT 1) "
-                      "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum");
+        sql = QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid");
+        break;
+    case Backend::PostgreSQL:
+        // The catalog gives the same declared form, "character varying(50)".
+        sql = QStringLiteral("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod) "
+                             "FROM pg_catalog.pg_attribute a WHERE a.attrelid = "
+                             "(SELECT c.oid FROM pg_catalog.pg_class c WHERE c.relname = CAST(? AS text) "
+                             "AND pg_catalog.pg_table_is_visible(c.oid) LIMIT 1) "
+                             "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum");
+        break;
+    case Backend::SqlServer:
+        // The table the statements will reach (the user's schema, then dbo),
+        // with sizes in characters (-1 for varchar(max)).
+        sql = QStringLiteral("SELECT c.name, TYPE_NAME(c.user_type_id), "
+                             "COLUMNPROPERTY(c.object_id, c.name, 'CharMaxLen') "
+                             "FROM sys.columns c WHERE c.object_id = OBJECT_ID(QUOTENAME(?)) "
+                             "ORDER BY c.column_id");
+        break;
+    case Backend::Access:
+        // Access has no catalog tables a user may read: the ODBC catalog.
+        columns = odbcColumns(db_, realName);
+        break;
+    }
+    if (!sql.isEmpty()) {
         QSqlQuery rows = query(sql, {realName});
         while (rows.next()) {
             const QString type = rows.value(1).toString();
-            columns.push_back({rows.value(0).toString(), type, sizeFromDeclaredType(type)});
+            int size = sizeFromDeclaredType(type);
+            if (rows.record().count() > 2) {
+                bool ok = false;
+                const int declared = rows.value(2).toInt(&ok);
+                size = ok && declared > 0 && !rows.value(2).isNull() ? declared : -1;
+            }
+            columns.push_back({rows.value(0).toString(), type, size});
         }
     }
     if (columns.empty())
@@ -194,17 +232,16 @@ void Database::forgetTables()
 void Database::begin()
 {
     if (inTransaction_) throw DbError("Una transazione è già aperta");
-    bool ok = false;
-    if (spec_.dialect == Dialect::SQLite) {
+    if (transactionByStatements()) {
         // Take the file's write lock at once: a run that only read first and
         // then wanted to write could deadlock with another operator's run,
-        // while waiting at the start is served by the busy timeout.
+        // while waiting at the start is served by the busy timeout. Through
+        // ODBC too: the SQLite driver's own transactions begin deferred.
         QSqlQuery statement(db_);
-        ok = statement.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (!ok) throw DbError("Impossibile aprire la transazione", errorText(statement.lastError()));
-    } else {
-        ok = db_.transaction();
-        if (!ok) throw DbError("Impossibile aprire la transazione", errorText(db_.lastError()));
+        if (!statement.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw DbError("Impossibile aprire la transazione", errorText(statement.lastError()));
+    } else if (!db_.transaction()) {
+        throw DbError("Impossibile aprire la transazione", errorText(db_.lastError()));
     }
     inTransaction_ = true;
 }
@@ -213,8 +250,13 @@ void Database::commit()
 {
     if (!inTransaction_) throw DbError("Nessuna transazione aperta da confermare");
     for (auto& [key, statement] : statements_) statement->finish();
-    if (!db_.commit())
+    if (transactionByStatements()) {
+        QSqlQuery statement(db_);
+        if (!statement.exec(QStringLiteral("COMMIT")))
+            throw DbError("Impossibile confermare la transazione", errorText(statement.lastError()));
+    } else if (!db_.commit()) {
         throw DbError("Impossibile confermare la transazione", errorText(db_.lastError()));
+    }
     inTransaction_ = false;
 }
 
@@ -223,8 +265,13 @@ void Database::rollback()
     if (!inTransaction_) return;
     for (auto& [key, statement] : statements_) statement->finish();
     inTransaction_ = false;
-    if (!db_.rollback())
+    if (transactionByStatements()) {
+        QSqlQuery statement(db_);
+        if (!statement.exec(QStringLiteral("ROLLBACK")))
+            throw DbError("Impossibile annullare la transazione", errorText(statement.lastError()));
+    } else if (!db_.rollback()) {
         throw DbError("Impossibile annullare la transazione", errorText(db_.lastError()));
+    }
 }
 
 // ---- Statements ----
@@ -260,9 +307,15 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
                                : QStringLiteral(" (") + quoted.join(QLatin1Char(',')) +
                                      QStringLiteral(") VALUES (") + placeholders(columns.size()) +
                                      QLatin1Char(')');
-        // The new row's own key comes back with the insert itself, so a batch
-        // added by another operator at the same moment cannot be taken for ours.
-        if (spec_.dialect != Dialect::ODBC) sql += QStringLiteral(" RETURNING ") + quoteField(key);
+        // The new row's own key, never the highest in the table: a batch added
+        // by another operator at the same moment cannot be taken for ours.
+        switch (newKeyRule(backend_, odbc())) {
+        case NewKeyRule::Returning: sql += QStringLiteral(" RETURNING ") + quoteField(key); break;
+        case NewKeyRule::SameBatch:
+            sql += newKeyQuery(backend_, odbc(), quote(info.realName()), quoteField(key));
+            break;
+        case NewKeyRule::FollowingQuery: break;
+        }
         return sql;
     };
 
@@ -272,23 +325,43 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     auto where = [&] { return "Errore nell'aggiunta di una riga a " + info.realName().toStdString(); };
     if (!statement.exec()) throw DbError(where(), errorText(statement.lastError()));
 
-    QVariant newKey;
-    if (spec_.dialect != Dialect::ODBC) {
-        if (statement.next()) newKey = statement.value(0);
-        statement.finish();
-    } else {
-        newKey = statement.lastInsertId();
-        if (!newKey.isValid()) {
-            // Access and SQL Server drivers report the key on the same connection.
-            QSqlQuery identity = query(QStringLiteral("SELECT @@IDENTITY"));
-            if (identity.next()) newKey = identity.value(0);
-        }
-    }
+    const QVariant newKey = newKeyAfterInsert(statement, info.realName(), key);
     bool ok = false;
     const qint64 result = newKey.toLongLong(&ok);
     if (!newKey.isValid() || newKey.isNull() || !ok)
         throw DbError(where(), "il database non ha restituito il contatore della nuova riga");
     return result;
+}
+
+QVariant Database::newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn)
+{
+    QVariant key;
+    switch (newKeyRule(backend_, odbc())) {
+    case NewKeyRule::Returning:
+        if (statement.next()) key = statement.value(0);
+        statement.finish();
+        break;
+    case NewKeyRule::SameBatch:
+        // The insert's row count comes first, then the key's one-row result.
+        while (!statement.isSelect() && statement.nextResult()) {
+        }
+        if (statement.isSelect() && statement.next()) key = statement.value(0);
+        statement.finish();
+        break;
+    case NewKeyRule::FollowingQuery: {
+        statement.finish();
+        const QString sql = newKeyQuery(backend_, odbc(), quote(table), quoteField(keyColumn));
+        const QChar separator(0x1f);
+        QSqlQuery& following =
+            cachedStatement(QStringLiteral("newkey") + separator + table + separator + keyColumn, [&] { return sql; });
+        if (!following.exec())
+            throw DbError("Impossibile leggere il contatore della nuova riga", errorText(following.lastError()));
+        if (following.next()) key = following.value(0);
+        following.finish();
+        break;
+    }
+    }
+    return key;
 }
 
 void Database::update(const QString& tableName, const FieldValues& values,

@@ -1,6 +1,8 @@
 #pragma once
-// One connection to the case database over Qt SQL. Every value reaches the
-// database as a bound parameter; identifiers are quoted by the driver in use
+// One connection to the case database over Qt SQL: Qt's own SQLite and
+// PostgreSQL drivers, or ODBC to SQLite, PostgreSQL, Microsoft SQL Server or
+// Microsoft Access. Every value reaches the database as a bound parameter;
+// identifiers are quoted as the database behind the connection wants them
 // and matched without regard to case against the tables' real columns.
 #include <functional>
 #include <map>
@@ -14,6 +16,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/table_info.h"
@@ -28,7 +31,8 @@ using FieldValues = std::vector<std::pair<QString, QVariant>>;
 class Database {
 public:
     // Opens a connection of its own (a unique Qt connection name per object).
-    // Throws DbError with the driver's text when the open fails.
+    // Throws DbError with the driver's text when the open fails, and naming
+    // the database when an ODBC driver reaches one this layer does not know.
     static std::unique_ptr<Database> open(const ConnectionSpec& connSpec,
                                           OpenMode mode = OpenMode::Existing);
 
@@ -44,10 +48,14 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The driver: Qt's SQLite or PostgreSQL driver, or ODBC.
     Dialect dialect() const { return spec_.dialect; }
+    // The database behind the driver (for ODBC, the one the driver names).
+    Backend backend() const { return backend_; }
     const ConnectionSpec& connSpec() const { return spec_; }
 
-    // An identifier quoted for the database in use ("Tabella Pratiche").
+    // An identifier quoted for the database in use: "Tabella Pratiche" or,
+    // on SQL Server and Access, [Tabella Pratiche].
     QString quote(const QString& identifier) const;
 
     // The real layout of a table, read once and cached; the name is matched
@@ -96,8 +104,12 @@ private:
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);
     QString quoteField(const QString& identifier) const;
+    bool odbc() const { return spec_.dialect == Dialect::ODBC; }
+    bool transactionByStatements() const { return backend_ == Backend::SQLite; }
+    QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
 
     ConnectionSpec spec_;
+    Backend backend_ = Backend::SQLite;
     QString connectionName_;
     QSqlDatabase db_;
     bool inTransaction_ = false;

@@ -88,9 +88,9 @@ const std::vector<TableDef>& suiteTables()
 
 namespace {
 
-QString columnType(Dialect dialect, const ColumnDef& column)
+QString columnType(Backend backend, const ColumnDef& column)
 {
-    const bool sqlite = dialect == Dialect::SQLite;
+    const bool sqlite = backend == Backend::SQLite;
     switch (column.kind) {
     case ColumnKind::AutoKey:
         // SQLite's AUTOINCREMENT, like the suite's counters, never hands out a
@@ -118,8 +118,11 @@ QString indexName(const TableDef& table, const char* column)
 
 std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
 {
-    if (db.dialect() == Dialect::ODBC)
-        throw DbError("La creazione delle tabelle è possibile solo su SQLite o PostgreSQL");
+    if (db.backend() != Backend::SQLite && db.backend() != Backend::PostgreSQL)
+        throw DbError("Le tabelle si creano solo in un archivio SQLite o in un database PostgreSQL, non in " +
+                      backendName(db.backend()).toStdString(),
+                      "il database della suite ha già le sue tabelle; per provare il programma creare un "
+                      "archivio con \"crvxml init-db --access\" o \"--conn FILE.sqlite\" e indicarlo in connstring=");
     for (const TableDef& table : suiteTables())
         if (db.hasTable(QString::fromUtf8(table.name)))
             throw DbError("La tabella [" + std::string(table.name) +
@@ -133,7 +136,7 @@ std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
             for (const ColumnDef& column : table.columns) {
                 if (column.optional && !withOptional) continue;
                 columns << db.quote(QString::fromUtf8(column.name)) + QLatin1Char(' ') +
-                               columnType(db.dialect(), column);
+                               columnType(db.backend(), column);
             }
             const QString name = QString::fromUtf8(table.name);
             db.execute(QStringLiteral("CREATE TABLE ") + db.quote(name) + QStringLiteral(" (") +

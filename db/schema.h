@@ -36,7 +36,8 @@ struct CreatedTable {
 
 // Creates the suite's tables in one transaction and returns what it made.
 // `withOptional` false leaves out provider_id and User_T15. Refuses (DbError)
-// when any of the tables exists already, and on ODBC connections.
+// when any of the tables exists already, and on databases other than SQLite
+// and PostgreSQL (reached directly or through ODBC).
 std::vector<CreatedTable> createSchema(Database& db, bool withOptional);
 
 }  // namespace crv::db

@@ -18,15 +18,22 @@ std::string uniqueSchemaName()
 
 }  // namespace
 
-std::string dialectName(const ::testing::TestParamInfo<db::Dialect>& info)
+std::string dialectName(const ::testing::TestParamInfo<TestDb>& info)
 {
-    return info.param == db::Dialect::PostgreSQL ? "PostgreSQL" : "SQLite";
+    switch (info.param) {
+    case TestDb::SQLite: return "SQLite";
+    case TestDb::PostgreSQL: return "PostgreSQL";
+    case TestDb::OdbcSQLite: return "OdbcSQLite";
+    case TestDb::OdbcPostgreSQL: return "OdbcPostgreSQL";
+    }
+    return "?";
 }
 
 void DatabaseTest::SetUp()
 {
     if (!isPostgres()) {
-        connString_ = db::sqliteConnString((temp_ / "vex.sqlite").string());
+        const auto file = temp_ / "vex.sqlite";
+        connString_ = isOdbc() ? sqliteOdbcConnString(file) : db::sqliteConnString(file.string());
         return;
     }
     const std::string server = postgresConnString();
@@ -39,8 +46,9 @@ void DatabaseTest::SetUp()
         auto admin = db::Database::open(db::parseConnString(server));
         admin->execute(QStringLiteral("CREATE SCHEMA ") + admin->quote(QString::fromStdString(schema_)));
     }
-    connString_ = server + (server.find('?') == std::string::npos ? "?" : "&") +
-                  "options=-csearch_path%3D" + schema_;
+    connString_ = isOdbc() ? postgresOdbcConnString(server, schema_)
+                           : server + (server.find('?') == std::string::npos ? "?" : "&") +
+                                 "options=-csearch_path%3D" + schema_;
 }
 
 void DatabaseTest::TearDown()

@@ -1,7 +1,9 @@
 #pragma once
-// A test fixture run once against an SQLite file and once against the test
-// PostgreSQL server. Each PostgreSQL test works in a schema of its own,
-// dropped at the end, so tests never see each other's tables.
+// A test fixture run four times: against an SQLite file and against the test
+// PostgreSQL server, each reached through Qt's own driver and through ODBC
+// (Debian's SQLite and PostgreSQL drivers). Each PostgreSQL test works in a
+// schema of its own, dropped at the end, so tests never see each other's
+// tables.
 #include <memory>
 #include <string>
 
@@ -12,7 +14,10 @@
 
 namespace crv::test {
 
-class DatabaseTest : public ::testing::TestWithParam<db::Dialect> {
+// How a database test reaches its database.
+enum class TestDb { SQLite, PostgreSQL, OdbcSQLite, OdbcPostgreSQL };
+
+class DatabaseTest : public ::testing::TestWithParam<TestDb> {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -22,7 +27,10 @@ protected:
     // This test's database with the suite's tables, and the connection to it.
     db::Database& withSchema(bool withOptional = true);
 
-    bool isPostgres() const { return GetParam() == db::Dialect::PostgreSQL; }
+    // The database behind the connection is PostgreSQL (directly or through ODBC).
+    bool isPostgres() const { return GetParam() == TestDb::PostgreSQL || GetParam() == TestDb::OdbcPostgreSQL; }
+    // The connection goes through Qt's ODBC driver.
+    bool isOdbc() const { return GetParam() == TestDb::OdbcSQLite || GetParam() == TestDb::OdbcPostgreSQL; }
 
     TempDir temp_;
     std::string connString_;
@@ -30,12 +38,14 @@ protected:
     std::unique_ptr<db::Database> db_;
 };
 
-std::string dialectName(const ::testing::TestParamInfo<db::Dialect>& info);
+std::string dialectName(const ::testing::TestParamInfo<TestDb>& info);
 
 }  // namespace crv::test
 
 #define CRV_INSTANTIATE_FOR_DATABASES(Fixture)                                               \
     INSTANTIATE_TEST_SUITE_P(Databases, Fixture,                                              \
-                             ::testing::Values(::crv::db::Dialect::SQLite,                    \
-                                               ::crv::db::Dialect::PostgreSQL),               \
+                             ::testing::Values(::crv::test::TestDb::SQLite,                   \
+                                               ::crv::test::TestDb::PostgreSQL,               \
+                                               ::crv::test::TestDb::OdbcSQLite,               \
+                                               ::crv::test::TestDb::OdbcPostgreSQL),          \
                              ::crv::test::dialectName)

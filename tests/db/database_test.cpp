@@ -185,7 +185,21 @@ TEST_P(DatabaseRows, UpdateAndSelectOfAMissingRowFail)
 
 TEST_P(DatabaseRows, AFailedOpenCarriesTheDriversText)
 {
-    if (isPostgres()) {
+    if (isOdbc()) {
+        // A server nobody listens on, and a driver the driver manager does not know.
+        const std::string noServer = isPostgres()
+            ? "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=nessuno;Uid=postgres;Pwd="
+            : "Driver={SQLite3};Database=" + (temp_ / "cartella" / "manca" / "x.sqlite").string();
+        for (const std::string& connString : {noServer, std::string("Driver={Nessun Driver};Database=x")}) {
+            try {
+                db::Database::open(db::parseConnString(connString));
+                FAIL() << "opened " << connString;
+            } catch (const DbError& error) {
+                EXPECT_EQ(error.context(), "Impossibile aprire il database");
+                EXPECT_FALSE(error.driverText().empty()) << connString;
+            }
+        }
+    } else if (isPostgres()) {
         // A port nobody listens on.
         try {
             db::Database::open(db::parseConnString("postgresql://postgres@127.0.0.1:1/nessuno?connect_timeout=5"));

@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "db/connection_string.h"
+
 namespace crv::test {
 
 TempDir::TempDir()
@@ -94,6 +96,22 @@ ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& lo
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.err = readFile(errFile);
     return run;
+}
+
+std::string sqliteOdbcConnString(const std::filesystem::path& file)
+{
+    return "Driver={SQLite3};Database=" + file.string();
+}
+
+std::string postgresOdbcConnString(const std::string& server, const std::string& schema)
+{
+    const db::ConnectionSpec spec = db::parseConnString(server);
+    std::string text = "Driver={PostgreSQL Unicode};Server=" + spec.host.toStdString() +
+                       ";Port=" + std::to_string(spec.port > 0 ? spec.port : 5432) +
+                       ";Database=" + spec.databaseName.toStdString() + ";Uid=" + spec.user.toStdString() +
+                       ";Pwd=" + spec.password.toStdString();
+    if (!schema.empty()) text += ";pqopt={options=-csearch_path=" + schema + "}";
+    return text;
 }
 
 }  // namespace crv::test

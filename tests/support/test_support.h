@@ -50,4 +50,10 @@ std::string shellWord(const std::string& text);
 ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& locale,
                      const std::string& program = CRVXML_BINARY);
 
+// ODBC connection strings through Debian's drivers, as an operator writes
+// them in vex32.ini: to an SQLite file, and to the database of a PostgreSQL
+// connection string (`schema`, when given, first in the search path).
+std::string sqliteOdbcConnString(const std::filesystem::path& file);
+std::string postgresOdbcConnString(const std::string& server, const std::string& schema = {});
+
 }  // namespace crv::test
