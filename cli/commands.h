@@ -14,5 +14,7 @@ int run(int argc, char** argv);
 
 int importCommand(const Args& args);
 int initDbCommand(const Args& args);
+int esportaCommand(const Args& args);
+int noteComuniCommand(const Args& args);
 
 }  // namespace crv::cli
