@@ -123,7 +123,7 @@ Cella cellaPer(const QVariant& value, db::FieldKind kind)
     case db::FieldKind::Integer:
     case db::FieldKind::Decimal:
         if (const auto number = asNumber(value)) {
-            if (kind == db::FieldKind::Decimal || std::fabs(*number) <= kExactLimit) {
+            if (kind == db::FieldKind::Decimal || std::fabs(*number) < kExactLimit) {
                 Cella cell;
                 cell.tipo = kind == db::FieldKind::Integer ? Cella::Tipo::Intero : Cella::Tipo::Decimale;
                 cell.numero = *number;

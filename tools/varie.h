@@ -11,10 +11,10 @@ namespace crv::tools {
 
 // The filter boxes as the operator left them; an empty box sets no condition.
 struct FiltroPratiche {
-    std::string mandato;   // Scheda(0): equal to [tipo mandato]
-    std::string affido;    // Scheda(1): [data affido] from this date on (regional short form)
-    std::string scadenza;  // Scheda(2): [scadenza mandato] up to this date (regional short form)
-    std::string lotto;     // Scheda(9): equal to [lottoimportazione]; must be a whole number
+    std::string mandato{};   // Scheda(0): equal to [tipo mandato]
+    std::string affido{};    // Scheda(1): [data affido] from this date on (regional short form)
+    std::string scadenza{};  // Scheda(2): [scadenza mandato] up to this date (regional short form)
+    std::string lotto{};     // Scheda(9): equal to [lottoimportazione]; must be a whole number
 };
 
 // Called after each case with the cases done and the cases selected;
