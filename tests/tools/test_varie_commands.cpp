@@ -103,6 +103,10 @@ TEST_P(VarieCommands, FailuresAndWrongUsage)
     EXPECT_EQ(crvxml("note-comuni --out x.xlsx").status, 2);
     EXPECT_EQ(crvxml("esporta --out").status, 2);
 
+    const Outcome noArchive = crvxml("esporta --access --out " + quoted(out()));
+    EXPECT_EQ(noArchive.status, 1);
+    EXPECT_EQ(noArchive.err, "Archivio Access NON trovato. Il programma termina\n");
+
     std::filesystem::remove(suite.paths().vex32Ini());
     const Outcome closed = crvxml("note-comuni");
     EXPECT_EQ(closed.status, 1);
