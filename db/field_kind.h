@@ -8,6 +8,7 @@
 
 namespace crv::db {
 
+// The kinds the export tells apart.
 enum class FieldKind {
     Text,      // character types
     Integer,   // whole numbers

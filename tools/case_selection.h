@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include <QDate>
 #include <QString>
 #include <QVariantList>
 

@@ -14,6 +14,7 @@ namespace crv::tools {
 // The mark that ends a text cut to the cell's limit.
 inline constexpr std::string_view kMarcaTaglio = " [testo tagliato]";
 
+// One cell of the sheet: its kind and what it shows.
 struct Cella {
     enum class Tipo { Vuota, Testo, Intero, Decimale, Data, DataOra };
     Tipo tipo = Tipo::Vuota;

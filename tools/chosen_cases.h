@@ -29,6 +29,7 @@ struct PraticaLetta {
     QVariant nota;         // "note comuni" of that row (may be Null); only with haNota
 };
 
+// The cases a selection chooses, read chunk by chunk.
 class PraticheScelte {
 public:
     // Selects the counters of the cases. `colonne` are real column names of

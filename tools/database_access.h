@@ -9,6 +9,7 @@
 
 namespace crv::tools {
 
+// The open database, or why it is not open.
 struct DatabaseAperto {
     std::unique_ptr<db::Database> db;   // null when it could not be opened
     RisultatoVarie errore;              // why, when db is null

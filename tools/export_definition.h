@@ -17,6 +17,7 @@ inline constexpr std::size_t kMaxCampi = 100;
 // The special column taken from the case's common note.
 inline constexpr std::string_view kNoteComuni = "note comuni";
 
+// The definition as loaded: the names of `Campi` and what to tell the operator.
 struct Definizione {
     std::vector<std::string> campi;     // column names, in order, none empty
     bool daFile = false;                // read from the file (false: the four default names)
@@ -26,6 +27,7 @@ struct Definizione {
     std::string testo(std::string_view lineEnd = "\r\n") const;
 };
 
+// The definition file could not be written.
 class DefinizioneError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };

@@ -21,6 +21,7 @@ struct FiltroPratiche {
 // returning false stops the run, which then leaves nothing written.
 using Avanzamento = std::function<bool(long fatte, long totale)>;
 
+// How a run ended.
 enum class Esito {
     Terminata,               // "Elaborazione terminata"
     DbNonCollegato,          // the database could not be opened: "DB non collegato"

@@ -14,10 +14,12 @@ struct lxw_format;
 
 namespace crv::tools {
 
+// The workbook could not be made or written; the text names the file and the cell.
 class XlsxError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// One workbook with one sheet being written.
 class XlsxSheet {
 public:
     // Creates the workbook at `file` (written at close()). Dates are shown

@@ -167,6 +167,10 @@ TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
     const auto stopped = esporta({"posizione"}, {}, [](long done, long) { return done < 1; });
     EXPECT_EQ(stopped.esito, Esito::Interrotta);
 
+    const auto missingFolder = tools::esportaPratiche(db(), {}, {"posizione"}, suite.paths().root / "no" / "x.xlsx", it);
+    EXPECT_EQ(missingFolder.esito, Esito::Errore);
+    EXPECT_EQ(missingFolder.messaggi, Names{"Impossibile scrivere il file " + (suite.paths().root / "no" / "x.xlsx").string()});
+
     EXPECT_EQ(readFile(out), "cartella di prima");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(suite.paths().root), {}), 3)
         << "import/, dati/ and the old file only";
