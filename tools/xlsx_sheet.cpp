@@ -35,6 +35,31 @@ const char* dateTimeFormat(DateOrder order)
     return "dd/mm/yyyy hh:mm:ss";
 }
 
+bool isHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A spreadsheet program reads "_xHHHH_" in a cell's text as the character
+// HHHH; the library escapes control characters that way but leaves such
+// sequences of the text itself alone. Their underscore is escaped
+// ("_x005F_") so that the text reads back as it was.
+std::string escapedText(std::string_view text)
+{
+    if (text.find("_x") == std::string_view::npos) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 14);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
+            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_') {
+            out += "_x005F_";
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 }  // namespace
 
 XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder) : file_(file)
@@ -74,14 +99,14 @@ void XlsxSheet::check(int error, int row, int col) const
 
 void XlsxSheet::heading(int row, int col, std::string_view utf8)
 {
-    const std::string text(utf8);
+    const std::string text = escapedText(utf8);
     check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), text.c_str(), bold_),
           row, col);
 }
 
 void XlsxSheet::text(int row, int col, std::string_view utf8)
 {
-    const std::string text(utf8);
+    const std::string text = escapedText(utf8);
     check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), text.c_str(), nullptr),
           row, col);
 }

@@ -81,7 +81,7 @@ TEST_P(ExportTest, CellsTypesNotesAndLayoutAsASpreadsheetReadsThem)
     addCase({{"posizione", "P2"}, {"importo rata", QString("-0.5")}});
     addCase({{"posizione", "P3"}});
     addCase({{"posizione", "P4"}});
-    addCase({{"posizione", "P5"}});
+    addCase({{"posizione", "P5"}, {"memo", "codice _x0041_ e _x00_"}});
     addNote("P2", "prima nota");
     addNote("P2", "seconda nota");
     addNote("P3", null());
@@ -123,6 +123,7 @@ TEST_P(ExportTest, CellsTypesNotesAndLayoutAsASpreadsheetReadsThem)
     EXPECT_EQ(sheet.at(4, 8).type, "empty");          // a Null note
     EXPECT_EQ(sheet.at(5, 8).type, "empty");          // an empty note
     EXPECT_EQ(sheet.at(6, 1).text(), "P5");
+    EXPECT_EQ(sheet.at(6, 6).text(), "codice _x0041_ e _x00_");  // not read as an escaped "A"
     EXPECT_EQ(sheet.at(2, 1).text(), field(c1, "posizione").toString().toStdString());
 
     EXPECT_EQ(sheet.freeze, "A2");
