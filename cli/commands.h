@@ -18,5 +18,9 @@ int importCommand(const Args& args);
 int initDbCommand(const Args& args);
 // crvxml impostazioni: shows or saves the window's settings (Crv_XML.ini).
 int settingsCommand(const Args& args);
+// crvxml esporta: chosen case fields and common notes to an .xlsx workbook.
+int esportaCommand(const Args& args);
+// crvxml note-comuni: each case's common note appended to its memo.
+int noteComuniCommand(const Args& args);
 
 }  // namespace crv::cli

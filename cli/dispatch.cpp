@@ -19,6 +19,8 @@ constexpr Command kCommands[] = {
     {"import", "importa un file di pratiche (Corvestra o formato banca)", importCommand},
     {"init-db", "crea le tabelle dell'archivio pratiche in un database vuoto", initDbCommand},
     {"impostazioni", "mostra o salva le impostazioni della finestra (dati/Crv_XML.ini)", settingsCommand},
+    {"esporta", "esporta pratiche e note comuni in una cartella di lavoro .xlsx", esportaCommand},
+    {"note-comuni", "accoda la nota comune di ogni pratica al suo memo", noteComuniCommand},
 };
 
 void printUsage(std::FILE* out)

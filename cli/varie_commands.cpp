@@ -1,0 +1,240 @@
+// crvxml esporta and crvxml note-comuni: the two buttons of the tab "Varie",
+// with the window's filter boxes as options.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "app/settings.h"
+#include "cli/commands.h"
+#include "cli/common_options.h"
+#include "tools/case_export.h"
+#include "tools/common_notes.h"
+#include "tools/export_definition.h"
+
+namespace crv::cli {
+namespace {
+
+const char* const kFilterHelp =
+    "  --mandato CODICE      solo le pratiche con questo tipo mandato (Mandato)\n"
+    "  --affido DATA         solo con data affido da DATA in poi (formato breve regionale)\n"
+    "  --scadenza DATA       solo con scadenza mandato fino a DATA compresa\n"
+    "  --lotto N             solo le pratiche del lotto di importazione N (Lotto Imp)\n"
+    "  --access, --no-access usa (o no) l'archivio locale dati/vex.sqlite (Access);\n"
+    "                        senza, vale la casella salvata in dati/Crv_XML.ini\n";
+
+std::string esportaHelp()
+{
+    return std::string(
+               "Uso: crvxml esporta [opzioni] --out FILE.xlsx\n"
+               "\n"
+               "Scrive in una nuova cartella di lavoro FILE.xlsx una riga per ogni pratica di\n"
+               "[Tabella Pratiche] scelta dai filtri, con le colonne della definizione\n"
+               "dati/exp-excel.ini (senza il file: posizione, ragione sociale, memo, note comuni).\n"
+               "Solo i filtri dati si applicano. I messaggi vanno sullo standard error.\n"
+               "\n") +
+           kCommonOptionsHelp + kFilterHelp +
+           "  --campi \"a,b,c\"       colonne di questa esecuzione al posto della definizione\n"
+           "  --salva-definizione   salva le colonne di --campi come definizione\n"
+           "  --definizione         mostra la definizione salvata ed esce\n"
+           "  --out FILE.xlsx       il file da scrivere (sostituito se esiste)\n"
+           "  --apri                apre il file con l'applicazione predefinita del desktop\n"
+           "\n"
+           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
+           "2 per un uso errato.\n";
+}
+
+std::string noteHelp()
+{
+    return std::string(
+               "Uso: crvxml note-comuni [opzioni]\n"
+               "\n"
+               "Accoda al memo di ogni pratica scelta dai filtri la sua prima nota comune\n"
+               "(tabella notecomuni): il memo vuoto diventa la nota, altrimenti memo, a capo\n"
+               "e nota. Tutto in una transazione: se qualcosa fallisce nessun memo cambia.\n"
+               "Eseguito di nuovo, accoda di nuovo le note.\n"
+               "\n") +
+           kCommonOptionsHelp + kFilterHelp +
+           "\n"
+           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
+           "2 per un uso errato.\n";
+}
+
+int usage(const std::string& problem, const std::string& help)
+{
+    std::fprintf(stderr, "%s\n\n%s", problem.c_str(), help.c_str());
+    return 2;
+}
+
+void printMessages(const tools::RisultatoVarie& result)
+{
+    for (const std::string& message : result.messaggi) std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+int exitStatus(const tools::RisultatoVarie& result)
+{
+    return result.esito == tools::Esito::Terminata ? 0 : 1;
+}
+
+// Progress lines on standard error, at most one every two seconds.
+tools::Avanzamento progressLines()
+{
+    using Clock = std::chrono::steady_clock;
+    return [last = Clock::now()](long done, long total) mutable {
+        const auto now = Clock::now();
+        if (now - last >= std::chrono::seconds(2)) {
+            last = now;
+            std::fprintf(stderr, "Pratiche elaborate: %ld di %ld\n", done, total);
+        }
+        return true;
+    };
+}
+
+struct Parsed {
+    CommonOptions common;
+    tools::FiltroPratiche filtro;
+    std::optional<bool> access;
+    std::optional<std::string> campi;
+    std::optional<std::string> out;
+    bool apri = false;
+    bool salvaDefinizione = false;
+    bool mostraDefinizione = false;
+    bool help = false;
+};
+
+// The options of both commands; those of esporta only when `esporta`.
+std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
+{
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") p.help = true;
+    if (p.help) return std::nullopt;
+    if (const auto problem = takeCommonOptions(args, p.common)) return problem;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string name = a;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            inlineValue = a.substr(eq + 1);
+        }
+        auto value = [&](std::string& target) {
+            if (inlineValue) {
+                target = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size()) return false;
+            target = args[++i];
+            return true;
+        };
+        auto optionalValue = [&](std::optional<std::string>& target) {
+            std::string v;
+            if (!value(v)) return false;
+            target = v;
+            return true;
+        };
+        const bool takesValue = name == "--mandato" || name == "--affido" || name == "--scadenza" ||
+                                name == "--lotto" || (esporta && (name == "--campi" || name == "--out"));
+        if (inlineValue && !takesValue) return "L'opzione " + name + " non vuole un valore";
+        if (name == "--mandato") {
+            if (!value(p.filtro.mandato)) return "Manca il valore di --mandato";
+        } else if (name == "--affido") {
+            if (!value(p.filtro.affido)) return "Manca il valore di --affido";
+        } else if (name == "--scadenza") {
+            if (!value(p.filtro.scadenza)) return "Manca il valore di --scadenza";
+        } else if (name == "--lotto") {
+            if (!value(p.filtro.lotto)) return "Manca il valore di --lotto";
+        } else if (name == "--access") {
+            p.access = true;
+        } else if (name == "--no-access") {
+            p.access = false;
+        } else if (esporta && name == "--campi") {
+            if (!optionalValue(p.campi)) return "Manca il valore di --campi";
+        } else if (esporta && name == "--out") {
+            if (!optionalValue(p.out) || p.out->empty()) return "Manca il valore di --out";
+        } else if (esporta && name == "--apri") {
+            p.apri = true;
+        } else if (esporta && name == "--salva-definizione") {
+            p.salvaDefinizione = true;
+        } else if (esporta && name == "--definizione") {
+            p.mostraDefinizione = true;
+        } else {
+            return "Argomento sconosciuto: " + a;
+        }
+    }
+    return std::nullopt;
+}
+
+bool usaAccess(const Parsed& p, const SuitePaths& paths)
+{
+    if (p.access) return *p.access;
+    WindowSettings saved;
+    LeggiImpostazioni(paths.crvXmlIni(), saved);
+    return saved.usaAccess != 0;
+}
+
+}  // namespace
+
+int esportaCommand(const Args& args)
+{
+    Parsed p;
+    if (const auto problem = parse(args, true, p)) return usage(*problem, esportaHelp());
+    if (p.help) {
+        std::fputs(esportaHelp().c_str(), stdout);
+        return 0;
+    }
+    const SuitePaths paths = suitePathsFor(p.common);
+    const Regional regional = regionalFor(p.common);
+
+    if (p.mostraDefinizione) {
+        const tools::Definizione def = tools::LeggeDefinizione(paths);
+        for (const std::string& avviso : def.avvisi) std::fprintf(stderr, "%s\n", avviso.c_str());
+        std::fputs(def.testo("\n").c_str(), stdout);
+        return 0;
+    }
+    if (p.salvaDefinizione && !p.campi) return usage("--salva-definizione vuole --campi", esportaHelp());
+    if (!p.out && !p.salvaDefinizione) return usage("Manca --out FILE.xlsx", esportaHelp());
+
+    tools::Definizione def;
+    if (p.campi) {
+        def = tools::leggiVoci(*p.campi);
+        if (p.salvaDefinizione) {
+            try {
+                def = tools::SalvaDefinizione(paths, def.testo("\r\n"));
+            } catch (const tools::DefinizioneError& error) {
+                std::fprintf(stderr, "%s\n", error.what());
+                return 1;
+            }
+            std::fprintf(stderr, "Definizione salvata in %s\n", tools::fileDefinizione(paths).string().c_str());
+        }
+    } else {
+        def = tools::LeggeDefinizione(paths);
+    }
+    for (const std::string& avviso : def.avvisi) std::fprintf(stderr, "%s\n", avviso.c_str());
+    if (!p.out) return 0;
+
+    const tools::RisultatoVarie result = tools::esportaPratiche(paths, usaAccess(p, paths), p.filtro, def.campi,
+                                                                *p.out, regional, progressLines());
+    printMessages(result);
+    if (result.esito == tools::Esito::Terminata && p.apri && !tools::apriConApplicazionePredefinita(*p.out))
+        std::fprintf(stderr, "Impossibile aprire %s con l'applicazione predefinita\n", p.out->c_str());
+    return exitStatus(result);
+}
+
+int noteComuniCommand(const Args& args)
+{
+    Parsed p;
+    if (const auto problem = parse(args, false, p)) return usage(*problem, noteHelp());
+    if (p.help) {
+        std::fputs(noteHelp().c_str(), stdout);
+        return 0;
+    }
+    const SuitePaths paths = suitePathsFor(p.common);
+    const tools::RisultatoVarie result =
+        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines());
+    printMessages(result);
+    return exitStatus(result);
+}
+
+}  // namespace crv::cli

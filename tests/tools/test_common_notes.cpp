@@ -1,0 +1,136 @@
+// Common notes to memo against a real SQLite file and PostgreSQL server:
+// the rules of the note, the count, the filter, and a run that fails or is
+// stopped half-way leaving every memo as it was.
+#include "tools/common_notes.h"
+#include "tools/varie_fixture.h"
+
+namespace crv::test {
+namespace {
+
+using tools::Esito;
+
+class CommonNotesTest : public VarieTest {
+protected:
+    tools::RisultatoVarie run(const tools::FiltroPratiche& boxes = {}, const tools::Avanzamento& progress = {})
+    {
+        return tools::accodaNoteComuni(db(), boxes, it, progress);
+    }
+
+    std::string memo(qint64 contatore)
+    {
+        const QVariant v = field(contatore, "memo");
+        return v.isNull() ? "<null>" : v.toString().toStdString();
+    }
+
+    // Many cases with a note each; the database refuses to change the one with counter `failAt`.
+    std::vector<qint64> manyCasesFailingAt(int count, int failAtIndex)
+    {
+        std::vector<qint64> cases;
+        db().begin();
+        for (int i = 0; i < count; ++i) {
+            const QString pos = QStringLiteral("P%1").arg(i);
+            cases.push_back(addCase({{"posizione", pos}, {"memo", "memo " + pos}}));
+            addNote(pos, "nota " + pos);
+        }
+        db().commit();
+        const QString failing = QString::number(cases[static_cast<std::size_t>(failAtIndex)]);
+        if (isPostgres()) {
+            db().execute(QStringLiteral("CREATE FUNCTION guasto() RETURNS trigger AS $$ BEGIN "
+                                        "IF NEW.contatore = %1 THEN RAISE EXCEPTION 'guasto simulato'; END IF; "
+                                        "RETURN NEW; END $$ LANGUAGE plpgsql").arg(failing));
+            db().execute(QStringLiteral("CREATE TRIGGER guasto BEFORE UPDATE ON \"Tabella Pratiche\" "
+                                        "FOR EACH ROW EXECUTE FUNCTION guasto()"));
+        } else {
+            db().execute(QStringLiteral("CREATE TRIGGER guasto BEFORE UPDATE ON \"Tabella Pratiche\" "
+                                        "WHEN NEW.contatore = %1 BEGIN SELECT RAISE(ABORT, 'guasto simulato'); END")
+                             .arg(failing));
+        }
+        db().forgetTables();
+        return cases;
+    }
+};
+
+TEST_P(CommonNotesTest, TheFirstNoteIsAppendedByTheRulesAndAgainOnASecondRun)
+{
+    const qint64 nullMemo = addCase({{"posizione", "A"}});
+    const qint64 withMemo = addCase({{"posizione", "B"}, {"memo", "memo B"}});
+    const qint64 twoNotes = addCase({{"posizione", "C"}, {"memo", "memo C"}});
+    const qint64 nullNote = addCase({{"posizione", "D"}, {"memo", "memo D"}});
+    const qint64 emptyNote = addCase({{"posizione", "E"}, {"memo", "memo E"}});
+    const qint64 noNote = addCase({{"posizione", "F"}, {"memo", "memo F"}});
+    const qint64 emptyMemo = addCase({{"posizione", "G"}, {"memo", ""}});
+    addNote("A", "nota A");
+    addNote("B", "nota B");
+    addNote("C", "prima C");
+    addNote("C", "seconda C");
+    addNote("D", null());
+    addNote("E", "");
+    addNote("G", "nota G");
+
+    const auto first = run();
+    ASSERT_EQ(first.esito, Esito::Terminata) << first.messaggi.front();
+    EXPECT_EQ(first.pratiche, 7);
+    EXPECT_EQ(first.modificate, 5);
+    EXPECT_EQ(first.messaggi,
+              std::vector<std::string>{"Elaborazione terminata\nPratiche con la nota comune accodata al memo: 5 di 7"});
+    EXPECT_EQ(memo(nullMemo), "nota A");
+    EXPECT_EQ(memo(withMemo), "memo B\r\nnota B");
+    EXPECT_EQ(memo(twoNotes), "memo C\r\nprima C");
+    EXPECT_EQ(memo(nullNote), "memo D");
+    EXPECT_EQ(memo(emptyNote), "memo E\r\n");
+    EXPECT_EQ(memo(noNote), "memo F");
+    EXPECT_EQ(memo(emptyMemo), "\r\nnota G");  // an empty memo is not a Null one
+
+    run();
+    EXPECT_EQ(memo(nullMemo), "nota A\r\nnota A");
+    EXPECT_EQ(memo(twoNotes), "memo C\r\nprima C\r\nprima C");
+}
+
+TEST_P(CommonNotesTest, OnlyTheChosenCasesChange)
+{
+    const qint64 inBatch = addCase({{"posizione", "A"}, {"lottoimportazione", 7}, {"tipo mandato", "CRV"}});
+    const qint64 otherBatch = addCase({{"posizione", "B"}, {"lottoimportazione", 8}, {"tipo mandato", "CRV"}});
+    addNote("A", "nota A");
+    addNote("B", "nota B");
+    EXPECT_EQ(run({.mandato = "CRV", .lotto = "7"}).modificate, 1);
+    EXPECT_EQ(memo(inBatch), "nota A");
+    EXPECT_EQ(memo(otherBatch), "<null>");
+
+    const auto none = run({.lotto = "9"});
+    EXPECT_EQ(none.esito, Esito::NessunaPratica);
+    EXPECT_EQ(none.messaggi, std::vector<std::string>{"Nessuna pratica trovata"});
+    EXPECT_EQ(run({.lotto = "sette"}).esito, Esito::FiltroNonValido);
+}
+
+TEST_P(CommonNotesTest, AFailureHalfWayLeavesEveryMemoAsItWas)
+{
+    // The failing case is in the third chunk of cases read.
+    const auto cases = manyCasesFailingAt(1200, 1100);
+    const auto r = run();
+    EXPECT_EQ(r.esito, Esito::Errore);
+    ASSERT_EQ(r.messaggi.size(), 1u);
+    EXPECT_NE(r.messaggi[0].find("contatore " + std::to_string(cases[1100])), std::string::npos) << r.messaggi[0];
+    EXPECT_NE(r.messaggi[0].find("guasto simulato"), std::string::npos) << r.messaggi[0];
+    EXPECT_TRUE(r.messaggi[0].ends_with("Nessun memo modificato")) << r.messaggi[0];
+    EXPECT_EQ(memo(cases[0]), "memo P0");
+    EXPECT_EQ(memo(cases[1099]), "memo P1099");
+    // The connection is still usable, and a run without the fault appends once.
+    db().execute(QStringLiteral("DROP TRIGGER guasto") + (isPostgres() ? QStringLiteral(" ON \"Tabella Pratiche\"") : QString()));
+    EXPECT_EQ(run().modificate, 1200);
+    EXPECT_EQ(memo(cases[0]), "memo P0\r\nnota P0");
+}
+
+TEST_P(CommonNotesTest, AStopHalfWayLeavesEveryMemoAsItWas)
+{
+    const auto cases = manyCasesFailingAt(600, 599);  // the fault is never reached
+    const auto r = run({}, [](long done, long) { return done < 550; });
+    EXPECT_EQ(r.esito, Esito::Interrotta);
+    EXPECT_EQ(r.messaggi, std::vector<std::string>{"Elaborazione interrotta: nessun memo modificato"});
+    EXPECT_EQ(memo(cases[0]), "memo P0");
+    EXPECT_EQ(memo(cases[549]), "memo P549");
+}
+
+CRV_INSTANTIATE_FOR_DATABASES(CommonNotesTest);
+
+}  // namespace
+}  // namespace crv::test

@@ -1,0 +1,250 @@
+#include "tools/case_export.h"
+
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include <QProcess>
+
+#include "db/database.h"
+#include "db/field_kind.h"
+#include "tools/case_selection.h"
+#include "tools/cell_value.h"
+#include "tools/chosen_cases.h"
+#include "tools/column_width.h"
+#include "tools/database_access.h"
+#include "tools/export_definition.h"
+#include "tools/xlsx_sheet.h"
+
+namespace crv::tools {
+
+namespace {
+
+// Rows of a sheet: the headings and at most this many cases.
+constexpr long kMaxCaseRows = 1048575;
+
+struct Colonna {
+    std::string titolo;            // the name as the definition gives it
+    bool nota = false;             // the case's common note
+    int campo = -1;                // else: index among the fields read
+    db::FieldKind kind = db::FieldKind::Text;
+};
+
+std::string thousands(long n)
+{
+    const std::string digits = std::to_string(n);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') grouped += '.';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+// The text a number shows in its column, for the column's width.
+std::string shownNumber(double value, bool decimal)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, decimal ? "%.4f" : "%.0f", value);
+    std::string text = buffer;
+    if (!decimal) return text;
+    const std::size_t point = text.find('.');
+    // "#,##0.00##": two to four decimals, grouped thousands.
+    while (text.size() > point + 3 && text.back() == '0') text.pop_back();
+    // Grouping signs and the decimal sign are equally narrow: only their count matters.
+    const std::string whole = text.substr(0, point);
+    std::string grouped;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0 && whole[i - 1] != '-') grouped += '.';
+        grouped += whole[i];
+    }
+    return grouped + "," + text.substr(point + 1);
+}
+
+// The definition's names as columns; the names the table lacks in `unknown`.
+std::vector<Colonna> colonne(db::Database& db, const std::vector<std::string>& campi, QStringList& fields,
+                             std::vector<std::string>& unknown)
+{
+    const db::TableInfo& table = db.table(QStringLiteral("Tabella Pratiche"));
+    std::vector<Colonna> columns;
+    for (const std::string& name : campi) {
+        Colonna c;
+        c.titolo = name;
+        const QString qname = QString::fromStdString(name);
+        const db::Column* column = name == kNoteComuni ? nullptr : table.find(qname);
+        if (column) {
+            c.campo = static_cast<int>(fields.size());
+            c.kind = db::fieldKindOf(*column);
+            fields << column->name;
+        } else if (qname.trimmed().compare(QString::fromUtf8(kNoteComuni.data(), kNoteComuni.size()),
+                                           Qt::CaseInsensitive) == 0) {
+            c.nota = true;
+        } else {
+            unknown.push_back(name);
+        }
+        columns.push_back(std::move(c));
+    }
+    return columns;
+}
+
+std::filesystem::path partialFile(const std::filesystem::path& out)
+{
+    return out.parent_path() / ("." + out.filename().string() + ".parziale");
+}
+
+RisultatoVarie failed(Esito esito, std::vector<std::string> messages)
+{
+    RisultatoVarie r;
+    r.esito = esito;
+    r.messaggi = std::move(messages);
+    return r;
+}
+
+}  // namespace
+
+RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, const std::vector<std::string>& campi,
+                               const std::filesystem::path& out, const Regional& regional,
+                               const Avanzamento& avanzamento)
+{
+    const FiltroOErrore letto = leggiFiltro(filtro, regional);
+    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    if (campi.empty())
+        return failed(Esito::DefinizioneNonValida, {"La definizione non ha campi da esportare: nessun file scritto"});
+
+    const std::filesystem::path partial = partialFile(out);
+    long current = 0;  // counter of the case being written, for the messages
+    try {
+        QStringList fields;
+        std::vector<std::string> unknown;
+        const std::vector<Colonna> columns = colonne(db, campi, fields, unknown);
+        if (!unknown.empty()) {
+            std::string list;
+            for (const std::string& name : unknown) list += (list.empty() ? "\"" : ", \"") + name + "\"";
+            return failed(Esito::DefinizioneNonValida,
+                          {(unknown.size() == 1 ? "Il campo " + list + " non esiste" : "I campi " + list + " non esistono") +
+                           " nella tabella [Tabella Pratiche]: correggere la definizione. Nessun file scritto"});
+        }
+        bool withNotes = false;
+        for (const Colonna& c : columns) withNotes = withNotes || c.nota;
+
+        PraticheScelte pratiche(db, selezione(db, letto.filtro), fields, withNotes);
+        RisultatoVarie result;
+        result.pratiche = pratiche.totale();
+        if (result.pratiche == 0) return failed(Esito::NessunaPratica, {"Nessuna pratica trovata"});
+        if (result.pratiche > kMaxCaseRows)
+            return failed(Esito::Errore, {"Le pratiche scelte sono " + thousands(result.pratiche) +
+                                          ", più delle righe di un foglio (" + thousands(kMaxCaseRows) +
+                                          "): restringere il filtro. Nessun file scritto"});
+
+        // A file that cannot be written is told now, not after the whole run.
+        if (!std::ofstream(partial, std::ios::binary | std::ios::trunc))
+            return failed(Esito::Errore, {"Impossibile scrivere il file " + out.string()});
+
+        std::optional<XlsxSheet> sheet(std::in_place, partial, regional.dateOrder);
+        std::vector<ColumnFit> fits(columns.size());
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            sheet->heading(0, static_cast<int>(c), columns[c].titolo);
+            fits[c].text(columns[c].titolo, true);
+        }
+        const int datePixels = textPixels(regional.formatDate(std::chrono::year{2000} / 12 / 28));
+        const int dateTimePixels = datePixels + textPixels(" 00:00:00");
+
+        int row = 0;
+        long done = 0;
+        const bool completed = pratiche.perOgni([&](const PraticaLetta& p) {
+            current = static_cast<long>(p.contatore);
+            ++row;
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                const Colonna& column = columns[c];
+                const int col = static_cast<int>(c);
+                Cella cell;
+                if (column.nota) {
+                    if (p.haNota) cell = cellaPer(p.nota, db::FieldKind::Text);
+                } else {
+                    cell = cellaPer(p.valori[column.campo], column.kind);
+                }
+                switch (cell.tipo) {
+                case Cella::Tipo::Vuota: break;
+                case Cella::Tipo::Testo:
+                    sheet->text(row, col, cell.testo);
+                    fits[c].text(cell.testo);
+                    if (cell.tagliato) ++result.celleTagliate;
+                    break;
+                case Cella::Tipo::Intero:
+                    sheet->integer(row, col, cell.numero);
+                    fits[c].pixels(textPixels(shownNumber(cell.numero, false)));
+                    break;
+                case Cella::Tipo::Decimale:
+                    sheet->decimal(row, col, cell.numero);
+                    fits[c].pixels(textPixels(shownNumber(cell.numero, true)));
+                    break;
+                case Cella::Tipo::Data:
+                    sheet->date(row, col, cell.anno, cell.mese, cell.giorno);
+                    fits[c].pixels(datePixels);
+                    break;
+                case Cella::Tipo::DataOra:
+                    sheet->dateTime(row, col, cell.anno, cell.mese, cell.giorno, cell.ora, cell.minuto,
+                                    cell.secondo);
+                    fits[c].pixels(dateTimePixels);
+                    break;
+                }
+            }
+            ++done;
+            return !avanzamento || avanzamento(done, result.pratiche);
+        });
+        if (!completed) {
+            sheet.reset();
+            std::error_code ec;
+            std::filesystem::remove(partial, ec);
+            return failed(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
+        }
+        current = 0;
+        for (std::size_t c = 0; c < columns.size(); ++c) sheet->columnWidth(static_cast<int>(c), fits[c].width());
+        sheet->freezeFirstRow();
+        sheet->close();
+        std::error_code ec;
+        std::filesystem::rename(partial, out, ec);
+        if (ec) throw XlsxError("Impossibile scrivere il file " + out.string() + ": " + ec.message());
+
+        result.messaggi.push_back("Elaborazione terminata");
+        std::string summary = "Pratiche esportate: " + thousands(result.pratiche) + " in " + out.string();
+        if (result.celleTagliate > 0)
+            summary += "\nTesti oltre 32.767 caratteri, tagliati e segnati con \"" +
+                       std::string(kMarcaTaglio.substr(1)) + "\": " + thousands(result.celleTagliate) +
+                       (result.celleTagliate == 1 ? " cella" : " celle");
+        result.messaggi.back() += "\n" + summary;
+        return result;
+    } catch (const std::exception& error) {
+        std::error_code ec;
+        std::filesystem::remove(partial, ec);
+        std::string text = error.what();
+        if (current != 0) text = "Esportazione fermata alla pratica con contatore " + std::to_string(current) + ": " + text;
+        return failed(Esito::Errore, {text + ". Nessun file scritto"});
+    }
+}
+
+RisultatoVarie esportaPratiche(const SuitePaths& paths, bool usaAccess, const FiltroPratiche& filtro,
+                               const std::vector<std::string>& campi, const std::filesystem::path& out,
+                               const Regional& regional, const Avanzamento& avanzamento)
+{
+    const FiltroOErrore letto = leggiFiltro(filtro, regional);
+    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    DatabaseAperto aperto = apriDatabase(paths, usaAccess);
+    if (!aperto.db) return aperto.errore;
+    return esportaPratiche(*aperto.db, filtro, campi, out, regional, avanzamento);
+}
+
+bool apriConApplicazionePredefinita(const std::filesystem::path& file)
+{
+    const QString path = QString::fromStdString(std::filesystem::absolute(file).string());
+#if defined(Q_OS_WIN)
+    return QProcess::startDetached(QStringLiteral("cmd"), {QStringLiteral("/c"), QStringLiteral("start"), QString(), path});
+#elif defined(Q_OS_MACOS)
+    return QProcess::startDetached(QStringLiteral("open"), {path});
+#else
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+#endif
+}
+
+}  // namespace crv::tools

@@ -1,0 +1,86 @@
+#include "tools/common_notes.h"
+
+#include "db/database.h"
+#include "tools/case_selection.h"
+#include "tools/chosen_cases.h"
+#include "tools/database_access.h"
+
+namespace crv::tools {
+
+namespace {
+
+RisultatoVarie failed(Esito esito, std::vector<std::string> messages)
+{
+    RisultatoVarie r;
+    r.esito = esito;
+    r.messaggi = std::move(messages);
+    return r;
+}
+
+}  // namespace
+
+RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, const Regional& regional,
+                                const Avanzamento& avanzamento)
+{
+    const FiltroOErrore letto = leggiFiltro(filtro, regional);
+    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+
+    const QString table = QStringLiteral("Tabella Pratiche");
+    qint64 current = 0;  // counter of the case being changed, for the messages
+    try {
+        const QString memo = db.table(table).realColumn(QStringLiteral("memo"));
+        db.begin();
+        PraticheScelte pratiche(db, selezione(db, letto.filtro), {memo}, true);
+        RisultatoVarie result;
+        result.pratiche = pratiche.totale();
+        if (result.pratiche == 0) {
+            db.rollback();
+            return failed(Esito::NessunaPratica, {"Nessuna pratica trovata"});
+        }
+        long done = 0;
+        const bool completed = pratiche.perOgni([&](const PraticaLetta& p) {
+            current = p.contatore;
+            if (p.haNota && !p.nota.isNull()) {
+                const QVariant& old = p.valori.front();
+                const QString note = p.nota.toString();
+                const QString extended =
+                    old.isNull() ? note : old.toString() + QStringLiteral("\r\n") + note;
+                db.update(table, {{memo, extended}}, QStringLiteral("contatore"), p.contatore);
+                ++result.modificate;
+            }
+            ++done;
+            return !avanzamento || avanzamento(done, result.pratiche);
+        });
+        current = 0;
+        if (!completed) {
+            db.rollback();
+            return failed(Esito::Interrotta, {"Elaborazione interrotta: nessun memo modificato"});
+        }
+        db.commit();
+        result.messaggi.push_back("Elaborazione terminata\nPratiche con la nota comune accodata al memo: " +
+                                  std::to_string(result.modificate) + " di " + std::to_string(result.pratiche));
+        return result;
+    } catch (const std::exception& error) {
+        try {
+            db.rollback();
+        } catch (const std::exception&) {
+            // The connection is gone: the server drops the transaction itself.
+        }
+        std::string text = error.what();
+        if (current != 0)
+            text = "Note comuni fermate alla pratica con contatore " + std::to_string(current) + ": " + text;
+        return failed(Esito::Errore, {text + ". Nessun memo modificato"});
+    }
+}
+
+RisultatoVarie accodaNoteComuni(const SuitePaths& paths, bool usaAccess, const FiltroPratiche& filtro,
+                                const Regional& regional, const Avanzamento& avanzamento)
+{
+    const FiltroOErrore letto = leggiFiltro(filtro, regional);
+    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    DatabaseAperto aperto = apriDatabase(paths, usaAccess);
+    if (!aperto.db) return aperto.errore;
+    return accodaNoteComuni(*aperto.db, filtro, regional, avanzamento);
+}
+
+}  // namespace crv::tools

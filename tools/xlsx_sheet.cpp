@@ -1,0 +1,161 @@
+#include "tools/xlsx_sheet.h"
+
+#include <string>
+
+#include <xlsxwriter.h>
+
+namespace crv::tools {
+
+namespace {
+
+std::string cellName(int row, int col)
+{
+    std::string letters;
+    for (int c = col + 1; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row + 1);
+}
+
+const char* dateFormat(DateOrder order)
+{
+    switch (order) {
+    case DateOrder::MonthDayYear: return "mm/dd/yyyy";
+    case DateOrder::YearMonthDay: return "yyyy-mm-dd";
+    case DateOrder::DayMonthYear: break;
+    }
+    return "dd/mm/yyyy";
+}
+
+const char* dateTimeFormat(DateOrder order)
+{
+    switch (order) {
+    case DateOrder::MonthDayYear: return "mm/dd/yyyy hh:mm:ss";
+    case DateOrder::YearMonthDay: return "yyyy-mm-dd hh:mm:ss";
+    case DateOrder::DayMonthYear: break;
+    }
+    return "dd/mm/yyyy hh:mm:ss";
+}
+
+bool isHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A spreadsheet program reads "_xHHHH_" in a cell's text as the character
+// HHHH; the library escapes control characters that way but leaves such
+// sequences of the text itself alone. Their underscore is escaped
+// ("_x005F_") so that the text reads back as it was.
+std::string escapedText(std::string_view text)
+{
+    if (text.find("_x") == std::string_view::npos) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 14);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
+            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_') {
+            out += "_x005F_";
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder) : file_(file)
+{
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    const std::string name = file.string();
+    workbook_ = workbook_new_opt(name.c_str(), &options);
+    if (!workbook_) throw XlsxError("Impossibile creare la cartella di lavoro " + name);
+    sheet_ = workbook_add_worksheet(workbook_, nullptr);
+    bold_ = workbook_add_format(workbook_);
+    decimal_ = workbook_add_format(workbook_);
+    date_ = workbook_add_format(workbook_);
+    dateTime_ = workbook_add_format(workbook_);
+    if (!sheet_ || !bold_ || !decimal_ || !date_ || !dateTime_) {
+        workbook_close(workbook_);
+        workbook_ = nullptr;
+        throw XlsxError("Impossibile creare la cartella di lavoro " + name);
+    }
+    format_set_bold(bold_);
+    format_set_num_format(decimal_, "#,##0.00##");
+    format_set_num_format(date_, dateFormat(dateOrder));
+    format_set_num_format(dateTime_, dateTimeFormat(dateOrder));
+}
+
+XlsxSheet::~XlsxSheet()
+{
+    if (workbook_) workbook_close(workbook_);
+}
+
+void XlsxSheet::check(int error, int row, int col) const
+{
+    if (error == LXW_NO_ERROR) return;
+    throw XlsxError("Errore nella scrittura della cella " + cellName(row, col) + " di " + file_.string() +
+                    ": " + lxw_strerror(static_cast<lxw_error>(error)));
+}
+
+void XlsxSheet::heading(int row, int col, std::string_view utf8)
+{
+    const std::string text = escapedText(utf8);
+    check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), text.c_str(), bold_),
+          row, col);
+}
+
+void XlsxSheet::text(int row, int col, std::string_view utf8)
+{
+    const std::string text = escapedText(utf8);
+    check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), text.c_str(), nullptr),
+          row, col);
+}
+
+void XlsxSheet::integer(int row, int col, double value)
+{
+    check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), value, nullptr),
+          row, col);
+}
+
+void XlsxSheet::decimal(int row, int col, double value)
+{
+    check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), value, decimal_),
+          row, col);
+}
+
+void XlsxSheet::date(int row, int col, int year, int month, int day)
+{
+    lxw_datetime value{year, month, day, 0, 0, 0.0};
+    check(worksheet_write_datetime(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), &value, date_),
+          row, col);
+}
+
+void XlsxSheet::dateTime(int row, int col, int year, int month, int day, int hour, int minute, double second)
+{
+    lxw_datetime value{year, month, day, hour, minute, second};
+    check(worksheet_write_datetime(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), &value,
+                                   dateTime_),
+          row, col);
+}
+
+void XlsxSheet::columnWidth(int col, double width)
+{
+    check(worksheet_set_column(sheet_, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), width, nullptr), 0,
+          col);
+}
+
+void XlsxSheet::freezeFirstRow()
+{
+    worksheet_freeze_panes(sheet_, 1, 0);
+}
+
+void XlsxSheet::close()
+{
+    lxw_workbook* workbook = workbook_;
+    workbook_ = nullptr;
+    const lxw_error error = workbook_close(workbook);
+    if (error != LXW_NO_ERROR)
+        throw XlsxError("Impossibile scrivere la cartella di lavoro " + file_.string() + ": " + lxw_strerror(error));
+}
+
+}  // namespace crv::tools
