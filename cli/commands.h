@@ -14,5 +14,6 @@ int run(int argc, char** argv);
 
 int importCommand(const Args& args);
 int initDbCommand(const Args& args);
+int fatturaCommand(const Args& args);
 
 }  // namespace crv::cli

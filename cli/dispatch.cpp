@@ -18,6 +18,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"import", "importa un file di pratiche (Corvestra o formato banca)", importCommand},
     {"init-db", "crea le tabelle dell'archivio pratiche in un database vuoto", initDbCommand},
+    {"fattura", "mostra fatture elettroniche (XML, .p7m): valori, PNG, PDF, allegati", fatturaCommand},
 };
 
 void printUsage(std::FILE* out)

@@ -1,0 +1,344 @@
+#include "invoice/invoice_reader.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+
+#include "invoice/signed_envelope.h"
+#include "text/encoding.h"
+#include "xml/parse_error_message.h"
+
+namespace crv {
+namespace {
+
+constexpr const char* kNoFile = "NON TROVO IL FILE";
+constexpr const char* kNoHeader = "NON TROVO HEADER.";
+
+// An element whose value the invoice cannot hold.
+class BadElement : public std::runtime_error {
+public:
+    BadElement(std::string element, std::string text, const std::string& why)
+        : std::runtime_error(why), element_(std::move(element)), text_(std::move(text))
+    {
+    }
+    const std::string& element() const { return element_; }
+    const std::string& text() const { return text_; }
+
+private:
+    std::string element_;
+    std::string text_;
+};
+
+// The whole name compared, letters in upper case: "cedentePrestatore"
+// matches "CEDENTEPRESTATORE", "p:CedentePrestatore" does not.
+bool is(pugi::xml_node node, std::string_view upperName)
+{
+    const char* name = node.name();
+    std::size_t i = 0;
+    for (; i < upperName.size(); ++i) {
+        char c = name[i];
+        if (c == '\0') return false;
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperName[i]) return false;
+    }
+    return name[i] == '\0';
+}
+
+// The child elements of a node in document order (text, comments and
+// processing instructions are passed over).
+class Elements {
+public:
+    explicit Elements(pugi::xml_node parent) : parent_(parent) {}
+    class iterator {
+    public:
+        explicit iterator(pugi::xml_node n) : node_(skip(n)) {}
+        pugi::xml_node operator*() const { return node_; }
+        iterator& operator++()
+        {
+            node_ = skip(node_.next_sibling());
+            return *this;
+        }
+        bool operator!=(const iterator& other) const { return node_ != other.node_; }
+
+    private:
+        static pugi::xml_node skip(pugi::xml_node n)
+        {
+            while (n && n.type() != pugi::node_element) n = n.next_sibling();
+            return n;
+        }
+        pugi::xml_node node_;
+    };
+    iterator begin() const { return iterator(parent_.first_child()); }
+    iterator end() const { return iterator(pugi::xml_node()); }
+
+private:
+    pugi::xml_node parent_;
+};
+
+pugi::xml_node firstElement(pugi::xml_node parent)
+{
+    return *Elements(parent).begin();
+}
+
+pugi::xml_node secondElement(pugi::xml_node parent)
+{
+    auto it = Elements(parent).begin();
+    if (!*it) return {};
+    return *++it;
+}
+
+// The amount of an element: its leading number read with "." and rounded
+// half to even to 4 decimals; 0 when there is none.
+Amount amountOf(pugi::xml_node element)
+{
+    const std::string text = nodeText(element);
+    const auto value = Amount::parseLeadingNumber(text);
+    if (!value) throw BadElement(element.name(), text, "importo fuori dall'intervallo ammesso");
+    return *value;
+}
+
+// The namespace an unprefixed element is in: the nearest default namespace
+// declared on it or above it ("" when none, or reset with xmlns="").
+std::string_view defaultNamespaceOf(pugi::xml_node element)
+{
+    for (pugi::xml_node n = element; n && n.type() == pugi::node_element; n = n.parent()) {
+        if (const pugi::xml_attribute a = n.attribute("xmlns")) return a.value();
+    }
+    return {};
+}
+
+// The root's children with exactly this name and no namespace, as an XPath
+// selection of the plain name finds them: "FatturaElettronicaHeader" in
+// another letter case, with a prefix or in a default namespace is not one.
+std::vector<pugi::xml_node> selectChildren(pugi::xml_node root, const char* name)
+{
+    std::vector<pugi::xml_node> found;
+    for (const pugi::xml_node child : Elements(root)) {
+        if (std::strcmp(child.name(), name) == 0 && defaultNamespaceOf(child).empty()) found.push_back(child);
+    }
+    return found;
+}
+
+// The company name, or "Nome Cognome" for a person; otherwise the text of
+// the first child, whatever it is.
+std::string denominazione(pugi::xml_node anagrafica)
+{
+    pugi::xml_node nome;
+    pugi::xml_node cognome;
+    for (const pugi::xml_node e : Elements(anagrafica)) {
+        if (is(e, "DENOMINAZIONE")) return nodeText(firstElement(anagrafica));
+        if (is(e, "NOME")) nome = e;
+        else if (is(e, "COGNOME")) cognome = e;
+    }
+    if (!nome && !cognome) return nodeText(firstElement(anagrafica));
+    std::string name = nodeText(nome);
+    const std::string surname = nodeText(cognome);
+    if (!name.empty() && !surname.empty()) name += ' ';
+    return name + surname;
+}
+
+void readParty(pugi::xml_node party, Parte& out)
+{
+    for (const pugi::xml_node d : Elements(party)) {
+        if (is(d, "DATIANAGRAFICI")) {
+            for (const pugi::xml_node e : Elements(d)) {
+                if (is(e, "ANAGRAFICA"))
+                    out.Denominazione = denominazione(e);
+                else if (is(e, "IDFISCALEIVA"))
+                    out.PartitaIva = nodeText(firstElement(e)) + nodeText(secondElement(e));
+            }
+        } else if (is(d, "SEDE")) {
+            for (const pugi::xml_node e : Elements(d)) {
+                if (is(e, "INDIRIZZO")) out.SedeIndirizzo = nodeText(e);
+                else if (is(e, "CAP")) out.SedeCap = nodeText(e);
+                else if (is(e, "COMUNE")) out.SedeComune = nodeText(e);
+            }
+        }
+    }
+}
+
+void readHeader(pugi::xml_node header, DatiFattura& dati)
+{
+    for (const pugi::xml_node p : Elements(header)) {
+        if (is(p, "CEDENTEPRESTATORE")) readParty(p, dati.Cedente);
+        else if (is(p, "CESSIONARIOCOMMITTENTE")) readParty(p, dati.Cliente);
+    }
+}
+
+void readDocumentData(pugi::xml_node datiGenerali, DatiFattura& dati)
+{
+    for (const pugi::xml_node g : Elements(datiGenerali)) {
+        if (!is(g, "DATIGENERALIDOCUMENTO")) continue;
+        for (const pugi::xml_node e : Elements(g)) {
+            if (is(e, "TIPODOCUMENTO")) dati.TipoDocumento = nodeText(e);
+            else if (is(e, "DATA")) dati.DataDocumento = nodeText(e);
+            else if (is(e, "NUMERO")) dati.NumeroDocumento = nodeText(e);
+            else if (is(e, "IMPORTOTOTALEDOCUMENTO")) dati.TotaleDocumento = amountOf(e);
+        }
+    }
+}
+
+RigaFattura readLine(pugi::xml_node linea)
+{
+    RigaFattura riga;  // afresh: a value the element lacks shows empty
+    for (const pugi::xml_node e : Elements(linea)) {
+        if (is(e, "NUMEROLINEA")) riga.NumeroLinea = nodeText(e);
+        else if (is(e, "DESCRIZIONE")) riga.Descrizione = nodeText(e);
+        else if (is(e, "QUANTITA")) riga.Quantita = nodeText(e);
+        else if (is(e, "PREZZOUNITARIO")) riga.PrezzoUnitario = amountOf(e);
+        else if (is(e, "PREZZOTOTALE")) riga.PrezzoTotale = amountOf(e);
+        else if (is(e, "ALIQUOTAIVA")) riga.AliquotaIva = nodeText(e);
+    }
+    return riga;
+}
+
+// The totals of one body: its summary blocks (one per VAT rate) added up.
+struct BodyTotals {
+    bool any = false;
+    Amount imponibile;
+    Amount imposta;
+};
+
+void readGoodsAndServices(pugi::xml_node datiBeniServizi, FatturaLetta& out, BodyTotals& totals)
+{
+    for (const pugi::xml_node l : Elements(datiBeniServizi)) {
+        if (is(l, "DETTAGLIOLINEE")) {
+            out.righe.push_back(readLine(l));
+            ++out.dati.ContaRighe;
+        } else if (is(l, "DATIRIEPILOGO")) {
+            Amount imponibile;
+            Amount imposta;
+            for (const pugi::xml_node e : Elements(l)) {
+                if (is(e, "IMPONIBILEIMPORTO")) imponibile = amountOf(e);
+                else if (is(e, "IMPOSTA")) imposta = amountOf(e);
+            }
+            try {
+                totals.imponibile += imponibile;
+                totals.imposta += imposta;
+            } catch (const AmountOverflow& e) {
+                throw BadElement(l.name(), {}, "la somma dei riepiloghi è fuori dall'intervallo ammesso");
+            }
+            totals.any = true;
+        }
+    }
+}
+
+void readPayment(pugi::xml_node datiPagamento, DatiFattura& dati)
+{
+    for (const pugi::xml_node d : Elements(datiPagamento)) {
+        if (!is(d, "DETTAGLIOPAGAMENTO")) continue;  // "CondizioniPagamento" is not kept
+        for (const pugi::xml_node e : Elements(d)) {
+            if (is(e, "MODALITAPAGAMENTO")) dati.ModalitaPagamento = nodeText(e);
+            else if (is(e, "IMPORTOPAGAMENTO")) dati.ImportoPagamento = amountOf(e);
+        }
+    }
+}
+
+void readAttachment(pugi::xml_node allegati, std::vector<Allegato>& out)
+{
+    Allegato a;
+    for (const pugi::xml_node e : Elements(allegati)) {
+        if (is(e, "NOMEATTACHMENT")) a.NomeAttachment = nodeText(e);
+        else if (is(e, "FORMATOATTACHMENT")) a.FormatoAttachment = nodeText(e);
+        else if (is(e, "DESCRIZIONEATTACHMENT")) a.DescrizioneAttachment = nodeText(e);
+        else if (is(e, "ATTACHMENT")) a.Attachment = nodeText(e);
+    }
+    out.push_back(std::move(a));
+}
+
+void readBody(pugi::xml_node body, FatturaLetta& out)
+{
+    BodyTotals totals;
+    for (const pugi::xml_node s : Elements(body)) {
+        if (is(s, "DATIGENERALI")) readDocumentData(s, out.dati);
+        else if (is(s, "DATIBENISERVIZI")) readGoodsAndServices(s, out, totals);
+        else if (is(s, "DATIPAGAMENTO")) readPayment(s, out.dati);
+        else if (is(s, "ALLEGATI")) readAttachment(s, out.allegati);
+        // Other children (vehicles, ...) feed nothing on the page.
+    }
+    // A body without summary blocks leaves the totals of the earlier one.
+    if (totals.any) {
+        out.dati.TotaleImponibile = totals.imponibile;
+        out.dati.TotaleImposta = totals.imposta;
+    }
+}
+
+InvoiceReading failed(InvoiceOutcome outcome, std::string message)
+{
+    InvoiceReading r;
+    r.outcome = outcome;
+    r.message = std::move(message);
+    return r;
+}
+
+bool hasP7mName(const std::string& name)
+{
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return tail == ".p7m";
+}
+
+// A value shown in a message, cut when it is long (a huge text node).
+std::string shortValue(const std::string& text)
+{
+    constexpr std::size_t kMax = 60;
+    if (utf8Length(text) <= kMax) return text;
+    return text.substr(0, utf8Offset(text, kMax)) + "...";
+}
+
+}  // namespace
+
+InvoiceReading readInvoiceDocument(const XmlDocument& document, const std::string& name)
+{
+    const pugi::xml_node root = document.documentElement();
+    const std::vector<pugi::xml_node> headers = selectChildren(root, "FatturaElettronicaHeader");
+    if (headers.empty()) return failed(InvoiceOutcome::NoHeader, kNoHeader);
+
+    InvoiceReading reading;
+    FatturaLetta& out = reading.fattura;
+    try {
+        for (const pugi::xml_node header : headers) readHeader(header, out.dati);
+        for (const pugi::xml_node body : selectChildren(root, "FatturaElettronicaBody")) readBody(body, out);
+    } catch (const BadElement& e) {
+        std::string message = "Errore nel file " + name + "\nElemento " + e.element();
+        if (!e.text().empty()) message += " = \"" + shortValue(e.text()) + "\"";
+        return failed(InvoiceOutcome::BadValue, message + ": " + e.what());
+    }
+    return reading;
+}
+
+InvoiceReading readInvoiceBytes(std::string bytes, const std::string& name)
+{
+    if (hasP7mName(name)) {
+        EnvelopeContent envelope = openEnvelope(std::move(bytes));
+        if (!envelope.ok) return failed(InvoiceOutcome::BadEnvelope, "Errore nel file " + name + "\n" + envelope.problem);
+        bytes = std::move(envelope.content);
+    }
+    XmlDocument document;
+    if (!document.loadBytes(std::move(bytes), name))
+        return failed(InvoiceOutcome::NotXml, parseErrorMessage(document.parseError()));
+    return readInvoiceDocument(document, name);
+}
+
+InvoiceReading readInvoiceFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return failed(InvoiceOutcome::NoFile, kNoFile);
+    const std::string name = path.string();
+    if (hasP7mName(name)) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes;
+        if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof())
+            return failed(InvoiceOutcome::NotXml, "Errore nel file " + name + "\nimpossibile leggere il file");
+        return readInvoiceBytes(std::move(bytes), name);
+    }
+    XmlDocument document;
+    if (!document.load(path)) return failed(InvoiceOutcome::NotXml, parseErrorMessage(document.parseError()));
+    return readInvoiceDocument(document, name);
+}
+
+}  // namespace crv

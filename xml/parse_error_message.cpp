@@ -1,0 +1,32 @@
+#include "xml/parse_error_message.h"
+
+#include <algorithm>
+
+#include "text/encoding.h"
+
+namespace crv {
+namespace {
+
+// The faulty line, at most kMax characters around the fault.
+std::string shortSource(const XmlParseError& err)
+{
+    constexpr std::size_t kMax = 200;
+    const std::string& src = err.srcText;
+    const std::size_t len = utf8Length(src);
+    if (len <= kMax) return src;
+    const std::size_t pos = err.linepos > 0 ? static_cast<std::size_t>(err.linepos - 1) : 0;
+    const std::size_t from = pos > kMax / 2 ? std::min(pos - kMax / 2, len - kMax) : 0;
+    const std::size_t a = utf8Offset(src, from);
+    const std::size_t b = utf8Offset(src, from + kMax);
+    return (from > 0 ? "..." : "") + src.substr(a, b - a) + (from + kMax < len ? "..." : "");
+}
+
+}  // namespace
+
+std::string parseErrorMessage(const XmlParseError& error)
+{
+    return "Errore nel file " + error.url + "\nLinea = " + std::to_string(error.line) +
+           "\nPos = " + std::to_string(error.linepos) + "\nSrc = " + shortSource(error);
+}
+
+}  // namespace crv
