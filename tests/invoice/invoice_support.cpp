@@ -1,5 +1,7 @@
 #include "invoice/invoice_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -45,6 +47,26 @@ std::string line(const std::string& numero, const std::string& descrizione, cons
            "</AliquotaIVA></DettaglioLinee>\n";
 }
 
+namespace {
+
+// The application lives from before the first test to after the last one,
+// and is gone before static objects are destroyed (a QGuiApplication left to
+// static destruction outlives parts of Qt it still uses).
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ensureGuiApplication(); }
+    void TearDown() override { app_.reset(); }
+    static std::unique_ptr<QGuiApplication> app_;
+};
+
+std::unique_ptr<QGuiApplication> GuiEnvironment::app_;
+
+// GoogleTest owns the registered environment.
+[[maybe_unused]] ::testing::Environment* const registered =
+    ::testing::AddGlobalTestEnvironment(std::make_unique<GuiEnvironment>().release());
+
+}  // namespace
+
 void ensureGuiApplication()
 {
     if (QCoreApplication::instance() != nullptr) return;
@@ -52,7 +74,7 @@ void ensureGuiApplication()
     static char name[] = "test_invoice";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static const std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(argc, argv);
+    GuiEnvironment::app_ = std::make_unique<QGuiApplication>(argc, argv);
 }
 
 }  // namespace crv::test

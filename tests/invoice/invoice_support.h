@@ -20,7 +20,8 @@ std::string body(const std::string& tipo, const std::string& numero, const std::
 std::string line(const std::string& numero, const std::string& descrizione, const std::string& quantita,
                  const std::string& prezzo, const std::string& totale, const std::string& aliquota);
 
-// A QGuiApplication on the offscreen platform, made on first use.
+// A QGuiApplication on the offscreen platform, made before the first test
+// (and on first use, for a test run on its own), ended after the last.
 void ensureGuiApplication();
 
 }  // namespace crv::test

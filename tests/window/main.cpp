@@ -1,0 +1,14 @@
+// The window tests' main: a QApplication (on the offscreen platform unless
+// QT_QPA_PLATFORM says otherwise, so that listing the tests needs no display)
+// around GoogleTest.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
