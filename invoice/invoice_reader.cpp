@@ -31,20 +31,28 @@ private:
     std::string text_;
 };
 
-// The whole name compared, letters in upper case: "cedentePrestatore"
-// matches "CEDENTEPRESTATORE", "p:CedentePrestatore" does not.
-bool is(pugi::xml_node node, std::string_view upperName)
-{
-    const char* name = node.name();
-    std::size_t i = 0;
-    for (; i < upperName.size(); ++i) {
-        char c = name[i];
-        if (c == '\0') return false;
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upperName[i]) return false;
+// An element's name in upper case, made once and compared with each name
+// the reader knows. A name longer than any of them is kept empty.
+class UpperName {
+public:
+    explicit UpperName(pugi::xml_node node)
+    {
+        const char* name = node.name();
+        std::size_t n = 0;
+        for (; name[n] != '\0'; ++n) {
+            if (n == sizeof buffer_) return;
+            const char c = name[n];
+            buffer_[n] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        size_ = n;
     }
-    return name[i] == '\0';
-}
+    // The whole name compared: "p:CedentePrestatore" is not "CEDENTEPRESTATORE".
+    bool operator==(std::string_view upper) const { return std::string_view(buffer_, size_) == upper; }
+
+private:
+    char buffer_[32];
+    std::size_t size_ = 0;
+};
 
 // The child elements of a node in document order (text, comments and
 // processing instructions are passed over).
@@ -77,6 +85,14 @@ private:
     pugi::xml_node parent_;
 };
 
+// The text of an element and its descendants; a simple element holds its
+// text itself, without the walk.
+std::string textOf(pugi::xml_node element)
+{
+    if (!element.first_child()) return element.type() == pugi::node_element ? element.value() : "";
+    return nodeText(element);
+}
+
 pugi::xml_node firstElement(pugi::xml_node parent)
 {
     return *Elements(parent).begin();
@@ -93,7 +109,7 @@ pugi::xml_node secondElement(pugi::xml_node parent)
 // half to even to 4 decimals; 0 when there is none.
 Amount amountOf(pugi::xml_node element)
 {
-    const std::string text = nodeText(element);
+    const std::string text = textOf(element);
     const auto value = Amount::parseLeadingNumber(text);
     if (!value) throw BadElement(element.name(), text, "importo fuori dall'intervallo ammesso");
     return *value;
@@ -128,13 +144,14 @@ std::string denominazione(pugi::xml_node anagrafica)
     pugi::xml_node nome;
     pugi::xml_node cognome;
     for (const pugi::xml_node e : Elements(anagrafica)) {
-        if (is(e, "DENOMINAZIONE")) return nodeText(firstElement(anagrafica));
-        if (is(e, "NOME")) nome = e;
-        else if (is(e, "COGNOME")) cognome = e;
+        const UpperName eName(e);
+        if (eName == "DENOMINAZIONE") return textOf(firstElement(anagrafica));
+        if (eName == "NOME") nome = e;
+        else if (eName == "COGNOME") cognome = e;
     }
-    if (!nome && !cognome) return nodeText(firstElement(anagrafica));
-    std::string name = nodeText(nome);
-    const std::string surname = nodeText(cognome);
+    if (!nome && !cognome) return textOf(firstElement(anagrafica));
+    std::string name = textOf(nome);
+    const std::string surname = textOf(cognome);
     if (!name.empty() && !surname.empty()) name += ' ';
     return name + surname;
 }
@@ -142,18 +159,21 @@ std::string denominazione(pugi::xml_node anagrafica)
 void readParty(pugi::xml_node party, Parte& out)
 {
     for (const pugi::xml_node d : Elements(party)) {
-        if (is(d, "DATIANAGRAFICI")) {
+        const UpperName dName(d);
+        if (dName == "DATIANAGRAFICI") {
             for (const pugi::xml_node e : Elements(d)) {
-                if (is(e, "ANAGRAFICA"))
+                const UpperName eName(e);
+                if (eName == "ANAGRAFICA")
                     out.Denominazione = denominazione(e);
-                else if (is(e, "IDFISCALEIVA"))
-                    out.PartitaIva = nodeText(firstElement(e)) + nodeText(secondElement(e));
+                else if (eName == "IDFISCALEIVA")
+                    out.PartitaIva = textOf(firstElement(e)) + textOf(secondElement(e));
             }
-        } else if (is(d, "SEDE")) {
+        } else if (dName == "SEDE") {
             for (const pugi::xml_node e : Elements(d)) {
-                if (is(e, "INDIRIZZO")) out.SedeIndirizzo = nodeText(e);
-                else if (is(e, "CAP")) out.SedeCap = nodeText(e);
-                else if (is(e, "COMUNE")) out.SedeComune = nodeText(e);
+                const UpperName eName(e);
+                if (eName == "INDIRIZZO") out.SedeIndirizzo = textOf(e);
+                else if (eName == "CAP") out.SedeCap = textOf(e);
+                else if (eName == "COMUNE") out.SedeComune = textOf(e);
             }
         }
     }
@@ -162,20 +182,23 @@ void readParty(pugi::xml_node party, Parte& out)
 void readHeader(pugi::xml_node header, DatiFattura& dati)
 {
     for (const pugi::xml_node p : Elements(header)) {
-        if (is(p, "CEDENTEPRESTATORE")) readParty(p, dati.Cedente);
-        else if (is(p, "CESSIONARIOCOMMITTENTE")) readParty(p, dati.Cliente);
+        const UpperName pName(p);
+        if (pName == "CEDENTEPRESTATORE") readParty(p, dati.Cedente);
+        else if (pName == "CESSIONARIOCOMMITTENTE") readParty(p, dati.Cliente);
     }
 }
 
 void readDocumentData(pugi::xml_node datiGenerali, DatiFattura& dati)
 {
     for (const pugi::xml_node g : Elements(datiGenerali)) {
-        if (!is(g, "DATIGENERALIDOCUMENTO")) continue;
+        const UpperName gName(g);
+        if (gName != "DATIGENERALIDOCUMENTO") continue;
         for (const pugi::xml_node e : Elements(g)) {
-            if (is(e, "TIPODOCUMENTO")) dati.TipoDocumento = nodeText(e);
-            else if (is(e, "DATA")) dati.DataDocumento = nodeText(e);
-            else if (is(e, "NUMERO")) dati.NumeroDocumento = nodeText(e);
-            else if (is(e, "IMPORTOTOTALEDOCUMENTO")) dati.TotaleDocumento = amountOf(e);
+            const UpperName eName(e);
+            if (eName == "TIPODOCUMENTO") dati.TipoDocumento = textOf(e);
+            else if (eName == "DATA") dati.DataDocumento = textOf(e);
+            else if (eName == "NUMERO") dati.NumeroDocumento = textOf(e);
+            else if (eName == "IMPORTOTOTALEDOCUMENTO") dati.TotaleDocumento = amountOf(e);
         }
     }
 }
@@ -184,12 +207,13 @@ RigaFattura readLine(pugi::xml_node linea)
 {
     RigaFattura riga;  // afresh: a value the element lacks shows empty
     for (const pugi::xml_node e : Elements(linea)) {
-        if (is(e, "NUMEROLINEA")) riga.NumeroLinea = nodeText(e);
-        else if (is(e, "DESCRIZIONE")) riga.Descrizione = nodeText(e);
-        else if (is(e, "QUANTITA")) riga.Quantita = nodeText(e);
-        else if (is(e, "PREZZOUNITARIO")) riga.PrezzoUnitario = amountOf(e);
-        else if (is(e, "PREZZOTOTALE")) riga.PrezzoTotale = amountOf(e);
-        else if (is(e, "ALIQUOTAIVA")) riga.AliquotaIva = nodeText(e);
+        const UpperName eName(e);
+        if (eName == "NUMEROLINEA") riga.NumeroLinea = textOf(e);
+        else if (eName == "DESCRIZIONE") riga.Descrizione = textOf(e);
+        else if (eName == "QUANTITA") riga.Quantita = textOf(e);
+        else if (eName == "PREZZOUNITARIO") riga.PrezzoUnitario = amountOf(e);
+        else if (eName == "PREZZOTOTALE") riga.PrezzoTotale = amountOf(e);
+        else if (eName == "ALIQUOTAIVA") riga.AliquotaIva = textOf(e);
     }
     return riga;
 }
@@ -204,15 +228,17 @@ struct BodyTotals {
 void readGoodsAndServices(pugi::xml_node datiBeniServizi, FatturaLetta& out, BodyTotals& totals)
 {
     for (const pugi::xml_node l : Elements(datiBeniServizi)) {
-        if (is(l, "DETTAGLIOLINEE")) {
+        const UpperName lName(l);
+        if (lName == "DETTAGLIOLINEE") {
             out.righe.push_back(readLine(l));
             ++out.dati.ContaRighe;
-        } else if (is(l, "DATIRIEPILOGO")) {
+        } else if (lName == "DATIRIEPILOGO") {
             Amount imponibile;
             Amount imposta;
             for (const pugi::xml_node e : Elements(l)) {
-                if (is(e, "IMPONIBILEIMPORTO")) imponibile = amountOf(e);
-                else if (is(e, "IMPOSTA")) imposta = amountOf(e);
+                const UpperName eName(e);
+                if (eName == "IMPONIBILEIMPORTO") imponibile = amountOf(e);
+                else if (eName == "IMPOSTA") imposta = amountOf(e);
             }
             try {
                 totals.imponibile += imponibile;
@@ -228,10 +254,12 @@ void readGoodsAndServices(pugi::xml_node datiBeniServizi, FatturaLetta& out, Bod
 void readPayment(pugi::xml_node datiPagamento, DatiFattura& dati)
 {
     for (const pugi::xml_node d : Elements(datiPagamento)) {
-        if (!is(d, "DETTAGLIOPAGAMENTO")) continue;  // "CondizioniPagamento" is not kept
+        const UpperName dName(d);
+        if (dName != "DETTAGLIOPAGAMENTO") continue;  // "CondizioniPagamento" is not kept
         for (const pugi::xml_node e : Elements(d)) {
-            if (is(e, "MODALITAPAGAMENTO")) dati.ModalitaPagamento = nodeText(e);
-            else if (is(e, "IMPORTOPAGAMENTO")) dati.ImportoPagamento = amountOf(e);
+            const UpperName eName(e);
+            if (eName == "MODALITAPAGAMENTO") dati.ModalitaPagamento = textOf(e);
+            else if (eName == "IMPORTOPAGAMENTO") dati.ImportoPagamento = amountOf(e);
         }
     }
 }
@@ -240,10 +268,11 @@ void readAttachment(pugi::xml_node allegati, std::vector<Allegato>& out)
 {
     Allegato a;
     for (const pugi::xml_node e : Elements(allegati)) {
-        if (is(e, "NOMEATTACHMENT")) a.NomeAttachment = nodeText(e);
-        else if (is(e, "FORMATOATTACHMENT")) a.FormatoAttachment = nodeText(e);
-        else if (is(e, "DESCRIZIONEATTACHMENT")) a.DescrizioneAttachment = nodeText(e);
-        else if (is(e, "ATTACHMENT")) a.Attachment = nodeText(e);
+        const UpperName eName(e);
+        if (eName == "NOMEATTACHMENT") a.NomeAttachment = textOf(e);
+        else if (eName == "FORMATOATTACHMENT") a.FormatoAttachment = textOf(e);
+        else if (eName == "DESCRIZIONEATTACHMENT") a.DescrizioneAttachment = textOf(e);
+        else if (eName == "ATTACHMENT") a.Attachment = textOf(e);
     }
     out.push_back(std::move(a));
 }
@@ -252,10 +281,11 @@ void readBody(pugi::xml_node body, FatturaLetta& out)
 {
     BodyTotals totals;
     for (const pugi::xml_node s : Elements(body)) {
-        if (is(s, "DATIGENERALI")) readDocumentData(s, out.dati);
-        else if (is(s, "DATIBENISERVIZI")) readGoodsAndServices(s, out, totals);
-        else if (is(s, "DATIPAGAMENTO")) readPayment(s, out.dati);
-        else if (is(s, "ALLEGATI")) readAttachment(s, out.allegati);
+        const UpperName sName(s);
+        if (sName == "DATIGENERALI") readDocumentData(s, out.dati);
+        else if (sName == "DATIBENISERVIZI") readGoodsAndServices(s, out, totals);
+        else if (sName == "DATIPAGAMENTO") readPayment(s, out.dati);
+        else if (sName == "ALLEGATI") readAttachment(s, out.allegati);
         // Other children (vehicles, ...) feed nothing on the page.
     }
     // A body without summary blocks leaves the totals of the earlier one.
