@@ -1,14 +1,16 @@
-// The window tests' main: a QApplication (on the offscreen platform unless
-// QT_QPA_PLATFORM says otherwise, so that listing the tests needs no display)
-// around GoogleTest.
+// The window tests need a QApplication; they run on Qt's offscreen platform
+// unless another one is asked for.
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("crvxml"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
