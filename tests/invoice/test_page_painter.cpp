@@ -197,6 +197,25 @@ TEST(PageExport, LongInvoicesAreCutBetweenRows)
     EXPECT_EQ(whole.at(1).toRow, 100);
 }
 
+TEST(PageExport, APageTooTallForAnImageIsRefusedWithAMessage)
+{
+    test::ensureGuiApplication();
+    test::TempDir tmp;
+    FatturaLetta f;
+    f.righe.resize(2000);
+    f.dati.ContaRighe = 2000;
+    const InvoicePage page = layoutInvoice(f, Regional::italian());  // rows up to 2027, one more below: 36504 pixels
+    EXPECT_TRUE(renderPage(page, 18).isNull());
+    const auto problem = writePng(page, 18, tmp / "alta.png");
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(*problem, "la pagina è troppo alta per un'immagine PNG (36504 pixel, al massimo 32767): usare --pdf");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "alta.png"));
+    // The same invoice goes to PDF, on sheets of their own.
+    const std::vector<PdfInvoice> one = {PdfInvoice{&page, "alta"}};
+    EXPECT_EQ(writePdf(one, 18, tmp / "alta.pdf"), std::nullopt);
+    EXPECT_GT(test::readFile(tmp / "alta.pdf").size(), 1000u);
+}
+
 // pdftoppm (poppler) draws the PDF back into pixels, as a reader would see it.
 QImage pdfSheet(const std::filesystem::path& pdf, int sheet, const test::TempDir& tmp)
 {
