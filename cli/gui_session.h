@@ -7,6 +7,7 @@ class QGuiApplication;
 
 namespace crv::cli {
 
+// Starts the application when none runs, and ends it with the scope.
 class OffscreenGui {
 public:
     OffscreenGui();

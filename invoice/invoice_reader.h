@@ -20,6 +20,7 @@ enum class InvoiceOutcome {
     BadValue,      // an amount beyond the currency range
 };
 
+// The outcome of one reading: the values, or the message for the operator.
 struct InvoiceReading {
     InvoiceOutcome outcome = InvoiceOutcome::Read;
     std::string message;  // what the operator is told; empty when read

@@ -47,6 +47,7 @@ struct BoxOp {
     bool operator==(const BoxOp&) const = default;
 };
 
+// Any one of the operations.
 using DrawOp = std::variant<ClearOp, TextOp, LineOp, BoxOp>;
 
 // One invoice page: its operations in drawing order.

@@ -17,6 +17,7 @@ namespace crv {
 
 class InvoicePageCanvas;
 
+// The view `Pic_Fatt`: reads an invoice, shows its page, closes on Escape.
 class InvoiceView : public QScrollArea {
     Q_OBJECT
 

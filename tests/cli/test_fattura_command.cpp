@@ -95,12 +95,8 @@ TEST_F(FatturaCommand, EverySampleToPngPdfAndText)
                          "\nCedente/prestatore\n  Denominazione: SOCIETA' ALPHA SRL\n  P.Iva: IT02780790107\n"),
               std::string::npos)
         << o.out;
-    EXPECT_NE(o.out.find("  Denominazione: Pietro Lodi Rizzini\n"), std::string::npos);
     EXPECT_NE(o.out.find("Totali\n  Totale imponibile: 167,98\n  Totale imposta: 36,18\n  Totale documento: 204,16\n"),
               std::string::npos);
-    EXPECT_NE(o.out.find("  2 | SCONTO | quantità 5.00 | prezzo unitario -1 | importo -5 | IVA 22.00\n"),
-              std::string::npos);
-    EXPECT_NE(o.out.find("Pagamento\n  Metodo: MP19\n  Importo: 2440\n"), std::string::npos);
     EXPECT_NE(o.out.find("Allegati\n  LogoA.jpg\n"), std::string::npos);
 }
 

@@ -85,24 +85,6 @@ TEST(InvoiceReader, EverySampleGivesItsValues)
     }
 }
 
-TEST(InvoiceReader, PartiesAndLinesOfASample)
-{
-    const InvoiceReading r = readInvoiceFile(dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml"));
-    ASSERT_TRUE(r.ok());
-    const Parte& c = r.fattura.dati.Cedente;
-    EXPECT_EQ(c.PartitaIva, "IT01234567890");  // country code and number, nothing between
-    EXPECT_EQ(c.SedeIndirizzo, "VIALE ROMA 543");
-    EXPECT_EQ(c.SedeCap, "07100");
-    EXPECT_EQ(c.SedeComune, "SASSARI");
-    const RigaFattura& second = r.fattura.righe.at(1);
-    EXPECT_EQ(second.NumeroLinea, "2");
-    EXPECT_EQ(second.Descrizione, "FORNITURE VARIE PER UFFICIO");
-    EXPECT_EQ(second.Quantita, "10.00");  // the text unchanged
-    EXPECT_EQ(second.PrezzoUnitario, amount("2"));
-    EXPECT_EQ(second.PrezzoTotale, amount("20"));
-    EXPECT_EQ(second.AliquotaIva, "22.00");
-}
-
 TEST(InvoiceReader, NamesBelowHeaderAndBodyInAnyLetterCase)
 {
     const std::string xml = invoiceXml(
