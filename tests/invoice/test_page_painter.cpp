@@ -174,7 +174,9 @@ TEST(PageExport, LongInvoicesAreCutBetweenRows)
     EXPECT_EQ(slices.back().toRow, 128);
     for (std::size_t k = 0; k < slices.size(); ++k) {
         EXPECT_LE(slices[k].toRow - slices[k].fromRow, 60.5);
-        if (k > 0) EXPECT_EQ(slices[k].fromRow, slices[k - 1].toRow);
+        if (k > 0) {
+            EXPECT_EQ(slices[k].fromRow, slices[k - 1].toRow);
+        }
         if (k + 1 < slices.size()) {  // every cut at a break row: between lines or blocks
             const auto& rows = page.breakRows;
             EXPECT_NE(std::find(rows.begin(), rows.end(), static_cast<float>(slices[k].toRow)), rows.end())
