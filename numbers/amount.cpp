@@ -5,6 +5,11 @@
 namespace crv {
 namespace {
 
+// 128-bit integers for sums and products of raw values that must not
+// overflow on the way (a GCC and Clang extension, hence the marker).
+__extension__ typedef __int128 Wide;
+__extension__ typedef unsigned __int128 UWide;
+
 bool startsWith(std::string_view text, std::size_t pos, std::string_view what)
 {
     return text.substr(pos, what.size()) == what;
@@ -20,9 +25,9 @@ std::string utf8Of(char32_t cp)
 // The raw value of whole units and the first four decimals, rounded half
 // to even by the fifth decimal (next, -1 when there is none) and whether any
 // decimal after it is not zero. Nothing on overflow.
-std::optional<std::int64_t> rounded(__int128 whole, std::int64_t frac, int next, bool tailNonZero, bool negative)
+std::optional<std::int64_t> rounded(Wide whole, std::int64_t frac, int next, bool tailNonZero, bool negative)
 {
-    __int128 value = whole * Amount::kScale + frac;
+    Wide value = whole * Amount::kScale + frac;
     if (next >= 0) {
         bool up = next > 5;
         if (next == 5) up = tailNonZero || (value % 2 == 1);  // half to even
@@ -34,13 +39,13 @@ std::optional<std::int64_t> rounded(__int128 whole, std::int64_t frac, int next,
 }
 
 // The largest whole part worth accumulating: beyond it the value overflows anyway.
-constexpr __int128 kWholeLimit = (static_cast<__int128>(INT64_MAX) / Amount::kScale) + 1;
+constexpr Wide kWholeLimit = (static_cast<Wide>(INT64_MAX) / Amount::kScale) + 1;
 
 // Builds the raw value from whole digits and decimal digits, rounding half to
 // even beyond the fourth decimal. Nothing on overflow.
 std::optional<std::int64_t> compose(std::string_view whole, std::string_view decimals, bool negative)
 {
-    __int128 value = 0;
+    Wide value = 0;
     for (const char c : whole) {
         value = value * 10 + (c - '0');
         if (value > kWholeLimit) return std::nullopt;
@@ -131,7 +136,7 @@ std::optional<Amount> Amount::parseLeadingNumber(std::string_view text)
         negative = c == '-';
         ++i;
     }
-    __int128 whole = 0;
+    Wide whole = 0;
     for (int c = next(); isDigit(c); c = next()) {
         whole = whole * 10 + (c - '0');
         if (whole > kWholeLimit) return std::nullopt;
@@ -160,8 +165,8 @@ std::optional<Amount> Amount::parseLeadingNumber(std::string_view text)
 std::string Amount::toPlain() const
 {
     const bool negative = raw_ < 0;
-    const unsigned __int128 mag = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(raw_))
-                                           : static_cast<unsigned __int128>(raw_);
+    const UWide mag = negative ? static_cast<UWide>(-static_cast<Wide>(raw_))
+                                           : static_cast<UWide>(raw_);
     const auto whole = static_cast<unsigned long long>(mag / kScale);
     auto frac = static_cast<unsigned>(mag % kScale);
     std::string out = negative ? "-" : "";
@@ -198,8 +203,8 @@ std::string Amount::toGrouped2(const Regional& regional) const
 {
     // Round half away from zero to hundredths.
     const bool negative = raw_ < 0;
-    unsigned __int128 mag = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(raw_))
-                                     : static_cast<unsigned __int128>(raw_);
+    UWide mag = negative ? static_cast<UWide>(-static_cast<Wide>(raw_))
+                                     : static_cast<UWide>(raw_);
     mag = (mag + 50) / 100;  // now in hundredths
     const auto whole = static_cast<unsigned long long>(mag / 100);
     const auto cents = static_cast<unsigned>(mag % 100);
