@@ -31,27 +31,24 @@ private:
     std::string text_;
 };
 
-// An element's name in upper case, made once and compared with each name
-// the reader knows. A name longer than any of them is kept empty.
+// An element's name, compared with the upper-case names the reader knows
+// letter by letter in upper case, stopping at the first difference (most
+// names differ in their first letters). The whole name counts:
+// "p:CedentePrestatore" is not "CEDENTEPRESTATORE".
 class UpperName {
 public:
-    explicit UpperName(pugi::xml_node node)
+    explicit UpperName(pugi::xml_node node) : name_(node.name()) {}
+    bool operator==(std::string_view upper) const
     {
-        const char* name = node.name();
-        std::size_t n = 0;
-        for (; name[n] != '\0'; ++n) {
-            if (n == sizeof buffer_) return;
-            const char c = name[n];
-            buffer_[n] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        for (std::size_t i = 0; i < upper.size(); ++i) {
+            const char c = name_[i];  // the terminator differs from every letter
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != upper[i]) return false;
         }
-        size_ = n;
+        return name_[upper.size()] == '\0';
     }
-    // The whole name compared: "p:CedentePrestatore" is not "CEDENTEPRESTATORE".
-    bool operator==(std::string_view upper) const { return std::string_view(buffer_, size_) == upper; }
 
 private:
-    char buffer_[32];
-    std::size_t size_ = 0;
+    const char* name_;
 };
 
 // The child elements of a node in document order (text, comments and
@@ -109,9 +106,10 @@ pugi::xml_node secondElement(pugi::xml_node parent)
 // half to even to 4 decimals; 0 when there is none.
 Amount amountOf(pugi::xml_node element)
 {
-    const std::string text = textOf(element);
-    const auto value = Amount::parseLeadingNumber(text);
-    if (!value) throw BadElement(element.name(), text, "importo fuori dall'intervallo ammesso");
+    // A simple element's text is read where it lies, without a copy.
+    const auto value = element.first_child() ? Amount::parseLeadingNumber(textOf(element))
+                                             : Amount::parseLeadingNumber(element.value());
+    if (!value) throw BadElement(element.name(), textOf(element), "importo fuori dall'intervallo ammesso");
     return *value;
 }
 
