@@ -58,22 +58,31 @@ public:
     explicit Elements(pugi::xml_node parent) : parent_(parent) {}
     class iterator {
     public:
-        explicit iterator(pugi::xml_node n) : node_(skip(n)) {}
+        explicit iterator(pugi::xml_node n) { settle(n); }
         pugi::xml_node operator*() const { return node_; }
         iterator& operator++()
         {
-            node_ = skip(node_.next_sibling());
+            settle(node_.next_sibling());
             return *this;
         }
-        bool operator!=(const iterator& other) const { return node_ != other.node_; }
+        bool operator!=(const iterator& other) const { return atEnd_ != other.atEnd_ || node_ != other.node_; }
 
     private:
-        static pugi::xml_node skip(pugi::xml_node n)
+        // The first element from n on; one look at each node's type (the
+        // library's calls are not inlined, and invoices have many nodes).
+        void settle(pugi::xml_node n)
         {
-            while (n && n.type() != pugi::node_element) n = n.next_sibling();
-            return n;
+            for (;; n = n.next_sibling()) {
+                const pugi::xml_node_type type = n.type();
+                if (type == pugi::node_element || type == pugi::node_null) {
+                    node_ = n;
+                    atEnd_ = type == pugi::node_null;
+                    return;
+                }
+            }
         }
         pugi::xml_node node_;
+        bool atEnd_ = true;
     };
     iterator begin() const { return iterator(parent_.first_child()); }
     iterator end() const { return iterator(pugi::xml_node()); }
@@ -86,7 +95,8 @@ private:
 // text itself, without the walk.
 std::string textOf(pugi::xml_node element)
 {
-    if (!element.first_child()) return element.type() == pugi::node_element ? element.value() : "";
+    // A null node has no child and an empty value.
+    if (element.first_child().type() == pugi::node_null) return element.value();
     return nodeText(element);
 }
 
@@ -107,8 +117,8 @@ pugi::xml_node secondElement(pugi::xml_node parent)
 Amount amountOf(pugi::xml_node element)
 {
     // A simple element's text is read where it lies, without a copy.
-    const auto value = element.first_child() ? Amount::parseLeadingNumber(textOf(element))
-                                             : Amount::parseLeadingNumber(element.value());
+    const auto value = element.first_child().type() == pugi::node_null ? Amount::parseLeadingNumber(element.value())
+                                                                       : Amount::parseLeadingNumber(textOf(element));
     if (!value) throw BadElement(element.name(), textOf(element), "importo fuori dall'intervallo ammesso");
     return *value;
 }
