@@ -22,5 +22,7 @@ int settingsCommand(const Args& args);
 int esportaCommand(const Args& args);
 // crvxml note-comuni: each case's common note appended to its memo.
 int noteComuniCommand(const Args& args);
+// crvxml fattura: electronic invoices shown as values, PNG or PDF pages.
+int fatturaCommand(const Args& args);
 
 }  // namespace crv::cli

@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {"impostazioni", "mostra o salva le impostazioni della finestra (dati/Crv_XML.ini)", settingsCommand},
     {"esporta", "esporta pratiche e note comuni in una cartella di lavoro .xlsx", esportaCommand},
     {"note-comuni", "accoda la nota comune di ogni pratica al suo memo", noteComuniCommand},
+    {"fattura", "mostra fatture elettroniche (XML, .p7m): valori, PNG, PDF, allegati", fatturaCommand},
 };
 
 void printUsage(std::FILE* out)

@@ -14,6 +14,7 @@
 #include "text/encoding.h"
 #include "import/memo.h"
 #include "import/text_repair.h"
+#include "xml/parse_error_message.h"
 #include "xml/xml_document.h"
 
 namespace crv {
@@ -58,29 +59,6 @@ std::string trimmed(std::string_view text)
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     return std::string(text);
-}
-
-// The faulty line of a parse error, cut around the error when it is very long
-// (a file written on one line would otherwise fill the message box).
-std::string sorgenteBreve(const XmlParseError& err)
-{
-    constexpr std::size_t kMax = 200;
-    const std::string& src = err.srcText;
-    const std::size_t len = utf8Length(src);
-    if (len <= kMax) return src;
-    const std::size_t pos = err.linepos > 0 ? static_cast<std::size_t>(err.linepos - 1) : 0;
-    const std::size_t from = pos > kMax / 2 ? std::min(pos - kMax / 2, len - kMax) : 0;
-    const std::size_t a = utf8Offset(src, from);
-    const std::size_t b = utf8Offset(src, from + kMax);
-    return (from > 0 ? "..." : "") + src.substr(a, b - a) + (from + kMax < len ? "..." : "");
-}
-
-// The parser's reason as a line of its own, with a capital first letter.
-std::string motivo(const std::string& reason)
-{
-    std::string out = reason;
-    if (!out.empty() && out.front() >= 'a' && out.front() <= 'z') out.front() = static_cast<char>(out.front() - 'a' + 'A');
-    return out;
 }
 
 // What was found in place of the file to import: the second line of
@@ -336,9 +314,7 @@ RunResult Run::execute()
     XmlDocument doc;
     if (!doc.load(path)) {
         const XmlParseError& err = doc.parseError();
-        return abort(RunOutcome::ParseError, "Errore nel file " + err.url + "\nLinea = " + std::to_string(err.line) +
-                                                 "\nPos = " + std::to_string(err.linepos) + "\nSrc = " + sorgenteBreve(err) +
-                                                 "\n" + motivo(err.reason));
+        return abort(RunOutcome::ParseError, parseErrorMessage(err));
     }
 
     const pugi::xml_node root = doc.documentElement();

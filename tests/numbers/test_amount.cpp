@@ -75,6 +75,24 @@ TEST(AmountLeadingNumber, ReadsWithAPeriodWhateverTheSettings)
     EXPECT_FALSE(Amount::parseLeadingNumber("99999999999999999999").has_value());
 }
 
+TEST(AmountLeadingNumber, RoundsHalfToEvenAtTheFifthDecimal)
+{
+    auto val = [](std::string_view t) { return Amount::parseLeadingNumber(t)->toInvariant(); };
+    EXPECT_EQ(val("12.345678"), " 12.3457");
+    EXPECT_EQ(val("12.34565"), " 12.3456");      // exactly half: to the even neighbour
+    EXPECT_EQ(val("12.34575"), " 12.3458");
+    EXPECT_EQ(val("12.345650001"), " 12.3457");  // more than half
+    EXPECT_EQ(val("-12.34565"), "-12.3456");
+    EXPECT_EQ(val("-12.34575"), "-12.3458");
+    EXPECT_EQ(val("0.99995"), " 1");
+    EXPECT_EQ(val("- 1 .2 5"), "-1.25");  // blanks anywhere, the sign included
+    EXPECT_EQ(val("7."), " 7");
+    EXPECT_EQ(val(".5"), " 0.5");
+    EXPECT_EQ(val("922337203685477.58065"), " 922337203685477.5806");
+    EXPECT_EQ(val("922337203685477.5807"), " 922337203685477.5807");
+    EXPECT_FALSE(Amount::parseLeadingNumber("922337203685477.58075").has_value());  // rounds past the range
+}
+
 TEST(AmountText, TheThreeForms)
 {
     const Amount a = *Amount::parseRegional("1234,5", it);

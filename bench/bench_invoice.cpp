@@ -1,0 +1,159 @@
+// crvxml-bench-fattura: how long the invoice view takes on generated
+// invoices of 100 and 1,000 lines: reading (beside pugixml's own load of the
+// same file), laying out the page, drawing it to an image and to a PDF.
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "gen_invoice.h"
+#include "invoice/invoice_reader.h"
+#include "invoice/page_export.h"
+#include "invoice/page_layout.h"
+#include "xml/xml_document.h"
+
+namespace crv::bench {
+namespace {
+
+const char* const kUsage =
+    "Uso: crvxml-bench-fattura [--repeat R] [--work DIR]\n"
+    "\n"
+    "Genera due fatture (100 e 1.000 righe) e misura, ripetendo R volte (predefinito 30)\n"
+    "e tenendo la mediana e la migliore:\n"
+    "  lettura con pugixml (load_file, opzioni predefinite) e con il lettore delle fatture;\n"
+    "  impaginazione (lista delle operazioni), disegno su immagine, PNG e PDF.\n";
+
+using Clock = std::chrono::steady_clock;
+
+struct Timing {
+    double median = 0;  // milliseconds
+    double best = 0;
+};
+
+Timing measure(int repeat, const std::function<void()>& work)
+{
+    work();  // once unmeasured: files in the page cache, fonts loaded
+    std::vector<double> ms;
+    for (int k = 0; k < repeat; ++k) {
+        const auto start = Clock::now();
+        work();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return Timing{ms[ms.size() / 2], ms.front()};
+}
+
+void row(const std::string& what, const Timing& t)
+{
+    std::printf("| %-52s | %9.2f | %9.2f |\n", what.c_str(), t.median, t.best);
+}
+
+void fail(const std::string& what)
+{
+    std::fprintf(stderr, "%s\n", what.c_str());
+    std::exit(1);
+}
+
+}  // namespace
+}  // namespace crv::bench
+
+int main(int argc, char** argv)
+{
+    using namespace crv;
+    using namespace crv::bench;
+    int repeat = 30;
+    std::filesystem::path work;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--repeat" && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--work" && i + 1 < argc) {
+            work = argv[++i];
+        } else {
+            std::fputs(kUsage, a == "--help" ? stdout : stderr);
+            return a == "--help" ? 0 : 2;
+        }
+    }
+    const bool ownWork = work.empty();
+    if (ownWork) work = std::filesystem::temp_directory_path() / ("crvxml-bench-fattura-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(work);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+
+    std::printf("Tempi in millisecondi, mediana e migliore di %d ripetizioni.\n\n", repeat);
+    std::printf("| %-52s | %9s | %9s |\n|---|---:|---:|\n", "misura", "mediana", "migliore");
+    std::vector<std::pair<int, std::pair<Timing, Timing>>> reads;
+    for (const int lines : {100, 1000}) {
+        const std::filesystem::path file = work / ("fattura_" + std::to_string(lines) + ".xml");
+        {
+            std::ofstream out(file, std::ios::binary);
+            out << generateInvoice(lines);
+        }
+        const auto kb = std::filesystem::file_size(file) / 1024;
+        const std::string name = std::to_string(lines) + " righe (" + std::to_string(kb) + " KB)";
+        const Timing pugi = measure(repeat, [&] {
+            pugi::xml_document doc;
+            if (!doc.load_file(file.c_str())) fail("pugixml non legge " + file.string());
+        });
+        const Timing loader = measure(repeat, [&] {
+            XmlDocument doc;
+            if (!doc.load(file)) fail("XmlDocument non legge " + file.string());
+        });
+        XmlDocument loaded;
+        if (!loaded.load(file)) fail("XmlDocument non legge " + file.string());
+        const Timing walk = measure(repeat, [&] {
+            const InvoiceReading r = readInvoiceDocument(loaded, file.string());
+            if (!r.ok()) fail("lettura fallita: " + r.message);
+        });
+        const Timing ours = measure(repeat, [&] {
+            const InvoiceReading r = readInvoiceFile(file);
+            if (!r.ok() || r.fattura.dati.ContaRighe != lines) fail("lettura fallita: " + r.message);
+        });
+        row(name + ": pugixml load_file", pugi);
+        row(name + ": XmlDocument::load (caricamento condiviso)", loader);
+        row(name + ": valori dal documento caricato", walk);
+        row(name + ": lettura della fattura", ours);
+        reads.push_back({lines, {pugi, ours}});
+
+        if (lines != 100) continue;
+        const InvoiceReading r = readInvoiceFile(file);
+        const Regional regional = Regional::italian();
+        InvoicePage page;
+        row(name + ": impaginazione", measure(repeat, [&] { page = layoutInvoice(r.fattura, regional); }));
+        row(name + ": disegno su immagine", measure(repeat, [&] {
+                if (renderPage(page, 18).isNull()) fail("immagine non creata");
+            }));
+        row(name + ": lettura + disegno su immagine", measure(repeat, [&] {
+                const InvoiceReading again = readInvoiceFile(file);
+                if (renderPage(layoutInvoice(again.fattura, regional), 18).isNull()) fail("immagine non creata");
+            }));
+        const std::filesystem::path png = work / "pagina.png";
+        row(name + ": file PNG", measure(repeat, [&] {
+                if (const auto problem = writePng(page, 18, png)) fail(*problem);
+            }));
+        const std::filesystem::path pdf = work / "pagina.pdf";
+        const std::vector<PdfInvoice> one = {PdfInvoice{&page, "bench"}};
+        row(name + ": file PDF", measure(repeat, [&] {
+                if (const auto problem = writePdf(one, 18, pdf)) fail(*problem);
+            }));
+    }
+    std::printf("\nLettura / pugixml (obiettivo <= 2):");
+    for (const auto& [lines, t] : reads) std::printf(" %d righe %.2f;", lines, t.second.median / t.first.median);
+    std::printf("\n");
+    if (ownWork) std::filesystem::remove_all(work);
+    return 0;
+}

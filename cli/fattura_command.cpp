@@ -1,0 +1,235 @@
+// crvxml fattura: the invoice view without a window. Reads electronic
+// invoices (plain XML or signed .xml.p7m) and prints their values, draws
+// their page to PNG or PDF, and saves their attachments.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/common_options.h"
+#include "cli/gui_session.h"
+#include "invoice/attachments.h"
+#include "invoice/invoice_reader.h"
+#include "invoice/invoice_text.h"
+#include "invoice/page_export.h"
+#include "invoice/page_layout.h"
+
+namespace crv::cli {
+namespace {
+
+constexpr double kMaxInterlinea = 999;  // the window's box holds three digits
+
+std::string helpText()
+{
+    return std::string(
+    "Uso: crvxml fattura [opzioni] FILE...\n"
+    "\n"
+    "Mostra le fatture elettroniche FILE (XML, anche firmate .xml.p7m) come il pulsante\n"
+    "\"Fatt.Elett\" della finestra. FILE è un nome nella cartella import/ della radice\n"
+    "della suite, o un percorso quando contiene \"/\".\n"
+    "\n") + kCommonOptionsHelp +
+    "  --interlinea N        altezza di una riga della pagina in pixel (predefinita 18)\n"
+    "  --png FILE            la pagina come immagine PNG, come la disegna la finestra;\n"
+    "                        con più FILE è una cartella, con un PNG per fattura\n"
+    "  --pdf FILE            le pagine in un PDF A4 verticale: ogni fattura inizia su un\n"
+    "                        nuovo foglio, una fattura lunga continua sui fogli seguenti\n"
+    "  --testo               stampa i valori letti (predefinito senza --png, --pdf, --allegati)\n"
+    "  --allegati DIR        salva gli allegati in DIR, senza sovrascrivere file esistenti\n"
+    "\n"
+    "Uscita: 0 tutte mostrate, 1 se una fattura non si può mostrare o scrivere,\n"
+    "2 per un uso errato.\n";
+}
+
+int usage(const std::string& problem)
+{
+    std::fprintf(stderr, "%s\n\n%s", problem.c_str(), helpText().c_str());
+    return 2;
+}
+
+void printErr(const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+struct Options {
+    double interlinea = 18;
+    std::optional<std::filesystem::path> png;
+    std::optional<std::filesystem::path> pdf;
+    std::optional<std::filesystem::path> allegati;
+    bool testo = false;
+    std::vector<std::string> files;
+};
+
+std::optional<double> parseInterlinea(const std::string& text)
+{
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !(value > 0) || value > kMaxInterlinea)
+        return std::nullopt;
+    return value;
+}
+
+// A name in the import folder, or a path when it holds a folder separator.
+std::filesystem::path resolve(const std::string& file, const SuitePaths& paths)
+{
+    if (file.find('/') != std::string::npos) return std::filesystem::path(file);
+    return paths.importDir() / file;
+}
+
+// "IT01_FPR03.xml.p7m" -> "IT01_FPR03.png"; a name taken in this run gets " (2)".
+std::filesystem::path pngNameFor(const std::filesystem::path& source, std::set<std::string>& taken)
+{
+    std::string name = source.filename().string();
+    for (const char* ext : {".p7m", ".xml"}) {
+        const std::string e = ext;
+        if (name.size() > e.size()) {
+            std::string tail = name.substr(name.size() - e.size());
+            for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            if (tail == e) name.resize(name.size() - e.size());
+        }
+    }
+    std::string candidate = name + ".png";
+    for (int n = 2; taken.count(candidate) > 0; ++n) candidate = name + " (" + std::to_string(n) + ").png";
+    taken.insert(candidate);
+    return candidate;
+}
+
+// The message for a file that cannot be shown: the reader's, with the file
+// named when the message does not name it.
+std::string failureText(const InvoiceReading& reading, const std::filesystem::path& path)
+{
+    if (reading.outcome == InvoiceOutcome::NoFile || reading.outcome == InvoiceOutcome::NoHeader)
+        return path.string() + ": " + reading.message;
+    return reading.message;
+}
+
+}  // namespace
+
+int fatturaCommand(const Args& rawArgs)
+{
+    Args args = rawArgs;
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(helpText().c_str(), stdout);
+            return 0;
+        }
+    }
+    CommonOptions common;
+    if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);
+
+    Options o;
+    bool namesOnly = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        if (namesOnly || a.empty() || a[0] != '-' || a == "-") {
+            o.files.push_back(a);
+        } else if (a == "--") {
+            namesOnly = true;
+        } else if (a == "--interlinea") {
+            const auto v = value();
+            if (!v) return usage("Manca il valore di --interlinea");
+            const auto n = parseInterlinea(*v);
+            if (!n) return usage("--interlinea vuole un numero di pixel maggiore di 0 e fino a 999: " + *v);
+            o.interlinea = *n;
+        } else if (a == "--png") {
+            const auto v = value();
+            if (!v || v->empty()) return usage("Manca il valore di --png");
+            o.png = *v;
+        } else if (a == "--pdf") {
+            const auto v = value();
+            if (!v || v->empty()) return usage("Manca il valore di --pdf");
+            o.pdf = *v;
+        } else if (a == "--allegati") {
+            const auto v = value();
+            if (!v || v->empty()) return usage("Manca il valore di --allegati");
+            o.allegati = *v;
+        } else if (a == "--testo") {
+            o.testo = true;
+        } else {
+            return usage("Opzione sconosciuta: " + a);
+        }
+    }
+    if (o.files.empty()) return usage("Manca il nome della fattura da mostrare");
+    if (!o.png && !o.pdf && !o.allegati) o.testo = true;
+
+    const SuitePaths paths = suitePathsFor(common);
+    const Regional regional = regionalFor(common);
+    const bool drawing = o.png || o.pdf;
+    std::optional<OffscreenGui> gui;
+    if (drawing) gui.emplace();
+
+    // With several files --png names a folder; with one, a file (or a folder that exists).
+    std::error_code ec;
+    const bool pngFolder = o.png && (o.files.size() > 1 || std::filesystem::is_directory(*o.png, ec));
+    if (pngFolder) {
+        std::filesystem::create_directories(*o.png, ec);
+        if (!std::filesystem::is_directory(*o.png, ec)) {
+            printErr("Impossibile creare la cartella " + o.png->string());
+            return 1;
+        }
+    }
+
+    int status = 0;
+    std::set<std::string> pngNames;
+    std::vector<InvoicePage> pages;
+    std::vector<std::string> titles;
+    bool firstText = true;
+    for (const std::string& file : o.files) {
+        const std::filesystem::path path = resolve(file, paths);
+        const InvoiceReading reading = readInvoiceFile(path);
+        if (!reading.ok()) {
+            printErr(failureText(reading, path));
+            status = 1;
+            continue;
+        }
+        if (o.testo) {
+            if (!firstText) std::fputc('\n', stdout);
+            firstText = false;
+            const std::string text = "File: " + path.string() + "\n" + invoiceText(reading.fattura, regional);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
+        if (o.allegati) {
+            for (const SavedAttachment& s : saveAttachments(reading.fattura.allegati, *o.allegati)) {
+                if (s.problem.empty()) {
+                    std::printf("Allegato \"%s\" salvato in %s\n", s.nomeAttachment.c_str(), s.savedAs.string().c_str());
+                } else {
+                    printErr("Errore nel file " + path.string() + "\nAllegato \"" + s.nomeAttachment + "\": " + s.problem);
+                    status = 1;
+                }
+            }
+        }
+        if (!drawing) continue;
+        InvoicePage page = layoutInvoice(reading.fattura, regional);
+        if (o.png) {
+            const std::filesystem::path target = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
+            if (const auto problem = writePng(page, o.interlinea, target)) {
+                printErr("Errore nel file " + path.string() + "\n" + *problem);
+                status = 1;
+            }
+        }
+        if (o.pdf) {
+            pages.push_back(std::move(page));
+            titles.push_back(path.filename().string());
+        }
+    }
+    if (o.pdf && !pages.empty()) {
+        std::vector<PdfInvoice> invoices;
+        for (std::size_t k = 0; k < pages.size(); ++k) invoices.push_back(PdfInvoice{&pages[k], titles[k]});
+        if (const auto problem = writePdf(invoices, o.interlinea, *o.pdf)) {
+            printErr(*problem);
+            status = 1;
+        }
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace crv::cli

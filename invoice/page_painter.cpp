@@ -1,0 +1,189 @@
+#include "invoice/page_painter.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPaintDevice>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace crv {
+namespace {
+
+// The reference resolution of the page: a point is 96/72 pixels, as on the
+// operators' screens the page was laid out for.
+constexpr double kPageDpi = 96.0;
+
+// A text longer than this cannot show on the page anyway; drawing a huge one
+// whole would only keep the painter busy.
+constexpr qsizetype kMaxDrawnChars = 400;
+
+// The family of the page's face, loaded from its own files once, so that
+// the page looks the same on every machine whatever fontconfig prefers.
+const QString& pageFamily()
+{
+    static const QString family = [] {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
+            throw std::logic_error("the invoice page needs a QGuiApplication for its fonts");
+        const char* const files[] = {
+            "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+            "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+        };
+        QString found;
+        for (const char* file : files) {
+            const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+            if (id >= 0 && found.isEmpty()) found = QFontDatabase::applicationFontFamilies(id).value(0);
+        }
+        // Without the files (another system), fontconfig's DejaVu Sans or its nearest sans-serif.
+        return found.isEmpty() ? QStringLiteral("DejaVu Sans") : found;
+    }();
+    return family;
+}
+
+// What the painter draws of a text: control characters (line ends inside a
+// description) as blanks, and at most kMaxDrawnChars characters, the end of
+// a right-aligned text being the part that shows.
+QString drawnText(const std::string& text, bool alignRight)
+{
+    QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (s.size() > kMaxDrawnChars) s = alignRight ? s.right(kMaxDrawnChars) : s.left(kMaxDrawnChars);
+    for (QChar& c : s) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
+    }
+    return s;
+}
+
+double lowestRow(const DrawOp& op)
+{
+    struct {
+        double operator()(const ClearOp&) const { return 0; }
+        double operator()(const TextOp& t) const { return t.y + 1.0; }
+        double operator()(const LineOp& l) const { return std::max(l.y1, l.y2); }
+        double operator()(const BoxOp& b) const { return std::max(b.y1, b.y2); }
+    } visitor;
+    return std::visit(visitor, op);
+}
+
+class Painter {
+public:
+    Painter(QPainter& p, double interlinea, double fromRow, double toRow, double height)
+        : p_(p), interlinea_(interlinea), fromRow_(fromRow), toRow_(toRow), height_(height)
+    {
+        const double top = fromRow * interlinea;
+        const double bottom = std::isinf(toRow) ? height : toRow * interlinea + 1;
+        band_ = QRectF(-1, top, kPageWidthPixels + 2, std::max(0.0, bottom - top));
+    }
+
+    void operator()(const ClearOp&) const
+    {
+        p_.fillRect(band_.intersected(QRectF(0, 0, kPageWidthPixels, height_)), Qt::white);
+    }
+
+    void operator()(const TextOp& t)
+    {
+        if (t.y < fromRow_ || t.y >= toRow_) return;
+        const QString text = drawnText(t.text, t.alignRight);
+        if (text.isEmpty()) return;
+        const QFont& font = fontFor(t.size, t.bold);
+        p_.setFont(font);
+        const QFontMetricsF metrics(font, p_.device());
+        double x = t.x * kColumnPixels;
+        if (t.alignRight) x -= metrics.horizontalAdvance(text);
+        // Qt places the baseline at the point; the page places the top.
+        p_.drawText(QPointF(x, t.y * interlinea_ + metrics.ascent()), text);
+    }
+
+    void operator()(const LineOp& l) const
+    {
+        const QPointF a(l.x1 * kColumnPixels, l.y1 * interlinea_);
+        const QPointF b(l.x2 * kColumnPixels, l.y2 * interlinea_);
+        if (!reachesBand(a.y(), b.y())) return;
+        p_.save();
+        p_.setClipRect(band_, Qt::IntersectClip);
+        p_.setPen(QPen(Qt::black, 1));
+        p_.drawLine(a, b);
+        p_.restore();
+    }
+
+    void operator()(const BoxOp& b) const
+    {
+        const QRectF box = QRectF(QPointF(b.x1 * kColumnPixels, b.y1 * interlinea_),
+                                  QPointF(b.x2 * kColumnPixels, b.y2 * interlinea_))
+                               .normalized();
+        if (!reachesBand(box.top(), box.bottom())) return;
+        const QColor colour(static_cast<int>(b.colore & 0xFF), static_cast<int>((b.colore >> 8) & 0xFF),
+                            static_cast<int>((b.colore >> 16) & 0xFF));
+        p_.fillRect(box.intersected(band_), colour);
+    }
+
+private:
+    bool reachesBand(double y1, double y2) const
+    {
+        return std::max(y1, y2) >= band_.top() && std::min(y1, y2) <= band_.bottom();
+    }
+
+    // Fonts made once per size and weight for this painting.
+    const QFont& fontFor(int size, bool bold)
+    {
+        for (const auto& [key, font] : fonts_) {
+            if (key.first == size && key.second == bold) return font;
+        }
+        fonts_.emplace_back(std::pair(size, bold), pageFont(size, bold, *p_.device()));
+        return fonts_.back().second;
+    }
+
+    QPainter& p_;
+    double interlinea_;
+    double fromRow_;
+    double toRow_;
+    double height_;
+    QRectF band_;
+    std::vector<std::pair<std::pair<int, bool>, QFont>> fonts_;
+};
+
+}  // namespace
+
+double pageRows(const InvoicePage& page)
+{
+    double rows = 0;
+    for (const DrawOp& op : page.ops) rows = std::max(rows, lowestRow(op));
+    return rows;
+}
+
+int pageHeightPixels(const InvoicePage& page, double interlinea)
+{
+    // One row of white below the frame, as the picture leaves below it.
+    return static_cast<int>(std::ceil((pageRows(page) + 1) * interlinea));
+}
+
+QFont pageFont(int points, bool bold, const QPaintDevice& device)
+{
+    QFont font(pageFamily());
+    const int dpi = device.logicalDpiY() > 0 ? device.logicalDpiY() : static_cast<int>(kPageDpi);
+    font.setPointSizeF(points * kPageDpi / dpi);
+    font.setBold(bold);
+    // Outlines as drawn, not snapped to the device's pixels: the same widths
+    // on the screen, in an image and in a PDF.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+void paintPage(QPainter& painter, const InvoicePage& page, double interlinea, double fromRow, double toRow)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);  // lines and boxes on whole pixels
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    Painter visitor(painter, interlinea, fromRow, toRow, pageHeightPixels(page, interlinea));
+    for (const DrawOp& op : page.ops) std::visit(visitor, op);
+    painter.restore();
+}
+
+}  // namespace crv

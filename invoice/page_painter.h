@@ -1,0 +1,36 @@
+#pragma once
+// Turns the page's drawing operations into pixels on any Qt paint device:
+// DejaVu Sans, black on white, one-pixel lines, a point being 96/72 page
+// pixels whatever the device's resolution (the caller's transform maps page
+// pixels onto the device). Needs a running QGuiApplication for the fonts.
+#include <limits>
+
+#include <QFont>
+
+#include "invoice/page_ops.h"
+
+class QPainter;
+class QPaintDevice;
+
+namespace crv {
+
+// Width of the page in pixels: the picture box of the window (16999 twips).
+inline constexpr int kPageWidthPixels = 1133;
+
+// The lowest row the page reaches: its last line or, for a text, one row below it.
+double pageRows(const InvoicePage& page);
+
+// Height of the page in pixels at this line spacing.
+int pageHeightPixels(const InvoicePage& page, double interlinea);
+
+// The page's font face at `points` points, sized for the device so that the
+// text is points × 96/72 pixels of the page on it.
+QFont pageFont(int points, bool bold, const QPaintDevice& device);
+
+// Draws the operations on the painter in page pixels. Only rows fromRow to
+// toRow are drawn: a text when its top lies in them, lines and boxes clipped
+// to them (both ends included), so that a page can be cut between rows.
+void paintPage(QPainter& painter, const InvoicePage& page, double interlinea, double fromRow = 0,
+               double toRow = std::numeric_limits<double>::infinity());
+
+}  // namespace crv

@@ -1,0 +1,167 @@
+// crvxml fattura as an operator or a script runs it: every sample to text,
+// PNG and PDF, files by name or by path, exit status and messages.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& s)
+{
+    std::string q = "'";
+    for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Outcome fattura(const std::string& args)
+{
+    TempDir tmp;
+    const auto errFile = tmp / "stderr";
+    const std::string command = "env LC_ALL=it_IT.UTF-8 " + quoted(CRVXML_BINARY) + " fattura " + args + " 2>" +
+                                quoted(errFile.string());
+    Outcome o;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return o;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) o.out.append(buf, n);
+    const int raw = ::pclose(pipe);
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.err = readFile(errFile);
+    return o;
+}
+
+const char* const kSamples[] = {
+    "official_IT01234567890_FPA01_pa_single_line.xml",   "official_IT01234567890_FPR02_b2b_two_lines.xml",
+    "official_IT01234567890_FPR03_lotto_two_bodies.xml", "oca_FPR03_signed_cades_der.xml.p7m",
+    "oca_FPR06_credit_note_TD04.xml",                    "php_fattura_esempio_buyer_person_nome_cognome.xml",
+    "oca_ripilogoiva_two_vat_rates_22_and_N1.xml",       "simevo_FPR04_attachment_jpg.xml",
+    "oca_FPR16_default_namespace_negative_total.xml",
+};
+
+class FatturaCommand : public ::testing::Test {
+protected:
+    FatturaCommand()
+    {
+        for (const char* name : kSamples) names += " " + quoted(suite.addImportFile(std::string("fatturapa/") + name));
+    }
+    std::string root() const { return "--root " + quoted(suite.paths().root.string()) + " "; }
+    SuiteFixture suite;
+    std::string names;  // every sample, by its name in the import folder
+    TempDir out;
+};
+
+std::size_t pdfSheets(const std::string& bytes)
+{
+    std::size_t n = 0;
+    for (std::size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(FatturaCommand, EverySampleToPngPdfAndText)
+{
+    const auto pngDir = out / "png";
+    const auto pdf = out / "tutte.pdf";
+    const Outcome o =
+        fattura(root() + "--png " + quoted(pngDir.string()) + " --pdf " + quoted(pdf.string()) + " --testo" + names);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    std::size_t pngs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(pngDir)) {
+        EXPECT_EQ(entry.path().extension(), ".png");
+        EXPECT_EQ(readFile(entry.path()).substr(1, 3), "PNG");
+        ++pngs;
+    }
+    EXPECT_EQ(pngs, std::size(kSamples));
+    // The plain and the signed FPR03 keep their own pictures.
+    EXPECT_TRUE(std::filesystem::exists(pngDir / "official_IT01234567890_FPR03_lotto_two_bodies.png"));
+    EXPECT_TRUE(std::filesystem::exists(pngDir / "oca_FPR03_signed_cades_der.png"));
+    EXPECT_EQ(pdfSheets(readFile(pdf)), std::size(kSamples));
+    // The values of every file, the signed one's included.
+    EXPECT_NE(o.out.find("File: " + (suite.paths().importDir() / "oca_FPR03_signed_cades_der.xml.p7m").string() +
+                         "\nCedente/prestatore\n  Denominazione: SOCIETA' ALPHA SRL\n  P.Iva: IT02780790107\n"),
+              std::string::npos)
+        << o.out;
+    EXPECT_NE(o.out.find("Totali\n  Totale imponibile: 167,98\n  Totale imposta: 36,18\n  Totale documento: 204,16\n"),
+              std::string::npos);
+    EXPECT_NE(o.out.find("Allegati\n  LogoA.jpg\n"), std::string::npos);
+}
+
+TEST_F(FatturaCommand, OneFileByPathWithItsOwnSpacing)
+{
+    const std::filesystem::path file = dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml");
+    const auto png = out / "una.png";
+    const Outcome o = fattura(root() + "--interlinea 20 --png " + quoted(png.string()) + " " + quoted(file.string()));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");  // drawing only: no text unless asked
+    const std::string bytes = readFile(png);
+    // The PNG header's height: 30 rows of 20 pixels.
+    const auto height = (static_cast<unsigned char>(bytes[22]) << 8) | static_cast<unsigned char>(bytes[23]);
+    EXPECT_EQ(height, 600);
+}
+
+TEST_F(FatturaCommand, FilesThatCannotBeShown)
+{
+    const auto pdf = out / "parziale.pdf";
+    const Outcome o = fattura(root() + "--pdf " + quoted(pdf.string()) +
+                              " nessuna.xml official_IT01234567890_FPA01_pa_single_line.xml " +
+                              quoted(dataFile("fatturapa/firma_separata.xml.p7m").string()));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, (suite.paths().importDir() / "nessuna.xml").string() + ": NON TROVO IL FILE\n" +
+                         "Errore nel file " + dataFile("fatturapa/firma_separata.xml.p7m").string() +
+                         "\nla busta firmata non contiene il documento (firma separata)\n");
+    EXPECT_EQ(pdfSheets(readFile(pdf)), 1u);  // the invoice that could be shown
+
+    writeFile(suite.paths().importDir() / "rotta.xml", "<a><b></a>");
+    const Outcome broken = fattura(root() + "rotta.xml");
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_TRUE(broken.err.starts_with("Errore nel file " + (suite.paths().importDir() / "rotta.xml").string() +
+                                       "\nLinea = 1\nPos = "))
+        << broken.err;
+
+    // No PDF at all when nothing could be shown.
+    const auto none = out / "nessuna.pdf";
+    EXPECT_EQ(fattura(root() + "--pdf " + quoted(none.string()) + " nessuna.xml").status, 1);
+    EXPECT_FALSE(std::filesystem::exists(none));
+}
+
+TEST_F(FatturaCommand, AttachmentsAreSaved)
+{
+    const auto dir = out / "allegati";
+    const Outcome o = fattura(root() + "--allegati " + quoted(dir.string()) + " simevo_FPR04_attachment_jpg.xml");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "Allegato \"LogoA.jpg\" salvato in " + (dir / "LogoA.jpg").string() + "\n");
+    // A second run keeps the first file and says where the new one went.
+    const Outcome again = fattura(root() + "--allegati " + quoted(dir.string()) + " simevo_FPR04_attachment_jpg.xml");
+    EXPECT_EQ(again.out, "Allegato \"LogoA.jpg\" salvato in " + (dir / "LogoA (2).jpg").string() + "\n");
+    EXPECT_EQ(readFile(dir / "LogoA.jpg"), readFile(dir / "LogoA (2).jpg"));
+}
+
+TEST_F(FatturaCommand, WrongUsage)
+{
+    EXPECT_EQ(fattura(root()).status, 2);
+    EXPECT_EQ(fattura(root() + "--interlinea 0 a.xml").status, 2);
+    EXPECT_EQ(fattura(root() + "--interlinea 1000 a.xml").status, 2);
+    EXPECT_EQ(fattura(root() + "--interlinea abc a.xml").status, 2);
+    EXPECT_EQ(fattura(root() + "--png").status, 2);
+    EXPECT_EQ(fattura(root() + "--boh a.xml").status, 2);
+    const Outcome help = fattura("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--allegati DIR"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace crv::test

@@ -1,0 +1,73 @@
+// Attachments saved from an invoice: names that try to leave the folder stay
+// inside it, nothing is overwritten, a damaged attachment is reported.
+#include <gtest/gtest.h>
+
+#include "invoice/attachments.h"
+#include "invoice/invoice_reader.h"
+#include "support/test_support.h"
+
+namespace crv {
+namespace {
+
+TEST(Attachments, NamesAreCutToAPlainFileName)
+{
+    const struct {
+        const char* given;
+        const char* saved;
+    } cases[] = {
+        {"LogoA.jpg", "LogoA.jpg"},
+        {"../../etc/passwd", "passwd"},
+        {"/tmp/assoluto.pdf", "assoluto.pdf"},
+        {"C:\\Windows\\system32\\x.dll", "x.dll"},
+        {"D:nome.txt", "nome.txt"},
+        {"cartella/sotto/", "allegato-3"},
+        {"..", "allegato-3"},
+        {"...", "allegato-3"},
+        {"", "allegato-3"},
+        {"a\nb\tc.txt", "a_b_c.txt"},
+        {" spazi .txt. ", "spazi .txt"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(safeAttachmentName(c.given, 3), c.saved) << c.given;
+}
+
+TEST(Attachments, SavedInsideTheFolderWithoutOverwriting)
+{
+    test::TempDir tmp;
+    const std::filesystem::path folder = tmp / "allegati";
+    std::filesystem::create_directories(folder);
+    test::writeFile(folder / "nota.txt", "già qui");
+    const std::vector<Allegato> allegati = {
+        {"nota.txt", "TXT", "", "Y2lhbw=="},                // "ciao", the name is taken
+        {"../fuori.txt", "", "", "Zn\r\nVvcmk=\n"},          // "fuori", base64 on two lines
+        {"/tmp/../nota.txt", "", "", "YmlzIA=="},          // taken twice over now
+        {"rotto.bin", "", "", "non base64 !"},
+    };
+    const std::vector<SavedAttachment> saved = saveAttachments(allegati, folder);
+    ASSERT_EQ(saved.size(), 4u);
+    EXPECT_EQ(saved[0].savedAs, folder / "nota (2).txt");
+    EXPECT_EQ(test::readFile(saved[0].savedAs), "ciao");
+    EXPECT_EQ(test::readFile(folder / "nota.txt"), "già qui");
+    EXPECT_EQ(saved[1].savedAs, folder / "fuori.txt");
+    EXPECT_EQ(test::readFile(saved[1].savedAs), "fuori");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "fuori.txt"));
+    EXPECT_EQ(saved[2].savedAs, folder / "nota (3).txt");
+    EXPECT_TRUE(saved[3].savedAs.empty());
+    EXPECT_EQ(saved[3].problem, "il contenuto dell'allegato non è base64 valido");
+    EXPECT_FALSE(std::filesystem::exists(folder / "rotto.bin"));
+}
+
+TEST(Attachments, TheSampleLogoIsAJpeg)
+{
+    test::TempDir tmp;
+    const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/simevo_FPR04_attachment_jpg.xml"));
+    ASSERT_TRUE(r.ok());
+    const std::vector<SavedAttachment> saved = saveAttachments(r.fattura.allegati, tmp / "nuova");
+    ASSERT_EQ(saved.size(), 1u);
+    ASSERT_TRUE(saved[0].problem.empty()) << saved[0].problem;
+    const std::string jpeg = test::readFile(tmp / "nuova" / "LogoA.jpg");
+    EXPECT_TRUE(jpeg.starts_with("\xFF\xD8\xFF"));
+    EXPECT_TRUE(jpeg.ends_with("\xFF\xD9"));
+}
+
+}  // namespace
+}  // namespace crv

@@ -1,0 +1,140 @@
+// The page's drawing list, compared with lists written from the page table:
+// positions, sizes, weights, alignments, texts, the yellow band and the frame.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "invoice/invoice_reader.h"
+#include "invoice/invoice_support.h"
+#include "invoice/page_layout.h"
+#include "support/test_support.h"
+
+namespace crv {
+namespace {
+
+std::vector<std::string> described(const InvoicePage& page)
+{
+    std::vector<std::string> out;
+    for (const DrawOp& op : page.ops) out.push_back(describe(op));
+    return out;
+}
+
+const std::string kLongDescription =
+    "LA DESCRIZIONE DELLA FORNITURA PUO' SUPERARE I CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE LIMITE "
+    "DIMENSIONALE. TALE LIMITE NELLA NUOVA VERSIONE E' STATO PORTATO A MILLE CARATTERI";
+
+TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
+{
+    const InvoiceReading r =
+        readInvoiceFile(test::dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml"));
+    ASSERT_TRUE(r.ok());
+    const InvoicePage page = layoutInvoice(r.fattura, Regional::italian());
+    // Two lines: r = 15.
+    const std::vector<std::string> expected = {
+        "clear",
+        "text 2 12 12 regular left \"1\"",
+        "text 5 12 12 regular left \"" + kLongDescription + "\"",
+        "text 35 12 12 regular right \"5.00\"",
+        "text 45 12 12 regular right \"1\"",
+        "text 57 12 12 regular right \"0\"",
+        "text 67 12 12 regular right \"5\"",
+        "text 77 12 12 regular right \"22.00\"",
+        "text 2 13 12 regular left \"2\"",
+        "text 5 13 12 regular left \"FORNITURE VARIE PER UFFICIO\"",
+        "text 35 13 12 regular right \"10.00\"",
+        "text 45 13 12 regular right \"2\"",
+        "text 57 13 12 regular right \"0\"",
+        "text 67 13 12 regular right \"20\"",
+        "text 77 13 12 regular right \"22.00\"",
+        "text 2 1 14 bold left \"DATI CEDENTE/PRESTATORE\"",
+        "text 30 1 14 bold left \"DATI DOCUMENTO\"",
+        "text 56 1 14 bold left \"DATI CLIENTE\"",
+        "text 2 3 12 regular left \"SOCIETA' ALPHA SRL\"",
+        "text 30 3 12 regular left \"Tipo: Fattura\"",
+        "text 78 3 12 regular right \"BETA GAMMA\"",
+        "text 2 4 12 regular left \"P.Iva: IT01234567890\"",
+        "text 30 4 12 regular left \"Numero: 123\"",
+        "text 78 4 12 regular right \"P.Iva: \"",
+        "text 2 5 12 regular left \"VIALE ROMA 543\"",
+        "text 30 5 12 regular left \"Data: 2014-12-18\"",
+        "text 78 5 12 regular right \"VIA TORINO 38-B\"",
+        "text 2 6 12 regular left \"07100 SASSARI\"",
+        "text 78 6 12 regular right \"00145 ROMA\"",
+        "line 28-28 0.2-8",
+        "line 54-54 0.2-8",
+        "line 1-80 8-8",
+        "text 30 9 14 bold left \"PRODOTTI E SERVIZI\"",
+        "box 1-80 11-12 #FFFF00",
+        "text 2 11 12 bold left \"Nr\"",
+        "text 5 11 12 bold left \"Descrizione\"",
+        "text 30 11 12 bold left \"Quantità\"",
+        "text 40 11 12 bold left \"Prezzo Un.\"",
+        "text 50 11 12 bold left \"Sconto/Magg.\"",
+        "text 63 11 12 bold left \"Importo\"",
+        "text 73 11 12 bold left \"Cod.Iva\"",
+        "line 1-80 15-15",
+        "line 38-38 15-21",
+        "text 50 16 14 bold left \"METODO DI PAGAMENTO\"",
+        "text 40 18 12 regular left \"Metodo: MP01\"",
+        "text 40 19 12 regular left \"Pagamento: 30,5\"",
+        "line 1-80 21-21",
+        "line 38-38 21-29",
+        "text 55 22 14 bold left \"TOTALI\"",
+        "text 40 24 12 regular left \"Importo prodotti o servizi\"",
+        "text 40 25 12 regular left \"Totale Imponibile\"",
+        "text 75 25 12 bold right \"25 € \"",
+        "text 40 26 12 regular left \"Totale Imposta\"",
+        "text 75 26 12 bold right \"5,5 € \"",
+        "text 40 27 12 regular left \"Totale Documento\"",
+        "text 75 27 12 bold right \"0 € \"",
+        "line 1-80 29-29",
+        "line 80-80 0.2-29",
+        "line 1-80 0.2-0.2",
+        "line 1-1 0.2-29",
+    };
+    EXPECT_EQ(described(page), expected);
+    // Cut only between two lines and between the blocks below them.
+    EXPECT_EQ(page.breakRows, (std::vector<float>{13, 15, 21}));
+}
+
+TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
+{
+    FatturaLetta empty;
+    empty.dati.TipoDocumento = "TD04";
+    const InvoicePage page = layoutInvoice(empty, Regional::italian());
+    const std::vector<std::string> ops = described(page);
+    ASSERT_EQ(ops.size(), 46u);  // clear + 45 steps (the pen width is no operation)
+    EXPECT_EQ(ops[5], "text 30 3 12 regular left \"Tipo: TD04\"");
+    EXPECT_EQ(ops[27], "line 1-80 13-13");  // step 28 (steps from 16 on sit one place lower)
+    EXPECT_EQ(ops[29], "text 50 14 14 bold left \"METODO DI PAGAMENTO\"");
+    EXPECT_EQ(ops[45], "line 1-1 0.2-27");
+    EXPECT_EQ(page.breakRows, (std::vector<float>{13, 19}));
+}
+
+TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
+{
+    FatturaLetta f;
+    f.dati.TotaleDocumento = *Amount::parseLeadingNumber("1234.5");
+    f.dati.ImportoPagamento = *Amount::parseLeadingNumber("-0.0001");
+    RigaFattura riga;
+    riga.PrezzoUnitario = *Amount::parseLeadingNumber("12.3457");
+    for (int k = 0; k < 40; ++k) f.righe.push_back(riga);
+    f.dati.ContaRighe = 40;
+    const InvoicePage it = layoutInvoice(f, Regional::italian());
+    const InvoicePage en = layoutInvoice(f, Regional::english());
+    const auto find = [](const InvoicePage& page, const std::string& prefix) {
+        for (const DrawOp& op : page.ops) {
+            const std::string d = describe(op);
+            if (d.starts_with(prefix)) return d;
+        }
+        return std::string();
+    };
+    EXPECT_EQ(find(it, "text 75 65 "), "text 75 65 12 bold right \"1234,5 € \"");  // r = 53, r + 12
+    EXPECT_EQ(find(en, "text 75 65 "), "text 75 65 12 bold right \"1234.5 € \"");
+    EXPECT_EQ(find(it, "text 40 57 "), "text 40 57 12 regular left \"Pagamento: -0,0001\"");
+    EXPECT_EQ(find(it, "text 45 51 "), "text 45 51 12 regular right \"12,3457\"");  // line 40 on row 51
+    EXPECT_EQ(find(it, "box "), "box 1-80 11-12 #FFFF00");
+}
+
+}  // namespace
+}  // namespace crv

@@ -1,0 +1,266 @@
+// The painter on real images and PDF files: pixel checks of one rendering at
+// two line spacings, every sample drawn to PNG and PDF, long invoices cut
+// between rows.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+#include <optional>
+#include <sys/wait.h>
+
+#include "invoice/invoice_reader.h"
+#include "invoice/invoice_support.h"
+#include "invoice/page_export.h"
+#include "invoice/page_layout.h"
+#include "invoice/page_painter.h"
+#include "support/test_support.h"
+
+namespace crv {
+namespace {
+
+using test::dataFile;
+
+const char* const kSamples[] = {
+    "official_IT01234567890_FPA01_pa_single_line.xml",   "official_IT01234567890_FPR02_b2b_two_lines.xml",
+    "official_IT01234567890_FPR03_lotto_two_bodies.xml", "oca_FPR03_signed_cades_der.xml.p7m",
+    "oca_FPR06_credit_note_TD04.xml",                    "php_fattura_esempio_buyer_person_nome_cognome.xml",
+    "oca_ripilogoiva_two_vat_rates_22_and_N1.xml",       "simevo_FPR04_attachment_jpg.xml",
+    "oca_FPR16_default_namespace_negative_total.xml",
+};
+
+InvoicePage samplePage(const std::string& name)
+{
+    const InvoiceReading r = readInvoiceFile(dataFile("fatturapa/" + name));
+    EXPECT_TRUE(r.ok()) << name << ": " << r.message;
+    return layoutInvoice(r.fattura, Regional::italian());
+}
+
+bool isBlack(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) == qRgb(0, 0, 0);
+}
+
+bool isWhite(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) == qRgb(255, 255, 255);
+}
+
+bool isYellow(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) == qRgb(255, 255, 0);
+}
+
+// The box around the pixels darker than mid-grey inside the area.
+std::optional<QRect> inkIn(const QImage& image, const QRect& area)
+{
+    std::optional<QRect> ink;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) >= 128) continue;
+            ink = ink ? ink->united(QRect(x, y, 1, 1)) : QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+class PagePainter : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { test::ensureGuiApplication(); }
+};
+
+TEST_P(PagePainter, GridPositionsInPixels)
+{
+    const int i = GetParam();  // Interlinea
+    const QImage image = renderPage(samplePage("official_IT01234567890_FPR02_b2b_two_lines.xml"), i);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), kPageWidthPixels);
+    EXPECT_EQ(image.height(), 30 * i);  // frame bottom on row 29, one row below it
+
+    // The yellow band covers rows 11 to 12: from 11 × Interlinea to the pixel above row 12.
+    for (const int x : {15, 500, 1110, 1119}) {
+        EXPECT_TRUE(isYellow(image, x, 11 * i)) << x;
+        EXPECT_TRUE(isYellow(image, x, 12 * i - 1)) << x;
+        EXPECT_FALSE(isYellow(image, x, 11 * i - 1)) << x;
+        EXPECT_FALSE(isYellow(image, x, 12 * i)) << x;
+    }
+    EXPECT_TRUE(isWhite(image, 1121, 11 * i));
+    EXPECT_TRUE(isWhite(image, 13, 11 * i));
+
+    // Vertical lines of the frame one pixel wide at columns 1, 28, 54 and 80.
+    for (const int x : {14, 392, 756, 1120}) {
+        EXPECT_TRUE(isBlack(image, x, 2 * i)) << x;
+        EXPECT_TRUE(isBlack(image, x, 7 * i)) << x;
+        EXPECT_TRUE(isWhite(image, x - 1, 2 * i)) << x;
+        EXPECT_TRUE(isWhite(image, x + 1, 2 * i)) << x;
+    }
+    // Horizontal lines at rows 8, r = 15, r + 6 and r + 14; the top at row 0.2.
+    for (const int row : {8, 15, 21, 29}) {
+        EXPECT_TRUE(isBlack(image, 200, row * i)) << row;
+        EXPECT_TRUE(isWhite(image, 200, row * i - 1)) << row;
+        EXPECT_TRUE(isWhite(image, 200, row * i + 1)) << row;
+    }
+    const int top = static_cast<int>(std::lround(0.2 * i));
+    EXPECT_TRUE(isBlack(image, 200, top) || isBlack(image, 200, top - 1)) << top;
+    // The column between payment and totals: column 38 from row r to r + 14.
+    EXPECT_TRUE(isBlack(image, 532, 16 * i));
+    EXPECT_TRUE(isBlack(image, 532, 28 * i));
+    EXPECT_TRUE(isWhite(image, 532, 14 * i));
+
+    // A left text starts at its grid position: "DATI CEDENTE/PRESTATORE" at column 2, row 1.
+    const auto heading = inkIn(image, QRect(20, i - 4, 340, i + 8));
+    ASSERT_TRUE(heading);
+    EXPECT_GE(heading->left(), 28);
+    EXPECT_LE(heading->left(), 31);
+    EXPECT_GE(heading->top(), i);      // never above its row
+    EXPECT_LE(heading->top(), i + 6);  // capitals start a little below the line's top
+    // Its size: 14 points are 18.7 pixels; capitals about 13 of them.
+    EXPECT_GE(heading->height(), 12);
+    EXPECT_LE(heading->height(), 17);
+
+    // A right text ends at its column, the trailing blank of " € " included:
+    // "25 € " on row r + 10 ends a blank's width before column 75 (1050).
+    const auto total = inkIn(image, QRect(900, 25 * i, 200, i));
+    ASSERT_TRUE(total);
+    EXPECT_LT(total->right(), 1050);
+    EXPECT_GE(total->right(), 1040);
+    // "Cod.Iva" values end at column 77 (1078).
+    const auto rate = inkIn(image, QRect(1000, 13 * i, 110, i));
+    ASSERT_TRUE(rate);
+    EXPECT_LE(rate->right(), 1078);
+    EXPECT_GE(rate->right(), 1074);
+}
+
+INSTANTIATE_TEST_SUITE_P(Interlinea, PagePainter, ::testing::Values(18, 20));
+
+TEST(PageExport, EverySampleToPngAndPdf)
+{
+    test::ensureGuiApplication();
+    test::TempDir tmp;
+    std::vector<InvoicePage> pages;
+    for (const char* name : kSamples) pages.push_back(samplePage(name));
+    std::vector<PdfInvoice> invoices;
+    for (std::size_t k = 0; k < pages.size(); ++k) {
+        const std::filesystem::path png = tmp / ("p" + std::to_string(k) + ".png");
+        ASSERT_EQ(writePng(pages[k], 18, png), std::nullopt) << kSamples[k];
+        // The file holds the same pixels the window would draw.
+        QImage back(QString::fromStdString(png.string()));
+        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), renderPage(pages[k], 18)) << kSamples[k];
+        invoices.push_back(PdfInvoice{&pages[k], kSamples[k]});
+    }
+    const std::filesystem::path pdf = tmp / "tutte.pdf";
+    ASSERT_EQ(writePdf(invoices, 18, pdf), std::nullopt);
+    const std::string bytes = test::readFile(pdf);
+    EXPECT_TRUE(bytes.starts_with("%PDF-"));
+    std::size_t sheets = 0;
+    for (std::size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
+        ++sheets;
+    EXPECT_EQ(sheets, pages.size());  // each invoice on a sheet of its own
+}
+
+TEST(PageExport, LongInvoicesAreCutBetweenRows)
+{
+    FatturaLetta f;
+    RigaFattura riga;
+    riga.Descrizione = "RIGA";
+    for (int k = 0; k < 100; ++k) f.righe.push_back(riga);
+    f.dati.ContaRighe = 100;
+    const InvoicePage page = layoutInvoice(f, Regional::italian());  // r = 113: rows up to 127, then a margin row
+
+    const std::vector<PageSlice> slices = sliceRows(page, 60.5);
+    ASSERT_GE(slices.size(), 3u);
+    EXPECT_EQ(slices.front().fromRow, 0);
+    EXPECT_EQ(slices.back().toRow, 128);
+    for (std::size_t k = 0; k < slices.size(); ++k) {
+        EXPECT_LE(slices[k].toRow - slices[k].fromRow, 60.5);
+        if (k > 0) {
+            EXPECT_EQ(slices[k].fromRow, slices[k - 1].toRow);
+        }
+        if (k + 1 < slices.size()) {  // every cut at a break row: between lines or blocks
+            const auto& rows = page.breakRows;
+            EXPECT_NE(std::find(rows.begin(), rows.end(), static_cast<float>(slices[k].toRow)), rows.end())
+                << slices[k].toRow;
+        }
+    }
+    // The first sheet ends between two lines, at the last one that fits.
+    EXPECT_EQ(slices[0].toRow, 60);
+    // The payment block (rows 113 to 119) and the totals (119 to 127) are never split.
+    for (const PageSlice& s : slices) {
+        EXPECT_FALSE(s.toRow > 113 && s.toRow < 119) << s.toRow;
+        EXPECT_FALSE(s.toRow > 119 && s.toRow < 127) << s.toRow;
+    }
+    // Rows that fit are not cut; a page without break rows is cut at whole rows.
+    EXPECT_EQ(sliceRows(page, 200).size(), 1u);
+    InvoicePage bare = page;
+    bare.breakRows.clear();
+    const auto whole = sliceRows(bare, 50.5);
+    EXPECT_EQ(whole.at(0).toRow, 50);
+    EXPECT_EQ(whole.at(1).toRow, 100);
+}
+
+TEST(PageExport, APageTooTallForAnImageIsRefusedWithAMessage)
+{
+    test::ensureGuiApplication();
+    test::TempDir tmp;
+    FatturaLetta f;
+    f.righe.resize(2000);
+    f.dati.ContaRighe = 2000;
+    const InvoicePage page = layoutInvoice(f, Regional::italian());  // rows up to 2027, one more below: 36504 pixels
+    EXPECT_TRUE(renderPage(page, 18).isNull());
+    const auto problem = writePng(page, 18, tmp / "alta.png");
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(*problem, "la pagina è troppo alta per un'immagine PNG (36504 pixel, al massimo 32767): usare --pdf");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "alta.png"));
+    // The same invoice goes to PDF, on sheets of their own.
+    const std::vector<PdfInvoice> one = {PdfInvoice{&page, "alta"}};
+    EXPECT_EQ(writePdf(one, 18, tmp / "alta.pdf"), std::nullopt);
+    EXPECT_GT(test::readFile(tmp / "alta.pdf").size(), 1000u);
+}
+
+// pdftoppm (poppler) draws the PDF back into pixels, as a reader would see it.
+QImage pdfSheet(const std::filesystem::path& pdf, int sheet, const test::TempDir& tmp)
+{
+    const std::filesystem::path prefix = tmp / ("sheet" + std::to_string(sheet));
+    const std::string command = "pdftoppm -r 72 -png -singlefile -f " + std::to_string(sheet) + " -l " +
+                                std::to_string(sheet) + " '" + pdf.string() + "' '" + prefix.string() + "'";
+    const int status = std::system(command.c_str());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return QImage(QString::fromStdString(prefix.string() + ".png"));
+}
+
+TEST(PageExport, PdfSheetsAreA4WithThePageAcrossThePrintableWidth)
+{
+    test::ensureGuiApplication();
+    test::TempDir tmp;
+    FatturaLetta f;
+    for (int k = 0; k < 100; ++k) f.righe.push_back(RigaFattura{std::to_string(k + 1), "RIGA", "1", {}, {}, "22"});
+    f.dati.ContaRighe = 100;
+    const InvoicePage page = layoutInvoice(f, Regional::italian());
+    const std::vector<PdfInvoice> one = {PdfInvoice{&page, "lunga"}};
+    const std::filesystem::path pdf = tmp / "lunga.pdf";
+    ASSERT_EQ(writePdf(one, 18, pdf), std::nullopt);
+
+    const QImage first = pdfSheet(pdf, 1, tmp);
+    ASSERT_FALSE(first.isNull()) << "pdftoppm non ha disegnato il PDF";
+    EXPECT_EQ(first.width(), 595);  // A4 portrait at 72 dpi
+    EXPECT_EQ(first.height(), 842);
+    // Margins of 10 mm (28 points): the frame's left side near x 28 + 14 × scale,
+    // its right side near the printable width's end; the yellow band on the first sheet.
+    const double scale = (595.0 - 2 * 28.35) / kPageWidthPixels;
+    const int band = static_cast<int>(28.35 + 11.5 * 18 * scale);
+    const int free = static_cast<int>(28.35 + 27 * 14 * scale);  // column 27: no heading text there
+    EXPECT_EQ(first.pixel(free, band), qRgb(255, 255, 0));
+    const auto frame = inkIn(first, QRect(20, band + 20, 560, 1));
+    ASSERT_TRUE(frame);
+    EXPECT_NEAR(frame->left(), 28.35 + 14 * scale, 1.5);
+    EXPECT_NEAR(frame->right(), 28.35 + 1120 * scale, 1.5);
+    // The next sheet continues the page: no yellow band, the frame's sides go on.
+    const QImage second = pdfSheet(pdf, 2, tmp);
+    ASSERT_FALSE(second.isNull());
+    EXPECT_NE(second.pixel(free, band), qRgb(255, 255, 0));
+    EXPECT_TRUE(inkIn(second, QRect(20, 100, 560, 1)).has_value());
+}
+
+}  // namespace
+}  // namespace crv

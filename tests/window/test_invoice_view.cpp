@@ -1,0 +1,132 @@
+// The invoice page widget as the window uses it: it shows the same pixels as
+// the PNG, scrolls a long invoice down to its totals, closes on Escape and
+// keeps its page when a file cannot be shown.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "invoice/invoice_reader.h"
+#include "invoice/page_export.h"
+#include "invoice/page_layout.h"
+#include "support/test_support.h"
+#include "window/invoice_view.h"
+
+namespace crv {
+namespace {
+
+QString sample(const char* name)
+{
+    return QString::fromStdString(test::dataFile(std::string("fatturapa/") + name).string());
+}
+
+// An invoice of n lines in a scratch file.
+QString longInvoice(const test::TempDir& tmp, int n)
+{
+    std::string lines;
+    for (int k = 1; k <= n; ++k)
+        lines += "<DettaglioLinee><NumeroLinea>" + std::to_string(k) + "</NumeroLinea><Descrizione>RIGA " +
+                 std::to_string(k) + "</Descrizione><PrezzoTotale>1</PrezzoTotale></DettaglioLinee>";
+    const std::string xml =
+        "<FatturaElettronica><FatturaElettronicaHeader/><FatturaElettronicaBody><DatiGenerali>"
+        "<DatiGeneraliDocumento><ImportoTotaleDocumento>" + std::to_string(n) +
+        "</ImportoTotaleDocumento></DatiGeneraliDocumento></DatiGenerali><DatiBeniServizi>" + lines +
+        "</DatiBeniServizi></FatturaElettronicaBody></FatturaElettronica>";
+    const auto path = tmp / "lunga.xml";
+    test::writeFile(path, xml);
+    return QString::fromStdString(path.string());
+}
+
+TEST(InvoiceView, ShowsTheSamePixelsAsThePng)
+{
+    InvoiceView view;
+    view.resize(1200, 700);
+    view.show();
+    const auto failure = view.mostraFattura(sample("oca_FPR03_signed_cades_der.xml.p7m"), 18, Regional::italian());
+    ASSERT_FALSE(failure) << failure->toStdString();
+    const QImage shown = view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/oca_FPR03_signed_cades_der.xml.p7m"));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(shown, renderPage(layoutInvoice(r.fattura, Regional::italian()), 18));
+}
+
+TEST(InvoiceView, ALongInvoiceScrollsDownToItsTotals)
+{
+    test::TempDir tmp;
+    InvoiceView view;
+    view.resize(1200, 500);
+    view.show();
+    ASSERT_FALSE(view.mostraFattura(longInvoice(tmp, 40), 18, Regional::italian()));
+    QScrollBar* bar = view.verticalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_GT(bar->maximum(), 0);  // 68 rows do not fit in 500 pixels
+    // The keyboard scrolls too.
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_GT(bar->value(), 0);
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    // The bottom of the frame (row 27 + 40 = 67) is now in sight.
+    const QImage seen = view.viewport()->grab().toImage();
+    const int frameBottom = 67 * 18 - bar->value();
+    ASSERT_GE(frameBottom, 0);
+    ASSERT_LT(frameBottom, seen.height());
+    EXPECT_EQ(seen.pixel(200, frameBottom), qRgb(0, 0, 0));
+    EXPECT_EQ(seen.pixel(200, frameBottom - 1), qRgb(255, 255, 255));
+}
+
+TEST(InvoiceView, EscapeClosesOtherKeysDoNot)
+{
+    InvoiceView view;
+    view.show();
+    ASSERT_FALSE(view.mostraFattura(sample("oca_FPR06_credit_note_TD04.xml"), 18, Regional::italian()));
+    QSignalSpy closed(&view, &InvoiceView::chiusa);
+    QTest::keyClick(&view, Qt::Key_A);
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_EQ(closed.count(), 0);
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_EQ(closed.count(), 1);
+    // Hidden, Escape means nothing to it.
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST(InvoiceView, AFileThatCannotBeShownKeepsThePage)
+{
+    test::TempDir tmp;
+    InvoiceView view;
+    ASSERT_FALSE(view.mostraFattura(sample("oca_FPR06_credit_note_TD04.xml"), 20, Regional::italian()));
+    const std::size_t before = view.pagina().ops.size();
+    EXPECT_EQ(view.mostraFattura(sample("non_esiste.xml"), 18), QString("NON TROVO IL FILE"));
+    test::writeFile(tmp / "senza.xml", "<FatturaElettronica><FatturaElettronicaBody/></FatturaElettronica>");
+    EXPECT_EQ(view.mostraFattura(QString::fromStdString((tmp / "senza.xml").string()), 18),
+              QString("NON TROVO HEADER."));
+    const auto broken = view.mostraFattura(sample("FPR03_firmata_troncata.xml.p7m"), 18);
+    ASSERT_TRUE(broken);
+    EXPECT_TRUE(broken->startsWith("Errore nel file "));
+    EXPECT_EQ(view.pagina().ops.size(), before);
+    EXPECT_EQ(view.interlinea(), 20);
+}
+
+TEST(InvoiceView, LineSpacingReadFromTheBoxAtEachPress)
+{
+    QLineEdit box;
+    const struct {
+        const char* typed;
+        double spacing;
+        const char* shown;
+    } cases[] = {{"18", 18, "18"}, {"20", 20, "20"}, {"22.5", 22.5, "22.5"}, {"", 18, "18"},
+                 {"abc", 18, "18"}, {"0", 18, "18"},  {"-5", 18, "18"},     {"25x", 25, "25x"}};
+    for (const auto& c : cases) {
+        box.setText(QString::fromUtf8(c.typed));
+        EXPECT_EQ(InvoiceView::interlineaDa(box), c.spacing) << c.typed;
+        EXPECT_EQ(box.text().toStdString(), c.shown) << c.typed;
+    }
+}
+
+}  // namespace
+}  // namespace crv

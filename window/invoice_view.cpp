@@ -1,0 +1,98 @@
+#include "window/invoice_view.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <memory>
+
+#include "invoice/invoice_reader.h"
+#include "invoice/line_spacing.h"
+#include "invoice/page_layout.h"
+#include "invoice/page_painter.h"
+
+namespace crv {
+
+InvoicePageCanvas::InvoicePageCanvas(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted: no background fill first
+    setPage({}, interlinea_);
+}
+
+void InvoicePageCanvas::setPage(InvoicePage page, double interlinea)
+{
+    page_ = std::move(page);
+    interlinea_ = interlinea;
+    // A widget cannot be taller than Qt allows; a page beyond it is cut there.
+    const int height = std::clamp(pageHeightPixels(page_, interlinea_), 1, QWIDGETSIZE_MAX);
+    setFixedSize(kPageWidthPixels, height);
+    update();
+}
+
+void InvoicePageCanvas::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRect exposed = event->rect();
+    painter.fillRect(exposed, Qt::white);
+    // Only the rows that reach into the exposed part: a page of thousands of
+    // lines scrolls as fast as a short one. Texts two rows above may hang down into it.
+    const double fromRow = std::max(0.0, exposed.top() / interlinea_ - 2);
+    const double toRow = (exposed.bottom() + 1) / interlinea_ + 1;
+    paintPage(painter, page_, interlinea_, fromRow, toRow);
+}
+
+InvoiceView::InvoiceView(QWidget* parent) : QScrollArea(parent)
+{
+    setObjectName(QStringLiteral("Pic_Fatt"));
+    setFocusPolicy(Qt::StrongFocus);
+    setBackgroundRole(QPalette::Base);
+    setWidgetResizable(false);
+    auto canvas = std::make_unique<InvoicePageCanvas>();
+    canvas_ = canvas.get();
+    setWidget(canvas.release());  // the scroll area owns it from here
+}
+
+std::optional<QString> InvoiceView::mostraFattura(const QString& path, double interlinea, const Regional& regional)
+{
+    const InvoiceReading reading = readInvoiceFile(path.toStdString());
+    if (!reading.ok()) return QString::fromStdString(reading.message);
+    canvas_->setPage(layoutInvoice(reading.fattura, regional), interlinea > 0 ? interlinea : 18);
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    if (isVisible()) setFocus(Qt::OtherFocusReason);
+    return std::nullopt;
+}
+
+double InvoiceView::interlineaDa(QLineEdit& txtInterlinea)
+{
+    const LineSpacing spacing = readLineSpacing(txtInterlinea.text().toStdString());
+    const QString shown = QString::fromStdString(spacing.boxText);
+    if (shown != txtInterlinea.text()) txtInterlinea.setText(shown);
+    return spacing.interlinea;
+}
+
+const InvoicePage& InvoiceView::pagina() const
+{
+    return canvas_->page();
+}
+
+double InvoiceView::interlinea() const
+{
+    return canvas_->interlinea();
+}
+
+void InvoiceView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && isVisible()) {
+        hide();
+        emit chiusa();
+        event->accept();
+        return;
+    }
+    QScrollArea::keyPressEvent(event);  // arrows and page keys scroll
+}
+
+}  // namespace crv

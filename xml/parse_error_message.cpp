@@ -1,0 +1,41 @@
+#include "xml/parse_error_message.h"
+
+#include <algorithm>
+
+#include "text/encoding.h"
+
+namespace crv {
+namespace {
+
+// The faulty line, at most kMax characters around the fault.
+std::string shortSource(const XmlParseError& err)
+{
+    constexpr std::size_t kMax = 200;
+    const std::string& src = err.srcText;
+    const std::size_t len = utf8Length(src);
+    if (len <= kMax) return src;
+    const std::size_t pos = err.linepos > 0 ? static_cast<std::size_t>(err.linepos - 1) : 0;
+    const std::size_t from = pos > kMax / 2 ? std::min(pos - kMax / 2, len - kMax) : 0;
+    const std::size_t a = utf8Offset(src, from);
+    const std::size_t b = utf8Offset(src, from + kMax);
+    return (from > 0 ? "..." : "") + src.substr(a, b - a) + (from + kMax < len ? "..." : "");
+}
+
+// The parser's reason as a line of its own, with a capital first letter.
+std::string reasonLine(const std::string& reason)
+{
+    std::string out = reason;
+    if (!out.empty() && out.front() >= 'a' && out.front() <= 'z') out.front() = static_cast<char>(out.front() - 'a' + 'A');
+    return out;
+}
+
+}  // namespace
+
+std::string parseErrorMessage(const XmlParseError& error)
+{
+    return "Errore nel file " + error.url + "\nLinea = " + std::to_string(error.line) +
+           "\nPos = " + std::to_string(error.linepos) + "\nSrc = " + shortSource(error) +
+           (error.reason.empty() ? std::string() : "\n" + reasonLine(error.reason));
+}
+
+}  // namespace crv
