@@ -40,11 +40,11 @@ ScratchDatabase::ScratchDatabase(Target target, const std::filesystem::path& wor
     db::createSchema(*database, true);
     if (target == Target::OdbcPostgreSQL) {
         // The same schema through Debian's ODBC driver, as an operator's vex32.ini names it.
-        const db::ConnectionSpec spec = db::parseConnString(server_);
-        connString_ = "Driver={PostgreSQL Unicode};Server=" + spec.host.toStdString() +
-                      ";Port=" + std::to_string(spec.port > 0 ? spec.port : 5432) +
-                      ";Database=" + spec.databaseName.toStdString() + ";Uid=" + spec.user.toStdString() +
-                      ";Pwd=" + spec.password.toStdString() + ";pqopt={options=-csearch_path=" + schema_ + "}";
+        const db::ConnectionSpec parts = db::parseConnString(server_);
+        connString_ = "Driver={PostgreSQL Unicode};Server=" + parts.host.toStdString() +
+                      ";Port=" + std::to_string(parts.port > 0 ? parts.port : 5432) +
+                      ";Database=" + parts.databaseName.toStdString() + ";Uid=" + parts.user.toStdString() +
+                      ";Pwd=" + parts.password.toStdString() + ";pqopt={options=-csearch_path=" + schema_ + "}";
     }
 }
 

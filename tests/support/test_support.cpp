@@ -105,11 +105,11 @@ std::string sqliteOdbcConnString(const std::filesystem::path& file)
 
 std::string postgresOdbcConnString(const std::string& server, const std::string& schema)
 {
-    const db::ConnectionSpec spec = db::parseConnString(server);
-    std::string text = "Driver={PostgreSQL Unicode};Server=" + spec.host.toStdString() +
-                       ";Port=" + std::to_string(spec.port > 0 ? spec.port : 5432) +
-                       ";Database=" + spec.databaseName.toStdString() + ";Uid=" + spec.user.toStdString() +
-                       ";Pwd=" + spec.password.toStdString();
+    const db::ConnectionSpec parts = db::parseConnString(server);
+    std::string text = "Driver={PostgreSQL Unicode};Server=" + parts.host.toStdString() +
+                       ";Port=" + std::to_string(parts.port > 0 ? parts.port : 5432) +
+                       ";Database=" + parts.databaseName.toStdString() + ";Uid=" + parts.user.toStdString() +
+                       ";Pwd=" + parts.password.toStdString();
     if (!schema.empty()) text += ";pqopt={options=-csearch_path=" + schema + "}";
     return text;
 }
