@@ -35,23 +35,16 @@ const char* dateTimeFormat(DateOrder order)
     return "dd/mm/yyyy hh:mm:ss";
 }
 
-bool isHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// A spreadsheet program reads "_xHHHH_" in a cell's text as the character
-// HHHH; the library escapes control characters that way but leaves such
-// sequences of the text itself alone. Their underscore is escaped
-// ("_x005F_") so that the text reads back as it was.
+// The text as the sheet stores it: each "_xHHHH_" of the text itself gets
+// its underscore escaped so that it reads back as it was (the library
+// escapes control characters that way but leaves such sequences alone).
 std::string escapedText(std::string_view text)
 {
     if (text.find("_x") == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size() + 14);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
-            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_') {
+        if (escapeSequenceAt(text, i)) {
             out += "_x005F_";
             continue;
         }

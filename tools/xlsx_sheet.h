@@ -2,6 +2,7 @@
 // A new .xlsx workbook with one sheet, written row after row with
 // libxlsxwriter in its constant-memory mode: each row goes to a temporary
 // file as soon as the next one starts, so memory stays flat however many rows.
+#include <cstddef>
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
@@ -61,5 +62,23 @@ private:
 
 // The largest number of characters (UTF-16 units, as Excel counts) a cell holds.
 inline constexpr std::size_t kMaxCellChars = 32767;
+
+// A spreadsheet program reads "_xHHHH_" in a cell's text as the character
+// HHHH, so the sheet writes such a sequence of the text itself with its
+// underscore escaped ("_x005F_xHHHH_"): six characters more, which count
+// against the cell's limit when the library checks it.
+inline constexpr std::size_t kEscapeGrowth = 6;
+
+// Whether a sequence "_xHHHH_" (H a hexadecimal digit) starts at `i`.
+template <typename Char>
+constexpr bool escapeSequenceAt(std::basic_string_view<Char> text, std::size_t i)
+{
+    auto hex = [](Char c) {
+        return (c >= Char('0') && c <= Char('9')) || (c >= Char('a') && c <= Char('f')) ||
+               (c >= Char('A') && c <= Char('F'));
+    };
+    return i + 6 < text.size() && text[i] == Char('_') && text[i + 1] == Char('x') && hex(text[i + 2]) &&
+           hex(text[i + 3]) && hex(text[i + 4]) && hex(text[i + 5]) && text[i + 6] == Char('_');
+}
 
 }  // namespace crv::tools

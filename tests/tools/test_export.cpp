@@ -150,6 +150,26 @@ TEST_P(ExportTest, LongTextsAreCutAndCounted)
     EXPECT_NEAR(sheet.widths.at("B"), tools::kMaxColumnWidth, 1.0);
 }
 
+TEST_P(ExportTest, LongTextsHoldingEscapeLikeSequencesAreCutNotRefused)
+{
+    // Each "_x0041_" is stored with its underscore escaped, six characters
+    // more: the first text fits a cell as it is read, but not as it is stored.
+    const QString escapes = QStringLiteral("_x0041_").repeated(4680);
+    addCase({{"posizione", "A"}, {"memo", escapes}});
+    addCase({{"posizione", "B"}, {"memo", QStringLiteral("a_x0041_b").repeated(4000)}});
+    const auto r = esporta({"posizione", "memo"});
+    ASSERT_EQ(r.esito, Esito::Terminata) << r.messaggi.front();
+    EXPECT_EQ(r.celleTagliate, 2);
+    const XlsxSheetRead sheet = readXlsx(out);
+    for (const int row : {2, 3}) {
+        const QString memo = sheet.at(row, 2).value.toString();
+        EXPECT_TRUE(memo.endsWith(QStringLiteral(" [testo tagliato]"))) << row;
+        EXPECT_LE(memo.size(), 32767) << row;
+        EXPECT_GT(memo.size(), 32767 / 2) << row;
+    }
+    EXPECT_TRUE(escapes.startsWith(sheet.at(2, 2).value.toString().chopped(17)));
+}
+
 TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
 {
     writeFile(out, "cartella di prima");
