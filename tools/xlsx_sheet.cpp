@@ -53,15 +53,37 @@ std::string escapedText(std::string_view text)
     return out;
 }
 
+// The library's failures in the operator's language; the rarer ones keep
+// the library's own text.
+std::string reason(lxw_error error)
+{
+    switch (error) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED: return "memoria esaurita";
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return "impossibile creare il file (la cartella non esiste o non si può scrivere)";
+    case LXW_ERROR_CREATING_TMPFILE: return "impossibile creare un file temporaneo";
+    case LXW_ERROR_READING_TMPFILE: return "impossibile rileggere un file temporaneo";
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE: return "errore nella scrittura del file (disco pieno o file non scrivibile)";
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED: return "testo oltre 32.767 caratteri";
+    default: return lxw_strerror(error);
+    }
+}
+
 }  // namespace
 
-XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder) : file_(file)
+XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs)
+    : shown_(shownAs.empty() ? file : shownAs)
 {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     const std::string name = file.string();
     workbook_ = workbook_new_opt(name.c_str(), &options);
-    if (!workbook_) throw XlsxError("Impossibile creare la cartella di lavoro " + name);
+    if (!workbook_) throw XlsxError("Impossibile creare il file " + shown_.string());
     sheet_ = workbook_add_worksheet(workbook_, nullptr);
     bold_ = workbook_add_format(workbook_);
     decimal_ = workbook_add_format(workbook_);
@@ -70,7 +92,7 @@ XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder) : f
     if (!sheet_ || !bold_ || !decimal_ || !date_ || !dateTime_) {
         workbook_close(workbook_);
         workbook_ = nullptr;
-        throw XlsxError("Impossibile creare la cartella di lavoro " + name);
+        throw XlsxError("Impossibile creare il file " + shown_.string());
     }
     format_set_bold(bold_);
     format_set_num_format(decimal_, "#,##0.00##");
@@ -86,8 +108,8 @@ XlsxSheet::~XlsxSheet()
 void XlsxSheet::check(int error, int row, int col) const
 {
     if (error == LXW_NO_ERROR) return;
-    throw XlsxError("Errore nella scrittura della cella " + cellName(row, col) + " di " + file_.string() +
-                    ": " + lxw_strerror(static_cast<lxw_error>(error)));
+    throw XlsxError("Errore nella scrittura della cella " + cellName(row, col) + " di " + shown_.string() + ": " +
+                    reason(static_cast<lxw_error>(error)));
 }
 
 void XlsxSheet::heading(int row, int col, std::string_view utf8)
@@ -148,7 +170,7 @@ void XlsxSheet::close()
     workbook_ = nullptr;
     const lxw_error error = workbook_close(workbook);
     if (error != LXW_NO_ERROR)
-        throw XlsxError("Impossibile scrivere la cartella di lavoro " + file_.string() + ": " + lxw_strerror(error));
+        throw XlsxError("Impossibile scrivere il file " + shown_.string() + ": " + reason(error));
 }
 
 }  // namespace crv::tools

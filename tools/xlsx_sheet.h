@@ -24,8 +24,10 @@ class XlsxError : public std::runtime_error {
 class XlsxSheet {
 public:
     // Creates the workbook at `file` (written at close()). Dates are shown
-    // in the regional order with four-digit years. Throws XlsxError.
-    XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder);
+    // in the regional order with four-digit years. Messages name `shownAs`
+    // when given (the file the operator asked for, when `file` is a
+    // temporary one renamed into place later). Throws XlsxError.
+    XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs = {});
     // Closes the workbook if close() was not called (errors ignored).
     ~XlsxSheet();
     XlsxSheet(const XlsxSheet&) = delete;
@@ -51,7 +53,7 @@ public:
 private:
     void check(int error, int row, int col) const;
 
-    std::filesystem::path file_;
+    std::filesystem::path shown_;  // the file the messages name
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;

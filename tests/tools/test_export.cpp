@@ -197,6 +197,24 @@ TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
         << "import/, dati/ and the old file only";
 }
 
+TEST_P(ExportTest, AWorkbookThatCannotBeWrittenAtTheEndIsNamedAsTheOperatorGaveIt)
+{
+    addCase({{"posizione", "P1"}});
+    // The folder of the workbook disappears during the run (a network share lost).
+    const auto folder = suite.paths().root / "uscita";
+    std::filesystem::create_directory(folder);
+    const auto target = folder / "casi.xlsx";
+    const auto r = tools::esportaPratiche(db(), {}, {"posizione"}, target, it, [&](long, long) {
+        std::filesystem::remove_all(folder);
+        return true;
+    });
+    EXPECT_EQ(r.esito, Esito::Errore);
+    EXPECT_EQ(r.messaggi, Names{"Impossibile scrivere il file " + target.string() +
+                                ": impossibile creare il file (la cartella non esiste o non si può scrivere). "
+                                "Nessun file scritto"});
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
 TEST_P(ExportTest, CasesComeInCounterOrderAcrossChunks)
 {
     db().begin();
