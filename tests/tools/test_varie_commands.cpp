@@ -71,6 +71,15 @@ TEST_P(VarieCommands, EsportaWritesTheWorkbookOfTheSavedOrGivenColumns)
     EXPECT_EQ(sheet.at(2, 2).type, "n");
     const Outcome shown = crvxml("esporta --definizione");
     EXPECT_EQ(shown.out, "Ragione sociale\nlottoimportazione\n");
+
+    // More than 100 names: the first 100 are saved, and the operator is told.
+    std::string many;
+    for (int i = 1; i <= 101; ++i) many += (i > 1 ? "," : "") + std::string(i == 1 ? "posizione" : "memo");
+    const Outcome tooMany = crvxml("esporta --campi '" + many + "' --salva-definizione");
+    ASSERT_EQ(tooMany.status, 0) << tooMany.err;
+    EXPECT_NE(tooMany.err.find("101 campi: sono usati i primi 100, l'ultimo è ignorato"), std::string::npos)
+        << tooMany.err;
+    EXPECT_EQ(crvxml("esporta --definizione").out.size(), std::string("posizione\n").size() + 99 * 5);
 }
 
 TEST_P(VarieCommands, NoteComuniAppendsAndReportsTheCount)
