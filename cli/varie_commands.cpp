@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "cli/commands.h"
@@ -200,12 +201,15 @@ int esportaCommand(const Args& args)
     if (p.campi) {
         def = tools::leggiVoci(*p.campi);
         if (p.salvaDefinizione) {
+            // The names beyond the hundredth are not saved: say so after the save too.
+            std::vector<std::string> avvisi = std::move(def.avvisi);
             try {
                 def = tools::SalvaDefinizione(paths, def.testo("\r\n"));
             } catch (const tools::DefinizioneError& error) {
                 std::fprintf(stderr, "%s\n", error.what());
                 return 1;
             }
+            def.avvisi.insert(def.avvisi.begin(), avvisi.begin(), avvisi.end());
             std::fprintf(stderr, "Definizione salvata in %s\n", tools::fileDefinizione(paths).string().c_str());
         }
     } else {

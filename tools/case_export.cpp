@@ -15,6 +15,7 @@
 #include "tools/column_width.h"
 #include "tools/database_access.h"
 #include "tools/export_definition.h"
+#include "tools/varie_messages.h"
 #include "tools/xlsx_sheet.h"
 
 namespace crv::tools {
@@ -31,17 +32,6 @@ struct Colonna {
     db::FieldKind kind = db::FieldKind::Text;
 };
 
-std::string thousands(long n)
-{
-    const std::string digits = std::to_string(n);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') grouped += '.';
-        grouped += digits[i];
-    }
-    return grouped;
-}
-
 // The text a number shows in its column, for the column's width.
 std::string shownNumber(double value, bool decimal)
 {
@@ -53,13 +43,7 @@ std::string shownNumber(double value, bool decimal)
     // "#,##0.00##": two to four decimals, grouped thousands.
     while (text.size() > point + 3 && text.back() == '0') text.pop_back();
     // Grouping signs and the decimal sign are equally narrow: only their count matters.
-    const std::string whole = text.substr(0, point);
-    std::string grouped;
-    for (std::size_t i = 0; i < whole.size(); ++i) {
-        if (i > 0 && (whole.size() - i) % 3 == 0 && whole[i - 1] != '-') grouped += '.';
-        grouped += whole[i];
-    }
-    return grouped + "," + text.substr(point + 1);
+    return migliaia(std::string_view(text).substr(0, point)) + "," + text.substr(point + 1);
 }
 
 // The definition's names as columns; the names the table lacks in `unknown`.
@@ -93,14 +77,6 @@ std::filesystem::path partialFile(const std::filesystem::path& out)
     return out.parent_path() / ("." + out.filename().string() + ".parziale");
 }
 
-RisultatoVarie failed(Esito esito, std::vector<std::string> messages)
-{
-    RisultatoVarie r;
-    r.esito = esito;
-    r.messaggi = std::move(messages);
-    return r;
-}
-
 }  // namespace
 
 RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, const std::vector<std::string>& campi,
@@ -108,9 +84,10 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
                                const Avanzamento& avanzamento)
 {
     const FiltroOErrore letto = leggiFiltro(filtro, regional);
-    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
     if (campi.empty())
-        return failed(Esito::DefinizioneNonValida, {"La definizione non ha campi da esportare: nessun file scritto"});
+        return esitoSenzaLavoro(Esito::DefinizioneNonValida,
+                                {"La definizione non ha campi da esportare: nessun file scritto"});
 
     const std::filesystem::path partial = partialFile(out);
     long current = 0;  // counter of the case being written, for the messages
@@ -121,9 +98,10 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         if (!unknown.empty()) {
             std::string list;
             for (const std::string& name : unknown) list += (list.empty() ? "\"" : ", \"") + name + "\"";
-            return failed(Esito::DefinizioneNonValida,
-                          {(unknown.size() == 1 ? "Il campo " + list + " non esiste" : "I campi " + list + " non esistono") +
-                           " nella tabella [Tabella Pratiche]: correggere la definizione. Nessun file scritto"});
+            return esitoSenzaLavoro(Esito::DefinizioneNonValida,
+                                    {(unknown.size() == 1 ? "Il campo " + list + " non esiste"
+                                                          : "I campi " + list + " non esistono") +
+                                     " nella tabella [Tabella Pratiche]: correggere la definizione. Nessun file scritto"});
         }
         bool withNotes = false;
         for (const Colonna& c : columns) withNotes = withNotes || c.nota;
@@ -131,17 +109,17 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         PraticheScelte pratiche(db, selezione(db, letto.filtro), fields, withNotes);
         RisultatoVarie result;
         result.pratiche = pratiche.totale();
-        if (result.pratiche == 0) return failed(Esito::NessunaPratica, {"Nessuna pratica trovata"});
+        if (result.pratiche == 0) return esitoSenzaLavoro(Esito::NessunaPratica, {"Nessuna pratica trovata"});
         if (result.pratiche > kMaxCaseRows)
-            return failed(Esito::Errore, {"Le pratiche scelte sono " + thousands(result.pratiche) +
-                                          ", più delle righe di un foglio (" + thousands(kMaxCaseRows) +
-                                          "): restringere il filtro. Nessun file scritto"});
+            return esitoSenzaLavoro(Esito::Errore, {"Le pratiche scelte sono " + migliaia(result.pratiche) +
+                                                    ", più delle righe di un foglio (" + migliaia(kMaxCaseRows) +
+                                                    "): restringere il filtro. Nessun file scritto"});
 
         // A file that cannot be written is told now, not after the whole run.
         if (!std::ofstream(partial, std::ios::binary | std::ios::trunc))
-            return failed(Esito::Errore, {"Impossibile scrivere il file " + out.string()});
+            return esitoSenzaLavoro(Esito::Errore, {"Impossibile scrivere il file " + out.string()});
 
-        std::optional<XlsxSheet> sheet(std::in_place, partial, regional.dateOrder);
+        std::optional<XlsxSheet> sheet(std::in_place, partial, regional.dateOrder, out);
         std::vector<ColumnFit> fits(columns.size());
         for (std::size_t c = 0; c < columns.size(); ++c) {
             sheet->heading(0, static_cast<int>(c), columns[c].titolo);
@@ -197,7 +175,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
             sheet.reset();
             std::error_code ec;
             std::filesystem::remove(partial, ec);
-            return failed(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
+            return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
         }
         current = 0;
         for (std::size_t c = 0; c < columns.size(); ++c) sheet->columnWidth(static_cast<int>(c), fits[c].width());
@@ -208,10 +186,10 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         if (ec) throw XlsxError("Impossibile scrivere il file " + out.string() + ": " + ec.message());
 
         result.messaggi.push_back("Elaborazione terminata");
-        std::string summary = "Pratiche esportate: " + thousands(result.pratiche) + " in " + out.string();
+        std::string summary = "Pratiche esportate: " + migliaia(result.pratiche) + " in " + out.string();
         if (result.celleTagliate > 0)
             summary += "\nTesti oltre 32.767 caratteri, tagliati e segnati con \"" +
-                       std::string(kMarcaTaglio.substr(1)) + "\": " + thousands(result.celleTagliate) +
+                       std::string(kMarcaTaglio.substr(1)) + "\": " + migliaia(result.celleTagliate) +
                        (result.celleTagliate == 1 ? " cella" : " celle");
         result.messaggi.back() += "\n" + summary;
         return result;
@@ -220,7 +198,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         std::filesystem::remove(partial, ec);
         std::string text = error.what();
         if (current != 0) text = "Esportazione fermata alla pratica con contatore " + std::to_string(current) + ": " + text;
-        return failed(Esito::Errore, {text + ". Nessun file scritto"});
+        return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun file scritto")});
     }
 }
 
@@ -229,7 +207,7 @@ RisultatoVarie esportaPratiche(const SuitePaths& paths, bool usaAccess, const Fi
                                const Regional& regional, const Avanzamento& avanzamento)
 {
     const FiltroOErrore letto = leggiFiltro(filtro, regional);
-    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
     DatabaseAperto aperto = apriDatabase(paths, usaAccess);
     if (!aperto.db) return aperto.errore;
     return esportaPratiche(*aperto.db, filtro, campi, out, regional, avanzamento);

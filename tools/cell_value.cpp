@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 #include <QDateTime>
 
@@ -36,6 +37,17 @@ std::optional<QDateTime> asDateTime(const QVariant& value)
     }
     default: return std::nullopt;
     }
+}
+
+// The UTF-16 units of a text as the sheet stores it, each "_xHHHH_" escaped.
+// Only texts longer than a seventh of a cell's limit can grow past it.
+std::size_t storedLength(std::u16string_view text)
+{
+    std::size_t length = text.size();
+    if (length <= kMaxCellChars / (1 + kEscapeGrowth)) return length;
+    for (std::size_t i = text.find(u"_x"); i != std::u16string_view::npos; i = text.find(u"_x", i + 1))
+        if (escapeSequenceAt(text, i)) length += kEscapeGrowth;
+    return length;
 }
 
 std::optional<double> asNumber(const QVariant& value)
@@ -82,11 +94,21 @@ Cella cellaTesto(const QString& text)
     while (last > first && text.at(last - 1) == QLatin1Char(' ')) --last;
     if (first == last) return cell;
     QString shown = text.mid(first, last - first);
-    // A cell holds 32,767 UTF-16 units: cut longer texts so that the end shows it.
-    if (static_cast<std::size_t>(shown.size()) > kMaxCellChars) {
+    // A cell holds 32,767 UTF-16 units as Excel counts them, and the library
+    // counts the text as the sheet stores it, escapes included: cut longer
+    // texts so that the end shows it.
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(shown.utf16()),
+                                    static_cast<std::size_t>(shown.size()));
+    if (storedLength(units) > kMaxCellChars) {
         const QString mark = QString::fromUtf8(kMarcaTaglio.data(), static_cast<qsizetype>(kMarcaTaglio.size()));
-        qsizetype keep = static_cast<qsizetype>(kMaxCellChars) - mark.size();
-        if (shown.at(keep - 1).isHighSurrogate()) --keep;
+        std::size_t room = kMaxCellChars - static_cast<std::size_t>(mark.size());
+        qsizetype keep = 0;
+        for (; keep < shown.size(); ++keep) {
+            const std::size_t cost = escapeSequenceAt(units, static_cast<std::size_t>(keep)) ? 1 + kEscapeGrowth : 1;
+            if (cost > room) break;
+            room -= cost;
+        }
+        if (keep > 0 && shown.at(keep - 1).isHighSurrogate()) --keep;
         shown.truncate(keep);
         shown += mark;
         cell.tagliato = true;

@@ -46,13 +46,14 @@ void PraticheScelte::leggiNote(const QVariantList& posizioni, QHash<QString, QVa
     const db::TableInfo& table = db_.table(kNote);
     const QString posizione = db_.quote(table.realColumn(QStringLiteral("posizione")));
     // "The first row" of a case's notes is the first one entered: by the
-    // table's counter when it has one, else by the row's place in the table.
+    // table's counter when it has one, else by the row's place in the table,
+    // whichever driver (Qt's own or ODBC) reaches the database.
     QString order;
     if (const db::Column* counter = table.find("contatore"))
         order = db_.quote(counter->name);
-    else if (db_.dialect() == db::Dialect::SQLite)
+    else if (db_.backend() == db::Backend::SQLite)
         order = QStringLiteral("rowid");
-    else if (db_.dialect() == db::Dialect::PostgreSQL)
+    else if (db_.backend() == db::Backend::PostgreSQL)
         order = QStringLiteral("ctid");
     QString sql = QStringLiteral("SELECT ") + posizione + QLatin1Char(',') +
                   db_.quote(table.realColumn(QStringLiteral("note comuni"))) + QStringLiteral(" FROM ") +

@@ -4,26 +4,15 @@
 #include "tools/case_selection.h"
 #include "tools/chosen_cases.h"
 #include "tools/database_access.h"
+#include "tools/varie_messages.h"
 
 namespace crv::tools {
-
-namespace {
-
-RisultatoVarie failed(Esito esito, std::vector<std::string> messages)
-{
-    RisultatoVarie r;
-    r.esito = esito;
-    r.messaggi = std::move(messages);
-    return r;
-}
-
-}  // namespace
 
 RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, const Regional& regional,
                                 const Avanzamento& avanzamento)
 {
     const FiltroOErrore letto = leggiFiltro(filtro, regional);
-    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
 
     const QString table = QStringLiteral("Tabella Pratiche");
     qint64 current = 0;  // counter of the case being changed, for the messages
@@ -35,7 +24,7 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
         result.pratiche = pratiche.totale();
         if (result.pratiche == 0) {
             db.rollback();
-            return failed(Esito::NessunaPratica, {"Nessuna pratica trovata"});
+            return esitoSenzaLavoro(Esito::NessunaPratica, {"Nessuna pratica trovata"});
         }
         long done = 0;
         const bool completed = pratiche.perOgni([&](const PraticaLetta& p) {
@@ -54,11 +43,11 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
         current = 0;
         if (!completed) {
             db.rollback();
-            return failed(Esito::Interrotta, {"Elaborazione interrotta: nessun memo modificato"});
+            return esitoSenzaLavoro(Esito::Interrotta, {"Elaborazione interrotta: nessun memo modificato"});
         }
         db.commit();
         result.messaggi.push_back("Elaborazione terminata\nPratiche con la nota comune accodata al memo: " +
-                                  std::to_string(result.modificate) + " di " + std::to_string(result.pratiche));
+                                  migliaia(result.modificate) + " di " + migliaia(result.pratiche));
         return result;
     } catch (const std::exception& error) {
         try {
@@ -69,7 +58,7 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
         std::string text = error.what();
         if (current != 0)
             text = "Note comuni fermate alla pratica con contatore " + std::to_string(current) + ": " + text;
-        return failed(Esito::Errore, {text + ". Nessun memo modificato"});
+        return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun memo modificato")});
     }
 }
 
@@ -77,7 +66,7 @@ RisultatoVarie accodaNoteComuni(const SuitePaths& paths, bool usaAccess, const F
                                 const Regional& regional, const Avanzamento& avanzamento)
 {
     const FiltroOErrore letto = leggiFiltro(filtro, regional);
-    if (!letto.errore.empty()) return failed(Esito::FiltroNonValido, {letto.errore});
+    if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
     DatabaseAperto aperto = apriDatabase(paths, usaAccess);
     if (!aperto.db) return aperto.errore;
     return accodaNoteComuni(*aperto.db, filtro, regional, avanzamento);

@@ -82,8 +82,9 @@ Definizione leggiVoci(std::string_view utf8Text)
     }
     if (leftOut > 0)
         def.avvisi.push_back("La definizione ha " + std::to_string(kMaxCampi + leftOut) +
-                             " campi: sono usati i primi " + std::to_string(kMaxCampi) + ", gli altri " +
-                             std::to_string(leftOut) + " sono ignorati");
+                             " campi: sono usati i primi " + std::to_string(kMaxCampi) +
+                             (leftOut == 1 ? ", l'ultimo è ignorato"
+                                           : ", gli altri " + std::to_string(leftOut) + " sono ignorati"));
     return def;
 }
 

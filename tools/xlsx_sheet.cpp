@@ -35,23 +35,16 @@ const char* dateTimeFormat(DateOrder order)
     return "dd/mm/yyyy hh:mm:ss";
 }
 
-bool isHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// A spreadsheet program reads "_xHHHH_" in a cell's text as the character
-// HHHH; the library escapes control characters that way but leaves such
-// sequences of the text itself alone. Their underscore is escaped
-// ("_x005F_") so that the text reads back as it was.
+// The text as the sheet stores it: each "_xHHHH_" of the text itself gets
+// its underscore escaped so that it reads back as it was (the library
+// escapes control characters that way but leaves such sequences alone).
 std::string escapedText(std::string_view text)
 {
     if (text.find("_x") == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size() + 14);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
-            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_') {
+        if (escapeSequenceAt(text, i)) {
             out += "_x005F_";
             continue;
         }
@@ -60,15 +53,37 @@ std::string escapedText(std::string_view text)
     return out;
 }
 
+// The library's failures in the operator's language; the rarer ones keep
+// the library's own text.
+std::string reason(lxw_error error)
+{
+    switch (error) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED: return "memoria esaurita";
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return "impossibile creare il file (la cartella non esiste o non si può scrivere)";
+    case LXW_ERROR_CREATING_TMPFILE: return "impossibile creare un file temporaneo";
+    case LXW_ERROR_READING_TMPFILE: return "impossibile rileggere un file temporaneo";
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE: return "errore nella scrittura del file (disco pieno o file non scrivibile)";
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED: return "testo oltre 32.767 caratteri";
+    default: return lxw_strerror(error);
+    }
+}
+
 }  // namespace
 
-XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder) : file_(file)
+XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs)
+    : shown_(shownAs.empty() ? file : shownAs)
 {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     const std::string name = file.string();
     workbook_ = workbook_new_opt(name.c_str(), &options);
-    if (!workbook_) throw XlsxError("Impossibile creare la cartella di lavoro " + name);
+    if (!workbook_) throw XlsxError("Impossibile creare il file " + shown_.string());
     sheet_ = workbook_add_worksheet(workbook_, nullptr);
     bold_ = workbook_add_format(workbook_);
     decimal_ = workbook_add_format(workbook_);
@@ -77,7 +92,7 @@ XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder) : f
     if (!sheet_ || !bold_ || !decimal_ || !date_ || !dateTime_) {
         workbook_close(workbook_);
         workbook_ = nullptr;
-        throw XlsxError("Impossibile creare la cartella di lavoro " + name);
+        throw XlsxError("Impossibile creare il file " + shown_.string());
     }
     format_set_bold(bold_);
     format_set_num_format(decimal_, "#,##0.00##");
@@ -93,8 +108,8 @@ XlsxSheet::~XlsxSheet()
 void XlsxSheet::check(int error, int row, int col) const
 {
     if (error == LXW_NO_ERROR) return;
-    throw XlsxError("Errore nella scrittura della cella " + cellName(row, col) + " di " + file_.string() +
-                    ": " + lxw_strerror(static_cast<lxw_error>(error)));
+    throw XlsxError("Errore nella scrittura della cella " + cellName(row, col) + " di " + shown_.string() + ": " +
+                    reason(static_cast<lxw_error>(error)));
 }
 
 void XlsxSheet::heading(int row, int col, std::string_view utf8)
@@ -155,7 +170,7 @@ void XlsxSheet::close()
     workbook_ = nullptr;
     const lxw_error error = workbook_close(workbook);
     if (error != LXW_NO_ERROR)
-        throw XlsxError("Impossibile scrivere la cartella di lavoro " + file_.string() + ": " + lxw_strerror(error));
+        throw XlsxError("Impossibile scrivere il file " + shown_.string() + ": " + reason(error));
 }
 
 }  // namespace crv::tools

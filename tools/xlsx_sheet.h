@@ -2,6 +2,7 @@
 // A new .xlsx workbook with one sheet, written row after row with
 // libxlsxwriter in its constant-memory mode: each row goes to a temporary
 // file as soon as the next one starts, so memory stays flat however many rows.
+#include <cstddef>
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
@@ -23,8 +24,10 @@ class XlsxError : public std::runtime_error {
 class XlsxSheet {
 public:
     // Creates the workbook at `file` (written at close()). Dates are shown
-    // in the regional order with four-digit years. Throws XlsxError.
-    XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder);
+    // in the regional order with four-digit years. Messages name `shownAs`
+    // when given (the file the operator asked for, when `file` is a
+    // temporary one renamed into place later). Throws XlsxError.
+    XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs = {});
     // Closes the workbook if close() was not called (errors ignored).
     ~XlsxSheet();
     XlsxSheet(const XlsxSheet&) = delete;
@@ -50,7 +53,7 @@ public:
 private:
     void check(int error, int row, int col) const;
 
-    std::filesystem::path file_;
+    std::filesystem::path shown_;  // the file the messages name
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;
@@ -61,5 +64,23 @@ private:
 
 // The largest number of characters (UTF-16 units, as Excel counts) a cell holds.
 inline constexpr std::size_t kMaxCellChars = 32767;
+
+// A spreadsheet program reads "_xHHHH_" in a cell's text as the character
+// HHHH, so the sheet writes such a sequence of the text itself with its
+// underscore escaped ("_x005F_xHHHH_"): six characters more, which count
+// against the cell's limit when the library checks it.
+inline constexpr std::size_t kEscapeGrowth = 6;
+
+// Whether a sequence "_xHHHH_" (H a hexadecimal digit) starts at `i`.
+template <typename Char>
+constexpr bool escapeSequenceAt(std::basic_string_view<Char> text, std::size_t i)
+{
+    auto hex = [](Char c) {
+        return (c >= Char('0') && c <= Char('9')) || (c >= Char('a') && c <= Char('f')) ||
+               (c >= Char('A') && c <= Char('F'));
+    };
+    return i + 6 < text.size() && text[i] == Char('_') && text[i + 1] == Char('x') && hex(text[i + 2]) &&
+           hex(text[i + 3]) && hex(text[i + 4]) && hex(text[i + 5]) && text[i + 6] == Char('_');
+}
 
 }  // namespace crv::tools

@@ -86,6 +86,24 @@ TEST_P(CommonNotesTest, TheFirstNoteIsAppendedByTheRulesAndAgainOnASecondRun)
     EXPECT_EQ(memo(twoNotes), "memo C\r\nprima C\r\nprima C");
 }
 
+TEST_P(CommonNotesTest, TheFirstNoteIsTheFirstEnteredWhateverIndexTheSuiteHas)
+{
+    // An index that hands a case's notes back in the reverse order of their text,
+    // and (PostgreSQL) a planner that reads through it.
+    db().execute(QStringLiteral("CREATE INDEX ix_note_testo ON notecomuni (posizione, ") +
+                 db().quote(QStringLiteral("note comuni")) + QStringLiteral(" DESC)"));
+    if (isPostgres()) {
+        db().execute(QStringLiteral("SET enable_seqscan = off"));
+        db().execute(QStringLiteral("SET enable_bitmapscan = off"));
+    }
+    const qint64 c = addCase({{"posizione", "A"}});
+    addNote("A", "a, la prima");
+    addNote("A", "z, la seconda");
+    addNote("A", "m, la terza");
+    ASSERT_EQ(run().modificate, 1);
+    EXPECT_EQ(memo(c), "a, la prima");
+}
+
 TEST_P(CommonNotesTest, OnlyTheChosenCasesChange)
 {
     const qint64 inBatch = addCase({{"posizione", "A"}, {"lottoimportazione", 7}, {"tipo mandato", "CRV"}});

@@ -150,6 +150,26 @@ TEST_P(ExportTest, LongTextsAreCutAndCounted)
     EXPECT_NEAR(sheet.widths.at("B"), tools::kMaxColumnWidth, 1.0);
 }
 
+TEST_P(ExportTest, LongTextsHoldingEscapeLikeSequencesAreCutNotRefused)
+{
+    // Each "_x0041_" is stored with its underscore escaped, six characters
+    // more: the first text fits a cell as it is read, but not as it is stored.
+    const QString escapes = QStringLiteral("_x0041_").repeated(4680);
+    addCase({{"posizione", "A"}, {"memo", escapes}});
+    addCase({{"posizione", "B"}, {"memo", QStringLiteral("a_x0041_b").repeated(4000)}});
+    const auto r = esporta({"posizione", "memo"});
+    ASSERT_EQ(r.esito, Esito::Terminata) << r.messaggi.front();
+    EXPECT_EQ(r.celleTagliate, 2);
+    const XlsxSheetRead sheet = readXlsx(out);
+    for (const int row : {2, 3}) {
+        const QString memo = sheet.at(row, 2).value.toString();
+        EXPECT_TRUE(memo.endsWith(QStringLiteral(" [testo tagliato]"))) << row;
+        EXPECT_LE(memo.size(), 32767) << row;
+        EXPECT_GT(memo.size(), 32767 / 2) << row;
+    }
+    EXPECT_TRUE(escapes.startsWith(sheet.at(2, 2).value.toString().chopped(17)));
+}
+
 TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
 {
     writeFile(out, "cartella di prima");
@@ -175,6 +195,24 @@ TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
     EXPECT_EQ(readFile(out), "cartella di prima");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(suite.paths().root), {}), 3)
         << "import/, dati/ and the old file only";
+}
+
+TEST_P(ExportTest, AWorkbookThatCannotBeWrittenAtTheEndIsNamedAsTheOperatorGaveIt)
+{
+    addCase({{"posizione", "P1"}});
+    // The folder of the workbook disappears during the run (a network share lost).
+    const auto folder = suite.paths().root / "uscita";
+    std::filesystem::create_directory(folder);
+    const auto target = folder / "casi.xlsx";
+    const auto r = tools::esportaPratiche(db(), {}, {"posizione"}, target, it, [&](long, long) {
+        std::filesystem::remove_all(folder);
+        return true;
+    });
+    EXPECT_EQ(r.esito, Esito::Errore);
+    EXPECT_EQ(r.messaggi, Names{"Impossibile scrivere il file " + target.string() +
+                                ": impossibile creare il file (la cartella non esiste o non si può scrivere). "
+                                "Nessun file scritto"});
+    EXPECT_FALSE(std::filesystem::exists(folder));
 }
 
 TEST_P(ExportTest, CasesComeInCounterOrderAcrossChunks)

@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "support/test_support.h"
+
 namespace crv::test {
 
 namespace {
@@ -43,13 +45,6 @@ const std::string& python()
     return found;
 }
 
-std::string quoted(const std::string& s)
-{
-    std::string q = "'";
-    for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 }  // namespace
 
 XlsxCell XlsxSheetRead::at(int row, int col) const
@@ -69,7 +64,7 @@ XlsxSheetRead readXlsx(const std::filesystem::path& file)
     }
     const std::string script = std::string(CRVXML_TEST_DATA) + "/../tools/read_xlsx.py";
     int status = 0;
-    const std::string json = run(python() + " " + quoted(script) + " " + quoted(file.string()), status);
+    const std::string json = run(python() + " " + shellWord(script) + " " + shellWord(file.string()), status);
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
     if (status != 0 || !doc.isObject()) {
         ADD_FAILURE() << "openpyxl could not read " << file << ": " << json;

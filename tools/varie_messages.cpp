@@ -1,0 +1,38 @@
+#include "tools/varie_messages.h"
+
+namespace crv::tools {
+
+RisultatoVarie esitoSenzaLavoro(Esito esito, std::vector<std::string> messaggi)
+{
+    RisultatoVarie r;
+    r.esito = esito;
+    r.messaggi = std::move(messaggi);
+    return r;
+}
+
+std::string migliaia(long n)
+{
+    return migliaia(std::to_string(n));
+}
+
+std::string migliaia(std::string_view digits)
+{
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') grouped += '.';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+std::string causaEConseguenza(const std::string& causa, std::string_view conseguenza)
+{
+    std::string text = causa;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (!text.empty() && text.back() != '.') text += '.';
+    if (!text.empty()) text += ' ';
+    text += conseguenza;
+    return text;
+}
+
+}  // namespace crv::tools
