@@ -1,46 +1,16 @@
 // crvxml esporta and crvxml note-comuni as an operator or a scheduler runs
 // them, on a suite root whose vex32.ini names the test database.
-#include <sys/wait.h>
-
-#include <cstdio>
-
 #include "tools/varie_fixture.h"
 #include "tools/xlsx_reader.h"
 
 namespace crv::test {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s)
-{
-    std::string q = "'";
-    for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class VarieCommands : public VarieTest {
 protected:
-    Outcome crvxml(const std::string& args)
+    ProgramRun crvxml(const std::string& args)
     {
-        const auto errFile = suite.paths().root / "stderr";
-        const std::string command = "env LC_ALL=it_IT.UTF-8 " + quoted(CRVXML_BINARY) + " " + args +
-                                    " --root " + quoted(suite.paths().root.string()) + " 2>" +
-                                    quoted(errFile.string());
-        Outcome o;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return o;
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) o.out.append(buf, n);
-        const int raw = ::pclose(pipe);
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.err = readFile(errFile);
-        return o;
+        return runCrvxmlShell(args + " --root " + shellWord(suite.paths().root.string()), "it_IT.UTF-8");
     }
 
     std::string out() const { return (suite.paths().root / "casi.xlsx").string(); }
@@ -53,7 +23,7 @@ TEST_P(VarieCommands, EsportaWritesTheWorkbookOfTheSavedOrGivenColumns)
     addCase({{"posizione", "P2"}, {"Ragione sociale", "VERDI"}, {"lottoimportazione", 5}});
     addNote("00184", "nota comune");
 
-    const Outcome all = crvxml("esporta --out " + quoted(out()));
+    const ProgramRun all = crvxml("esporta --out " + shellWord(out()));
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(all.err, "Elaborazione terminata\nPratiche esportate: 2 in " + out() + "\n");
     XlsxSheetRead sheet = readXlsx(out());
@@ -62,14 +32,14 @@ TEST_P(VarieCommands, EsportaWritesTheWorkbookOfTheSavedOrGivenColumns)
     EXPECT_EQ(sheet.at(2, 1).text(), "00184");
     EXPECT_EQ(sheet.at(2, 4).text(), "nota comune");
 
-    const Outcome saved = crvxml("esporta --campi 'Ragione sociale,lottoimportazione' --salva-definizione "
-                                 "--lotto 5 --out " + quoted(out()));
+    const ProgramRun saved = crvxml("esporta --campi 'Ragione sociale,lottoimportazione' --salva-definizione "
+                                 "--lotto 5 --out " + shellWord(out()));
     ASSERT_EQ(saved.status, 0) << saved.err;
     sheet = readXlsx(out());
     ASSERT_EQ(sheet.rows.size(), 2u);
     EXPECT_EQ(sheet.at(2, 1).text(), "VERDI");
     EXPECT_EQ(sheet.at(2, 2).type, "n");
-    const Outcome shown = crvxml("esporta --definizione");
+    const ProgramRun shown = crvxml("esporta --definizione");
     EXPECT_EQ(shown.out, "Ragione sociale\nlottoimportazione\n");
 }
 
@@ -78,7 +48,7 @@ TEST_P(VarieCommands, NoteComuniAppendsAndReportsTheCount)
     suiteWithDatabase();
     const qint64 c = addCase({{"posizione", "A"}, {"memo", "memo"}, {"tipo mandato", "CRV"}});
     addNote("A", "nota");
-    const Outcome o = crvxml("note-comuni --mandato CRV");
+    const ProgramRun o = crvxml("note-comuni --mandato CRV");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "Elaborazione terminata\nPratiche con la nota comune accodata al memo: 1 di 1\n");
     EXPECT_EQ(field(c, "memo").toString(), "memo\r\nnota");
@@ -88,13 +58,13 @@ TEST_P(VarieCommands, FailuresAndWrongUsage)
 {
     suiteWithDatabase();
     addCase({{"posizione", "A"}});
-    const Outcome none = crvxml("note-comuni --lotto 3");
+    const ProgramRun none = crvxml("note-comuni --lotto 3");
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, "Nessuna pratica trovata\n");
-    const Outcome badLotto = crvxml("esporta --lotto tre --out " + quoted(out()));
+    const ProgramRun badLotto = crvxml("esporta --lotto tre --out " + shellWord(out()));
     EXPECT_EQ(badLotto.status, 1);
     EXPECT_EQ(badLotto.err, "Lotto Imp \"tre\" non valido: serve un numero intero\n");
-    const Outcome unknown = crvxml("esporta --campi 'posizione,colore' --out " + quoted(out()));
+    const ProgramRun unknown = crvxml("esporta --campi 'posizione,colore' --out " + shellWord(out()));
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("Il campo \"colore\" non esiste"), std::string::npos) << unknown.err;
     EXPECT_FALSE(std::filesystem::exists(out()));
@@ -103,12 +73,12 @@ TEST_P(VarieCommands, FailuresAndWrongUsage)
     EXPECT_EQ(crvxml("note-comuni --out x.xlsx").status, 2);
     EXPECT_EQ(crvxml("esporta --out").status, 2);
 
-    const Outcome noArchive = crvxml("esporta --access --out " + quoted(out()));
+    const ProgramRun noArchive = crvxml("esporta --access --out " + shellWord(out()));
     EXPECT_EQ(noArchive.status, 1);
     EXPECT_EQ(noArchive.err, "Archivio Access NON trovato. Il programma termina\n");
 
     std::filesystem::remove(suite.paths().vex32Ini());
-    const Outcome closed = crvxml("note-comuni");
+    const ProgramRun closed = crvxml("note-comuni");
     EXPECT_EQ(closed.status, 1);
     EXPECT_TRUE(closed.err.ends_with("\nDB non collegato\n")) << closed.err;
 }
