@@ -27,6 +27,15 @@ int takeOptionValue(Args& args, std::size_t i, const std::string& name, std::str
     return 1;
 }
 
+bool asksForHelp(const Args& args)
+{
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
+}
+
 int usageError(const std::string& command, const std::string& problem)
 {
     std::fprintf(stderr, "%s\n\"crvxml %s --help\" descrive le opzioni.\n", problem.c_str(), command.c_str());

@@ -29,6 +29,10 @@ std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out);
 // value is missing.
 int takeOptionValue(Args& args, std::size_t i, const std::string& name, std::string& value);
 
+// Whether the arguments ask for the command's help: "--help" or "-h"
+// anywhere before a "--" (after it every argument is a name).
+bool asksForHelp(const Args& args);
+
 // Prints a usage problem of `command` and where its help is, to standard
 // error; returns the exit status of wrong usage (2).
 int usageError(const std::string& command, const std::string& problem);

@@ -100,12 +100,9 @@ int importCommand(const Args& rawArgs)
         programName = args.front().substr(15);
         args.erase(args.begin());
     }
-    for (const std::string& a : args) {
-        if (a == "--") break;
-        if (a == "--help" || a == "-h") {
-            std::fputs(helpText().c_str(), stdout);
-            return 0;
-        }
+    if (asksForHelp(args)) {
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
     }
 
     // The suite root comes first: its saved settings give the defaults.

@@ -55,11 +55,9 @@ int usage(const std::string& problem)
 int initDbCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(helpText().c_str(), stdout);
-            return 0;
-        }
+    if (asksForHelp(args)) {
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
     }
     CommonOptions common;
     if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);

@@ -64,11 +64,9 @@ std::string describe(const WindowSettings& s)
 int settingsCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(helpText().c_str(), stdout);
-            return 0;
-        }
+    if (asksForHelp(args)) {
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
     }
     CommonOptions common;
     if (const auto problem = takeCommonOptions(args, common)) return usageError("impostazioni", *problem);

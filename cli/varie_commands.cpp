@@ -108,8 +108,7 @@ struct Parsed {
 // The options of both commands; those of esporta only when `esporta`.
 std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
 {
-    for (const std::string& a : args)
-        if (a == "--help" || a == "-h") p.help = true;
+    p.help = asksForHelp(args);
     if (p.help) return std::nullopt;
     if (const auto problem = takeCommonOptions(args, p.common)) return problem;
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -120,11 +120,6 @@ QString Database::quote(const QString& identifier) const
     return quoteIdentifier(backend_, identifier);
 }
 
-QString Database::quoteField(const QString& identifier) const
-{
-    return quoteIdentifier(backend_, identifier);
-}
-
 // ---- Tables and columns ----
 
 QString Database::realTableName(const QString& name)
@@ -301,7 +296,7 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     for (const auto& [name, value] : columns) cacheKey += separator + name;
     auto makeSql = [&] {
         QStringList quoted;
-        for (const auto& [name, value] : columns) quoted << quoteField(name);
+        for (const auto& [name, value] : columns) quoted << quote(name);
         QString sql = QStringLiteral("INSERT INTO ") + quote(info.realName());
         sql += columns.empty() ? QStringLiteral(" DEFAULT VALUES")
                                : QStringLiteral(" (") + quoted.join(QLatin1Char(',')) +
@@ -310,9 +305,9 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
         // The new row's own key, never the highest in the table: a batch added
         // by another operator at the same moment cannot be taken for ours.
         switch (newKeyRule(backend_, odbc())) {
-        case NewKeyRule::Returning: sql += QStringLiteral(" RETURNING ") + quoteField(key); break;
+        case NewKeyRule::Returning: sql += QStringLiteral(" RETURNING ") + quote(key); break;
         case NewKeyRule::SameBatch:
-            sql += newKeyQuery(backend_, odbc(), quote(info.realName()), quoteField(key));
+            sql += newKeyQuery(backend_, odbc(), quote(info.realName()), quote(key));
             break;
         case NewKeyRule::FollowingQuery: break;
         }
@@ -350,7 +345,7 @@ QVariant Database::newKeyAfterInsert(QSqlQuery& statement, const QString& table,
         break;
     case NewKeyRule::FollowingQuery: {
         statement.finish();
-        const QString sql = newKeyQuery(backend_, odbc(), quote(table), quoteField(keyColumn));
+        const QString sql = newKeyQuery(backend_, odbc(), quote(table), quote(keyColumn));
         const QChar separator(0x1f);
         QSqlQuery& following =
             cachedStatement(QStringLiteral("newkey") + separator + table + separator + keyColumn, [&] { return sql; });
@@ -378,9 +373,9 @@ void Database::update(const QString& tableName, const FieldValues& values,
     for (const auto& [name, value] : columns) cacheKey += separator + name;
     auto makeSql = [&] {
         QStringList assignments;
-        for (const auto& [name, value] : columns) assignments << quoteField(name) + QStringLiteral("=?");
+        for (const auto& [name, value] : columns) assignments << quote(name) + QStringLiteral("=?");
         return QStringLiteral("UPDATE ") + quote(info.realName()) + QStringLiteral(" SET ") +
-               assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + quoteField(keyName) +
+               assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + quote(keyName) +
                QStringLiteral("=?");
     };
 
@@ -407,14 +402,14 @@ QVariantList Database::selectRow(const QString& tableName, const QStringList& co
     QStringList quoted;
     for (const QString& column : columns) {
         names << info.realColumn(column);
-        quoted << quoteField(names.back());
+        quoted << quote(names.back());
     }
     const QChar separator(0x1f);
     const QString cacheKey = QStringLiteral("select") + separator + info.realName() + separator +
                              keyName + separator + names.join(separator);
     const QString sql = QStringLiteral("SELECT ") + quoted.join(QLatin1Char(',')) +
                         QStringLiteral(" FROM ") + quote(info.realName()) +
-                        QStringLiteral(" WHERE ") + quoteField(keyName) + QStringLiteral("=?");
+                        QStringLiteral(" WHERE ") + quote(keyName) + QStringLiteral("=?");
 
     QSqlQuery& statement = cachedStatement(cacheKey, [&] { return sql; });
     statement.bindValue(0, key);

@@ -103,7 +103,6 @@ private:
     QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);
-    QString quoteField(const QString& identifier) const;
     bool odbc() const { return spec_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);

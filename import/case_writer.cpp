@@ -40,6 +40,16 @@ std::optional<QDate> toQDate(const Regional& regional, std::string_view text)
                  static_cast<int>(static_cast<unsigned>(d->day())));
 }
 
+// A date written in a delivery file: day, month, year (the Corvestra reader
+// turns its dates into that form, and the bank format sends them so) or
+// year-month-day. The operator's regional settings, which say how dates are
+// typed in the boxes, play no part: under US settings 03/04/1980 would
+// otherwise become 4 March and 25/12/1980 no date at all.
+std::optional<QDate> dataDelFile(std::string_view text)
+{
+    return toQDate(Regional::italian(), text);
+}
+
 }  // namespace
 
 std::string tagliaA(std::string_view text, int size)
@@ -165,7 +175,7 @@ QVariant DbCaseStore::dateOrText(const std::string& text, bool dateColumn) const
 {
     if (text.empty()) return QVariant();
     if (dateColumn) {
-        if (const auto d = toQDate(regional_, text)) return *d;
+        if (const auto d = dataDelFile(text)) return *d;
     }
     return q(text);
 }
@@ -209,7 +219,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
     if (!citta.empty()) set("Citta", q(citta));
     if (!v.Provincia.empty()) set("Provincia", q(v.Provincia));
     if (!v.CodiceFiscale.empty()) set("P_iva", q(v.CodiceFiscale));
-    if (const auto nascita = toQDate(regional_, v.DataNascita)) set("data nascita", *nascita);
+    if (const auto nascita = dataDelFile(v.DataNascita)) set("data nascita", *nascita);
     if (!v.LuogoNascita.empty()) set("luogo nascita", q(v.LuogoNascita));
     const std::string datore = trim(v.DatoreLavoro);
     if (!datore.empty()) set("recapito", cut(datore, "recapito"));
@@ -234,7 +244,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
         set("speciale", 1);
         if (!conAccess) set("seat_Zezerader", QStringLiteral("S"));
     }
-    if (const auto scadenza = toQDate(regional_, v.DataScadenza)) set("scadenza mandato", *scadenza);
+    if (const auto scadenza = dataDelFile(v.DataScadenza)) set("scadenza mandato", *scadenza);
 
     // The phone lines go below the memo, starting on a line of their own.
     std::string memo = memoText;

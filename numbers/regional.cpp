@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 
 #include "text/encoding.h"
 
@@ -49,9 +50,12 @@ Regional fromQLocale(const QLocale& locale)
         r.dateOrder = DateOrder::MonthDayYear;
     else
         r.dateOrder = DateOrder::DayMonthYear;
+    // The first separator the dates are read back with: some short formats
+    // put a direction mark before it (Arabic: "d\u200F/M\u200F/yyyy"), and a
+    // default date written with that mark would not read back.
     r.dateSeparator = U'/';
     for (const QChar c : fmt) {
-        if (c != QLatin1Char('d') && c != QLatin1Char('M') && c != QLatin1Char('y')) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('-') || c == QLatin1Char('.')) {
             r.dateSeparator = c.unicode();
             break;
         }
@@ -61,9 +65,38 @@ Regional fromQLocale(const QLocale& locale)
 
 }  // namespace
 
+#ifndef _WIN32
+namespace {
+
+// The locale a category follows, by the POSIX rule: LC_ALL, else the
+// category's own variable, else LANG; empty when none is set.
+std::string localeOf(const char* category)
+{
+    for (const char* name : {"LC_ALL", category, "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return {};
+}
+
+}  // namespace
+#endif
+
 Regional Regional::system()
 {
+#ifdef _WIN32
     return fromQLocale(QLocale::system());
+#else
+    // Amounts follow LC_NUMERIC and dates LC_TIME, each on its own: a
+    // category whose locale chooses nothing (C, POSIX, unset) or that Qt does
+    // not know gives the Italian forms, whatever LC_MESSAGES says.
+    const Regional numbers = fromLocaleName(localeOf("LC_NUMERIC")).value_or(italian());
+    const Regional dates = fromLocaleName(localeOf("LC_TIME")).value_or(italian());
+    Regional r = numbers;
+    r.dateOrder = dates.dateOrder;
+    r.dateSeparator = dates.dateSeparator;
+    return r;
+#endif
 }
 
 std::optional<Regional> Regional::fromLocaleName(std::string_view name)

@@ -23,7 +23,8 @@ struct Regional {
     static Regional italian();
     static Regional english();
     // The settings of the system locale, read through Qt (valid also where the
-    // locale is not generated on the machine); Italian under C or POSIX.
+    // locale is not generated on the machine): amounts by LC_NUMERIC, dates
+    // by LC_TIME (LC_ALL and LANG as POSIX says); Italian under C or POSIX.
     static Regional system();
     // The settings of a named locale ("it_IT", "en_GB", "de_DE.UTF-8");
     // nothing when Qt does not know the name. "C" and "POSIX" give Italian.

@@ -2,9 +2,6 @@
 // the saved settings, exit status, standard output and standard error.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 
 #include "support/golden_support.h"
@@ -12,47 +9,22 @@
 namespace crv::test {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s)
+ProgramRun crvxml(const std::string& args, const std::string& program = CRVXML_BINARY)
 {
-    std::string q = "'";
-    for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Outcome crvxml(const std::string& args, const std::string& program = CRVXML_BINARY)
-{
-    TempDir tmp;
-    const auto errFile = tmp / "stderr";
-    const std::string command = "env LC_ALL=it_IT.UTF-8 " + quoted(program) + " " + args + " 2>" + quoted(errFile.string());
-    Outcome o;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return o;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) o.out.append(buf, n);
-    const int raw = ::pclose(pipe);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.err = readFile(errFile);
-    return o;
+    return runCrvxmlShell(args, "it_IT.UTF-8", program);
 }
 
 class ImportCommand : public ::testing::Test {
 protected:
     ImportCommand() { file = suite.addImportFile("corvestra/completo.xml"); }
-    std::string root() const { return "--root " + quoted(suite.paths().root.string()) + " "; }
+    std::string root() const { return "--root " + shellWord(suite.paths().root.string()) + " "; }
     SuiteFixture suite;
     std::string file;
 };
 
 TEST_F(ImportCommand, TestRunPrintsTheListingAndConcludes)
 {
-    const Outcome o = crvxml("import " + root() + "--affido 07/12/2026 --scadenza 06/01/2027 " + file);
+    const ProgramRun o = crvxml("import " + root() + "--affido 07/12/2026 --scadenza 06/01/2027 " + file);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "Importazione Conclusa\n");
     EXPECT_TRUE(o.out.starts_with("Pratica         |Nominativo"));
@@ -64,17 +36,17 @@ TEST_F(ImportCommand, TestRunPrintsTheListingAndConcludes)
 
 TEST_F(ImportCommand, OptionsMirrorTheWindow)
 {
-    const Outcome o = crvxml("import " + root() + "--no-details --sections 111110 " + file);
+    const ProgramRun o = crvxml("import " + root() + "--no-details --sections 111110 " + file);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out.find("DATI_IDENTIFICATIVI"), std::string::npos);  // no memo lines
     // A date that cannot be read is wrong usage: the run does not start.
-    const Outcome bad = crvxml("import " + root() + "--affido 31/02/2026 " + file);
+    const ProgramRun bad = crvxml("import " + root() + "--affido 31/02/2026 " + file);
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.starts_with("Inserire Data Affido\nData non valida: \"31/02/2026\"")) << bad.err;
     EXPECT_TRUE(bad.out.empty()) << bad.out;
-    const Outcome empty = crvxml("import " + root() + "--mandato '' " + file);
+    const ProgramRun empty = crvxml("import " + root() + "--mandato '' " + file);
     EXPECT_EQ(empty.err, "Inserire Codice Mandato\n");
-    const Outcome missing = crvxml("import " + root() + "nessuno.xml");
+    const ProgramRun missing = crvxml("import " + root() + "nessuno.xml");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Scegliere il file da importare\nFile non trovato: " +
                                (suite.paths().importDir() / "nessuno.xml").string() + "\n");
@@ -87,7 +59,7 @@ TEST_F(ImportCommand, WrongUsageAndHelp)
     EXPECT_EQ(crvxml("import " + root()).status, 2);
     EXPECT_EQ(crvxml("import " + root() + "a.xml b.xml").status, 2);
     EXPECT_EQ(crvxml("sconosciuto").status, 2);
-    const Outcome help = crvxml("import --help");
+    const ProgramRun help = crvxml("import --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--sections"), std::string::npos);
     EXPECT_EQ(crvxml("--help").status, 0);
@@ -98,19 +70,19 @@ TEST_F(ImportCommand, SavedSettingsGiveTheDefaults)
     // Mandate "DEZ", intervention "XY", "Dettagli" clear.
     writeFile(suite.paths().crvXmlIni(),
               "DEZ\r\nXY\r\nB\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n");
-    const Outcome o = crvxml("import " + root() + file);
+    const ProgramRun o = crvxml("import " + root() + file);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out.find("DATI_IDENTIFICATIVI"), std::string::npos);
-    const Outcome details = crvxml("import " + root() + "--details " + file);
+    const ProgramRun details = crvxml("import " + root() + "--details " + file);
     EXPECT_NE(details.out.find("DATI_IDENTIFICATIVI"), std::string::npos);
 }
 
 TEST_F(ImportCommand, NormalRunWithoutDatabaseFailsCleanly)
 {
-    const Outcome o = crvxml("import " + root() + "--no-test " + file);
+    const ProgramRun o = crvxml("import " + root() + "--no-test " + file);
     EXPECT_EQ(o.status, 1);
     EXPECT_FALSE(o.err.empty());
-    const Outcome access = crvxml("import " + root() + "--no-test --access " + file);
+    const ProgramRun access = crvxml("import " + root() + "--no-test --access " + file);
     EXPECT_EQ(access.status, 1);
     EXPECT_NE(access.err.find("Archivio Access NON trovato. Il programma termina"), std::string::npos) << access.err;
 }
@@ -121,12 +93,12 @@ TEST_F(ImportCommand, AProgramNameWithRoveStartsInTextMode)
     const auto link = bin / "crvxml-ROVE";
     std::filesystem::create_symlink(CRVXML_BINARY, link);
     suite.addImportFile("banca/GM_XML");
-    const Outcome o = crvxml("import " + root() + "--bank GM_XML", link.string());
+    const ProgramRun o = crvxml("import " + root() + "--bank GM_XML", link.string());
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("Pratiche importate: 2"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(suite.paths().importDir() / "GM_XML.xml"));
     // Under its own name, the same file is loaded as it stands and is not XML.
-    const Outcome plain = crvxml("import " + root() + "GM_XML");
+    const ProgramRun plain = crvxml("import " + root() + "GM_XML");
     EXPECT_EQ(plain.status, 1);
 }
 

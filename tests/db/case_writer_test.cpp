@@ -304,6 +304,45 @@ TEST_P(CaseWriterTest, ContactFieldsAreCutToTheirSize)
     EXPECT_EQ(text(cases[0], "recapito"), std::string(100, 'D'));
 }
 
+TEST_P(CaseWriterTest, FileDatesAreDayFirstWhateverTheRegionalSettings)
+{
+    // Under US settings the operator types month first, but the files write
+    // day first: 03/04 is 3 April, and 25/12 is a date, not nothing.
+    withSchema();
+    it = Regional::english();
+    writeFile(suite.paths().importDir() / "nascite.xml",
+              "<CORVESTRA><PRATICA><CLIENTE><NOME>UNO</NOME><DATA_NASCITA>1980-04-03</DATA_NASCITA></CLIENTE>"
+              "</PRATICA><PRATICA><CLIENTE><NOME>DUE</NOME><DATA_NASCITA>1980-12-25</DATA_NASCITA></CLIENTE>"
+              "</PRATICA></CORVESTRA>");
+    RunParams p = suite.testParams("nascite.xml");
+    p.dataAffido = "12/07/2026";
+    p.scadenza = "01/06/2027";
+    const auto corvestra = importa(p);
+    ASSERT_EQ(corvestra.result.outcome, RunOutcome::Concluded) << corvestra.messages.back();
+
+    writeFile(suite.paths().importDir() / "banca.xml",
+              "<root>\n<documento><posizione numero=\"B-1\"/><data_scadenza valore=\"03/04/2028\"/>"
+              "<intestatario><denominazione valore=\"TRE\"/><data_nascita valore=\"25/12/1961\"/></intestatario>"
+              "<rapportiCC><rapporto><numero valore=\"N1\"/><rata numero=\"1\" data=\"05/01/2026\">"
+              "<insoluto valore=\"10\"/></rata></rapporto></rapportiCC></documento>\n</root>\n");
+    p.fileName = "banca.xml";
+    p.modoDocumento = true;
+    const auto banca = importa(p);
+    ASSERT_EQ(banca.result.outcome, RunOutcome::Concluded) << banca.messages.back();
+
+    const auto cases = rows("Tabella Pratiche");
+    ASSERT_EQ(cases.size(), 3u);
+    EXPECT_EQ(date(cases[0], "data nascita"), "1980-04-03");
+    EXPECT_EQ(date(cases[1], "data nascita"), "1980-12-25");
+    EXPECT_EQ(date(cases[0], "data affido"), "2026-12-07");  // typed: month first
+    EXPECT_EQ(date(cases[2], "data nascita"), "1961-12-25");
+    EXPECT_EQ(date(cases[2], "scadenza mandato"), "2028-04-03");
+    const auto rate = rows("tabella fatture");
+    ASSERT_FALSE(rate.empty());
+    EXPECT_EQ(date(rate[0], "data fattura"), "2026-01-05");
+    EXPECT_EQ(date(rate[0], "DATA scadenza"), "2026-01-05");
+}
+
 TEST_P(CaseWriterTest, EachRunIsABatchAndTheSameFileTwiceStoresEveryCaseTwice)
 {
     withSchema();

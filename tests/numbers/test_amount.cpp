@@ -2,6 +2,11 @@
 // text forms, and the short dates typed in the parameter boxes.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "numbers/amount.h"
 #include "numbers/regional.h"
 
@@ -137,18 +142,91 @@ TEST(RegionalDates, ShortFormsAndIso)
     EXPECT_EQ(en.formatDate(year{2026} / January / 5), "01/05/2026");
 }
 
+// Sets locale variables for one scope and puts the old values back.
+class LocaleEnvironment {
+public:
+    explicit LocaleEnvironment(std::initializer_list<std::pair<const char*, const char*>> values)
+    {
+        for (const char* name : {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LC_MESSAGES", "LANG"}) {
+            const char* old = std::getenv(name);
+            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            unsetenv(name);
+        }
+        for (const auto& [name, value] : values) setenv(name, value, 1);
+    }
+    ~LocaleEnvironment()
+    {
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    LocaleEnvironment(const LocaleEnvironment&) = delete;
+    LocaleEnvironment& operator=(const LocaleEnvironment&) = delete;
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
 TEST(RegionalSystem, FollowsTheLocaleOfTheEnvironment)
 {
     // The Italian locale need not be generated on the machine.
-    const char* old = std::getenv("LC_ALL");
-    const std::string saved = old ? old : "";
-    setenv("LC_ALL", "it_IT.UTF-8", 1);
-    const Regional sys = Regional::system();
-    if (old) setenv("LC_ALL", saved.c_str(), 1); else unsetenv("LC_ALL");
+    Regional sys;
+    {
+        const LocaleEnvironment env({{"LC_ALL", "it_IT.UTF-8"}});
+        sys = Regional::system();
+    }
     EXPECT_EQ(sys.decimalSign, U',');
     EXPECT_EQ(sys.groupSign, U'.');
     EXPECT_EQ(sys.dateOrder, DateOrder::DayMonthYear);
     EXPECT_EQ(sys.dateSeparator, U'/');
+}
+
+TEST(RegionalSystem, AmountsFollowLcNumericAndDatesLcTime)
+{
+    {
+        // English messages on a British desktop: still British numbers.
+        const LocaleEnvironment env({{"LANG", "en_GB.UTF-8"}, {"LC_MESSAGES", "C"}});
+        const Regional r = Regional::system();
+        EXPECT_EQ(r.decimalSign, U'.');
+        EXPECT_EQ(r.dateOrder, DateOrder::DayMonthYear);
+    }
+    {
+        const LocaleEnvironment env({{"LANG", "C.UTF-8"}, {"LC_NUMERIC", "en_US.UTF-8"}});
+        const Regional r = Regional::system();
+        EXPECT_EQ(r.decimalSign, U'.');
+        EXPECT_EQ(r.dateOrder, DateOrder::DayMonthYear);  // LC_TIME chooses nothing: Italian
+    }
+    {
+        const LocaleEnvironment env({{"LANG", "it_IT.UTF-8"}, {"LC_TIME", "en_US.UTF-8"}});
+        const Regional r = Regional::system();
+        EXPECT_EQ(r.decimalSign, U',');
+        EXPECT_EQ(r.dateOrder, DateOrder::MonthDayYear);
+    }
+    {
+        const LocaleEnvironment env({{"LC_ALL", "C"}, {"LC_NUMERIC", "en_US.UTF-8"}, {"LANG", "en_US.UTF-8"}});
+        EXPECT_EQ(Regional::system().decimalSign, U',');  // LC_ALL comes first
+    }
+    {
+        const LocaleEnvironment env({});
+        EXPECT_EQ(Regional::system().decimalSign, U',');
+    }
+}
+
+TEST(RegionalDates, TheDefaultDateOfAnyLocaleReadsBack)
+{
+    // The default dates are written in the short form and read back by the
+    // same run, whatever marks the locale's own format puts around its fields.
+    using namespace std::chrono;
+    const year_month_day day = year{2026} / December / 7;
+    for (const char* name : {"it_IT", "en_US", "en_GB", "de_DE", "fr_FR", "hu_HU", "ko_KR", "ja_JP", "zh_CN",
+                             "ar_SA", "ar_EG", "fa_IR", "he_IL", "bg_BG", "nl_NL", "sv_SE", "lt_LT"}) {
+        const auto r = Regional::fromLocaleName(name);
+        ASSERT_TRUE(r.has_value()) << name;
+        EXPECT_EQ(r->parseDate(r->formatDate(day)), day) << name << ": " << r->formatDate(day);
+    }
 }
 
 }  // namespace

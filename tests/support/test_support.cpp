@@ -77,14 +77,13 @@ std::string shellWord(const std::string& text)
     return quoted + "'";
 }
 
-ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& locale, const std::string& program)
+ProgramRun runCrvxmlShell(const std::string& shellArgs, const std::string& locale, const std::string& program)
 {
     TempDir tmp;
     const auto errFile = tmp / "stderr";
     std::string command = "env -u LC_ALL -u LC_NUMERIC -u LC_TIME -u LC_CTYPE -u LC_MESSAGES -u LANGUAGE -u LANG";
     if (!locale.empty()) command += " LANG=" + shellWord(locale);
-    command += " " + shellWord(program);
-    for (const auto& arg : args) command += " " + shellWord(arg);
+    command += " " + shellWord(program) + " " + shellArgs;
     command += " 2>" + shellWord(errFile.string()) + " </dev/null";
     ProgramRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -96,6 +95,13 @@ ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& lo
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.err = readFile(errFile);
     return run;
+}
+
+ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& locale, const std::string& program)
+{
+    std::string words;
+    for (const auto& arg : args) words += (words.empty() ? "" : " ") + shellWord(arg);
+    return runCrvxmlShell(words, locale, program);
 }
 
 std::string sqliteOdbcConnString(const std::filesystem::path& file)

@@ -49,6 +49,10 @@ std::string shellWord(const std::string& text);
 // no locale variable at all when locale is empty.
 ProgramRun runCrvxml(const std::vector<std::string>& args, const std::string& locale,
                      const std::string& program = CRVXML_BINARY);
+// The same with the arguments already written for the shell (quoted as
+// needed, shellWord), as a scheduler's command line holds them.
+ProgramRun runCrvxmlShell(const std::string& shellArgs, const std::string& locale,
+                          const std::string& program = CRVXML_BINARY);
 
 // ODBC connection strings through Debian's drivers, as an operator writes
 // them in vex32.ini: to an SQLite file, and to the database of a PostgreSQL
