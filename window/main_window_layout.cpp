@@ -1,15 +1,18 @@
-// The window's layout on resizing, and the place of the invoice page.
+// The window's layout on resizing, and the invoice page shown in place of
+// the listing.
 #include <algorithm>
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
-#include <QScrollArea>
 
 #include "window/file_list.h"
+#include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/main_window.h"
+#include "window/message_box.h"
 #include "window/tab_control.h"
 
 namespace crv::window {
@@ -66,6 +69,35 @@ void MainWindow::mostraPaginaFattura()
     c_.Pic_Fatt->setVisible(true);
     c_.Pic_Fatt->raise();
     c_.Pic_Fatt->setFocus();
+    Fatt_Elet();
+}
+
+void MainWindow::Fatt_Elet()
+{
+    // The spacing first: a box left empty or unreadable shows "18" again
+    // even when the file then cannot be shown.
+    const double interlinea = InvoiceView::interlineaDa(*c_.Txt_Interlinea);
+    const QString path = c_.File1->pathOf(c_.LBLFILEIMPORT->text());
+    MouseAttesa();
+    const std::optional<QString> problem = c_.Pic_Fatt->mostraFattura(path, interlinea, config_.regional);
+    MouseNormale();
+    // The page stays in place with what it showed before; Escape closes it.
+    if (problem) mostraMessaggio(this, *problem);
+    // No database connection is held here: start-up closes the one it opens
+    // and every run and utility opens its own, so after the page nothing is
+    // left open.
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape that no control took (the window's shortcut only fires while the
+    // window is the active one, which a closed message box may not give back).
+    if (event->key() == Qt::Key_Escape && !c_.Pic_Fatt->isHidden()) {
+        escapePressed();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MainWindow::escapePressed()
