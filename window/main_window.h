@@ -70,6 +70,7 @@ private:
     void Check1_Click(bool checked);
     void escapePressed();
     void mostraPaginaFattura();
+    void placePicFatt();
     void Fatt_Elet();
 
     WindowSettings currentSettings() const;

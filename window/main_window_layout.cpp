@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <QStyle>
 
 #include "window/file_list.h"
 #include "window/invoice_view.h"
@@ -57,6 +58,23 @@ void MainWindow::Form_Resize()
     moveLeft(c_.Scheda[10], c_.SSTab1->width() - c_.Scheda[10]->width() - twips_.px(200));
     // 5. The invoice page over the listing, to the window's right edge.
     c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), atLeastZero(W - c_.List1->x()), c_.List1->height());
+    // A page shown in the maximised window keeps the place "Fatt.Elett" gave
+    // it: the window manager maximises the window after the press, and that
+    // resize must not undo the placement that follows the maximising.
+    if (isMaximized() && !c_.Pic_Fatt->isHidden()) placePicFatt();
+}
+
+void MainWindow::placePicFatt()
+{
+    // 16999 twips, the page's own width, and room for the view's frame and
+    // its vertical scroll bar, so that the page needs no sideways scrolling;
+    // cut at the window's right edge, so that the scroll bar stays in sight
+    // on a narrow screen.
+    const int chrome = 2 * c_.Pic_Fatt->frameWidth() +
+                       c_.Pic_Fatt->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, c_.Pic_Fatt);
+    const int width = std::min(twips_.px(16999) + chrome, atLeastZero(this->width() - c_.List1->x()));
+    c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), width,
+                             atLeastZero(c_.SSTab1->height() - c_.List1->y() - twips_.px(100)));
 }
 
 void MainWindow::mostraPaginaFattura()
@@ -64,8 +82,7 @@ void MainWindow::mostraPaginaFattura()
     c_.List1->setVisible(false);
     if (!isMaximized()) showMaximized();
     Form_Resize();
-    c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), twips_.px(16999),
-                             atLeastZero(c_.SSTab1->height() - c_.List1->y() - twips_.px(100)));
+    placePicFatt();
     c_.Pic_Fatt->setVisible(true);
     c_.Pic_Fatt->raise();
     c_.Pic_Fatt->setFocus();

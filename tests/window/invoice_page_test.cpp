@@ -16,6 +16,12 @@
 #include "window/listing_view.h"
 #include "window_fixture.h"
 
+// Rectangles in readable form in the failure messages.
+inline void PrintTo(const QRect& r, std::ostream* out)
+{
+    *out << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+}
+
 namespace crv::test {
 namespace {
 
@@ -65,6 +71,16 @@ protected:
         EXPECT_TRUE(reading.ok()) << reading.message;
         return layoutInvoice(reading.fattura, Regional::italian());
     }
+    // Where "Fatt.Elett" puts the page in a window narrower than the page:
+    // over the listing, to the window's right edge, down to 100 twips above
+    // the tab control's bottom.
+    QRect placeOfThePage() const
+    {
+        const QWidget* const list = find<QWidget>("List1");
+        EXPECT_LT(window->width() - list->x(), window->twips().px(16999)) << "the test screen is wider than the page";
+        const int height = find<QWidget>("SSTab1")->height() - list->y() - window->twips().px(100);
+        return {list->pos(), QSize(window->width() - list->x(), height)};
+    }
     QImage drawn() const { return page->widget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
     InvoiceView* page = nullptr;
@@ -90,6 +106,8 @@ TEST_F(InvoiceWindow, FattElettAsksNothingAndDrawsTheSelectedInvoiceAtTheTypedSp
     EXPECT_EQ(at18.pixel(20, 11 * 18 - 2), kWhite);
     EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty()) << "a database connection was left open";
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+    const QRect place = placeOfThePage();
+    EXPECT_EQ(page->geometry(), place) << window->width() << 'x' << window->height();
 
     // Escape on the page brings the listing back; 20 typed in the box spreads the rows.
     escape();
@@ -99,6 +117,7 @@ TEST_F(InvoiceWindow, FattElettAsksNothingAndDrawsTheSelectedInvoiceAtTheTypedSp
     spacing->clear();
     QTest::keyClicks(spacing, QStringLiteral("20"));
     pressFattElett();
+    EXPECT_EQ(page->geometry(), place) << "the window maximised already gives the same place";
     EXPECT_EQ(page->interlinea(), 20);
     EXPECT_EQ(page->pagina().ops, want.ops);
     const QImage at20 = drawn();
