@@ -12,6 +12,7 @@
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "window/file_list.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window_fixture.h"
@@ -133,6 +134,20 @@ TEST_F(InvoiceWindow, FattElettAsksNothingAndDrawsTheSelectedInvoiceAtTheTypedSp
     pressFattElett();
     EXPECT_EQ(spacing->text(), QStringLiteral("18"));
     EXPECT_EQ(page->interlinea(), 18);
+}
+
+TEST_F(InvoiceWindow, ASignedInvoiceListedThroughTheFilterIsDrawn)
+{
+    const std::string signed_ = suite.addImportFile("fatturapa/oca_FPR03_signed_cades_der.xml.p7m");
+    ASSERT_NO_FATAL_FAILURE(startWithInvoices());
+    auto* const files = find<window::FileList>("File1");
+    EXPECT_TRUE(files->findItems(QString::fromStdString(signed_), Qt::MatchExactly).isEmpty())
+        << "the design pattern leaves .p7m files out";
+    QTest::keyClicks(scheda(10), QStringLiteral("oca_"));
+    selectFile(QString::fromStdString(signed_));
+    pressFattElett();
+    EXPECT_TRUE(answers.texts().isEmpty()) << answers.texts().join('|').toStdString();
+    EXPECT_EQ(page->pagina().ops, expected(suite.paths().importDir() / signed_).ops);
 }
 
 TEST_F(InvoiceWindow, FilesThatCannotBeShownGiveTheirMessageAndKeepThePage)
