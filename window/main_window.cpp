@@ -19,6 +19,8 @@
 #include "db/open_db.h"
 #include "window/file_list.h"
 #include "window/import_run.h"
+#include "window/invoice_view.h"
+#include "window/listing_view.h"
 #include "window/message_box.h"
 #include "window/tab_control.h"
 
@@ -101,6 +103,8 @@ void MainWindow::connectControls()
     auto* const escape = std::make_unique<QShortcut>(QKeySequence(Qt::Key_Escape), this).release();
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &MainWindow::escapePressed);
+    // Escape taken by the page itself: it has hidden itself, the listing comes back.
+    connect(c_.Pic_Fatt, &InvoiceView::chiusa, this, [this] { c_.List1->setVisible(true); });
 }
 
 bool MainWindow::Form_Load()

@@ -58,6 +58,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void connectControls();
@@ -69,6 +70,8 @@ private:
     void Check1_Click(bool checked);
     void escapePressed();
     void mostraPaginaFattura();
+    void placePicFatt();
+    void Fatt_Elet();
 
     WindowSettings currentSettings() const;
     void applySettings(const WindowSettings& settings);

@@ -1,15 +1,19 @@
-// The window's layout on resizing, and the place of the invoice page.
+// The window's layout on resizing, and the invoice page shown in place of
+// the listing.
 #include <algorithm>
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
-#include <QScrollArea>
+#include <QStyle>
 
 #include "window/file_list.h"
+#include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/main_window.h"
+#include "window/message_box.h"
 #include "window/tab_control.h"
 
 namespace crv::window {
@@ -54,6 +58,23 @@ void MainWindow::Form_Resize()
     moveLeft(c_.Scheda[10], c_.SSTab1->width() - c_.Scheda[10]->width() - twips_.px(200));
     // 5. The invoice page over the listing, to the window's right edge.
     c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), atLeastZero(W - c_.List1->x()), c_.List1->height());
+    // A page shown in the maximised window keeps the place "Fatt.Elett" gave
+    // it: the window manager maximises the window after the press, and that
+    // resize must not undo the placement that follows the maximising.
+    if (isMaximized() && !c_.Pic_Fatt->isHidden()) placePicFatt();
+}
+
+void MainWindow::placePicFatt()
+{
+    // 16999 twips, the page's own width, and room for the view's frame and
+    // its vertical scroll bar, so that the page needs no sideways scrolling;
+    // cut at the window's right edge, so that the scroll bar stays in sight
+    // on a narrow screen.
+    const int chrome = 2 * c_.Pic_Fatt->frameWidth() +
+                       c_.Pic_Fatt->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, c_.Pic_Fatt);
+    const int width = std::min(twips_.px(16999) + chrome, atLeastZero(this->width() - c_.List1->x()));
+    c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), width,
+                             atLeastZero(c_.SSTab1->height() - c_.List1->y() - twips_.px(100)));
 }
 
 void MainWindow::mostraPaginaFattura()
@@ -61,11 +82,39 @@ void MainWindow::mostraPaginaFattura()
     c_.List1->setVisible(false);
     if (!isMaximized()) showMaximized();
     Form_Resize();
-    c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), twips_.px(16999),
-                             atLeastZero(c_.SSTab1->height() - c_.List1->y() - twips_.px(100)));
+    placePicFatt();
     c_.Pic_Fatt->setVisible(true);
     c_.Pic_Fatt->raise();
     c_.Pic_Fatt->setFocus();
+    Fatt_Elet();
+}
+
+void MainWindow::Fatt_Elet()
+{
+    // The spacing first: a box left empty or unreadable shows "18" again
+    // even when the file then cannot be shown.
+    const double interlinea = InvoiceView::interlineaDa(*c_.Txt_Interlinea);
+    const QString path = c_.File1->pathOf(c_.LBLFILEIMPORT->text());
+    MouseAttesa();
+    const std::optional<QString> problem = c_.Pic_Fatt->mostraFattura(path, interlinea, config_.regional);
+    MouseNormale();
+    // The page stays in place with what it showed before; Escape closes it.
+    if (problem) mostraMessaggio(this, *problem);
+    // No database connection is held here: start-up closes the one it opens
+    // and every run and utility opens its own, so after the page nothing is
+    // left open.
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape that no control took (the window's shortcut only fires while the
+    // window is the active one, which a closed message box may not give back).
+    if (event->key() == Qt::Key_Escape && !c_.Pic_Fatt->isHidden()) {
+        escapePressed();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MainWindow::escapePressed()

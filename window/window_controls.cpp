@@ -10,9 +10,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 
 #include "window/file_list.h"
+#include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/tab_control.h"
 #include "window/twips.h"
@@ -223,9 +223,8 @@ void buildImportTab(QWidget* page, const Twips& t, Controls& c)
     c.lblfileinfo = label(page, "lblfileinfo", QString(), t, {11940, 7980, 3645, 285});
     c.lblfileinfo->setWordWrap(false);
 
-    // The invoice page goes in here; black on white, scrolled when taller
-    // than the view.
-    c.Pic_Fatt = make<QScrollArea>(page, "Pic_Fatt", t, {3300, 1980, 3495, 2355});
+    // The invoice page: black on white, scrolled when taller than the view.
+    c.Pic_Fatt = make<InvoiceView>(page, "Pic_Fatt", t, {3300, 1980, 3495, 2355});
     c.Pic_Fatt->setBackgroundRole(QPalette::Base);
     QPalette white = c.Pic_Fatt->palette();
     white.setColor(QPalette::Base, Qt::white);
@@ -233,7 +232,6 @@ void buildImportTab(QWidget* page, const Twips& t, Controls& c)
     white.setColor(QPalette::Text, Qt::black);
     white.setColor(QPalette::WindowText, Qt::black);
     c.Pic_Fatt->setPalette(white);
-    c.Pic_Fatt->setWidgetResizable(false);
     c.Pic_Fatt->setVisible(false);
 }
 

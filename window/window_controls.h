@@ -13,8 +13,11 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QScrollArea;
 class QWidget;
+
+namespace crv {
+class InvoiceView;
+}
 
 namespace crv::window {
 
@@ -46,7 +49,7 @@ struct Controls {
     FileList* File1 = nullptr;
     QLabel* LBLFILEIMPORT = nullptr;
     QLabel* lblfileinfo = nullptr;
-    QScrollArea* Pic_Fatt = nullptr;  // the invoice page's place
+    InvoiceView* Pic_Fatt = nullptr;  // the invoice page
 
     // The tab "Varie".
     std::array<QPushButton*, 2> cmd_Varie{};

@@ -1,6 +1,6 @@
 // Takes a picture of the window in each of its states, for a person to look
 // at: start-up, a test import with Dettagli, the bank presentation, the text
-// mode, the invoice page's place and the tab "Varie". Run by
+// mode, an invoice page and the tab "Varie". Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
 #include <cstdio>
@@ -13,9 +13,14 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include "support/message_boxes.h"
+#include "support/test_support.h"
 #include "support/window_suite.h"
 #include "window/file_list.h"
 #include "window/main_window.h"
@@ -46,7 +51,11 @@ QImage withCaption(QWidget& widget)
     painter.setFont(font);
     painter.drawText(QRect(static_cast<int>(8 * ratio), 0, image.width(), strip), Qt::AlignVCenter,
                      widget.windowTitle());
-    painter.drawPixmap(0, strip, shot);
+    // Pixel for pixel: drawn at its own ratio, a grab on a scaled screen
+    // would fill only part of the image.
+    QPixmap physical = shot;
+    physical.setDevicePixelRatio(1);
+    painter.drawPixmap(0, strip, physical);
     return image;
 }
 
@@ -81,6 +90,50 @@ void selectFile(MainWindow& window, const QString& name)
     auto* const files = window.findChild<crv::window::FileList*>(QStringLiteral("File1"));
     const auto items = files->findItems(name, Qt::MatchExactly);
     if (!items.isEmpty()) files->setCurrentItem(items.front());
+}
+
+// An invoice of n short lines, for a page taller than the screen.
+std::string invoiceOfLines(int n)
+{
+    std::string lines;
+    for (int k = 1; k <= n; ++k)
+        lines += "<DettaglioLinee><NumeroLinea>" + std::to_string(k) + "</NumeroLinea><Descrizione>Canone mensile " +
+                 std::to_string(k) + "</Descrizione><Quantita>1.00</Quantita><PrezzoUnitario>10.00</PrezzoUnitario>"
+                 "<PrezzoTotale>10.00</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>";
+    // Each line 10.00 with 22% VAT: 2.20 of tax.
+    const auto euro = [](int cents) { return std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) +
+                                             std::to_string(cents % 10); };
+    const std::string imponibile = euro(1000 * n);
+    const std::string imposta = euro(220 * n);
+    const std::string totale = euro(1220 * n);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:FatturaElettronica xmlns:p=\"urn:x\">"
+           "<FatturaElettronicaHeader><CedentePrestatore><DatiAnagrafici><IdFiscaleIVA><IdPaese>IT</IdPaese>"
+           "<IdCodice>01234567890</IdCodice></IdFiscaleIVA><Anagrafica><Denominazione>SERVIZI ESEMPIO SRL"
+           "</Denominazione></Anagrafica></DatiAnagrafici><Sede><Indirizzo>VIA ESEMPIO 1</Indirizzo><CAP>00100"
+           "</CAP><Comune>ROMA</Comune></Sede></CedentePrestatore></FatturaElettronicaHeader>"
+           "<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01</TipoDocumento>"
+           "<Data>2026-01-31</Data><Numero>40/2026</Numero><ImportoTotaleDocumento>" + totale +
+           "</ImportoTotaleDocumento></DatiGeneraliDocumento></DatiGenerali>"
+           "<DatiBeniServizi>" + lines + "<DatiRiepilogo><ImponibileImporto>" + imponibile +
+           "</ImponibileImporto><Imposta>" + imposta + "</Imposta></DatiRiepilogo></DatiBeniServizi>"
+           "<DatiPagamento><DettaglioPagamento><ModalitaPagamento>MP05</ModalitaPagamento><ImportoPagamento>" +
+           totale + "</ImportoPagamento></DettaglioPagamento></DatiPagamento></FatturaElettronicaBody></p:FatturaElettronica>\n";
+}
+
+// Presses "Fatt.Elett". Xvfb runs without a window manager, which is what
+// maximises a window on a desktop (the window is marked maximised but keeps
+// its size): it then gets the screen's free area here, as a manager gives it.
+void pressFattElett(MainWindow& window)
+{
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Cmd_Importa_3")), Qt::LeftButton);
+    QTest::qWait(300);
+    const QRect screen = window.screen()->availableGeometry();
+    if (window.size() != screen.size()) {
+        // Through the native window, as a manager resizes it: the widget
+        // stays maximised.
+        window.windowHandle()->setGeometry(screen);
+        QTest::qWait(300);
+    }
 }
 
 void shots()
@@ -120,13 +173,21 @@ void shots()
     {
         WindowSuite suite;
         suite.addImportFile("corvestra/completo.xml");
+        const std::string invoice = suite.addImportFile("fatturapa/oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
+        crv::test::writeFile(suite.paths().importDir() / "quaranta_righe.xml", invoiceOfLines(40));
         suite.writeInstallation("fattura_elettronica=si\r\n");
         auto window = open(suite);
+        selectFile(*window, QString::fromStdString(invoice));
         save(*window, "fattura_prima");
-        selectFile(*window, QStringLiteral("completo.xml"));
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Cmd_Importa_3")), Qt::LeftButton);
-        QTest::qWait(300);
+        pressFattElett(*window);
         save(*window, "fattura");
+        // A page taller than the view, scrolled down to its totals.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        selectFile(*window, QStringLiteral("quaranta_righe.xml"));
+        pressFattElett(*window);
+        auto* const page = window->findChild<QScrollArea*>(QStringLiteral("Pic_Fatt"));
+        page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+        save(*window, "fattura_lunga");
     }
     {
         WindowSuite suite;

@@ -81,7 +81,10 @@ TEST_F(Layout, InvoicePagePlaceAndEscape)
     EXPECT_FALSE(control("List1")->isHidden());
     EXPECT_TRUE(control("Pic_Fatt")->isHidden());
 
+    // No file selected: the page takes its place all the same and says
+    // "NON TROVO IL FILE"; Escape must work after that message too.
     click("Cmd_Importa_3");
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("NON TROVO IL FILE")});
     auto* const page = find<QScrollArea>("Pic_Fatt");
     EXPECT_TRUE(control("List1")->isHidden());
     EXPECT_FALSE(page->isHidden());
@@ -100,6 +103,7 @@ TEST_F(Layout, InvoicePagePlaceAndEscape)
     ASSERT_FALSE(page->isHidden());
     QTest::keyClick(page, Qt::Key_Escape);
     EXPECT_TRUE(page->isHidden());
+    EXPECT_FALSE(control("List1")->isHidden());
 }
 
 TEST_F(Layout, ListingFollowsTheEndUntilScrolledUp)
