@@ -208,9 +208,11 @@ int fatturaCommand(const Args& rawArgs)
         if (o.allegati) {
             for (const SavedAttachment& s : saveAttachments(reading.fattura.allegati, *o.allegati)) {
                 if (s.problem.empty()) {
-                    std::printf("Allegato \"%s\" salvato in %s\n", s.nomeAttachment.c_str(), s.savedAs.string().c_str());
+                    std::printf("Allegato \"%s\" salvato in %s\n", oneLine(s.nomeAttachment).c_str(),
+                                s.savedAs.string().c_str());
                 } else {
-                    printErr("Errore nel file " + path.string() + "\nAllegato \"" + s.nomeAttachment + "\": " + s.problem);
+                    printErr("Errore nel file " + path.string() + "\nAllegato \"" + oneLine(s.nomeAttachment) +
+                             "\": " + s.problem);
                     status = 1;
                 }
             }
