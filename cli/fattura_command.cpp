@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -101,6 +103,20 @@ std::filesystem::path pngNameFor(const std::filesystem::path& source, std::set<s
     return candidate;
 }
 
+// Why the output the operator named must not be written: it is a file of
+// another kind (an invoice, say, when "--pdf *.xml" lacks the PDF's name).
+// An earlier picture or PDF, recognised by its first bytes, is replaced.
+std::optional<std::string> otherFileAt(const std::filesystem::path& target, std::string_view magic, const char* kind)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(target, ec) || std::filesystem::file_size(target, ec) == 0) return {};
+    std::ifstream in(target, std::ios::binary);
+    std::string head(magic.size(), '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    if (in && head == magic) return {};
+    return "Il file " + target.string() + " esiste e non è un " + kind + ": non lo sostituisco";
+}
+
 // The message for a file that cannot be shown: the reader's, with the file
 // named when the message does not name it.
 std::string failureText(const InvoiceReading& reading, const std::filesystem::path& path)
@@ -166,6 +182,13 @@ int fatturaCommand(const Args& rawArgs)
     }
     if (o.files.empty()) return usage("Manca il nome della fattura da mostrare");
     if (!o.png && !o.pdf && !o.allegati) o.testo = true;
+    std::error_code ec;
+    if (o.pdf) {
+        if (const auto problem = otherFileAt(*o.pdf, "%PDF", "PDF")) return usage(*problem + " (--pdf)");
+    }
+    if (o.png && o.files.size() == 1) {
+        if (const auto problem = otherFileAt(*o.png, "\x89PNG", "PNG")) return usage(*problem + " (--png)");
+    }
 
     const SuitePaths paths = suitePathsFor(common);
     const Regional regional = regionalFor(common);
@@ -174,7 +197,6 @@ int fatturaCommand(const Args& rawArgs)
     if (drawing) gui.emplace();
 
     // With several files --png names a folder; with one, a file (or a folder that exists).
-    std::error_code ec;
     const bool pngFolder = o.png && (o.files.size() > 1 || std::filesystem::is_directory(*o.png, ec));
     if (pngFolder) {
         std::filesystem::create_directories(*o.png, ec);

@@ -112,6 +112,29 @@ TEST_F(FatturaCommand, FilesThatCannotBeShown)
     EXPECT_FALSE(std::filesystem::exists(none));
 }
 
+TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)
+{
+    // "--pdf *.xml" without the PDF's name: the first invoice would become the PDF.
+    const std::string invoice = (suite.paths().importDir() / "oca_FPR06_credit_note_TD04.xml").string();
+    const std::string before = readFile(invoice);
+    const Outcome pdf = fattura(root() + "--pdf " + shellWord(invoice) + " simevo_FPR04_attachment_jpg.xml");
+    EXPECT_EQ(pdf.status, 2);
+    EXPECT_EQ(pdf.err, "Il file " + invoice + " esiste e non è un PDF: non lo sostituisco (--pdf)\n"
+                       "\"crvxml fattura --help\" descrive le opzioni.\n");
+    const Outcome png = fattura(root() + "--png " + shellWord(invoice) + " simevo_FPR04_attachment_jpg.xml");
+    EXPECT_EQ(png.status, 2);
+    EXPECT_EQ(readFile(invoice), before);
+
+    // An earlier PDF and picture are replaced.
+    const auto earlierPdf = out / "fatture.pdf";
+    const auto earlierPng = out / "fattura.png";
+    for (int run = 0; run < 2; ++run) {
+        const Outcome again = fattura(root() + "--pdf " + shellWord(earlierPdf.string()) + " --png " +
+                                      shellWord(earlierPng.string()) + " simevo_FPR04_attachment_jpg.xml");
+        EXPECT_EQ(again.status, 0) << again.err;
+    }
+}
+
 TEST_F(FatturaCommand, AttachmentsAreSaved)
 {
     const auto dir = out / "allegati";
