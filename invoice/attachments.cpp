@@ -81,11 +81,17 @@ std::vector<SavedAttachment> saveAttachments(const std::vector<Allegato>& allega
     std::vector<SavedAttachment> results;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    const bool folderReady = std::filesystem::is_directory(folder, ec);
     int n = 0;
     for (const Allegato& a : allegati) {
         SavedAttachment result;
         result.nomeAttachment = a.NomeAttachment;
         ++n;
+        if (!folderReady) {
+            result.problem = "impossibile creare la cartella " + folder.string();
+            results.push_back(std::move(result));
+            continue;
+        }
         const std::optional<QByteArray> bytes = decodeBase64(a.Attachment);
         if (!bytes) {
             result.problem = "il contenuto dell'allegato non è base64 valido";

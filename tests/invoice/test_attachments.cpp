@@ -75,6 +75,17 @@ TEST(Attachments, SavedInsideTheFolderWithoutOverwriting)
     EXPECT_FALSE(std::filesystem::exists(tmp / "altrove.txt"));
 }
 
+TEST(Attachments, AFolderThatCannotBeMadeIsNamed)
+{
+    test::TempDir tmp;
+    test::writeFile(tmp / "occupato", "un file, non una cartella");
+    const std::vector<SavedAttachment> saved =
+        saveAttachments({{"a.txt", "", "", "YQ=="}}, tmp / "occupato" / "allegati");
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_TRUE(saved[0].savedAs.empty());
+    EXPECT_EQ(saved[0].problem, "impossibile creare la cartella " + (tmp / "occupato" / "allegati").string());
+}
+
 TEST(Attachments, TheSampleLogoIsAJpeg)
 {
     test::TempDir tmp;
