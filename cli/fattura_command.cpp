@@ -4,9 +4,12 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -32,13 +35,16 @@ std::string helpText()
     "\"Fatt.Elett\" della finestra. FILE è un nome nella cartella import/ della radice\n"
     "della suite, o un percorso quando contiene \"/\".\n"
     "\n") + kCommonOptionsHelp +
-    "  --interlinea N        altezza di una riga della pagina in pixel (predefinita 18)\n"
-    "  --png FILE            la pagina come immagine PNG, come la disegna la finestra;\n"
-    "                        con più FILE è una cartella, con un PNG per fattura\n"
-    "  --pdf FILE            le pagine in un PDF A4 verticale: ogni fattura inizia su un\n"
-    "                        nuovo foglio, una fattura lunga continua sui fogli seguenti\n"
-    "  --testo               stampa i valori letti (predefinito senza --png, --pdf, --allegati)\n"
-    "  --allegati DIR        salva gli allegati in DIR, senza sovrascrivere file esistenti\n"
+    "  --interlinea N              altezza di una riga della pagina in pixel (predefinita 18)\n"
+    "  --png FILE                  la pagina come immagine PNG, come la disegna la finestra;\n"
+    "                              con più FILE è una cartella, con un PNG per fattura\n"
+    "  --pdf FILE                  le pagine in un PDF A4 verticale: ogni fattura inizia su\n"
+    "                              un nuovo foglio, una fattura lunga continua sui seguenti\n"
+    "  --testo                     stampa i valori letti (predefinito senza --png, --pdf,\n"
+    "                              --allegati)\n"
+    "  --allegati DIR              salva gli allegati in DIR, senza sovrascrivere file\n"
+    "                              esistenti\n"
+    "  --                          gli argomenti seguenti sono nomi di file\n"
     "\n"
     "Uscita: 0 tutte mostrate, 1 se una fattura non si può mostrare o scrivere,\n"
     "2 per un uso errato.\n";
@@ -46,8 +52,7 @@ std::string helpText()
 
 int usage(const std::string& problem)
 {
-    std::fprintf(stderr, "%s\n\n%s", problem.c_str(), helpText().c_str());
-    return 2;
+    return usageError("fattura", problem);
 }
 
 void printErr(const std::string& text)
@@ -98,6 +103,20 @@ std::filesystem::path pngNameFor(const std::filesystem::path& source, std::set<s
     return candidate;
 }
 
+// Why the output the operator named must not be written: it is a file of
+// another kind (an invoice, say, when "--pdf *.xml" lacks the PDF's name).
+// An earlier picture or PDF, recognised by its first bytes, is replaced.
+std::optional<std::string> otherFileAt(const std::filesystem::path& target, std::string_view magic, const char* kind)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(target, ec) || std::filesystem::file_size(target, ec) == 0) return {};
+    std::ifstream in(target, std::ios::binary);
+    std::string head(magic.size(), '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    if (in && head == magic) return {};
+    return "Il file " + target.string() + " esiste e non è un " + kind + ": non lo sostituisco";
+}
+
 // The message for a file that cannot be shown: the reader's, with the file
 // named when the message does not name it.
 std::string failureText(const InvoiceReading& reading, const std::filesystem::path& path)
@@ -112,53 +131,64 @@ std::string failureText(const InvoiceReading& reading, const std::filesystem::pa
 int fatturaCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(helpText().c_str(), stdout);
-            return 0;
-        }
+    if (asksForHelp(args)) {
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
     }
     CommonOptions common;
     if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);
 
     Options o;
     bool namesOnly = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
+    const std::pair<const char*, std::optional<std::filesystem::path>*> fileOptions[] = {
+        {"--png", &o.png}, {"--pdf", &o.pdf}, {"--allegati", &o.allegati}};
+    for (std::size_t i = 0; i < args.size();) {
+        const std::string a = args[i];  // a copy: taking an option erases it from args
         if (namesOnly || a.empty() || a[0] != '-' || a == "-") {
             o.files.push_back(a);
-        } else if (a == "--") {
-            namesOnly = true;
-        } else if (a == "--interlinea") {
-            const auto v = value();
-            if (!v) return usage("Manca il valore di --interlinea");
-            const auto n = parseInterlinea(*v);
-            if (!n) return usage("--interlinea vuole un numero di pixel maggiore di 0 e fino a 999: " + *v);
-            o.interlinea = *n;
-        } else if (a == "--png") {
-            const auto v = value();
-            if (!v || v->empty()) return usage("Manca il valore di --png");
-            o.png = *v;
-        } else if (a == "--pdf") {
-            const auto v = value();
-            if (!v || v->empty()) return usage("Manca il valore di --pdf");
-            o.pdf = *v;
-        } else if (a == "--allegati") {
-            const auto v = value();
-            if (!v || v->empty()) return usage("Manca il valore di --allegati");
-            o.allegati = *v;
-        } else if (a == "--testo") {
-            o.testo = true;
-        } else {
-            return usage("Opzione sconosciuta: " + a);
+            ++i;
+            continue;
         }
+        if (a == "--") {
+            namesOnly = true;
+            ++i;
+            continue;
+        }
+        if (a == "--testo") {
+            o.testo = true;
+            ++i;
+            continue;
+        }
+        // "--name VALUE" or "--name=VALUE", as every command takes them.
+        std::string value;
+        const int spacing = takeOptionValue(args, i, "--interlinea", value);
+        if (spacing < 0) return usage("Manca il valore di --interlinea");
+        if (spacing > 0) {
+            const auto n = parseInterlinea(value);
+            if (!n) return usage("--interlinea vuole un numero di pixel maggiore di 0 e fino a 999: " + value);
+            o.interlinea = *n;
+            continue;
+        }
+        bool taken = false;
+        for (const auto& [name, target] : fileOptions) {
+            const int r = takeOptionValue(args, i, name, value);
+            if (r == 0) continue;
+            if (r < 0 || value.empty()) return usage(std::string("Manca il valore di ") + name);
+            *target = value;
+            taken = true;
+            break;
+        }
+        if (!taken) return usage("Opzione sconosciuta: " + a);
     }
     if (o.files.empty()) return usage("Manca il nome della fattura da mostrare");
     if (!o.png && !o.pdf && !o.allegati) o.testo = true;
+    std::error_code ec;
+    if (o.pdf) {
+        if (const auto problem = otherFileAt(*o.pdf, "%PDF", "PDF")) return usage(*problem + " (--pdf)");
+    }
+    if (o.png && o.files.size() == 1) {
+        if (const auto problem = otherFileAt(*o.png, "\x89PNG", "PNG")) return usage(*problem + " (--png)");
+    }
 
     const SuitePaths paths = suitePathsFor(common);
     const Regional regional = regionalFor(common);
@@ -167,7 +197,6 @@ int fatturaCommand(const Args& rawArgs)
     if (drawing) gui.emplace();
 
     // With several files --png names a folder; with one, a file (or a folder that exists).
-    std::error_code ec;
     const bool pngFolder = o.png && (o.files.size() > 1 || std::filesystem::is_directory(*o.png, ec));
     if (pngFolder) {
         std::filesystem::create_directories(*o.png, ec);
@@ -196,12 +225,16 @@ int fatturaCommand(const Args& rawArgs)
             const std::string text = "File: " + path.string() + "\n" + invoiceText(reading.fattura, regional);
             std::fwrite(text.data(), 1, text.size(), stdout);
         }
+        if (o.allegati && reading.fattura.allegati.empty())
+            std::printf("Nessun allegato nel file %s\n", path.string().c_str());
         if (o.allegati) {
             for (const SavedAttachment& s : saveAttachments(reading.fattura.allegati, *o.allegati)) {
                 if (s.problem.empty()) {
-                    std::printf("Allegato \"%s\" salvato in %s\n", s.nomeAttachment.c_str(), s.savedAs.string().c_str());
+                    std::printf("Allegato \"%s\" salvato in %s\n", oneLine(s.nomeAttachment).c_str(),
+                                s.savedAs.string().c_str());
                 } else {
-                    printErr("Errore nel file " + path.string() + "\nAllegato \"" + s.nomeAttachment + "\": " + s.problem);
+                    printErr("Errore nel file " + path.string() + "\nAllegato \"" + oneLine(s.nomeAttachment) +
+                             "\": " + s.problem);
                     status = 1;
                 }
             }

@@ -12,6 +12,10 @@ namespace {
 // At most this many names are tried beside a taken one.
 constexpr int kMaxAlternatives = 1000;
 
+// The longest name written, in bytes: file systems take 255, and a taken
+// name gets " (N)" beside it.
+constexpr std::size_t kMaxNameBytes = 200;
+
 QString qPath(const std::filesystem::path& path)
 {
     return QString::fromStdString(path.string());
@@ -40,6 +44,19 @@ std::optional<QByteArray> decodeBase64(const std::string& text)
     return std::move(decoded.decoded);
 }
 
+// A name longer than kMaxNameBytes cut to it, a short extension kept, never
+// inside a UTF-8 character.
+std::string shortened(const std::string& name)
+{
+    if (name.size() <= kMaxNameBytes) return name;
+    const std::size_t dot = name.rfind('.');
+    const bool shortExtension = dot != std::string::npos && dot > 0 && name.size() - dot <= 16;
+    const std::string extension = shortExtension ? name.substr(dot) : "";
+    std::size_t keep = kMaxNameBytes - extension.size();
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return name.substr(0, keep) + extension;
+}
+
 }  // namespace
 
 std::string safeAttachmentName(const std::string& nomeAttachment, int n)
@@ -55,7 +72,7 @@ std::string safeAttachmentName(const std::string& nomeAttachment, int n)
     while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(name.begin());
     if (name.empty() || name.find_first_not_of('.') == std::string::npos) return "allegato-" + std::to_string(n);
-    return name;
+    return shortened(name);
 }
 
 std::vector<SavedAttachment> saveAttachments(const std::vector<Allegato>& allegati,
@@ -64,11 +81,17 @@ std::vector<SavedAttachment> saveAttachments(const std::vector<Allegato>& allega
     std::vector<SavedAttachment> results;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    const bool folderReady = std::filesystem::is_directory(folder, ec);
     int n = 0;
     for (const Allegato& a : allegati) {
         SavedAttachment result;
         result.nomeAttachment = a.NomeAttachment;
         ++n;
+        if (!folderReady) {
+            result.problem = "impossibile creare la cartella " + folder.string();
+            results.push_back(std::move(result));
+            continue;
+        }
         const std::optional<QByteArray> bytes = decodeBase64(a.Attachment);
         if (!bytes) {
             result.problem = "il contenuto dell'allegato non è base64 valido";
@@ -82,7 +105,9 @@ std::vector<SavedAttachment> saveAttachments(const std::vector<Allegato>& allega
             const std::filesystem::path target = folder / (k == 1 ? name : alternative(name, k));
             QFile file(qPath(target));
             if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                if (file.exists()) continue;
+                // Taken, also by a link that leads nowhere (which NewOnly never writes through).
+                std::error_code linkEc;
+                if (std::filesystem::exists(std::filesystem::symlink_status(target, linkEc))) continue;
                 result.problem = "impossibile scrivere " + target.string() + ": " + file.errorString().toStdString();
                 break;
             }

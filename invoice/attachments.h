@@ -13,8 +13,9 @@
 namespace crv {
 
 // The attachment's name as a plain file name: the part after the last "/"
-// or "\" (and after a drive's ":"), control characters as "_"; "allegato-N"
-// (N counted from 1) when nothing usable is left.
+// or "\" (and after a drive's ":"), control characters as "_", at most 200
+// bytes (a short extension kept); "allegato-N" (N counted from 1) when
+// nothing usable is left.
 std::string safeAttachmentName(const std::string& nomeAttachment, int n);
 
 // What happened to one attachment.

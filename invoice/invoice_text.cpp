@@ -6,13 +6,32 @@ namespace {
 void party(std::string& out, const char* title, const Parte& p)
 {
     out += title;
-    out += "\n  Denominazione: " + p.Denominazione;
-    out += "\n  P.Iva: " + p.PartitaIva;
-    out += "\n  Indirizzo: " + p.SedeIndirizzo;
-    out += "\n  CAP e comune: " + p.SedeCap + " " + p.SedeComune + "\n";
+    out += "\n  Denominazione: " + oneLine(p.Denominazione);
+    out += "\n  P.Iva: " + oneLine(p.PartitaIva);
+    out += "\n  Indirizzo: " + oneLine(p.SedeIndirizzo);
+    out += "\n  CAP e comune: " + oneLine(p.SedeCap) + " " + oneLine(p.SedeComune) + "\n";
 }
 
 }  // namespace
+
+std::string oneLine(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += ' ';
+        } else if (c == 0xC2 && i + 1 < value.size() && static_cast<unsigned char>(value[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(value[i + 1]) >= 0x80) {
+            out += ' ';  // U+0080 to U+009F: controls too
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
 
 std::string invoiceText(const FatturaLetta& fattura, const Regional& regional)
 {
@@ -20,17 +39,17 @@ std::string invoiceText(const FatturaLetta& fattura, const Regional& regional)
     std::string out;
     party(out, "Cedente/prestatore", d.Cedente);
     party(out, "Cessionario/committente", d.Cliente);
-    out += "Documento\n  Tipo: " + d.TipoDocumento + (d.TipoDocumento == "TD01" ? " (Fattura)" : "");
-    out += "\n  Numero: " + d.NumeroDocumento;
-    out += "\n  Data: " + d.DataDocumento;
+    out += "Documento\n  Tipo: " + oneLine(d.TipoDocumento) + (d.TipoDocumento == "TD01" ? " (Fattura)" : "");
+    out += "\n  Numero: " + oneLine(d.NumeroDocumento);
+    out += "\n  Data: " + oneLine(d.DataDocumento);
     out += "\n  Totale documento: " + d.TotaleDocumento.toRegional(regional) + "\n";
     out += "Righe: " + std::to_string(d.ContaRighe) + "\n";
     for (const RigaFattura& r : fattura.righe) {
-        out += "  " + r.NumeroLinea + " | " + r.Descrizione + " | quantità " + r.Quantita + " | prezzo unitario " +
-               r.PrezzoUnitario.toRegional(regional) + " | importo " + r.PrezzoTotale.toRegional(regional) +
-               " | IVA " + r.AliquotaIva + "\n";
+        out += "  " + oneLine(r.NumeroLinea) + " | " + oneLine(r.Descrizione) + " | quantità " + oneLine(r.Quantita) +
+               " | prezzo unitario " + r.PrezzoUnitario.toRegional(regional) + " | importo " +
+               r.PrezzoTotale.toRegional(regional) + " | IVA " + oneLine(r.AliquotaIva) + "\n";
     }
-    out += "Pagamento\n  Metodo: " + d.ModalitaPagamento;
+    out += "Pagamento\n  Metodo: " + oneLine(d.ModalitaPagamento);
     out += "\n  Importo: " + d.ImportoPagamento.toRegional(regional) + "\n";
     out += "Totali\n  Totale imponibile: " + d.TotaleImponibile.toRegional(regional);
     out += "\n  Totale imposta: " + d.TotaleImposta.toRegional(regional);
@@ -38,9 +57,9 @@ std::string invoiceText(const FatturaLetta& fattura, const Regional& regional)
     if (!fattura.allegati.empty()) {
         out += "Allegati\n";
         for (const Allegato& a : fattura.allegati) {
-            out += "  " + a.NomeAttachment;
-            if (!a.FormatoAttachment.empty()) out += " (" + a.FormatoAttachment + ")";
-            if (!a.DescrizioneAttachment.empty()) out += ": " + a.DescrizioneAttachment;
+            out += "  " + oneLine(a.NomeAttachment);
+            if (!a.FormatoAttachment.empty()) out += " (" + oneLine(a.FormatoAttachment) + ")";
+            if (!a.DescrizioneAttachment.empty()) out += ": " + oneLine(a.DescrizioneAttachment);
             out += "\n";
         }
     }

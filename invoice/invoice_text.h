@@ -2,6 +2,7 @@
 // The values read from an invoice as readable text, one value a line, for
 // the command line's --testo.
 #include <string>
+#include <string_view>
 
 #include "invoice/invoice_values.h"
 #include "numbers/regional.h"
@@ -9,7 +10,13 @@
 namespace crv {
 
 // Parties, document data, every line, payment, totals and attachments;
-// amounts in the regional form, as the page shows them.
+// amounts in the regional form, as the page shows them. Each value stays on
+// its line (see oneLine).
 std::string invoiceText(const FatturaLetta& fattura, const Regional& regional);
+
+// A value of the file as one line of plain text: line ends, tabs and the
+// other control characters (a terminal's escape sequences among them)
+// become blanks, as they do on the page.
+std::string oneLine(std::string_view value);
 
 }  // namespace crv

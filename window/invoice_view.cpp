@@ -1,5 +1,6 @@
 #include "window/invoice_view.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <variant>
 
 #include "invoice/invoice_reader.h"
 #include "invoice/line_spacing.h"
@@ -26,6 +28,12 @@ void InvoicePageCanvas::setPage(InvoicePage page, double interlinea)
 {
     page_ = std::move(page);
     interlinea_ = interlinea;
+    // The deepest a text reaches below its top: the line height of the largest font on the page.
+    int largest = 0;
+    for (const DrawOp& op : page_.ops) {
+        if (const auto* text = std::get_if<TextOp>(&op)) largest = std::max(largest, text->size);
+    }
+    textDepth_ = largest > 0 ? QFontMetricsF(pageFont(largest, true, *this)).height() : 0;
     // A widget cannot be taller than Qt allows; a page beyond it is cut there.
     const int height = std::clamp(pageHeightPixels(page_, interlinea_), 1, QWIDGETSIZE_MAX);
     setFixedSize(kPageWidthPixels, height);
@@ -38,8 +46,10 @@ void InvoicePageCanvas::paintEvent(QPaintEvent* event)
     const QRect exposed = event->rect();
     painter.fillRect(exposed, Qt::white);
     // Only the rows that reach into the exposed part: a page of thousands of
-    // lines scrolls as fast as a short one. Texts two rows above may hang down into it.
-    const double fromRow = std::max(0.0, exposed.top() / interlinea_ - 2);
+    // lines scrolls as fast as a short one. A text whose top lies above the
+    // part may hang down into it, by as much as a text is tall: with a small
+    // spacing that is several rows.
+    const double fromRow = std::max(0.0, (exposed.top() - textDepth_) / interlinea_ - 1);
     const double toRow = (exposed.bottom() + 1) / interlinea_ + 1;
     paintPage(painter, page_, interlinea_, fromRow, toRow);
 }

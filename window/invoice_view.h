@@ -67,6 +67,7 @@ protected:
 private:
     InvoicePage page_;
     double interlinea_ = 18;
+    double textDepth_ = 0;  // pixels from a text's top to the bottom of its tallest line
 };
 
 }  // namespace crv

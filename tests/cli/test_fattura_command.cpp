@@ -2,9 +2,6 @@
 // PNG and PDF, files by name or by path, exit status and messages.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 
 #include "support/golden_support.h"
@@ -12,35 +9,12 @@
 namespace crv::test {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ProgramRun;
 
-std::string quoted(const std::string& s)
-{
-    std::string q = "'";
-    for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
+// The command under Italian regional settings, its arguments written for the shell.
 Outcome fattura(const std::string& args)
 {
-    TempDir tmp;
-    const auto errFile = tmp / "stderr";
-    const std::string command = "env LC_ALL=it_IT.UTF-8 " + quoted(CRVXML_BINARY) + " fattura " + args + " 2>" +
-                                quoted(errFile.string());
-    Outcome o;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return o;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) o.out.append(buf, n);
-    const int raw = ::pclose(pipe);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.err = readFile(errFile);
-    return o;
+    return runCrvxmlShell("fattura " + args, "it_IT.UTF-8");
 }
 
 const char* const kSamples[] = {
@@ -55,9 +29,9 @@ class FatturaCommand : public ::testing::Test {
 protected:
     FatturaCommand()
     {
-        for (const char* name : kSamples) names += " " + quoted(suite.addImportFile(std::string("fatturapa/") + name));
+        for (const char* name : kSamples) names += " " + shellWord(suite.addImportFile(std::string("fatturapa/") + name));
     }
-    std::string root() const { return "--root " + quoted(suite.paths().root.string()) + " "; }
+    std::string root() const { return "--root " + shellWord(suite.paths().root.string()) + " "; }
     SuiteFixture suite;
     std::string names;  // every sample, by its name in the import folder
     TempDir out;
@@ -76,7 +50,7 @@ TEST_F(FatturaCommand, EverySampleToPngPdfAndText)
     const auto pngDir = out / "png";
     const auto pdf = out / "tutte.pdf";
     const Outcome o =
-        fattura(root() + "--png " + quoted(pngDir.string()) + " --pdf " + quoted(pdf.string()) + " --testo" + names);
+        fattura(root() + "--png " + shellWord(pngDir.string()) + " --pdf " + shellWord(pdf.string()) + " --testo" + names);
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");
     std::size_t pngs = 0;
@@ -104,7 +78,7 @@ TEST_F(FatturaCommand, OneFileByPathWithItsOwnSpacing)
 {
     const std::filesystem::path file = dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml");
     const auto png = out / "una.png";
-    const Outcome o = fattura(root() + "--interlinea 20 --png " + quoted(png.string()) + " " + quoted(file.string()));
+    const Outcome o = fattura(root() + "--interlinea 20 --png " + shellWord(png.string()) + " " + shellWord(file.string()));
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "");  // drawing only: no text unless asked
     const std::string bytes = readFile(png);
@@ -116,9 +90,9 @@ TEST_F(FatturaCommand, OneFileByPathWithItsOwnSpacing)
 TEST_F(FatturaCommand, FilesThatCannotBeShown)
 {
     const auto pdf = out / "parziale.pdf";
-    const Outcome o = fattura(root() + "--pdf " + quoted(pdf.string()) +
+    const Outcome o = fattura(root() + "--pdf " + shellWord(pdf.string()) +
                               " nessuna.xml official_IT01234567890_FPA01_pa_single_line.xml " +
-                              quoted(dataFile("fatturapa/firma_separata.xml.p7m").string()));
+                              shellWord(dataFile("fatturapa/firma_separata.xml.p7m").string()));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, (suite.paths().importDir() / "nessuna.xml").string() + ": NON TROVO IL FILE\n" +
                          "Errore nel file " + dataFile("fatturapa/firma_separata.xml.p7m").string() +
@@ -134,20 +108,48 @@ TEST_F(FatturaCommand, FilesThatCannotBeShown)
 
     // No PDF at all when nothing could be shown.
     const auto none = out / "nessuna.pdf";
-    EXPECT_EQ(fattura(root() + "--pdf " + quoted(none.string()) + " nessuna.xml").status, 1);
+    EXPECT_EQ(fattura(root() + "--pdf " + shellWord(none.string()) + " nessuna.xml").status, 1);
     EXPECT_FALSE(std::filesystem::exists(none));
+}
+
+TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)
+{
+    // "--pdf *.xml" without the PDF's name: the first invoice would become the PDF.
+    const std::string invoice = (suite.paths().importDir() / "oca_FPR06_credit_note_TD04.xml").string();
+    const std::string before = readFile(invoice);
+    const Outcome pdf = fattura(root() + "--pdf " + shellWord(invoice) + " simevo_FPR04_attachment_jpg.xml");
+    EXPECT_EQ(pdf.status, 2);
+    EXPECT_EQ(pdf.err, "Il file " + invoice + " esiste e non è un PDF: non lo sostituisco (--pdf)\n"
+                       "\"crvxml fattura --help\" descrive le opzioni.\n");
+    const Outcome png = fattura(root() + "--png " + shellWord(invoice) + " simevo_FPR04_attachment_jpg.xml");
+    EXPECT_EQ(png.status, 2);
+    EXPECT_EQ(readFile(invoice), before);
+
+    // An earlier PDF and picture are replaced.
+    const auto earlierPdf = out / "fatture.pdf";
+    const auto earlierPng = out / "fattura.png";
+    for (int run = 0; run < 2; ++run) {
+        const Outcome again = fattura(root() + "--pdf " + shellWord(earlierPdf.string()) + " --png " +
+                                      shellWord(earlierPng.string()) + " simevo_FPR04_attachment_jpg.xml");
+        EXPECT_EQ(again.status, 0) << again.err;
+    }
 }
 
 TEST_F(FatturaCommand, AttachmentsAreSaved)
 {
     const auto dir = out / "allegati";
-    const Outcome o = fattura(root() + "--allegati " + quoted(dir.string()) + " simevo_FPR04_attachment_jpg.xml");
+    const Outcome o = fattura(root() + "--allegati " + shellWord(dir.string()) + " simevo_FPR04_attachment_jpg.xml");
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "Allegato \"LogoA.jpg\" salvato in " + (dir / "LogoA.jpg").string() + "\n");
     // A second run keeps the first file and says where the new one went.
-    const Outcome again = fattura(root() + "--allegati " + quoted(dir.string()) + " simevo_FPR04_attachment_jpg.xml");
+    const Outcome again = fattura(root() + "--allegati " + shellWord(dir.string()) + " simevo_FPR04_attachment_jpg.xml");
     EXPECT_EQ(again.out, "Allegato \"LogoA.jpg\" salvato in " + (dir / "LogoA (2).jpg").string() + "\n");
     EXPECT_EQ(readFile(dir / "LogoA.jpg"), readFile(dir / "LogoA (2).jpg"));
+    // A file without attachments says so rather than nothing.
+    const Outcome none = fattura(root() + "--allegati " + shellWord(dir.string()) + " oca_FPR06_credit_note_TD04.xml");
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "Nessun allegato nel file " +
+                            (suite.paths().importDir() / "oca_FPR06_credit_note_TD04.xml").string() + "\n");
 }
 
 TEST_F(FatturaCommand, WrongUsage)
@@ -158,9 +160,29 @@ TEST_F(FatturaCommand, WrongUsage)
     EXPECT_EQ(fattura(root() + "--interlinea abc a.xml").status, 2);
     EXPECT_EQ(fattura(root() + "--png").status, 2);
     EXPECT_EQ(fattura(root() + "--boh a.xml").status, 2);
+    const Outcome unknown = fattura(root() + "--boh a.xml");
+    EXPECT_EQ(unknown.err, "Opzione sconosciuta: --boh\n\"crvxml fattura --help\" descrive le opzioni.\n");
+    EXPECT_EQ(fattura(root() + "--png= a.xml").err,
+              "Manca il valore di --png\n\"crvxml fattura --help\" descrive le opzioni.\n");
     const Outcome help = fattura("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--allegati DIR"), std::string::npos);
+}
+
+TEST_F(FatturaCommand, OptionsWithAnEqualsSignAndNamesAfterTwoDashes)
+{
+    // "--name=VALUE" as every command takes it.
+    const auto png = out / "uguale.png";
+    const Outcome o = fattura(root() + "--interlinea=20 --png=" + shellWord(png.string()) +
+                              " official_IT01234567890_FPR02_b2b_two_lines.xml");
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string bytes = readFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ((static_cast<unsigned char>(bytes[22]) << 8) | static_cast<unsigned char>(bytes[23]), 600);
+    // After "--" every argument is a file name, "--help" too.
+    const Outcome named = fattura(root() + "-- --help");
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err, (suite.paths().importDir() / "--help").string() + ": NON TROVO IL FILE\n");
 }
 
 }  // namespace

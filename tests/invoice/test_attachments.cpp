@@ -28,6 +28,15 @@ TEST(Attachments, NamesAreCutToAPlainFileName)
         {" spazi .txt. ", "spazi .txt"},
     };
     for (const auto& c : cases) EXPECT_EQ(safeAttachmentName(c.given, 3), c.saved) << c.given;
+
+    // Names longer than a file system takes are cut, the extension kept,
+    // never inside a character.
+    EXPECT_EQ(safeAttachmentName(std::string(300, 'a') + ".pdf", 1), std::string(196, 'a') + ".pdf");
+    std::string accented = "a";
+    for (int k = 0; k < 150; ++k) accented += "è";
+    const std::string cut = safeAttachmentName(accented + ".xml", 1);
+    EXPECT_EQ(cut, accented.substr(0, 195) + ".xml");
+    EXPECT_EQ(safeAttachmentName(std::string(300, 'b'), 1), std::string(200, 'b'));
 }
 
 TEST(Attachments, SavedInsideTheFolderWithoutOverwriting)
@@ -41,9 +50,13 @@ TEST(Attachments, SavedInsideTheFolderWithoutOverwriting)
         {"../fuori.txt", "", "", "Zn\r\nVvcmk=\n"},          // "fuori", base64 on two lines
         {"/tmp/../nota.txt", "", "", "YmlzIA=="},          // taken twice over now
         {"rotto.bin", "", "", "non base64 !"},
+        {std::string(300, 'x') + ".txt", "", "", "bHVuZ28="},  // "lungo"
+        {"link.txt", "", "", "bGluaw=="},                      // "link"
     };
+    // A link that leads nowhere takes its name: nothing is written through it.
+    std::filesystem::create_symlink(tmp / "altrove.txt", folder / "link.txt");
     const std::vector<SavedAttachment> saved = saveAttachments(allegati, folder);
-    ASSERT_EQ(saved.size(), 4u);
+    ASSERT_EQ(saved.size(), 6u);
     EXPECT_EQ(saved[0].savedAs, folder / "nota (2).txt");
     EXPECT_EQ(test::readFile(saved[0].savedAs), "ciao");
     EXPECT_EQ(test::readFile(folder / "nota.txt"), "già qui");
@@ -54,6 +67,23 @@ TEST(Attachments, SavedInsideTheFolderWithoutOverwriting)
     EXPECT_TRUE(saved[3].savedAs.empty());
     EXPECT_EQ(saved[3].problem, "il contenuto dell'allegato non è base64 valido");
     EXPECT_FALSE(std::filesystem::exists(folder / "rotto.bin"));
+    EXPECT_EQ(saved[4].problem, "");
+    EXPECT_EQ(saved[4].savedAs, folder / (std::string(196, 'x') + ".txt"));
+    EXPECT_EQ(test::readFile(saved[4].savedAs), "lungo");
+    EXPECT_EQ(saved[5].savedAs, folder / "link (2).txt");
+    EXPECT_EQ(test::readFile(saved[5].savedAs), "link");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "altrove.txt"));
+}
+
+TEST(Attachments, AFolderThatCannotBeMadeIsNamed)
+{
+    test::TempDir tmp;
+    test::writeFile(tmp / "occupato", "un file, non una cartella");
+    const std::vector<SavedAttachment> saved =
+        saveAttachments({{"a.txt", "", "", "YQ=="}}, tmp / "occupato" / "allegati");
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_TRUE(saved[0].savedAs.empty());
+    EXPECT_EQ(saved[0].problem, "impossibile creare la cartella " + (tmp / "occupato" / "allegati").string());
 }
 
 TEST(Attachments, TheSampleLogoIsAJpeg)

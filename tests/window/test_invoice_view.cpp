@@ -77,6 +77,27 @@ TEST(InvoiceView, ALongInvoiceScrollsDownToItsTotals)
     EXPECT_EQ(seen.pixel(200, frameBottom - 1), qRgb(255, 255, 255));
 }
 
+TEST(InvoiceView, APartRepaintedShowsWhatTheWholePageShowsThere)
+{
+    // Scrolling repaints strips of the page; a text whose top lies above a
+    // strip still reaches into it, by several rows when the spacing is small.
+    for (const double spacing : {18.0, 8.0, 5.0}) {
+        InvoiceView view;
+        ASSERT_FALSE(view.mostraFattura(sample("official_IT01234567890_FPR02_b2b_two_lines.xml"), spacing,
+                                        Regional::italian()));
+        QWidget* canvas = view.widget();
+        QImage whole(canvas->size(), QImage::Format_RGB32);
+        canvas->render(&whole);
+        for (int top = 0; top + 10 <= canvas->height(); top += 7) {
+            const QRect strip(0, top, canvas->width(), 10);
+            QImage part(canvas->size(), QImage::Format_RGB32);
+            part.fill(Qt::red);
+            canvas->render(&part, strip.topLeft(), QRegion(strip));
+            ASSERT_EQ(part.copy(strip), whole.copy(strip)) << "spacing " << spacing << ", strip from " << top;
+        }
+    }
+}
+
 TEST(InvoiceView, EscapeClosesOtherKeysDoNot)
 {
     InvoiceView view;
