@@ -1,4 +1,5 @@
 #include "xml/xml_document.h"
+#include "xml/parse_error_message.h"
 
 #include "text/encoding.h"
 #include "support/test_support.h"
@@ -282,6 +283,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"nul_character", std::string("<r>a\0b</r>", 10), 1, 5, "<r>a\xEF\xBF\xBD" "b</r>",
                  "carattere nullo non consentito"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST(XmlDocument, ParseErrorMessageShowsControlCharactersAsBlanks)
+{
+    // An ESC and a C1 control on the faulty line must not reach the terminal.
+    XmlDocument doc;
+    ASSERT_FALSE(doc.loadBytes("<a>\n<b>x\x1b[2J\xc2\x9b</c>\n</a>", "rotta.xml"));
+    const std::string message = parseErrorMessage(doc.parseError());
+    EXPECT_EQ(message.substr(0, message.find("\n", message.find("Src = "))),
+              "Errore nel file rotta.xml\nLinea = 2\nPos = " + std::to_string(doc.parseError().linepos) +
+                  "\nSrc = <b>x [2J </c>");
+}
 
 TEST(XmlDocument, ErrorFromAFileUsesThePathAsGiven)
 {
