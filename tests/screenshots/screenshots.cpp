@@ -46,7 +46,9 @@ QImage withCaption(QWidget& widget)
     painter.setFont(font);
     painter.drawText(QRect(static_cast<int>(8 * ratio), 0, image.width(), strip), Qt::AlignVCenter,
                      widget.windowTitle());
-    painter.drawPixmap(0, strip, shot);
+    // Pixel for pixel: the grab of a scaled screen has a device pixel ratio
+    // above 1, which drawn at a point would shrink it to its logical size.
+    painter.drawPixmap(QRect(0, strip, shot.width(), shot.height()), shot);
     return image;
 }
 
