@@ -1,7 +1,8 @@
 #pragma once
 // The operator's window (Frm_Imp_Crv_XML): start-up, presentation modes,
-// layout on resizing, the file list, the import dispatch and the import run
-// on a worker thread. The work behind the buttons is the core's.
+// layout on resizing, the file list, the import dispatch, and the import run
+// and the utilities of the tab "Varie" on worker threads. The work behind the
+// buttons is the core's.
 #include <memory>
 #include <string>
 #include <vector>
