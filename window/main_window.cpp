@@ -23,6 +23,7 @@
 #include "window/listing_view.h"
 #include "window/message_box.h"
 #include "window/tab_control.h"
+#include "window/varie_run.h"
 
 namespace crv::window {
 
@@ -78,6 +79,7 @@ MainWindow::MainWindow(WindowConfig config, QWidget* parent)
     connectControls();
     runTimer_.setInterval(40);
     connect(&runTimer_, &QTimer::timeout, this, &MainWindow::applyRunUpdate);
+    connect(&runTimer_, &QTimer::timeout, this, &MainWindow::applyVarieProgress);
     resize(twips_.px(kDesignWidth), twips_.px(kDesignHeight));
     Form_Resize();
 }
@@ -92,6 +94,7 @@ void MainWindow::connectControls()
     connect(c_.Cmd_Salva_Impostazioni, &QPushButton::clicked, this, &MainWindow::Cmd_Salva_Impostazioni_Click);
     connect(c_.Cmd_Interrompi, &QPushButton::clicked, this, [this] {
         if (run_) run_->requestStop();
+        if (varieRun_) varieRun_->requestStop();
         c_.Cmd_Interrompi->setEnabled(false);
     });
     connect(c_.File1, &QListWidget::currentItemChanged, this, [this] { File1_Click(); });
@@ -100,6 +103,11 @@ void MainWindow::connectControls()
     connect(c_.Scheda[10], &QLineEdit::textChanged, this,
             [this](const QString& text) { c_.File1->setPattern(text + QLatin1Char('*')); });
     connect(c_.Check1, &QCheckBox::clicked, this, &MainWindow::Check1_Click);
+    connect(c_.SSTab1, &TabControl::currentChanged, this, [this](int index) { SSTab1_Click(index); });
+    connect(c_.Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    for (int i = 0; i < static_cast<int>(c_.cmd_Varie.size()); ++i)
+        connect(c_.cmd_Varie[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmd_Varie_Click(i); });
     auto* const escape = std::make_unique<QShortcut>(QKeySequence(Qt::Key_Escape), this).release();
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &MainWindow::escapePressed);
@@ -250,6 +258,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
         run_->requestStop();
         run_.reset();
         runTimer_.stop();
+    }
+    if (varieRun_) {
+        // A utility still going is stopped the same way: its core changes
+        // and writes nothing.
+        MouseAttesa();
+        varieRun_->requestStop();
+        varieRun_.reset();
+        runTimer_.stop();
+        MouseNormale();
     }
     event->accept();
 }

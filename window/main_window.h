@@ -1,9 +1,11 @@
 #pragma once
 // The operator's window (Frm_Imp_Crv_XML): start-up, presentation modes,
-// layout on resizing, the file list, the import dispatch and the import run
-// on a worker thread. The work behind the buttons is the core's.
+// layout on resizing, the file list, the import dispatch, and the import run
+// and the utilities of the tab "Varie" on worker threads. The work behind the
+// buttons is the core's.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QTimer>
 #include <QWidget>
@@ -13,12 +15,14 @@
 #include "app/suite_root.h"
 #include "import/run.h"
 #include "numbers/regional.h"
+#include "tools/varie.h"
 #include "window/twips.h"
 #include "window/window_controls.h"
 
 namespace crv::window {
 
 class ImportRun;
+class VarieRun;
 
 // What the window needs from the program.
 struct WindowConfig {
@@ -45,6 +49,8 @@ public:
     bool importInCorso() const { return run_ != nullptr; }
     // The result of the import run that ended last.
     const RunResult& ultimoRisultato() const { return lastResult_; }
+    // Whether a utility of the tab "Varie" is running.
+    bool varieInCorso() const { return varieRun_ != nullptr; }
 
     // The hourglass over the window, and back to the normal pointer.
     void MouseAttesa();
@@ -78,6 +84,17 @@ private:
     RunParams runParams() const;
     void apriDBAllAvvio(QString& captionSuffix, bool& mustEnd);
 
+    // The tab "Varie" (main_window_varie.cpp).
+    void SSTab1_Click(int index);
+    void LeggeDefinizione();
+    void Command1_Click();
+    void cmd_Varie_Click(int index);
+    void mostraDefinizione(const std::vector<std::string>& campi, const std::vector<std::string>& avvisi);
+    tools::FiltroPratiche filtroPratiche() const;
+    QString chiediFileEsportazione();
+    void applyVarieProgress();
+    void varieEnded();
+
     void lavora();
     void applyRunUpdate();
     void showRunMessage();
@@ -91,8 +108,12 @@ private:
     bool modoTesto_ = false;
     bool modoDocumento_ = false;
     std::unique_ptr<ImportRun> run_;
-    QTimer runTimer_;  // takes the run's batches while it goes on
+    QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;
+    std::unique_ptr<VarieRun> varieRun_;
+    std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
+    bool campiCaricati_ = false;
+    QString fileEsportazione_;        // the workbook of the export under way
 };
 
 }  // namespace crv::window

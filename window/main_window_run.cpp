@@ -24,7 +24,7 @@ bool on(const QCheckBox* box)
 void MainWindow::Cmd_Importa_Click(int index)
 {
     // A second run inside the first would share its database and listing.
-    if (run_) return;
+    if (run_ || varieInCorso()) return;
     if (index != 3 && !confermaImportazione(this)) return;
     if (index == 1) modoDocumento_ = true;
     if (index == 2) {

@@ -158,10 +158,12 @@ void buildStrip(QWidget& w, const Twips& t, Controls& c)
     c.Scheda[8] = textBox(&w, "Scheda_8", QString(), t, {13710, 60, 1095, 315}, Qt::AlignRight);
     for (const int i : {5, 6, 7, 8, 9}) counterStyle(c.Scheda[static_cast<std::size_t>(i)]);
 
-    // Not in the old window: a run on its own thread can be stopped. It keeps
-    // the normal pointer while the rest of the window shows the hourglass.
+    // Not in the old window: a run on its own thread (an import, or a utility
+    // of the tab "Varie") can be stopped. It keeps the normal pointer while
+    // the rest of the window shows the hourglass.
     c.Cmd_Interrompi = button(&w, "Cmd_Interrompi", QStringLiteral("Interrompi"), t, {14940, 120, 1455, 540});
-    c.Cmd_Interrompi->setToolTip(QStringLiteral("Interrompe l'importazione: l'archivio resta com'era"));
+    c.Cmd_Interrompi->setToolTip(
+        QStringLiteral("Interrompe l'importazione, l'esportazione o le note comuni in corso: l'archivio resta com'era"));
     c.Cmd_Interrompi->setCursor(Qt::ArrowCursor);
     c.Cmd_Interrompi->setEnabled(false);
 

@@ -190,7 +190,11 @@ void shots()
         save(*window, "fattura_lunga");
     }
     {
+        // The tab loads the export definition of the suite into its box.
         WindowSuite suite;
+        crv::test::writeFile(suite.paths().dataDir() / "exp-excel.ini",
+                             "posizione\r\nragione sociale\r\ndata affido\r\nscadenza mandato\r\n"
+                             "importo totale\r\nmemo\r\nnote comuni\r\n");
         auto window = open(suite);
         window->findChild<crv::window::TabControl*>(QStringLiteral("SSTab1"))->setCurrentIndex(1);
         save(*window, "varie");

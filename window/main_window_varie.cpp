@@ -1,0 +1,174 @@
+// The tab "Varie": the export definition in TxtCampi, "Salva Definizione",
+// and the two utilities (common notes to memo, the spreadsheet export) run
+// on a worker thread with the filter boxes of the strip.
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "tools/case_export.h"
+#include "tools/common_notes.h"
+#include "tools/export_definition.h"
+#include "window/main_window.h"
+#include "window/message_box.h"
+#include "window/tab_control.h"
+#include "window/varie_run.h"
+
+namespace crv::window {
+
+namespace {
+
+constexpr int kTabVarie = 1;
+
+// Where the save dialog starts: the user's documents folder (its home when
+// the desktop has none), with a name holding today's date.
+QString suggestedWorkbook()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    const QString name =
+        QStringLiteral("Pratiche_%1.xlsx").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    return QDir(folder).filePath(name);
+}
+
+}  // namespace
+
+void MainWindow::SSTab1_Click(int index)
+{
+    if (index == kTabVarie) LeggeDefinizione();
+}
+
+void MainWindow::LeggeDefinizione()
+{
+    const tools::Definizione def = tools::LeggeDefinizione(config_.paths);
+    mostraDefinizione(def.campi, def.avvisi);
+}
+
+void MainWindow::mostraDefinizione(const std::vector<std::string>& campi, const std::vector<std::string>& avvisi)
+{
+    campi_ = campi;
+    campiCaricati_ = true;
+    QString text;
+    for (const std::string& name : campi) text += QString::fromStdString(name) + QLatin1Char('\n');
+    c_.TxtCampi->setPlainText(text);
+    for (const std::string& avviso : avvisi) mostraMessaggio(this, QString::fromStdString(avviso));
+}
+
+void MainWindow::Command1_Click()
+{
+    try {
+        const tools::Definizione def =
+            tools::SalvaDefinizione(config_.paths, c_.TxtCampi->toPlainText().toStdString());
+        mostraDefinizione(def.campi, def.avvisi);
+    } catch (const tools::DefinizioneError& e) {
+        // The old file stays, and so does the text typed into the box.
+        mostraMessaggio(this, QString::fromStdString(e.what()));
+    }
+}
+
+tools::FiltroPratiche MainWindow::filtroPratiche() const
+{
+    return tools::FiltroPratiche{c_.Scheda[0]->text().toStdString(), c_.Scheda[1]->text().toStdString(),
+                                 c_.Scheda[2]->text().toStdString(), c_.Scheda[9]->text().toStdString()};
+}
+
+QString MainWindow::chiediFileEsportazione()
+{
+    const QString suggested = suggestedWorkbook();
+    QFileDialog dialog(this, QStringLiteral("Salva le pratiche esportate"));
+    dialog.setObjectName(QStringLiteral("SalvaEsportazione"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Cartella di lavoro Excel (*.xlsx)"));
+    dialog.setDefaultSuffix(QStringLiteral("xlsx"));
+    dialog.setDirectory(QFileInfo(suggested).absolutePath());
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.front();
+}
+
+void MainWindow::cmd_Varie_Click(int index)
+{
+    // One run at a time: the import and the utilities share the database.
+    if (run_ || varieRun_) return;
+    const tools::FiltroPratiche filtro = filtroPratiche();
+    const bool usaAccess = c_.chkUsaAccess->checkState() != Qt::Unchecked;
+    const SuitePaths paths = config_.paths;
+    const Regional regional = config_.regional;
+
+    VarieRun::Work work;
+    fileEsportazione_.clear();
+    if (index == 1) {
+        // The buttons sit on the tab, whose selection loads the definition;
+        // loaded here too should the tab never have been selected.
+        if (!campiCaricati_) LeggeDefinizione();
+        const QString out = chiediFileEsportazione();
+        if (out.isEmpty()) return;
+        fileEsportazione_ = out;
+        work = [paths, usaAccess, filtro, campi = campi_, out = std::filesystem::path(out.toStdString()),
+                regional](const tools::Avanzamento& avanzamento) {
+            return tools::esportaPratiche(paths, usaAccess, filtro, campi, out, regional, avanzamento);
+        };
+    } else {
+        work = [paths, usaAccess, filtro, regional](const tools::Avanzamento& avanzamento) {
+            return tools::accodaNoteComuni(paths, usaAccess, filtro, regional, avanzamento);
+        };
+    }
+
+    varieRun_ = std::make_unique<VarieRun>(std::move(work));
+    connect(varieRun_.get(), &VarieRun::ended, this, &MainWindow::varieEnded);
+    c_.ProgressBar1->setValue(0);
+    setRunning(true);
+    MouseAttesa();
+    runTimer_.start();
+    varieRun_->start();
+}
+
+void MainWindow::applyVarieProgress()
+{
+    if (!varieRun_) return;
+    const auto [done, total] = varieRun_->progress();
+    if (total <= 0) return;
+    const int maximum = static_cast<int>(std::min<long>(total, std::numeric_limits<int>::max()));
+    if (c_.ProgressBar1->maximum() != maximum) c_.ProgressBar1->setRange(0, maximum);
+    c_.ProgressBar1->setValue(static_cast<int>(std::min<long>(done, maximum)));
+}
+
+void MainWindow::varieEnded()
+{
+    applyVarieProgress();
+    runTimer_.stop();
+    const tools::RisultatoVarie result = varieRun_->result();
+    // The run object emitted the signal being handled: it goes once the
+    // handler has returned.
+    varieRun_.release()->deleteLater();
+    MouseNormale();
+    setRunning(false);
+
+    // The finished workbook is put before the operator, as the spreadsheet
+    // program used to show it, and then the run's messages.
+    bool opened = true;
+    if (result.esito == tools::Esito::Terminata && !fileEsportazione_.isEmpty())
+        opened = QDesktopServices::openUrl(QUrl::fromLocalFile(fileEsportazione_));
+    for (const std::string& text : result.messaggi) mostraMessaggio(this, QString::fromStdString(text));
+    if (!opened)
+        mostraMessaggio(this, QStringLiteral("Impossibile aprire %1 con l'applicazione predefinita")
+                                  .arg(QDir::toNativeSeparators(fileEsportazione_)));
+    fileEsportazione_.clear();
+    // "Archivio Access NON trovato. Il programma termina": as at start-up.
+    if (result.esito == tools::Esito::ArchivioAccessMancante) close();
+}
+
+}  // namespace crv::window
