@@ -52,6 +52,7 @@ enum class RunOutcome {
     RepairError,     // the text repair could not read or write a file
     BadInput,        // a value of a case the import cannot take
     DatabaseError,   // the database refused or could not be reached
+    AccessArchiveMissing,  // "Access" checked and the local archive missing: the program ends
     Stopped,         // the operator asked to stop
 };
 

@@ -126,6 +126,9 @@ void MainWindow::runEnded()
     run_.release()->deleteLater();
     MouseNormale();
     setRunning(false);
+    // "Archivio Access NON trovato. Il programma termina" has been shown:
+    // the program ends, as at start-up.
+    if (lastResult_.outcome == RunOutcome::AccessArchiveMissing) close();
 }
 
 }  // namespace crv::window

@@ -173,6 +173,20 @@ TEST_F(Import, TheBankFlagStaysForTheNextImport)
     EXPECT_EQ(scheda(5)->text(), QStringLiteral("2"));
 }
 
+TEST_F(Import, AccessCheckedWithoutItsArchiveEndsTheProgram)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    uncheck("ChkSoloTest");
+    // Checked after start-up: it counts when the run opens the database.
+    QTest::mouseClick(find<QCheckBox>("chkUsaAccess"), Qt::LeftButton);
+    selectFile(QString::fromStdString(file));
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Archivio Access NON trovato. Il programma termina"));
+    EXPECT_FALSE(window->isVisible()) << "the message says the program ends";
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
+}
+
 TEST_F(Import, AMissingParameterPutsTheFocusInItsBox)
 {
     const std::string file = suite.addImportFile("corvestra/completo.xml");
