@@ -382,6 +382,9 @@ RunResult Run::execute()
     }
 
     if (!p_.soloTest) {
+        if (out_.stopRequested())
+            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
+                                                  std::to_string(casesRead_) + ".");
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);

@@ -69,6 +69,9 @@ public:
     virtual void countersChanged(const RunCounters&) {}
     // Called once per case after its listing; false asks the run to stop.
     virtual bool progress(int done, int total) = 0;
+    // Asked once more before a normal run is committed: a stop that came
+    // after the last case still undoes the run.
+    virtual bool stopRequested() const { return false; }
     virtual void waitCursor(bool) {}
 };
 

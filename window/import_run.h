@@ -51,11 +51,11 @@ public:
 
     // Starts the run on its worker thread.
     void start();
-    // Asks the run to stop after the case it is reading; it then ends with
-    // nothing written.
+    // Asks the run to stop after the case it is reading (or, after the last
+    // one, before it is committed); it then ends with nothing written.
     void requestStop() { stop_ = true; }
     // Whether a stop was asked.
-    bool stopRequested() const { return stop_; }
+    bool stopRequested() const override { return stop_; }
 
     // Window thread: everything reported since the last call.
     RunUpdate take();
