@@ -1,5 +1,7 @@
 // The file list: pattern, filter, the labels of a click, the double-click,
 // files arriving while the window is open, and "Download".
+#include <filesystem>
+
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFile>
@@ -99,6 +101,16 @@ TEST_F(Files, ClearingDownloadPutsTheListBackOnTheImportFolder)
     QTest::mouseClick(download, Qt::LeftButton);  // cleared
     EXPECT_EQ(files->folder(), QString::fromStdString(suite.paths().importDir().string()));
     EXPECT_TRUE(shown().contains(QStringLiteral("GM_XML")));
+    EXPECT_TRUE(answers.texts().isEmpty());
+
+    // The import folder gone meanwhile: the operator is told, the list stays.
+    ASSERT_TRUE(files->setFolder(QString::fromStdString(elsewhere.path().string())).isEmpty());
+    std::filesystem::remove_all(suite.paths().importDir());
+    QTest::mouseClick(download, Qt::LeftButton);
+    QTest::mouseClick(download, Qt::LeftButton);
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Cartella non trovata: ") +
+                                           QString::fromStdString(suite.paths().importDir().string())});
+    EXPECT_EQ(shown(), QStringList{"fattura.xml"});
 }
 
 }  // namespace
