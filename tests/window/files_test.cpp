@@ -2,6 +2,7 @@
 // files arriving while the window is open, and "Download".
 #include <filesystem>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFile>
@@ -88,6 +89,16 @@ TEST_F(Files, FilesCopiedInShowUpWithoutARestart)
     std::filesystem::remove(suite.paths().importDir() / "a.xml");
     EXPECT_TRUE(waitFor([this] { return !shown().contains(QStringLiteral("a.xml")); }, 5000));
     EXPECT_EQ(files->selectedName(), QStringLiteral("c.TXT")) << "the selection stays";
+}
+
+TEST_F(Files, TheFolderIsReadAgainWhenTheWindowComesBack)
+{
+    // Copied in where the system gives no change notice (a shared network
+    // folder): no event is processed between the copy and the window's return.
+    writeFile(suite.paths().importDir() / "dalla_rete.xml", "<CORVESTRA/>");
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_TRUE(shown().contains(QStringLiteral("dalla_rete.xml")));
 }
 
 TEST_F(Files, ClearingDownloadPutsTheListBackOnTheImportFolder)
