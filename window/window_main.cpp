@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include "window/main_window.h"
+#include "window/qt_italiano.h"
 
 namespace crv::window {
 
@@ -43,6 +44,7 @@ int avviaFinestra(int& argc, char** argv, const SuitePaths& paths, const Regiona
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     QApplication::setApplicationVersion(QStringLiteral(CRVXML_VERSION));
+    installaTraduzioneQt();
     MainWindow window(WindowConfig{paths, regional, argc > 0 ? std::string(argv[0]) : std::string()});
     if (!window.Form_Load()) return 1;
     window.show();

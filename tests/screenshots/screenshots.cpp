@@ -24,6 +24,7 @@
 #include "support/window_suite.h"
 #include "window/file_list.h"
 #include "window/main_window.h"
+#include "window/qt_italiano.h"
 #include "window/tab_control.h"
 
 namespace {
@@ -207,6 +208,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
+    crv::window::installaTraduzioneQt();  // as the program does
     if (argc < 2) {
         std::fprintf(stderr, "Uso: crvxml-screenshots CARTELLA [SUFFISSO]\n");
         return 2;
