@@ -44,6 +44,17 @@ protected:
         auto* const box = find<QCheckBox>(name);
         if (box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
     }
+    // Starts a normal run of 4,000 cases, answering Yes, and leaves it going.
+    void startALongNormalRun()
+    {
+        writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
+        ASSERT_TRUE(start());
+        uncheck("ChkSoloTest");
+        selectFile(QStringLiteral("grande.xml"));
+        answers.answerNext(QMessageBox::Yes);
+        click("Cmd_Importa_0");
+        ASSERT_TRUE(window->importInCorso());
+    }
 };
 
 TEST_F(Import, AnsweringNoDoesNothing)
@@ -111,13 +122,7 @@ TEST_F(Import, NormalRunWritesTheCasesAndTheBatch)
 
 TEST_F(Import, StopEndsTheRunWithNothingWritten)
 {
-    writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
-    ASSERT_TRUE(start());
-    uncheck("ChkSoloTest");
-    selectFile(QStringLiteral("grande.xml"));
-    answers.answerNext(QMessageBox::Yes);
-    click("Cmd_Importa_0");
-    ASSERT_TRUE(window->importInCorso());
+    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
     // While it runs no second run can start and the wait cursor shows.
     for (const char* button : {"Cmd_Importa_0", "Cmd_Importa_1", "Cmd_Importa_2", "Cmd_Importa_3"})
         EXPECT_FALSE(find<QPushButton>(button)->isEnabled()) << button;
@@ -145,13 +150,7 @@ TEST_F(Import, StopEndsTheRunWithNothingWritten)
 
 TEST_F(Import, ClosingTheWindowStopsARun)
 {
-    writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
-    ASSERT_TRUE(start());
-    uncheck("ChkSoloTest");
-    selectFile(QStringLiteral("grande.xml"));
-    answers.answerNext(QMessageBox::Yes);
-    click("Cmd_Importa_0");
-    ASSERT_TRUE(window->importInCorso());
+    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
     window->close();
     EXPECT_FALSE(window->importInCorso());
     EXPECT_EQ(answers.texts().size(), 1) << "no message once the window is closing";
