@@ -74,7 +74,10 @@ TEST_F(Import, TestRunListsEveryCaseWithItsMemo)
     const std::string file = suite.addImportFile("corvestra/completo.xml");
     ASSERT_TRUE(start());
     selectFile(QString::fromStdString(file));
+    QList<bool> stopOffered;
+    answers.onShown = [&](QMessageBox&) { stopOffered.push_back(find<QPushButton>("Cmd_Interrompi")->isEnabled()); };
     importWith("Cmd_Importa_0");
+    EXPECT_EQ(stopOffered, (QList<bool>{false, false})) << "nothing to stop while a message of the run shows";
     EXPECT_EQ(answers.texts(), (QStringList{"Confermi importazione?", "Importazione Conclusa"}));
     EXPECT_EQ(listing(), expectedListing("corvestra/completo.expected"));
     EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
