@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "db/db_error.h"
 #include "import/bank_reader.h"
 #include "import/case_error.h"
 #include "import/corvestra_reader.h"
@@ -288,6 +289,8 @@ RunResult Run::execute()
             transactionOpen_ = true;
             counters_.lotto = store_->AddLotto(p_);
             out_.countersChanged(counters_);
+        } catch (const db::AccessArchiveMissing& e) {
+            return abort(RunOutcome::AccessArchiveMissing, e.what());
         } catch (const std::exception& e) {
             return abort(RunOutcome::DatabaseError, e.what());
         }
@@ -379,6 +382,9 @@ RunResult Run::execute()
     }
 
     if (!p_.soloTest) {
+        if (out_.stopRequested())
+            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
+                                                  std::to_string(casesRead_) + ".");
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);

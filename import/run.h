@@ -52,6 +52,7 @@ enum class RunOutcome {
     RepairError,     // the text repair could not read or write a file
     BadInput,        // a value of a case the import cannot take
     DatabaseError,   // the database refused or could not be reached
+    AccessArchiveMissing,  // "Access" checked and the local archive missing: the program ends
     Stopped,         // the operator asked to stop
 };
 
@@ -68,6 +69,9 @@ public:
     virtual void countersChanged(const RunCounters&) {}
     // Called once per case after its listing; false asks the run to stop.
     virtual bool progress(int done, int total) = 0;
+    // Asked once more before a normal run is committed: a stop that came
+    // after the last case still undoes the run.
+    virtual bool stopRequested() const { return false; }
     virtual void waitCursor(bool) {}
 };
 

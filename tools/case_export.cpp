@@ -171,16 +171,20 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
             ++done;
             return !avanzamento || avanzamento(done, result.pratiche);
         });
-        if (!completed) {
+        const auto interrotta = [&] {
             sheet.reset();
             std::error_code ec;
             std::filesystem::remove(partial, ec);
             return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
-        }
+        };
+        if (!completed) return interrotta();
         current = 0;
         for (std::size_t c = 0; c < columns.size(); ++c) sheet->columnWidth(static_cast<int>(c), fits[c].width());
         sheet->freezeFirstRow();
         sheet->close();
+        // Writing a large workbook out takes a while: a stop asked after the
+        // last case, or meanwhile, still leaves no file behind.
+        if (avanzamento && !avanzamento(done, result.pratiche)) return interrotta();
         std::error_code ec;
         std::filesystem::rename(partial, out, ec);
         if (ec) throw XlsxError("Impossibile scrivere il file " + out.string() + ": " + ec.message());

@@ -41,7 +41,8 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
             return !avanzamento || avanzamento(done, result.pratiche);
         });
         current = 0;
-        if (!completed) {
+        // A stop that came after the last case still changes nothing.
+        if (!completed || (avanzamento && !avanzamento(done, result.pratiche))) {
             db.rollback();
             return esitoSenzaLavoro(Esito::Interrotta, {"Elaborazione interrotta: nessun memo modificato"});
         }

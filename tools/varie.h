@@ -17,8 +17,10 @@ struct FiltroPratiche {
     std::string lotto{};     // Scheda(9): equal to [lottoimportazione]; must be a whole number
 };
 
-// Called after each case with the cases done and the cases selected;
-// returning false stops the run, which then leaves nothing written.
+// Called after each case with the cases done and the cases selected, and
+// once more before the run's work is kept (the memos committed, the workbook
+// put in place); returning false stops the run, which then leaves nothing
+// written.
 using Avanzamento = std::function<bool(long fatte, long totale)>;
 
 // How a run ended.

@@ -2,8 +2,6 @@
 
 #include <exception>
 
-#include <QMetaObject>
-
 #include "import/case_writer.h"
 #include "import/driver.h"
 
@@ -30,7 +28,7 @@ ImportRun::~ImportRun()
         closing_ = true;
     }
     answered_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    worker_.wait();
 }
 
 void ImportRun::start()
@@ -38,31 +36,29 @@ void ImportRun::start()
     lastHandOver_ = std::chrono::steady_clock::now();
     local_.text.reserve(kChunkBytes);
     local_.ends.reserve(kChunkLines);
-    worker_ = std::thread([this] {
-        const StoreOpener opener = [this](const RunParams& p) { return openDatabaseStore(paths_, p, regional_); };
-        RunResult result;
-        try {
-            result = lavora(params_, paths_, regional_, *this, opener);
-        } catch (const std::exception& e) {
-            // The driver reports its own failures; anything else still ends
-            // the run with a message rather than with the program. Nothing
-            // was committed: the store rolls back when it is dropped.
-            result.outcome = RunOutcome::DatabaseError;
-            result.message = std::string("Importazione interrotta da un errore imprevisto: ") + e.what();
-            waitCursor(false);
-            message(result.message, Box::None);
-        }
-        handOver();
-        // The result is read by the window thread only after `ended`, which
-        // the queued call below delivers after this assignment.
-        QMetaObject::invokeMethod(
-            this, [this, result = std::move(result)]() mutable {
-                if (worker_.joinable()) worker_.join();
-                result_ = std::move(result);
-                emit ended();
-            },
-            Qt::QueuedConnection);
-    });
+    worker_.start<RunResult>(
+        this,
+        [this] {
+            const StoreOpener opener = [this](const RunParams& p) { return openDatabaseStore(paths_, p, regional_); };
+            RunResult result;
+            try {
+                result = lavora(params_, paths_, regional_, *this, opener);
+            } catch (const std::exception& e) {
+                // The driver reports its own failures; anything else still ends
+                // the run with a message rather than with the program. Nothing
+                // was committed: the store rolls back when it is dropped.
+                result.outcome = RunOutcome::DatabaseError;
+                result.message = std::string("Importazione interrotta da un errore imprevisto: ") + e.what();
+                waitCursor(false);
+                message(result.message, Box::None);
+            }
+            handOver();
+            return result;
+        },
+        [this](RunResult result) {
+            result_ = std::move(result);
+            emit ended();
+        });
 }
 
 RunUpdate ImportRun::take()

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QObject>
@@ -21,6 +20,7 @@
 #include "import/run.h"
 #include "numbers/regional.h"
 #include "window/listing_chunk.h"
+#include "window/worker_thread.h"
 
 namespace crv::window {
 
@@ -51,11 +51,11 @@ public:
 
     // Starts the run on its worker thread.
     void start();
-    // Asks the run to stop after the case it is reading; it then ends with
-    // nothing written.
+    // Asks the run to stop after the case it is reading (or, after the last
+    // one, before it is committed); it then ends with nothing written.
     void requestStop() { stop_ = true; }
     // Whether a stop was asked.
-    bool stopRequested() const { return stop_; }
+    bool stopRequested() const override { return stop_; }
 
     // Window thread: everything reported since the last call.
     RunUpdate take();
@@ -86,7 +86,6 @@ private:
     const RunParams params_;
     const SuitePaths paths_;
     const Regional regional_;
-    std::thread worker_;
     std::atomic<bool> stop_{false};
     RunResult result_;
 
@@ -100,6 +99,7 @@ private:
     bool messageDone_ = false;
     bool closing_ = false;  // the window is going away: messages are not shown
     std::condition_variable answered_;
+    WorkerThread worker_;  // last: the thread ends before the state it uses goes
 };
 
 }  // namespace crv::window

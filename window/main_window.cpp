@@ -246,8 +246,11 @@ void MainWindow::File1_DblClick()
 
 void MainWindow::Check1_Click(bool checked)
 {
-    // "Download" cleared: the file list goes back on the import folder.
-    if (!checked) c_.File1->setFolder(QString::fromStdString(config_.paths.importDir().string()));
+    // "Download" cleared: the file list goes back on the import folder. When
+    // that folder cannot be read the operator is told, and the list stays.
+    if (checked) return;
+    const QString problem = c_.File1->setFolder(QString::fromStdString(config_.paths.importDir().string()));
+    if (!problem.isEmpty()) mostraMessaggio(this, problem);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -110,6 +110,9 @@ void MainWindow::showRunMessage()
     if (!run_) return;
     // Everything the run listed before its message is on screen first.
     applyRunUpdate();
+    // The run's message is its last word: its work is done or undone, and
+    // nothing is left to stop while the operator reads it.
+    c_.Cmd_Interrompi->setEnabled(false);
     const RunMessage message = run_->pendingMessage();
     mostraMessaggio(this, QString::fromStdString(message.text));
     if (message.focus != Box::None) c_.Scheda[static_cast<std::size_t>(message.focus)]->setFocus();
@@ -126,6 +129,9 @@ void MainWindow::runEnded()
     run_.release()->deleteLater();
     MouseNormale();
     setRunning(false);
+    // "Archivio Access NON trovato. Il programma termina" has been shown:
+    // the program ends, as at start-up.
+    if (lastResult_.outcome == RunOutcome::AccessArchiveMissing) close();
 }
 
 }  // namespace crv::window

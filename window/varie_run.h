@@ -6,12 +6,12 @@
 // progress from here and the result once `ended` has been emitted.
 #include <atomic>
 #include <functional>
-#include <thread>
 #include <utility>
 
 #include <QObject>
 
 #include "tools/varie.h"
+#include "window/worker_thread.h"
 
 namespace crv::window {
 
@@ -45,11 +45,11 @@ signals:
 
 private:
     Work work_;
-    std::thread worker_;
     std::atomic<bool> stop_{false};
     std::atomic<long> done_{0};
     std::atomic<long> total_{0};
     tools::RisultatoVarie result_;
+    WorkerThread worker_;  // last: the thread ends before the state it uses goes
 };
 
 }  // namespace crv::window

@@ -2,10 +2,13 @@
 // command, else the command line with the common options after the command.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/start_choice.h"
+#include "support/test_support.h"
 
 namespace crv::cli {
 namespace {
@@ -47,6 +50,38 @@ TEST(StartChoice, BadCommonOptionsAreUsageErrors)
     const StartChoice locale = choose({"--locale", "xx_NOWHERE"});
     ASSERT_TRUE(locale.problem);
     EXPECT_FALSE(locale.window);
+}
+
+// Removes an environment variable for the scope of the test.
+class WithoutVariable {
+public:
+    explicit WithoutVariable(const char* name) : name_(name)
+    {
+        if (const char* value = std::getenv(name)) old_ = value;
+        unsetenv(name);
+    }
+    ~WithoutVariable()
+    {
+        if (old_) setenv(name_, old_->c_str(), 1);
+    }
+    WithoutVariable(const WithoutVariable&) = delete;
+    WithoutVariable& operator=(const WithoutVariable&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(StartChoice, WithoutAScreenTheWindowSaysSoInsteadOfAborting)
+{
+    const WithoutVariable display("DISPLAY");
+    const WithoutVariable wayland("WAYLAND_DISPLAY");
+    const WithoutVariable platform("QT_QPA_PLATFORM");
+    const test::TempDir root;
+    const test::ProgramRun run = test::runCrvxml({"--root", root.path().string()}, "C.UTF-8");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Nessuno schermo grafico (DISPLAY e WAYLAND_DISPLAY non impostate): la finestra non si apre.\n"
+                       "I comandi funzionano anche senza schermo: crvxml --help\n");
 }
 
 }  // namespace

@@ -33,13 +33,18 @@ protected:
         return out;
     }
 
+    // The case store of a normal run, on this test's database.
+    StoreOpener opener()
+    {
+        return [this](const RunParams& params) -> std::unique_ptr<CaseStore> {
+            return std::make_unique<DbCaseStore>(connect(), params, it);
+        };
+    }
+
     CollectedRun importa(RunParams p, int stopAt = 0)
     {
         p.soloTest = false;
-        const StoreOpener opener = [this](const RunParams& params) -> std::unique_ptr<CaseStore> {
-            return std::make_unique<DbCaseStore>(connect(), params, it);
-        };
-        return suite.run(p, it, opener, stopAt);
+        return suite.run(p, it, opener(), stopAt);
     }
 
     RunParams params(const std::string& sample) { return suite.testParams(suite.addImportFile(sample)); }
@@ -258,6 +263,20 @@ TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)
 
     const auto stopped = importa(params("corvestra/completo.xml"), 2);
     EXPECT_EQ(stopped.result.outcome, RunOutcome::Stopped);
+
+    // A stop that comes after the last case, before the commit.
+    CollectedRun late;
+    CollectingListener listener(late);
+    listener.stopBeforeCommit_ = true;
+    RunParams p = params("corvestra/completo.xml");
+    p.soloTest = false;
+    late.result = lavora(p, suite.paths(), it, listener, opener());
+    EXPECT_EQ(late.result.outcome, RunOutcome::Stopped);
+    EXPECT_EQ(late.result.casesRead, 3);
+    EXPECT_FALSE(late.result.counters.lotto.has_value());
+    ASSERT_FALSE(late.messages.empty());
+    EXPECT_EQ(late.messages.back(), "Importazione interrotta dall'operatore alla pratica n. 3.\n"
+                                    "L'importazione è stata annullata: l'archivio non è stato modificato.");
 
     EXPECT_EQ(rows("Tabella Pratiche").size(), before);
     EXPECT_EQ(rows("TabellaLottiImp").size(), 1u);

@@ -19,11 +19,13 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "support/invoice_samples.h"
 #include "support/message_boxes.h"
 #include "support/test_support.h"
 #include "support/window_suite.h"
 #include "window/file_list.h"
 #include "window/main_window.h"
+#include "window/qt_italiano.h"
 #include "window/tab_control.h"
 
 namespace {
@@ -92,34 +94,6 @@ void selectFile(MainWindow& window, const QString& name)
     if (!items.isEmpty()) files->setCurrentItem(items.front());
 }
 
-// An invoice of n short lines, for a page taller than the screen.
-std::string invoiceOfLines(int n)
-{
-    std::string lines;
-    for (int k = 1; k <= n; ++k)
-        lines += "<DettaglioLinee><NumeroLinea>" + std::to_string(k) + "</NumeroLinea><Descrizione>Canone mensile " +
-                 std::to_string(k) + "</Descrizione><Quantita>1.00</Quantita><PrezzoUnitario>10.00</PrezzoUnitario>"
-                 "<PrezzoTotale>10.00</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>";
-    // Each line 10.00 with 22% VAT: 2.20 of tax.
-    const auto euro = [](int cents) { return std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) +
-                                             std::to_string(cents % 10); };
-    const std::string imponibile = euro(1000 * n);
-    const std::string imposta = euro(220 * n);
-    const std::string totale = euro(1220 * n);
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:FatturaElettronica xmlns:p=\"urn:x\">"
-           "<FatturaElettronicaHeader><CedentePrestatore><DatiAnagrafici><IdFiscaleIVA><IdPaese>IT</IdPaese>"
-           "<IdCodice>01234567890</IdCodice></IdFiscaleIVA><Anagrafica><Denominazione>SERVIZI ESEMPIO SRL"
-           "</Denominazione></Anagrafica></DatiAnagrafici><Sede><Indirizzo>VIA ESEMPIO 1</Indirizzo><CAP>00100"
-           "</CAP><Comune>ROMA</Comune></Sede></CedentePrestatore></FatturaElettronicaHeader>"
-           "<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>TD01</TipoDocumento>"
-           "<Data>2026-01-31</Data><Numero>40/2026</Numero><ImportoTotaleDocumento>" + totale +
-           "</ImportoTotaleDocumento></DatiGeneraliDocumento></DatiGenerali>"
-           "<DatiBeniServizi>" + lines + "<DatiRiepilogo><ImponibileImporto>" + imponibile +
-           "</ImponibileImporto><Imposta>" + imposta + "</Imposta></DatiRiepilogo></DatiBeniServizi>"
-           "<DatiPagamento><DettaglioPagamento><ModalitaPagamento>MP05</ModalitaPagamento><ImportoPagamento>" +
-           totale + "</ImportoPagamento></DettaglioPagamento></DatiPagamento></FatturaElettronicaBody></p:FatturaElettronica>\n";
-}
-
 // Presses "Fatt.Elett". Xvfb runs without a window manager, which is what
 // maximises a window on a desktop (the window is marked maximised but keeps
 // its size): it then gets the screen's free area here, as a manager gives it.
@@ -174,7 +148,7 @@ void shots()
         WindowSuite suite;
         suite.addImportFile("corvestra/completo.xml");
         const std::string invoice = suite.addImportFile("fatturapa/oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
-        crv::test::writeFile(suite.paths().importDir() / "quaranta_righe.xml", invoiceOfLines(40));
+        crv::test::writeFile(suite.paths().importDir() / "quaranta_righe.xml", crv::test::invoiceOfLines(40));
         suite.writeInstallation("fattura_elettronica=si\r\n");
         auto window = open(suite);
         selectFile(*window, QString::fromStdString(invoice));
@@ -207,6 +181,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
+    crv::window::installaTraduzioneQt();  // as the program does
     if (argc < 2) {
         std::fprintf(stderr, "Uso: crvxml-screenshots CARTELLA [SUFFISSO]\n");
         return 2;

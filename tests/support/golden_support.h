@@ -27,7 +27,9 @@ public:
     void listingLine(std::string_view line) override { run_.listing.emplace_back(line); }
     void message(std::string_view text, Box) override { run_.messages.emplace_back(text); }
     bool progress(int done, int) override { return stopAt_ == 0 || done < stopAt_; }
-    int stopAt_ = 0;  // ask to stop after this case (0: never)
+    bool stopRequested() const override { return stopBeforeCommit_; }
+    int stopAt_ = 0;                  // ask to stop after this case (0: never)
+    bool stopBeforeCommit_ = false;   // ask to stop once every case is read
 
 private:
     CollectedRun& run_;

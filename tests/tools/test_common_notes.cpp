@@ -148,6 +148,20 @@ TEST_P(CommonNotesTest, AStopHalfWayLeavesEveryMemoAsItWas)
     EXPECT_EQ(memo(cases[549]), "memo P549");
 }
 
+TEST_P(CommonNotesTest, AStopAfterTheLastCaseLeavesEveryMemoAsItWas)
+{
+    const qint64 first = addCase({{"posizione", "P1"}, {"memo", "memo P1"}});
+    const qint64 second = addCase({{"posizione", "P2"}});
+    addNote("P1", "nota P1");
+    addNote("P2", "nota P2");
+    // Every case goes on; the stop comes before the memos are committed.
+    const auto r = run({}, [calls = 0L](long, long total) mutable { return ++calls <= total; });
+    EXPECT_EQ(r.esito, Esito::Interrotta);
+    EXPECT_EQ(r.messaggi, std::vector<std::string>{"Elaborazione interrotta: nessun memo modificato"});
+    EXPECT_EQ(memo(first), "memo P1");
+    EXPECT_EQ(memo(second), "<null>");
+}
+
 CRV_INSTANTIATE_FOR_DATABASES(CommonNotesTest);
 
 }  // namespace

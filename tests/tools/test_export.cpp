@@ -187,6 +187,10 @@ TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
 
     const auto stopped = esporta({"posizione"}, {}, [](long done, long) { return done < 1; });
     EXPECT_EQ(stopped.esito, Esito::Interrotta);
+    // A stop that comes after the last case, while the workbook is written out.
+    const auto late = esporta({"posizione"}, {}, [calls = 0L](long, long total) mutable { return ++calls <= total; });
+    EXPECT_EQ(late.esito, Esito::Interrotta);
+    EXPECT_EQ(late.messaggi, Names{"Esportazione interrotta: nessun file scritto"});
 
     const auto missingFolder = tools::esportaPratiche(db(), {}, {"posizione"}, suite.paths().root / "no" / "x.xlsx", it);
     EXPECT_EQ(missingFolder.esito, Esito::Errore);
@@ -228,7 +232,11 @@ TEST_P(ExportTest, CasesComeInCounterOrderAcrossChunks)
         return total == 1203;
     });
     ASSERT_EQ(r.esito, Esito::Terminata);
-    EXPECT_EQ(seen.size(), 1203u);
+    // One call a case in order, and the last once more before the workbook is kept.
+    ASSERT_EQ(seen.size(), 1204u);
+    EXPECT_EQ(seen[0], 1);
+    EXPECT_EQ(seen[1202], 1203);
+    EXPECT_EQ(seen[1203], 1203);
     const XlsxSheetRead sheet = readXlsx(out);
     ASSERT_EQ(sheet.rows.size(), 1204u);
     EXPECT_EQ(sheet.at(2, 1).text(), "1203");

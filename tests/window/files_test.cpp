@@ -1,5 +1,8 @@
 // The file list: pattern, filter, the labels of a click, the double-click,
 // files arriving while the window is open, and "Download".
+#include <filesystem>
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFile>
@@ -88,6 +91,16 @@ TEST_F(Files, FilesCopiedInShowUpWithoutARestart)
     EXPECT_EQ(files->selectedName(), QStringLiteral("c.TXT")) << "the selection stays";
 }
 
+TEST_F(Files, TheFolderIsReadAgainWhenTheWindowComesBack)
+{
+    // Copied in where the system gives no change notice (a shared network
+    // folder): no event is processed between the copy and the window's return.
+    writeFile(suite.paths().importDir() / "dalla_rete.xml", "<CORVESTRA/>");
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_TRUE(shown().contains(QStringLiteral("dalla_rete.xml")));
+}
+
 TEST_F(Files, ClearingDownloadPutsTheListBackOnTheImportFolder)
 {
     TempDir elsewhere;
@@ -99,6 +112,16 @@ TEST_F(Files, ClearingDownloadPutsTheListBackOnTheImportFolder)
     QTest::mouseClick(download, Qt::LeftButton);  // cleared
     EXPECT_EQ(files->folder(), QString::fromStdString(suite.paths().importDir().string()));
     EXPECT_TRUE(shown().contains(QStringLiteral("GM_XML")));
+    EXPECT_TRUE(answers.texts().isEmpty());
+
+    // The import folder gone meanwhile: the operator is told, the list stays.
+    ASSERT_TRUE(files->setFolder(QString::fromStdString(elsewhere.path().string())).isEmpty());
+    std::filesystem::remove_all(suite.paths().importDir());
+    QTest::mouseClick(download, Qt::LeftButton);
+    QTest::mouseClick(download, Qt::LeftButton);
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Cartella non trovata: ") +
+                                           QString::fromStdString(suite.paths().importDir().string())});
+    EXPECT_EQ(shown(), QStringList{"fattura.xml"});
 }
 
 }  // namespace

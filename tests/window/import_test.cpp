@@ -44,6 +44,17 @@ protected:
         auto* const box = find<QCheckBox>(name);
         if (box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
     }
+    // Starts a normal run of 4,000 cases, answering Yes, and leaves it going.
+    void startALongNormalRun()
+    {
+        writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
+        ASSERT_TRUE(start());
+        uncheck("ChkSoloTest");
+        selectFile(QStringLiteral("grande.xml"));
+        answers.answerNext(QMessageBox::Yes);
+        click("Cmd_Importa_0");
+        ASSERT_TRUE(window->importInCorso());
+    }
 };
 
 TEST_F(Import, AnsweringNoDoesNothing)
@@ -63,7 +74,10 @@ TEST_F(Import, TestRunListsEveryCaseWithItsMemo)
     const std::string file = suite.addImportFile("corvestra/completo.xml");
     ASSERT_TRUE(start());
     selectFile(QString::fromStdString(file));
+    QList<bool> stopOffered;
+    answers.onShown = [&](QMessageBox&) { stopOffered.push_back(find<QPushButton>("Cmd_Interrompi")->isEnabled()); };
     importWith("Cmd_Importa_0");
+    EXPECT_EQ(stopOffered, (QList<bool>{false, false})) << "nothing to stop while a message of the run shows";
     EXPECT_EQ(answers.texts(), (QStringList{"Confermi importazione?", "Importazione Conclusa"}));
     EXPECT_EQ(listing(), expectedListing("corvestra/completo.expected"));
     EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
@@ -111,13 +125,7 @@ TEST_F(Import, NormalRunWritesTheCasesAndTheBatch)
 
 TEST_F(Import, StopEndsTheRunWithNothingWritten)
 {
-    writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
-    ASSERT_TRUE(start());
-    uncheck("ChkSoloTest");
-    selectFile(QStringLiteral("grande.xml"));
-    answers.answerNext(QMessageBox::Yes);
-    click("Cmd_Importa_0");
-    ASSERT_TRUE(window->importInCorso());
+    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
     // While it runs no second run can start and the wait cursor shows.
     for (const char* button : {"Cmd_Importa_0", "Cmd_Importa_1", "Cmd_Importa_2", "Cmd_Importa_3"})
         EXPECT_FALSE(find<QPushButton>(button)->isEnabled()) << button;
@@ -145,13 +153,7 @@ TEST_F(Import, StopEndsTheRunWithNothingWritten)
 
 TEST_F(Import, ClosingTheWindowStopsARun)
 {
-    writeFile(suite.paths().importDir() / "grande.xml", manyCases(4000));
-    ASSERT_TRUE(start());
-    uncheck("ChkSoloTest");
-    selectFile(QStringLiteral("grande.xml"));
-    answers.answerNext(QMessageBox::Yes);
-    click("Cmd_Importa_0");
-    ASSERT_TRUE(window->importInCorso());
+    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
     window->close();
     EXPECT_FALSE(window->importInCorso());
     EXPECT_EQ(answers.texts().size(), 1) << "no message once the window is closing";
@@ -171,6 +173,20 @@ TEST_F(Import, TheBankFlagStaysForTheNextImport)
     importWith("Cmd_Importa_0");
     EXPECT_EQ(listing(), bank) << "\"Importa\" after \"Importa Radoze\" reads the bank format";
     EXPECT_EQ(scheda(5)->text(), QStringLiteral("2"));
+}
+
+TEST_F(Import, AccessCheckedWithoutItsArchiveEndsTheProgram)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    uncheck("ChkSoloTest");
+    // Checked after start-up: it counts when the run opens the database.
+    QTest::mouseClick(find<QCheckBox>("chkUsaAccess"), Qt::LeftButton);
+    selectFile(QString::fromStdString(file));
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Archivio Access NON trovato. Il programma termina"));
+    EXPECT_FALSE(window->isVisible()) << "the message says the program ends";
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
 }
 
 TEST_F(Import, AMissingParameterPutsTheFocusInItsBox)

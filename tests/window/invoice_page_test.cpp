@@ -12,6 +12,7 @@
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "support/invoice_samples.h"
 #include "window/file_list.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
@@ -28,23 +29,6 @@ namespace {
 
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kYellow = qRgb(255, 255, 0);
-
-// An invoice of n lines, each worth 1, with its summary and total.
-std::string invoiceOfLines(int n)
-{
-    std::string lines;
-    for (int k = 1; k <= n; ++k)
-        lines += "<DettaglioLinee><NumeroLinea>" + std::to_string(k) + "</NumeroLinea><Descrizione>RIGA " +
-                 std::to_string(k) + "</Descrizione><PrezzoUnitario>1</PrezzoUnitario><PrezzoTotale>1"
-                 "</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>";
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<p:FatturaElettronica xmlns:p=\"urn:x\">"
-           "<FatturaElettronicaHeader/><FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento>"
-           "<TipoDocumento>TD01</TipoDocumento><ImportoTotaleDocumento>" + std::to_string(n) +
-           ".00</ImportoTotaleDocumento></DatiGeneraliDocumento></DatiGenerali><DatiBeniServizi>" + lines +
-           "<DatiRiepilogo><ImponibileImporto>" + std::to_string(n) +
-           ".00</ImponibileImporto><Imposta>0</Imposta></DatiRiepilogo></DatiBeniServizi>"
-           "</FatturaElettronicaBody></p:FatturaElettronica>\n";
-}
 
 class InvoiceWindow : public WindowTest {
 protected:

@@ -6,11 +6,14 @@
 
 #include <QApplication>
 
+#include "window/qt_italiano.h"
+
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
+    crv::window::installaTraduzioneQt();  // as the program does
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "support/invoice_samples.h"
 #include "support/test_support.h"
 #include "window/invoice_view.h"
 
@@ -25,17 +26,8 @@ QString sample(const char* name)
 // An invoice of n lines in a scratch file.
 QString longInvoice(const test::TempDir& tmp, int n)
 {
-    std::string lines;
-    for (int k = 1; k <= n; ++k)
-        lines += "<DettaglioLinee><NumeroLinea>" + std::to_string(k) + "</NumeroLinea><Descrizione>RIGA " +
-                 std::to_string(k) + "</Descrizione><PrezzoTotale>1</PrezzoTotale></DettaglioLinee>";
-    const std::string xml =
-        "<FatturaElettronica><FatturaElettronicaHeader/><FatturaElettronicaBody><DatiGenerali>"
-        "<DatiGeneraliDocumento><ImportoTotaleDocumento>" + std::to_string(n) +
-        "</ImportoTotaleDocumento></DatiGeneraliDocumento></DatiGenerali><DatiBeniServizi>" + lines +
-        "</DatiBeniServizi></FatturaElettronicaBody></FatturaElettronica>";
     const auto path = tmp / "lunga.xml";
-    test::writeFile(path, xml);
+    test::writeFile(path, test::invoiceOfLines(n));
     return QString::fromStdString(path.string());
 }
 

@@ -6,6 +6,7 @@
 // everything as it was.
 #include <QCheckBox>
 #include <QDate>
+#include <QDialogButtonBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -39,6 +40,7 @@ public:
     }
     QString answer;
     QStringList suggested;  // the file each dialog proposed, in order
+    QStringList buttons;    // the captions of the last dialog's buttons
 
 private:
     void poll()
@@ -47,6 +49,9 @@ private:
         if (!dialog || !dialog->isVisible() || dialog == handled_) return;
         handled_ = dialog;
         suggested.push_back(dialog->selectedFiles().value(0));
+        buttons.clear();
+        if (const auto* box = dialog->findChild<QDialogButtonBox*>())
+            for (const QAbstractButton* b : box->buttons()) buttons.push_back(b->text());
         if (answer.isEmpty()) {
             dialog->reject();
             return;
@@ -208,6 +213,7 @@ TEST_F(Varie, TheExportWritesTheChosenCasesAndOpensTheWorkbook)
     EXPECT_EQ(saveDialog.suggested[0], QDir(documents).filePath(QStringLiteral("Pratiche_") +
                                                                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
                                                                 QStringLiteral(".xlsx")));
+    EXPECT_EQ(saveDialog.buttons, (QStringList{"&Salva", "Annulla"})) << "Qt's own texts in Italian too";
     EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Elaborazione terminata\nPratiche esportate: 3 in ") + out});
     EXPECT_EQ(desktop.opened, QStringList{out}) << "the finished workbook goes to the desktop";
 
