@@ -42,6 +42,17 @@ int usageError(const std::string& command, const std::string& problem)
     return 2;
 }
 
+std::optional<int> startCommand(const std::string& command, const std::string& help, Args& args,
+                                CommonOptions& common)
+{
+    if (asksForHelp(args)) {
+        std::fputs(help.c_str(), stdout);
+        return 0;
+    }
+    if (const auto problem = takeCommonOptions(args, common)) return usageError(command, *problem);
+    return std::nullopt;
+}
+
 std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out)
 {
     for (std::size_t i = 0; i < args.size();) {

@@ -37,6 +37,12 @@ bool asksForHelp(const Args& args);
 // error; returns the exit status of wrong usage (2).
 int usageError(const std::string& command, const std::string& problem);
 
+// The start every command shares: its help when asked (printed to standard
+// output, status 0), then the common options taken out of args (a usage
+// error, status 2). Returns the exit status when the command ends there.
+std::optional<int> startCommand(const std::string& command, const std::string& help, Args& args,
+                                CommonOptions& common);
+
 // The suite's folders and the regional settings the options ask for.
 SuitePaths suitePathsFor(const CommonOptions& options);
 Regional regionalFor(const CommonOptions& options);

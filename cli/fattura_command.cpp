@@ -131,12 +131,8 @@ std::string failureText(const InvoiceReading& reading, const std::filesystem::pa
 int fatturaCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
-    if (asksForHelp(args)) {
-        std::fputs(helpText().c_str(), stdout);
-        return 0;
-    }
     CommonOptions common;
-    if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);
+    if (const auto status = startCommand("fattura", helpText(), args, common)) return *status;
 
     Options o;
     bool namesOnly = false;

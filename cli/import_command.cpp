@@ -100,14 +100,9 @@ int importCommand(const Args& rawArgs)
         programName = args.front().substr(15);
         args.erase(args.begin());
     }
-    if (asksForHelp(args)) {
-        std::fputs(helpText().c_str(), stdout);
-        return 0;
-    }
-
     // The suite root comes first: its saved settings give the defaults.
     CommonOptions common;
-    if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);
+    if (const auto status = startCommand("import", helpText(), args, common)) return *status;
     const SuitePaths paths = suitePathsFor(common);
     const Regional regional = regionalFor(common);
 

@@ -55,12 +55,8 @@ int usage(const std::string& problem)
 int initDbCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
-    if (asksForHelp(args)) {
-        std::fputs(helpText().c_str(), stdout);
-        return 0;
-    }
     CommonOptions common;
-    if (const auto problem = takeCommonOptions(args, common)) return usage(*problem);
+    if (const auto status = startCommand("init-db", helpText(), args, common)) return *status;
 
     Options options;
     for (std::size_t i = 0; i < args.size();) {

@@ -64,12 +64,8 @@ std::string describe(const WindowSettings& s)
 int settingsCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
-    if (asksForHelp(args)) {
-        std::fputs(helpText().c_str(), stdout);
-        return 0;
-    }
     CommonOptions common;
-    if (const auto problem = takeCommonOptions(args, common)) return usageError("impostazioni", *problem);
+    if (const auto status = startCommand("impostazioni", helpText(), args, common)) return *status;
     const SuitePaths paths = suitePathsFor(common);
     const auto file = paths.crvXmlIni();
 
