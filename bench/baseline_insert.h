@@ -13,4 +13,8 @@ namespace crv::bench {
 
 WorkResult baselineInsert(const WorkOptions& options, const ScratchDatabase& database);
 
+// The same rows by PostgreSQL's bulk path: one COPY into each table, in one
+// transaction (the load and the walk as above).
+WorkResult baselineCopy(const WorkOptions& options, const ScratchDatabase& database);
+
 }  // namespace crv::bench

@@ -25,6 +25,7 @@ const char* const kUsage =
     "  (c) importazione di prova, listato scritto su file\n"
     "  (d) importazione normale in un archivio nuovo (SQLite; PostgreSQL se c'e' il server)\n"
     "  (e) (a) piu' una insert preparata per pratica in una transazione, stesso archivio\n"
+    "  (f) (a) piu' le stesse righe di (e) con COPY, in una transazione (PostgreSQL)\n"
     "  (d) anche attraverso ODBC (driver SQLite3 e PostgreSQL Unicode), da confrontare\n"
     "      con la stessa importazione attraverso i driver di Qt\n"
     "\n"
@@ -190,6 +191,7 @@ int runParent(Options o)
         if (o.odbc) measures.push_back({"(d) ODBC SQLite: importazione", Mode::Import, Target::OdbcSQLite, {}});
         if (!o.pg.empty()) {
             measures.push_back({"(e) PostgreSQL: (a) + insert preparate", Mode::Baseline, Target::PostgreSQL, {}});
+            measures.push_back({"(f) PostgreSQL: (a) + COPY", Mode::Copy, Target::PostgreSQL, {}});
             measures.push_back({"(d) PostgreSQL: importazione", Mode::Import, Target::PostgreSQL, {}});
             if (o.odbc)
                 measures.push_back(
@@ -219,9 +221,13 @@ int runParent(Options o)
     if (o.db) {
         goal("tempo (d)/(e) SQLite", find(measures, Mode::Import, Target::SQLite),
              find(measures, Mode::Baseline, Target::SQLite), 1.5, false, fileBytes);
-        if (!o.pg.empty())
+        if (!o.pg.empty()) {
             goal("tempo (d)/(e) PostgreSQL", find(measures, Mode::Import, Target::PostgreSQL),
                  find(measures, Mode::Baseline, Target::PostgreSQL), 1.5, false, fileBytes);
+            // The database's bulk path: on SQLite (e) itself, on PostgreSQL COPY.
+            goal("tempo (d)/(f) PostgreSQL (COPY)", find(measures, Mode::Import, Target::PostgreSQL),
+                 find(measures, Mode::Copy, Target::PostgreSQL), 1.5, false, fileBytes);
+        }
         if (o.odbc) {
             goal("tempo (d) ODBC/(d) SQLite", find(measures, Mode::Import, Target::OdbcSQLite),
                  find(measures, Mode::Import, Target::SQLite), 2.0, false, fileBytes);

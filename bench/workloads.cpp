@@ -212,6 +212,10 @@ WorkResult runWorkload(const WorkOptions& o)
         const ScratchDatabase scratch(o.target, o.work, o.pgConn, tagFor(o));
         return baselineInsert(o, scratch);
     }
+    case Mode::Copy: {
+        const ScratchDatabase scratch(o.target, o.work, o.pgConn, tagFor(o));
+        return baselineCopy(o, scratch);
+    }
     }
     throw std::logic_error("modo sconosciuto");
 }
@@ -234,13 +238,14 @@ const char* modeName(Mode mode)
     case Mode::TestFile: return "test-file";
     case Mode::Baseline: return "baseline";
     case Mode::Import: return "import";
+    case Mode::Copy: return "copy";
     }
     return "?";
 }
 
 std::optional<Mode> modeFromName(const std::string& name)
 {
-    for (const Mode m : {Mode::Parse, Mode::TestNull, Mode::TestFile, Mode::Baseline, Mode::Import})
+    for (const Mode m : {Mode::Parse, Mode::TestNull, Mode::TestFile, Mode::Baseline, Mode::Import, Mode::Copy})
         if (name == modeName(m)) return m;
     return std::nullopt;
 }

@@ -16,6 +16,7 @@ enum class Mode {
     TestFile,  // (c) test-mode import, listing written to a file
     Baseline,  // (e) (a) plus one plain insert per case in one transaction
     Import,    // (d) normal import into a fresh database
+    Copy,      // (f) (a) plus the same rows as (e) by COPY (PostgreSQL)
 };
 
 // The database of a measurement, and the driver that reaches it.

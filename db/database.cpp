@@ -4,11 +4,13 @@
 #include <atomic>
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 
 #include "db/field_length.h"
 #include "db/odbc_catalog.h"
+#include "db/row_writer.h"
 
 namespace crv::db {
 
@@ -30,24 +32,6 @@ QString placeholders(qsizetype count)
     QStringList marks;
     for (qsizetype i = 0; i < count; ++i) marks << QStringLiteral("?");
     return marks.join(QLatin1Char(','));
-}
-
-// The value kept for each real column: a later value for the same field
-// (under any spelling) replaces an earlier one.
-std::vector<std::pair<QString, QVariant>> byRealColumn(const TableInfo& info,
-                                                       const FieldValues& values)
-{
-    std::vector<std::pair<QString, QVariant>> columns;
-    for (const auto& [name, value] : values) {
-        const QString& real = info.realColumn(name);
-        auto same = std::find_if(columns.begin(), columns.end(),
-                                 [&](const auto& entry) { return entry.first == real; });
-        if (same != columns.end())
-            same->second = value;
-        else
-            columns.emplace_back(real, value);
-    }
-    return columns;
 }
 
 }  // namespace
@@ -101,6 +85,10 @@ Database::Database(Token, ConnectionSpec connSpec)
 
 Database::~Database()
 {
+    // The writer's rows are forgotten and its statements freed first: the
+    // connection must be at rest for the rollback and the close.
+    if (writer_) writer_->discard();
+    writer_.reset();
     // Roll back before the prepared statements go: PostgreSQL refuses to free
     // them inside a transaction that an error has aborted.
     if (db_.isOpen() && inTransaction_) {
@@ -218,6 +206,8 @@ bool Database::hasTable(const QString& name)
 
 void Database::forgetTables()
 {
+    if (writer_) writer_->flush();
+    writer_.reset();
     tables_.clear();
     statements_.clear();
 }
@@ -227,6 +217,7 @@ void Database::forgetTables()
 void Database::begin()
 {
     if (inTransaction_) throw DbError("Una transazione è già aperta");
+    settleRows();
     if (transactionByStatements()) {
         // Take the file's write lock at once: a run that only read first and
         // then wanted to write could deadlock with another operator's run,
@@ -244,6 +235,7 @@ void Database::begin()
 void Database::commit()
 {
     if (!inTransaction_) throw DbError("Nessuna transazione aperta da confermare");
+    if (writer_) writer_->flush();
     for (auto& [key, statement] : statements_) statement->finish();
     if (transactionByStatements()) {
         QSqlQuery statement(db_);
@@ -258,6 +250,7 @@ void Database::commit()
 void Database::rollback()
 {
     if (!inTransaction_) return;
+    if (writer_) writer_->discard();
     for (auto& [key, statement] : statements_) statement->finish();
     inTransaction_ = false;
     if (transactionByStatements()) {
@@ -271,8 +264,31 @@ void Database::rollback()
 
 // ---- Statements ----
 
+void Database::settleRows()
+{
+    if (writer_) writer_->settle();
+}
+
+RowWriter& Database::rows()
+{
+    if (!writer_) writer_ = makeRowWriter(*this);
+    return *writer_;
+}
+
+void Database::setRowWriter(std::unique_ptr<RowWriter> writer)
+{
+    if (writer_) writer_->flush();
+    writer_ = std::move(writer);
+}
+
+QVariant Database::driverHandle() const
+{
+    return db_.isOpen() && db_.driver() ? db_.driver()->handle() : QVariant();
+}
+
 QSqlQuery& Database::cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql)
 {
+    settleRows();
     if (const auto found = statements_.find(cacheKey); found != statements_.end())
         return *found->second;
     auto statement = std::make_unique<QSqlQuery>(db_);
@@ -288,6 +304,11 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     const TableInfo& info = table(tableName);
     const auto columns = byRealColumn(info, values);
     checkTextLengths(info, columns);
+    return insertColumns(info, columns, keyColumn);
+}
+
+qint64 Database::insertColumns(const TableInfo& info, const RealValues& columns, const QString& keyColumn)
+{
     const QString& key = info.realColumn(keyColumn);
 
     // The statement is made and prepared once per table and column set.
@@ -326,6 +347,43 @@ qint64 Database::insert(const QString& tableName, const FieldValues& values,
     if (!newKey.isValid() || newKey.isNull() || !ok)
         throw DbError(where(), "il database non ha restituito il contatore della nuova riga");
     return result;
+}
+
+void Database::appendRows(const TableInfo& info, const std::vector<const RealValues*>& rows)
+{
+    if (rows.empty()) return;
+    const RealValues& first = *rows.front();
+    const QChar separator(0x1f);
+    QString cacheKey = QStringLiteral("append") + separator + QString::number(rows.size()) + separator + info.realName();
+    for (const auto& [name, value] : first) cacheKey += separator + name;
+    auto makeSql = [&] {
+        QStringList quoted;
+        for (const auto& [name, value] : first) quoted << quote(name);
+        QString sql = QStringLiteral("INSERT INTO ") + quote(info.realName());
+        if (first.empty()) return sql + QStringLiteral(" DEFAULT VALUES");
+        sql += QStringLiteral(" (") + quoted.join(QLatin1Char(',')) + QStringLiteral(") VALUES ");
+        const QString one = QLatin1Char('(') + placeholders(first.size()) + QLatin1Char(')');
+        for (std::size_t r = 0; r < rows.size(); ++r) sql += (r > 0 ? QStringLiteral(",") : QString()) + one;
+        return sql;
+    };
+    QSqlQuery& statement = cachedStatement(cacheKey, makeSql);
+    int i = 0;
+    for (const RealValues* row : rows)
+        for (const auto& [name, value] : *row) statement.bindValue(i++, value);
+    if (!statement.exec())
+        throw DbError("Errore nell'aggiunta di una riga a " + info.realName().toStdString(),
+                      errorText(statement.lastError()));
+    statement.finish();
+}
+
+std::size_t Database::rowsPerInsert(std::size_t columns) const
+{
+    // Access takes one row per INSERT; SQL Server at most 2,100 values and
+    // 1,000 rows. A hundred rows make the round trips few enough elsewhere.
+    if (backend_ == Backend::Access || columns == 0) return 1;
+    std::size_t most = 100;
+    if (backend_ == Backend::SqlServer) most = std::min<std::size_t>(most, 2000 / columns);
+    return std::max<std::size_t>(1, most);
 }
 
 QVariant Database::newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn)
@@ -443,6 +501,7 @@ void Database::executePrepared(const QString& sql, const QVariantList& binds)
 
 QSqlQuery Database::query(const QString& sql, const QVariantList& binds)
 {
+    settleRows();
     QSqlQuery statement(db_);
     statement.setForwardOnly(true);
     bool ok = false;

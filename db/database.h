@@ -19,6 +19,7 @@
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/row_values.h"
 #include "db/table_info.h"
 
 namespace crv::db {
@@ -26,7 +27,7 @@ namespace crv::db {
 // Whether opening an SQLite file may create it (init-db) or the file must exist.
 enum class OpenMode { Existing, CreateIfMissing };
 
-using FieldValues = std::vector<std::pair<QString, QVariant>>;
+class RowWriter;
 
 class Database {
 public:
@@ -99,6 +100,23 @@ public:
     // before-first, forward-only result for reading.
     QSqlQuery query(const QString& sql, const QVariantList& binds = {});
 
+    // The writer of an import run's rows on this connection, made on first
+    // use. Every other statement, the commit and the rollback first let it
+    // finish what it sent.
+    RowWriter& rows();
+    // Replaces that writer (to compare one way of writing with another).
+    void setRowWriter(std::unique_ptr<RowWriter> writer);
+
+    // For the writers: insert() and a keyless insert of one or more rows
+    // whose values are already matched to the table's columns and checked.
+    qint64 insertColumns(const TableInfo& info, const RealValues& columns,
+                         const QString& keyColumn = QStringLiteral("contatore"));
+    void appendRows(const TableInfo& info, const std::vector<const RealValues*>& rows);
+    // How many rows of that many columns one INSERT may carry here.
+    std::size_t rowsPerInsert(std::size_t columns) const;
+    // The driver's own connection handle (QSqlDriver::handle()).
+    QVariant driverHandle() const;
+
 private:
     QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);
     TableInfo readTable(const QString& name);
@@ -106,6 +124,8 @@ private:
     bool odbc() const { return spec_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
+    // Lets the row writer finish what it sent before another statement.
+    void settleRows();
 
     ConnectionSpec spec_;
     Backend backend_ = Backend::SQLite;
@@ -114,6 +134,7 @@ private:
     bool inTransaction_ = false;
     std::map<QString, TableInfo> tables_;                     // by lower-case name
     std::map<QString, std::unique_ptr<QSqlQuery>> statements_; // by table and column set
+    std::unique_ptr<RowWriter> writer_;
 };
 
 }  // namespace crv::db

@@ -30,18 +30,18 @@ public:
     // Stores the number of cases of the batch at the end of the run.
     virtual void SalvaNumPratiche(std::int64_t lotto, int count) = 0;
 
+    // The case element being read (1 for the first): a row the database
+    // refuses later is reported with its own case.
+    virtual void nuovaPratica(int /*numero*/) {}
     // Adds the case row (memo is the case's Memo text).
     virtual void ScriviPratica(const Case& values, const std::string& memo) = 0;
 
     // Bank format: the row added last and the operations that change it.
     virtual void LeggiContatore() = 0;
-    virtual std::int64_t Contatore() const = 0;
     virtual void AnteponiMemo(std::string_view text) = 0;
     virtual void SommaTotaliRapporto(const Case& values) = 0;
     virtual void ImpostaTotali(const Case& values) = 0;
     virtual void InserisciRata(Case& values, TipoRata kind) = 0;
-    // End of a bank case: saves the row if it still has unsaved changes.
-    virtual void SalvaRigaPendente() = 0;
 };
 
 // Opens the store of a normal run (the database); throws on failure.
@@ -64,12 +64,10 @@ public:
     void SalvaNumPratiche(std::int64_t, int) override {}
     void ScriviPratica(const Case&, const std::string&) override {}
     void LeggiContatore() override { contatore_ = 1; }
-    std::int64_t Contatore() const override { return contatore_; }
     void AnteponiMemo(std::string_view) override {}
     void SommaTotaliRapporto(const Case&) override {}
     void ImpostaTotali(const Case&) override {}
     void InserisciRata(Case& values, TipoRata kind) override;
-    void SalvaRigaPendente() override {}
 
 private:
     RunListener& listener_;

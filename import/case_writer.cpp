@@ -121,6 +121,7 @@ void DbCaseStore::begin()
 
 void DbCaseStore::commit()
 {
+    aggiungiRiga();
     db_->commit();
 }
 
@@ -128,6 +129,7 @@ void DbCaseStore::rollback()
 {
     riga_.reset();
     ultimaRiga_.reset();
+    contatore_.reset();
     db_->rollback();
 }
 
@@ -142,27 +144,34 @@ std::int64_t DbCaseStore::AddLotto(const RunParams& p)
 
 void DbCaseStore::SalvaNumPratiche(std::int64_t lotto, int count)
 {
+    // The cases are over: the last row goes before the batch's count.
+    aggiungiRiga();
     db::SalvaNumPratiche(*db_, lotto, count);
 }
 
-void DbCaseStore::set(const QString& field, const QVariant& value)
+void DbCaseStore::set(const char* field, QVariant value)
 {
-    const QString key = field.toLower();
-    riga_->values[key] = value;
-    riga_->pending[key] = value;
+    for (auto& [name, old] : riga_->values) {
+        if (qstricmp(name, field) == 0) {
+            old = std::move(value);
+            return;
+        }
+    }
+    riga_->values.emplace_back(field, std::move(value));
 }
 
-QVariant DbCaseStore::current(const QString& field) const
+const QVariant* DbCaseStore::current(const char* field) const
 {
-    const auto it = riga_->values.find(field.toLower());
-    return it == riga_->values.end() ? QVariant() : it->second;
+    for (const auto& [name, value] : riga_->values)
+        if (qstricmp(name, field) == 0) return &value;
+    return nullptr;
 }
 
-Amount DbCaseStore::amountOf(const QString& field) const
+Amount DbCaseStore::amountOf(const char* field) const
 {
-    const QVariant value = current(field);
-    if (value.isNull()) return Amount();
-    return Amount::parseLeadingNumber(value.toString().toStdString()).value_or(Amount());
+    const QVariant* value = current(field);
+    if (value == nullptr || value->isNull()) return Amount();
+    return Amount::parseLeadingNumber(value->toString().toStdString()).value_or(Amount());
 }
 
 QString DbCaseStore::cut(const std::string& text, const char* field) const
@@ -187,6 +196,17 @@ void DbCaseStore::requireRow(const char* operation) const
                                  operation + " non ha una riga a cui applicarsi (manca l'intestatario?)");
 }
 
+void DbCaseStore::aggiungiRiga()
+{
+    if (!riga_) return;
+    db::FieldValues values;
+    values.reserve(riga_->values.size());
+    for (auto& [name, value] : riga_->values) values.emplace_back(QString::fromLatin1(name), std::move(value));
+    const Riga riga = std::move(*riga_);
+    riga_.reset();
+    db_->rows().add(riga.ref, kPratiche, values, riga.pratica);
+}
+
 void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
 {
     const db::TableInfo& table = db_->table(kPratiche);
@@ -195,11 +215,12 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
         esisteUserT15_ = table.has("User_T15");
         tableChecked_ = true;
     }
-    // Adding a row first saves the changes still pending on the current one
-    // (notes met before this case's holder belong to the row added last).
-    SalvaRigaPendente();
-    riga_ = Riga{};
-    nuovaRiga_ = true;
+    // The row added before is complete: notes met before this case's holder
+    // belonged to it.
+    aggiungiRiga();
+    riga_ = Riga{db_->rows().reserve(), pratica_, {}};
+    riga_->values.reserve(48);
+    ultimaRiga_ = riga_->ref;
     const bool conAccess = params_.usaAccess;
 
     set("tipo mandato", q(params_.mandato));
@@ -235,8 +256,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
     set("importo interessi", amount(v.InteressiMora));
     set("importo spese", 0);
     set("importo speserecupero", 0);
-    set(QString::fromUtf8(params_.campoSpese().data(), static_cast<qsizetype>(params_.campoSpese().size())),
-        amount(v.SpeseRecupero));
+    set(params_.campoSpese().data(), amount(v.SpeseRecupero));
     set("importo totale", amount(amountOf("importo rata") + amountOf("importo interessi") +
                                  amountOf("importo spese") + amountOf("importo speserecupero")));
     set("debitoresiduo", amount(v.SaldoIniziale));
@@ -263,6 +283,8 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
     if (!v.CodiceProcedura.empty() && esisteProvider_) set("provider_id", q(v.CodiceProcedura));
 
     ScriviGarante(v);
+    // A Corvestra case row is complete: nothing changes it later.
+    if (!params_.modoDocumento) aggiungiRiga();
 }
 
 void DbCaseStore::ScriviGarante(const Case& v)
@@ -277,36 +299,20 @@ void DbCaseStore::ScriviGarante(const Case& v)
     if (!v.GaranteTelefono.empty() && v.GaranteTelefono.find('@') == std::string::npos)
         set("tel_garante", cut(v.GaranteTelefono, "tel_garante"));
     if (!params_.usaAccess && !v.GaranteCodiceFiscale.empty()) set("seat_FreeT1", q(v.GaranteCodiceFiscale));
-    save();
-}
-
-void DbCaseStore::save()
-{
-    // A new row is inserted at once: its key is the counter of the instalment
-    // rows. Later changes of a bank case (totals, guarantor, notes) are kept
-    // and written in one update at the end of the case: inside the run's
-    // transaction nobody can tell, and a case costs one update instead of three.
-    if (nuovaRiga_) {
-        db::FieldValues values;
-        for (const auto& [name, value] : riga_->pending) values.emplace_back(name, value);
-        riga_->key = db_->insert(kPratiche, values);
-        ultimaRiga_ = riga_->key;
-        nuovaRiga_ = false;
-        riga_->pending.clear();
-    }
 }
 
 void DbCaseStore::LeggiContatore()
 {
-    contatore_ = ultimaRiga_.value_or(0);
+    contatore_ = ultimaRiga_;
 }
 
 void DbCaseStore::AnteponiMemo(std::string_view text)
 {
     if (text.empty()) return;
     requireRow("le note e i recapiti");
-    const QVariant old = current("memoEC");
-    set("memoEC", q(std::string(text)) + QStringLiteral("\r\n\r\n") + (old.isNull() ? QString() : old.toString()));
+    const QVariant* old = current("memoEC");
+    set("memoEC", q(std::string(text)) + QStringLiteral("\r\n\r\n") +
+                      (old == nullptr || old->isNull() ? QString() : old->toString()));
 }
 
 void DbCaseStore::SommaTotaliRapporto(const Case& v)
@@ -318,14 +324,13 @@ void DbCaseStore::SommaTotaliRapporto(const Case& v)
     set("Importo spese", amount(amountOf("Importo spese") + v.SpeseRecupero));
     set("Importo totale", amount(amountOf("Importo totale") + v.Insoluto + v.SpeseRecupero + v.InteressiMora));
     set("debitoresiduo", amount(v.SaldoIniziale));
-    save();
 }
 
 void DbCaseStore::ImpostaTotali(const Case& v)
 {
     requireRow("i totali");
-    const QVariant rata = current("Importo rata");
-    if (!rata.isNull() && amountOf("Importo rata").isZero()) {
+    const QVariant* rata = current("Importo rata");
+    if (rata != nullptr && !rata->isNull() && amountOf("Importo rata").isZero()) {
         set("Importo rata", amount(v.Capitale));
         set("Importo interessi", amount(v.InteressiMora));
         set("Importo spese", amount(v.SpeseRecupero));
@@ -338,7 +343,7 @@ void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
     // assign(1, c) rather than = "0": GCC 12 warns wrongly (-Wrestrict) on the literal.
     if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura.assign(1, '0');
-    if (sqlRata_.isEmpty()) {
+    if (!rataChecked_) {
         const db::TableInfo& t = db_->table(kFatture);
         auto isDate = [&](const char* field) {
             const db::Column* column = t.find(field);
@@ -346,24 +351,15 @@ void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
         };
         dataFatturaIsDate_ = isDate("data fattura");
         dataScadenzaIsDate_ = isDate("DATA scadenza");
-        sqlRata_ = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) VALUES (?, ?, ?, ?, ?, ?)")
-                       .arg(db_->quote(t.realName()), db_->quote(t.realColumn("conta")),
-                            db_->quote(t.realColumn("numero fattura")), db_->quote(t.realColumn("periodo")),
-                            db_->quote(t.realColumn("data fattura")), db_->quote(t.realColumn("saldo")),
-                            db_->quote(t.realColumn("DATA scadenza")));
+        rataChecked_ = true;
     }
-    db_->executePrepared(sqlRata_, {static_cast<qlonglong>(contatore_), q(v.NumeroFattura), q(v.Periodo),
-                       dateOrText(v.DataFattura, dataFatturaIsDate_), amount(v.Insoluto),
-                       dateOrText(v.DataFattura, dataScadenzaIsDate_)});
-}
-
-void DbCaseStore::SalvaRigaPendente()
-{
-    if (!riga_ || riga_->pending.empty()) return;
-    db::FieldValues values;
-    for (const auto& [name, value] : riga_->pending) values.emplace_back(name, value);
-    db_->update(kPratiche, values, QStringLiteral("contatore"), riga_->key);
-    riga_->pending.clear();
+    db_->rows().addReferring(kFatture,
+                             {{QStringLiteral("numero fattura"), q(v.NumeroFattura)},
+                              {QStringLiteral("periodo"), q(v.Periodo)},
+                              {QStringLiteral("data fattura"), dateOrText(v.DataFattura, dataFatturaIsDate_)},
+                              {QStringLiteral("saldo"), amount(v.Insoluto)},
+                              {QStringLiteral("DATA scadenza"), dateOrText(v.DataFattura, dataScadenzaIsDate_)}},
+                             QStringLiteral("conta"), contatore_, pratica_);
 }
 
 std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,

@@ -2,7 +2,8 @@
 // The case record writer: turns the values a reader gathered into a new row
 // of [Tabella Pratiche], and in the bank format changes that row while the
 // case is read and adds instalment rows to [tabella fatture].
-#include <map>
+#include <utility>
+#include <vector>
 #include <memory>
 #include <optional>
 
@@ -11,6 +12,7 @@
 
 #include "app/suite_root.h"
 #include "db/database.h"
+#include "db/row_writer.h"
 #include "import/case_store.h"
 #include "numbers/regional.h"
 
@@ -26,31 +28,33 @@ public:
     std::int64_t AddLotto(const RunParams& params) override;
     void SalvaNumPratiche(std::int64_t lotto, int count) override;
 
+    void nuovaPratica(int numero) override { pratica_ = numero; }
     void ScriviPratica(const Case& values, const std::string& memo) override;
     void LeggiContatore() override;
-    std::int64_t Contatore() const override { return contatore_; }
     void AnteponiMemo(std::string_view text) override;
     void SommaTotaliRapporto(const Case& values) override;
     void ImpostaTotali(const Case& values) override;
     void InserisciRata(Case& values, TipoRata kind) override;
-    void SalvaRigaPendente() override;
 
     db::Database& database() { return *db_; }
 
 private:
-    // The current case row as this run last wrote it, so the bank-format
-    // operations can add to its amounts and memo without reading it back.
+    // The case row added last, kept here until the next case row is added
+    // (or the run ends): the bank format changes it while its case is read,
+    // and a case without holder changes it later still, so it reaches the
+    // table once, whole. Field names as written here, matched without regard
+    // to case.
     struct Riga {
-        std::int64_t key = 0;
-        std::map<QString, QVariant> values;   // by lower-case field name
-        std::map<QString, QVariant> pending;  // changes not yet saved
+        db::RowWriter::Ref ref = 0;
+        std::int64_t pratica = 0;  // the case that added it
+        std::vector<std::pair<const char*, QVariant>> values;
     };
 
-    void set(const QString& field, const QVariant& value);
-    QVariant current(const QString& field) const;
-    Amount amountOf(const QString& field) const;  // `No`: Null as 0
+    void set(const char* field, QVariant value);
+    const QVariant* current(const char* field) const;
+    Amount amountOf(const char* field) const;  // `No`: Null as 0
     void ScriviGarante(const Case& values);
-    void save();
+    void aggiungiRiga();  // hands the kept row to the writer
     void requireRow(const char* operation) const;
     QString cut(const std::string& text, const char* field) const;
     QVariant dateOrText(const std::string& text, bool dateColumn) const;
@@ -59,16 +63,16 @@ private:
     const RunParams& params_;
     const Regional& regional_;
     std::int64_t lotto_ = 0;
-    std::int64_t contatore_ = 0;
-    std::optional<std::int64_t> ultimaRiga_;  // key of the row added last in this run
+    std::int64_t pratica_ = 0;                          // the case being read
+    std::optional<db::RowWriter::Ref> ultimaRiga_;      // the row added last in this run
+    std::optional<db::RowWriter::Ref> contatore_;       // the row LeggiContatore found
     bool esisteProvider_ = false;
     bool esisteUserT15_ = false;
     bool tableChecked_ = false;
-    std::optional<Riga> riga_;   // the current row
-    QString sqlRata_;            // the instalment insert, built once
+    std::optional<Riga> riga_;
+    bool rataChecked_ = false;
     bool dataFatturaIsDate_ = false;   // the instalment dates go as dates
     bool dataScadenzaIsDate_ = false;
-    bool nuovaRiga_ = false;     // the current row is being built, not yet inserted
 };
 
 // The store of a normal run: opens the case database chosen by the "Access"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/db_error.h"
+#include "db/row_writer.h"
 #include "import/bank_reader.h"
 #include "import/case_error.h"
 #include "import/corvestra_reader.h"
@@ -163,6 +164,23 @@ std::string codiceDi(const Case& v, pugi::xml_node caseElement)
     } finder;
     caseElement.traverse(finder);
     return finder.found;
+}
+
+// The message for a row the database refused, maybe some cases after the
+// one it belongs to: that case's number and code.
+std::string rigaRifiutata(const db::RowRefused& e, const std::vector<pugi::xml_node>& cases,
+                          const std::filesystem::path& path)
+{
+    auto codice = [&](std::int64_t numero) {
+        if (numero < 1 || numero > static_cast<std::int64_t>(cases.size())) return std::string();
+        const std::string code = codiceDi(Case(), cases[static_cast<std::size_t>(numero - 1)]);
+        return code.empty() ? std::string() : " (codice " + code + ")";
+    };
+    std::string pratica = "della pratica n. " + std::to_string(e.owner()) + codice(e.owner());
+    if (e.lastOwner() != e.owner())
+        pratica = "di una delle pratiche dalla n. " + std::to_string(e.owner()) + codice(e.owner()) + " alla n. " +
+                  std::to_string(e.lastOwner()) + codice(e.lastOwner());
+    return "Errore nella scrittura " + pratica + " del file " + path.string() + "\n" + e.what();
 }
 
 class Run {
@@ -347,16 +365,14 @@ RunResult Run::execute()
             values = Case();
             memo.clear();
             bank.nuovaPratica();
+            store_->nuovaPratica(position);
             leggiPratica(element, options, regional_, values, memo, p_.modoDocumento ? &bank : nullptr);
             if (!p_.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
                 values.RataGlobale = CercaInMovimenti(memo.text(), regional_);
             closeCase(values, memo);
-            if (!p_.soloTest) {
-                if (p_.modoDocumento)
-                    store_->SalvaRigaPendente();
-                else
-                    store_->ScriviPratica(values, memo.text());
-            }
+            if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(values, memo.text());
+        } catch (const db::RowRefused& e) {
+            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
         } catch (const CaseInputError& e) {
             const std::string code = codiceDi(values, element);
             return abort(RunOutcome::BadInput,
@@ -390,6 +406,8 @@ RunResult Run::execute()
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
             store_->commit();
             transactionOpen_ = false;
+        } catch (const db::RowRefused& e) {
+            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
         } catch (const std::exception& e) {
             return abort(RunOutcome::DatabaseError, e.what());
         }

@@ -1,0 +1,247 @@
+// The bulk writing of a run's rows (pipelined and copied on PostgreSQL,
+// stepped natively on SQLite) against one prepared statement per row: the
+// same rows, the counters tying them together, odd texts kept as they are, a
+// refused row named with its own case, and nothing left by a run that ends
+// early, across the rounds in which the rows are sent.
+#include <map>
+
+#include <QSqlRecord>
+
+#include "db/database_fixture.h"
+#include "db/row_writer.h"
+#include "import/case_writer.h"
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+// Texts that need escaping somewhere: backslashes, tabs, line ends, quotes,
+// the end-of-data mark of COPY, letters beyond ASCII.
+const char* const kOdd[] = {"A\\B", "tab&#9;qui", "riga&#10;due", "cr&#13;lf", "\\.", "O'Neil &quot;x&quot;",
+                            "\xC3\xA0\xC3\xA8 \xE2\x82\xAC", ""};
+
+// `n` bank cases over several rounds of the writer: odd texts in holders and
+// relations, a case without holder every 7 (it changes the row before), an
+// instalment before the holder every 11; case `saldo` has an instalment of
+// 13,13 and case `rifiutata` the position "RIFIUTATA".
+std::string bankFile(int n, int saldo = 0, int rifiutata = 0)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n";
+    for (int i = 1; i <= n; ++i) {
+        const std::string odd = kOdd[i % std::size(kOdd)];
+        const std::string k = std::to_string(i);
+        const std::string rata = "<rapportirt><rapporto><abi valore=\"" + odd + "\"/><rata numero=\"" + odd + k +
+                                 "\" data=\"" + (i % 5 == 0 ? "" : "05/01/2026") + "\"><insoluto valore=\"" +
+                                 (i == saldo ? "13,13" : k + ",5") + "\"/></rata></rapporto></rapportirt>";
+        x += "<documento><posizione numero=\"" + (i == rifiutata ? std::string("RIFIUTATA") : "B-" + k) + "\"/>";
+        if (i % 11 == 0) x += rata;
+        if (i % 7 != 0)
+            x += "<intestatario><denominazione valore=\"" + odd + " " + k + "\"/><tel tipo=\"casa\" valore=\"06" + k +
+                 "\"/></intestatario>";
+        x += "<rapportiCC><rapporto><numero valore=\"N" + odd + "\"/><data_accensione valore=\"01/02/2015\"/>"
+             "<da_recup valore=\"1.000,25\"/><rata numero=\"\" data=\"31/01/2026\"><insoluto valore=\"7\"/></rata>"
+             "</rapporto><totale><insoluto valore=\"" + k + "\"/><spese valore=\"2\"/></totale></rapportiCC>";
+        if (i % 11 != 0) x += rata;
+        x += "<totali><totale_gen valore=\"1\"/></totali><note><nota a=\"" + odd + "\" b=\"nota " + k +
+             "\"/></note></documento>\n";
+    }
+    return x + "</root>\n";
+}
+
+// `n` Corvestra cases with varying sets of fields; case `rifiutata` has the
+// code "RIFIUTATA".
+std::string corvestraFile(int n, int rifiutata = 0)
+{
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CORVESTRA>\n";
+    for (int i = 1; i <= n; ++i) {
+        const std::string odd = kOdd[i % std::size(kOdd)];
+        x += "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>" +
+             (i == rifiutata ? std::string("RIFIUTATA") : "C-" + std::to_string(i)) +
+             "</CODICE_PRATICA></DATI_IDENTIFICATIVI><CLIENTE><NOME>" + odd + "</NOME>";
+        if (i % 3 == 0) x += "<DATA_NASCITA>1970-01-0" + std::to_string(1 + i % 9) + "</DATA_NASCITA>";
+        if (i % 4 != 0) x += "<RESIDENZA><INDIRIZZO>VIA " + odd + "</INDIRIZZO><CAP>0012" + std::to_string(i % 10) + "</CAP></RESIDENZA>";
+        x += "</CLIENTE></PRATICA>\n";
+    }
+    return x + "</CORVESTRA>\n";
+}
+
+class RowWriterTest : public DatabaseTest {
+protected:
+    // A normal run of the file; `statements` writes one prepared statement
+    // per row instead of the connection's own way; `onCase` is called after
+    // each case with its number.
+    CollectedRun importa(const std::string& name, bool bank, bool statements = false, int stopAt = 0,
+                         const std::function<void(int)>& onCase = {})
+    {
+        RunParams p = suite.testParams(name);
+        p.soloTest = false;
+        p.modoDocumento = bank;
+        const StoreOpener opener = [&](const RunParams& params) -> std::unique_ptr<CaseStore> {
+            auto db = connect();
+            if (onCase) {
+                QSqlQuery q = db->query(QStringLiteral("SELECT pg_backend_pid()"));
+                pid_ = q.next() ? q.value(0).toLongLong() : 0;
+            }
+            if (statements) db->setRowWriter(db::makeStatementRowWriter(*db));
+            return std::make_unique<DbCaseStore>(std::move(db), params, it);
+        };
+        CollectedRun run;
+        struct Listener final : RunListener {
+            CollectedRun& run;
+            int stopAt;
+            const std::function<void(int)>& onCase;
+            Listener(CollectedRun& r, int s, const std::function<void(int)>& c) : run(r), stopAt(s), onCase(c) {}
+            void listingLine(std::string_view) override {}
+            void message(std::string_view text, Box) override { run.messages.emplace_back(text); }
+            bool progress(int done, int) override
+            {
+                if (onCase) onCase(done);
+                return stopAt == 0 || done < stopAt;
+            }
+        } listener(run, stopAt, onCase);
+        run.result = lavora(p, suite.paths(), it, listener, opener);
+        return run;
+    }
+
+    // Every row a run wrote, as text, with the keys replaced by positions: the
+    // case rows in order, each instalment row with its case row's position,
+    // the batch row without its time.
+    std::vector<std::string> rowsOf(std::int64_t lotto)
+    {
+        auto db = connect();
+        auto text = [](const QSqlQuery& q, int i) {
+            return q.isNull(i) ? QStringLiteral("<null>") : q.value(i).toString();
+        };
+        std::vector<std::string> out;
+        std::map<qint64, int> position;
+        QSqlQuery cases = db->query(QStringLiteral("SELECT * FROM \"Tabella Pratiche\" WHERE lottoimportazione = ? "
+                                                   "ORDER BY contatore"), {static_cast<qlonglong>(lotto)});
+        while (cases.next()) {
+            const QSqlRecord r = cases.record();
+            QString row = QString::number(position.size());
+            position[cases.value(r.indexOf(QStringLiteral("contatore"))).toLongLong()] = static_cast<int>(position.size());
+            for (int i = 0; i < r.count(); ++i)
+                if (r.fieldName(i).toLower() != QLatin1String("contatore") &&
+                    r.fieldName(i).toLower() != QLatin1String("lottoimportazione"))
+                    row += QLatin1Char('|') + r.fieldName(i) + QLatin1Char('=') + text(cases, i);
+            out.push_back(row.toStdString());
+        }
+        QSqlQuery rate = db->query(QStringLiteral("SELECT * FROM \"tabella fatture\" ORDER BY contatore"));
+        while (rate.next()) {
+            const QSqlRecord r = rate.record();
+            const auto owner = position.find(rate.value(r.indexOf(QStringLiteral("conta"))).toLongLong());
+            if (owner == position.end()) continue;  // another run's
+            QString row = QStringLiteral("rata di ") + QString::number(owner->second);
+            for (int i = 0; i < r.count(); ++i)
+                if (r.fieldName(i).toLower() != QLatin1String("contatore") && r.fieldName(i).toLower() != QLatin1String("conta"))
+                    row += QLatin1Char('|') + r.fieldName(i) + QLatin1Char('=') + text(rate, i);
+            out.push_back(row.toStdString());
+        }
+        QSqlQuery batch = db->query(QStringLiteral("SELECT \"NumPratiche\", \"CodMandante\", \"DataAffido\" "
+                                                   "FROM \"TabellaLottiImp\" WHERE contatore = ?"), {static_cast<qlonglong>(lotto)});
+        while (batch.next()) out.push_back("lotto|" + text(batch, 0).toStdString() + "|" + text(batch, 1).toStdString() + "|" + text(batch, 2).toStdString());
+        return out;
+    }
+
+    long count(const char* table)
+    {
+        auto db = connect();
+        QSqlQuery q = db->query(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(QLatin1String(table)));
+        return q.next() ? q.value(0).toLongLong() : -1;
+    }
+
+    SuiteFixture suite;
+    Regional it = Regional::italian();
+    qint64 pid_ = 0;
+};
+
+// The connection's own writer against one statement per row, on the test
+// deliveries and on files long enough for several rounds.
+using TheSameRows = RowWriterTest;
+
+TEST_P(TheSameRows, WhicheverWayTheRowsAreWritten)
+{
+    withSchema();
+    writeFile(suite.paths().importDir() / "banca_lunga.xml", bankFile(1300));
+    writeFile(suite.paths().importDir() / "corvestra_lunga.xml", corvestraFile(1100));
+    const struct {
+        std::string file;
+        bool bank;
+    } files[] = {{suite.addImportFile("corvestra/completo.xml"), false},
+                 {suite.addImportFile("banca/due_pratiche.xml"), true},
+                 {suite.addImportFile("banca/senza_intestatario.xml"), true},
+                 {"banca_lunga.xml", true},
+                 {"corvestra_lunga.xml", false}};
+    for (const auto& f : files) {
+        const CollectedRun bulk = importa(f.file, f.bank);
+        const CollectedRun plain = importa(f.file, f.bank, true);
+        ASSERT_EQ(bulk.result.outcome, RunOutcome::Concluded) << f.file << ": " << bulk.result.message;
+        ASSERT_EQ(plain.result.outcome, RunOutcome::Concluded) << f.file << ": " << plain.result.message;
+        const auto expected = rowsOf(*plain.result.counters.lotto);
+        const auto actual = rowsOf(*bulk.result.counters.lotto);
+        ASSERT_FALSE(expected.empty());
+        ASSERT_EQ(actual.size(), expected.size()) << f.file;
+        for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(actual[i], expected[i]) << f.file << ", riga " << i;
+    }
+    // The odd texts arrived whole, not merely alike.
+    auto db = connect();
+    QSqlQuery q = db->query(QStringLiteral("SELECT \"numero fattura\" FROM \"tabella fatture\" "
+                                                  "WHERE \"numero fattura\" LIKE ? ORDER BY contatore"),
+                                   {QStringLiteral("tab%")});
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString().toStdString(), "tab\tqui1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, TheSameRows,
+                         ::testing::Values(TestDb::SQLite, TestDb::PostgreSQL), dialectName);
+
+TEST_P(RowWriterTest, ARunEndedEarlyNamesItsCaseAndLeavesNothing)
+{
+    db::Database& db = withSchema();
+    // Rows the database itself refuses: a rule of the table, not of the import.
+    const bool sqlite = !isPostgres();
+    db.execute(sqlite ? QStringLiteral("CREATE TRIGGER no_saldo BEFORE INSERT ON \"tabella fatture\" WHEN NEW.saldo = 13.13 "
+                                       "BEGIN SELECT RAISE(ABORT, 'saldo rifiutato'); END")
+                      : QStringLiteral("ALTER TABLE \"tabella fatture\" ADD CONSTRAINT no_saldo CHECK (saldo <> 13.13)"));
+    db.execute(sqlite ? QStringLiteral("CREATE TRIGGER no_pos BEFORE INSERT ON \"Tabella Pratiche\" WHEN "
+                                       "NEW.posizione = 'RIFIUTATA' BEGIN SELECT RAISE(ABORT, 'posizione rifiutata'); END")
+                      : QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ADD CONSTRAINT no_pos CHECK (posizione <> 'RIFIUTATA')"));
+    const struct {
+        const char* name;
+        std::string content;
+        bool bank;
+        int stopAt;
+        bool dropConnection;  // the server ends the run's connection after case 700
+        RunOutcome outcome;
+        std::string message;
+    } cases[] = {
+        {"rata.xml", bankFile(1200, 700), true, 0, false, RunOutcome::DatabaseError, "della pratica n. 700 (codice B-700)"},
+        {"riga.xml", bankFile(1200, 0, 650), true, 0, false, RunOutcome::DatabaseError, "della pratica n. 650 (codice RIFIUTATA)"},
+        {"corvestra.xml", corvestraFile(1100, 650), false, 0, false, RunOutcome::DatabaseError,
+         "della pratica n. 650 (codice RIFIUTATA)"},
+        {"fermata.xml", bankFile(1200), true, 700, false, RunOutcome::Stopped, "alla pratica n. 700."},
+        {"persa.xml", bankFile(1200), true, 0, true, RunOutcome::DatabaseError, ""},
+    };
+    for (const auto& c : cases) {
+        if (c.dropConnection && !isPostgres()) continue;  // only a server can go away
+        writeFile(suite.paths().importDir() / c.name, c.content);
+        std::function<void(int)> onCase;
+        if (c.dropConnection)
+            onCase = [&](int done) {
+                if (done == 700)
+                    connect()->query(QStringLiteral("SELECT pg_terminate_backend(CAST(? AS integer))"), {pid_}).next();
+            };
+        const CollectedRun run = importa(c.name, c.bank, false, c.stopAt, onCase);
+        EXPECT_EQ(run.result.outcome, c.outcome) << c.name << ": " << run.result.message;
+        EXPECT_NE(run.result.message.find(c.message), std::string::npos) << c.name << ": " << run.result.message;
+        EXPECT_TRUE(run.result.rolledBack) << c.name;
+        EXPECT_EQ(count("Tabella Pratiche"), 0) << c.name;
+        EXPECT_EQ(count("tabella fatture"), 0) << c.name;
+        EXPECT_EQ(count("TabellaLottiImp"), 0) << c.name;
+    }
+}
+
+CRV_INSTANTIATE_FOR_DATABASES(RowWriterTest);
+
+}  // namespace
+}  // namespace crv::test
