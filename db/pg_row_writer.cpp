@@ -72,9 +72,9 @@ void appendCopyField(QByteArray& line, const std::optional<QByteArray>& text)
 
 namespace {
 
-// Keyed rows sent before the pipeline is closed and answered, and the bytes
-// of referring rows gathered before they are copied: both keep a round short
-// (a stop waits for its end) and the answers few.
+// Rows sent before the pipeline is closed and answered when referring rows
+// wait for their keys, and the bytes of referring rows gathered before they
+// are copied: both keep a round short (a stop waits for its end).
 constexpr int kRoundRows = 500;
 constexpr qsizetype kRoundBytes = 4 << 20;
 // Bytes handed to the server at a time during a COPY.
@@ -153,8 +153,10 @@ private:
     void insertRow(Ref ref, Row row, bool wantKey) override
     {
         send(ref, row, wantKey);
-        // A refusal is reported as soon as it is known, with its own row.
-        if (refused_ || ++inRound_ >= kRoundRows) settleRows();
+        // A refusal is reported as soon as it is known, with its own row; a
+        // round ends only for rows waiting for keys (none in the Corvestra format).
+        ++inRound_;
+        if (refused_ || (inRound_ >= kRoundRows && !waiting_.empty())) settleRows();
     }
 
     void send(Ref ref, const Row& row, bool wantKey)

@@ -1,7 +1,12 @@
 #include "db/row_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "db/backend.h"
 #include "db/database.h"
 #include "db/field_length.h"
 #include "db/pg_row_writer.h"
@@ -147,18 +152,50 @@ void RowWriter::discard()
 
 namespace {
 
-// Through any Qt driver: one prepared statement per row, and the referring
-// rows of one owner together where the database takes several rows in one
-// INSERT (a round trip per statement is what ODBC costs most).
+// Through any Qt driver: one prepared statement per keyed row, and the
+// referring rows together, as many as one INSERT may carry (a round trip per
+// statement is what ODBC costs most). Where a savepoint can undo a statement
+// (SQLite, PostgreSQL) the rows of several cases go together, and a group the
+// database refuses is sent again row by row to find the case it belongs to;
+// elsewhere a group holds the rows of one case. On PostgreSQL through ODBC
+// the keyed rows go together too: a multi-row INSERT takes its counters
+// from the sequence row after row, so its keys in ascending order are the
+// rows' own in the order sent.
 class StatementRowWriter final : public RowWriter {
 public:
-    explicit StatementRowWriter(Database& db) : RowWriter(db) {}
+    explicit StatementRowWriter(Database& db)
+        : RowWriter(db), acrossCases_(db.backend() == Backend::SQLite || db.backend() == Backend::PostgreSQL),
+          keyedTogether_(db.backend() == Backend::PostgreSQL && db.dialect() == Dialect::ODBC)
+    {
+    }
 
-    void settleRows() override { writeWaiting(); }
+    void settleRows() override
+    {
+        writeKeyed();
+        writeWaiting(true);
+    }
+
+    void discard() override
+    {
+        keyed_.clear();
+        RowWriter::discard();
+    }
 
 private:
+    struct Keyed {
+        Ref ref;
+        Row row;
+    };
+
     void insertRow(Ref ref, Row row, bool wantKey) override
     {
+        if (keyedTogether_) {
+            if (!keyed_.empty() && keyed_.front().row.table != row.table) writeKeyed();
+            keyed_.push_back({ref, std::move(row)});
+            if (keyed_.size() >= db_.rowsPerInsert(keyed_.front().row.values.size())) writeKeyed();
+            writeWaiting(false);
+            return;
+        }
         try {
             if (wantKey)
                 keys_[ref] = db_.insertColumns(*row.table, row.values);
@@ -167,31 +204,121 @@ private:
         } catch (const DbError& e) {
             throw RowRefused(row.owner, row.owner, e);
         }
-        writeWaiting();
+        writeWaiting(false);
     }
 
-    void queued() override { writeWaiting(); }
+    void queued() override { writeWaiting(false); }
 
-    void writeWaiting()
+    // The keyed rows gathered, in one INSERT: the union of their columns,
+    // DEFAULT where a row has no value (as if the column were left out).
+    void writeKeyed()
     {
-        const std::size_t most = db_.rowsPerInsert(waiting_.empty() ? 1 : waiting_.front().row.values.size());
+        if (keyed_.empty()) return;
+        const TableInfo& table = *keyed_.front().row.table;
+        QStringList columns;
+        for (const Keyed& k : keyed_)
+            for (const auto& [name, value] : k.row.values)
+                if (!columns.contains(name)) columns << name;
+        QStringList quoted;
+        for (const QString& c : columns) quoted << db_.quote(c);
+        QString sql = QStringLiteral("INSERT INTO ") + db_.quote(table.realName()) + QStringLiteral(" (") +
+                      quoted.join(QLatin1Char(',')) + QStringLiteral(") VALUES ");
+        QVariantList binds;
+        for (std::size_t r = 0; r < keyed_.size(); ++r) {
+            sql += r > 0 ? QStringLiteral(",(") : QStringLiteral("(");
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const auto& values = keyed_[r].row.values;
+                const auto found = std::find_if(values.begin(), values.end(),
+                                                [&](const auto& v) { return v.first == columns[c]; });
+                sql += (c > 0 ? QStringLiteral(",") : QString()) +
+                       (found == values.end() ? QStringLiteral("DEFAULT") : QStringLiteral("?"));
+                if (found != values.end()) binds << found->second;
+            }
+            sql += QLatin1Char(')');
+        }
+        sql += QStringLiteral(" RETURNING ") + db_.quote(table.realColumn(QStringLiteral("contatore")));
+
+        const QString savepoint = QStringLiteral("crvxml_pratiche");
+        db_.execute(QStringLiteral("SAVEPOINT ") + savepoint);
+        std::vector<qint64> keys;
+        try {
+            QSqlQuery result = db_.query(sql, binds);
+            while (result.next()) keys.push_back(result.value(0).toLongLong());
+        } catch (const DbError&) {
+            keys.clear();
+        }
+        if (keys.size() == keyed_.size()) {
+            db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+            std::sort(keys.begin(), keys.end());
+            for (std::size_t r = 0; r < keyed_.size(); ++r) keys_[keyed_[r].ref] = keys[r];
+        } else {
+            // Refused (or a key missing): row by row, the refused one names its case.
+            db_.execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
+            db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+            for (const Keyed& k : keyed_) {
+                try {
+                    keys_[k.ref] = db_.insertColumns(*k.row.table, k.row.values);
+                } catch (const DbError& e) {
+                    throw RowRefused(k.row.owner, k.row.owner, e);
+                }
+            }
+        }
+        keyed_.clear();
+    }
+
+    // Writes the ready rows at the front; unless `all`, a group of several
+    // cases waits until it is full.
+    void writeWaiting(bool all)
+    {
         while (frontReady()) {
-            const std::size_t n = sameGroup(most, true);
-            std::vector<const RealValues*> rows;
-            rows.reserve(n);
-            for (std::size_t i = 0; i < n; ++i) {
-                fillKey(waiting_[i]);
-                rows.push_back(&waiting_[i].row.values);
-            }
-            try {
-                db_.appendRows(*waiting_.front().row.table, rows);
-            } catch (const DbError& e) {
-                const std::int64_t owner = waiting_.front().row.owner;
-                throw RowRefused(owner, owner, e);
-            }
+            const std::size_t most = db_.rowsPerInsert(waiting_.front().row.values.size());
+            const std::size_t n = sameGroup(most, !acrossCases_);
+            const bool complete = n == most || n < waiting_.size();
+            if (acrossCases_ && !all && !complete) break;
+            for (std::size_t i = 0; i < n; ++i) fillKey(waiting_[i]);
+            if (waiting_.front().row.owner == waiting_[n - 1].row.owner)
+                writeGroup(0, n);
+            else
+                writeGroupOfCases(n);
             waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(n));
         }
     }
+
+    // The rows from..from+n of the queue, of one case, in one INSERT.
+    void writeGroup(std::size_t from, std::size_t n)
+    {
+        std::vector<const RealValues*> rows;
+        rows.reserve(n);
+        for (std::size_t i = from; i < from + n; ++i) rows.push_back(&waiting_[i].row.values);
+        try {
+            db_.appendRows(*waiting_[from].row.table, rows);
+        } catch (const DbError& e) {
+            const std::int64_t owner = waiting_[from].row.owner;
+            throw RowRefused(owner, owner, e);
+        }
+    }
+
+    void writeGroupOfCases(std::size_t n)
+    {
+        const QString savepoint = QStringLiteral("crvxml_righe");
+        db_.execute(QStringLiteral("SAVEPOINT ") + savepoint);
+        try {
+            std::vector<const RealValues*> rows;
+            rows.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) rows.push_back(&waiting_[i].row.values);
+            db_.appendRows(*waiting_.front().row.table, rows);
+        } catch (const DbError&) {
+            db_.execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
+            db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+            for (std::size_t i = 0; i < n; ++i) writeGroup(i, 1);  // the refused row names its case
+            return;
+        }
+        db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+    }
+
+    const bool acrossCases_;
+    const bool keyedTogether_;
+    std::vector<Keyed> keyed_;
 };
 
 }  // namespace
