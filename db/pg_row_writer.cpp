@@ -80,6 +80,12 @@ constexpr qsizetype kRoundBytes = 4 << 20;
 // Bytes handed to the server at a time during a COPY.
 constexpr qsizetype kCopyChunk = 256 << 10;
 
+std::string sqlState(const PGresult* result)
+{
+    const char* code = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    return code ? code : "";
+}
+
 std::string trimmed(const char* text)
 {
     std::string out = text ? text : "";
@@ -121,12 +127,12 @@ public:
         if (!pipeline_) return;
         pipeline_ = false;
         sent_.clear();
-        // Bring the connection back to rest for the rollback; a lost one is
-        // the rollback's to report.
+        // Bring the connection back to rest for the rollback (a lost one
+        // answers at once, and the rollback reports it).
         PQsetnonblocking(conn_, 0);
-        if (PQstatus(conn_) != CONNECTION_OK || PQpipelineSync(conn_) != 1) return;
+        if (PQstatus(conn_) == CONNECTION_OK) PQpipelineSync(conn_);
         int emptyInARow = 0;  // one empty answer ends each statement's answers
-        while (emptyInARow < 2 && PQstatus(conn_) == CONNECTION_OK) {
+        while (emptyInARow < 2) {
             PGresult* result = PQgetResult(conn_);
             if (result == nullptr) {
                 ++emptyInARow;
@@ -258,7 +264,7 @@ private:
         if (front.kind == Kind::Sync) {
             if (status == PGRES_PIPELINE_SYNC) sent_.pop_front();
         } else if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
-            refuse(front, trimmed(PQresultErrorMessage(result)));
+            refuse(front, trimmed(PQresultErrorMessage(result)), sqlState(result));
         } else if (status == PGRES_PIPELINE_ABORTED) {
             refuse(front, "istruzione annullata da un errore precedente");
         } else if (front.kind == Kind::Insert && front.wantKey) {
@@ -271,11 +277,12 @@ private:
         return true;
     }
 
-    void refuse(const Sent& statement, const std::string& reason)
+    void refuse(const Sent& statement, const std::string& reason, const std::string& code = {})
     {
         if (refused_) return;  // the first refusal is the cause of the others
         refused_.emplace(statement.owner, statement.owner,
-                         DbError("Errore nell'aggiunta di una riga a " + statement.table->realName().toStdString(), reason));
+                         DbError("Errore nell'aggiunta di una riga a " + statement.table->realName().toStdString(), reason),
+                         code);
     }
 
     void waitSocket(short events)
@@ -395,9 +402,9 @@ private:
                 const DbError cause(where(), trimmed(PQresultErrorMessage(result)));
                 if (line > 0 && static_cast<std::size_t>(line) <= n) {
                     const std::int64_t owner = waiting_[static_cast<std::size_t>(line - 1)].row.owner;
-                    refused.emplace(owner, owner, cause);
+                    refused.emplace(owner, owner, cause, sqlState(result));
                 } else {
-                    refused.emplace(waiting_.front().row.owner, waiting_[n - 1].row.owner, cause);
+                    refused.emplace(waiting_.front().row.owner, waiting_[n - 1].row.owner, cause, sqlState(result));
                 }
             }
             PQclear(result);

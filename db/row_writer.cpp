@@ -14,8 +14,8 @@
 
 namespace crv::db {
 
-RowRefused::RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError& cause)
-    : DbError(cause.context(), cause.driverText()), owner_(owner), lastOwner_(lastOwner)
+RowRefused::RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError& cause, std::string sqlState)
+    : DbError(cause.context(), cause.driverText()), owner_(owner), lastOwner_(lastOwner), sqlState_(std::move(sqlState))
 {
 }
 

@@ -29,13 +29,17 @@ class Database;
 // not say which row of a group it refused.
 class RowRefused : public DbError {
 public:
-    RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError& cause);
+    RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError& cause, std::string sqlState = {});
     std::int64_t owner() const { return owner_; }
     std::int64_t lastOwner() const { return lastOwner_; }
+    // PostgreSQL's code for the refusal where it gave one ("57014": the
+    // statement was cancelled, "23514": a check failed); empty otherwise.
+    const std::string& sqlState() const { return sqlState_; }
 
 private:
     std::int64_t owner_;
     std::int64_t lastOwner_;
+    std::string sqlState_;
 };
 
 class RowWriter {
