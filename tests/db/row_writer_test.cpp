@@ -241,6 +241,34 @@ TEST_P(RowWriterTest, ARunEndedEarlyNamesItsCaseAndLeavesNothing)
     }
 }
 
+TEST_P(RowWriterTest, TheTablesOwnDefaultsAndRulesStillApply)
+{
+    // A suite's table may give a field a default, and may act on every
+    // instalment row added (a rule on PostgreSQL, which COPY would skip; a
+    // trigger on SQLite): rows sent together or copied must not lose either.
+    db::Database& db = withSchema();
+    if (isPostgres()) {
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ALTER COLUMN \"Garante\" SET DEFAULT 'nessuno'"));
+    } else {
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" RENAME COLUMN \"Garante\" TO \"vecchio\""));
+        db.execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ADD COLUMN \"Garante\" VARCHAR(60) DEFAULT 'nessuno'"));
+    }
+    db.execute(QStringLiteral("CREATE TABLE registro (conta INTEGER)"));
+    db.execute(isPostgres() ? QStringLiteral("CREATE RULE registra AS ON INSERT TO \"tabella fatture\" "
+                                             "DO ALSO INSERT INTO registro VALUES (NEW.conta)")
+                            : QStringLiteral("CREATE TRIGGER registra AFTER INSERT ON \"tabella fatture\" "
+                                             "BEGIN INSERT INTO registro VALUES (NEW.conta); END"));
+    writeFile(suite.paths().importDir() / "banca.xml", bankFile(700));
+    const CollectedRun run = importa("banca.xml", true);
+    ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << run.result.message;
+    EXPECT_EQ(count("registro"), count("tabella fatture"));
+    EXPECT_GT(count("registro"), 700);
+    auto check = connect();
+    QSqlQuery q = check->query(QStringLiteral("SELECT COUNT(*) FROM \"Tabella Pratiche\" WHERE \"Garante\" = 'nessuno'"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toLongLong(), count("Tabella Pratiche"));  // the generated holders have no guarantor
+}
+
 CRV_INSTANTIATE_FOR_DATABASES(RowWriterTest);
 
 }  // namespace
