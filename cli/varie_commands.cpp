@@ -122,7 +122,7 @@ std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
 {
     p.help = asksForHelp(args);
     if (p.help) return std::nullopt;
-    nomiItaliani(args, {kEnglish});
+    if (esporta) nomiItaliani(args, {kEnglish});
     if (const auto problem = takeCommonOptions(args, p.common)) return problem;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];

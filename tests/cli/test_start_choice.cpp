@@ -104,7 +104,7 @@ TEST(StartChoice, WithoutAScreenTheWindowSaysSoInsteadOfAborting)
     const test::ProgramRun run = test::runCrvxml({"--root", root.path().string()}, "C.UTF-8");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Nessuno schermo grafico (DISPLAY e WAYLAND_DISPLAY non impostate): la finestra non si apre.\n"
-                       "I comandi funzionano anche senza schermo: crvxml --help\n");
+                       "I comandi funzionano anche senza schermo: crvxml --aiuto\n");
 }
 
 }  // namespace
