@@ -6,11 +6,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QTest>
 
 #include "db/connection_string.h"
 #include "db/database.h"
+#include "window/listing_view.h"
 #include "window_fixture.h"
 
 namespace crv::test {
@@ -146,9 +148,81 @@ TEST_F(Import, StopEndsTheRunWithNothingWritten)
     EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
     EXPECT_TRUE(scheda(9)->text().isEmpty());
+    // Nothing written: the counters and the progress bar say so together.
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("0"));
+    EXPECT_EQ(find<QProgressBar>("ProgressBar1")->value(), 0);
     EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Import, TheListingFollowsTheLastLineUnlessScrolledUp)
+{
+    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
+    auto* const list = find<window::ListingView>("List1");
+    QScrollBar* const bar = list->verticalScrollBar();
+    const auto linesMore = [&](std::int64_t more) {
+        const std::int64_t target = list->lineCount() + more;
+        return waitFor([&] { return list->lineCount() >= target || !window->importInCorso(); });
+    };
+    ASSERT_TRUE(linesMore(200));
+    // The operator makes the window a little shorter: fewer lines in view,
+    // and the view still shows the newest.
+    window->resize(window->width(), window->height() - 30);
+    ASSERT_TRUE(linesMore(100));
+    ASSERT_TRUE(window->importInCorso()) << "the run ended before the listing could be looked at";
+    EXPECT_EQ(bar->value(), bar->maximum()) << list->firstVisibleRow() << " of " << list->lineCount();
+
+    // Scrolled up, the view stays where he left it ...
+    QTest::keyClick(list, Qt::Key_PageUp);
+    const std::int64_t readHere = list->firstVisibleRow();
+    ASSERT_TRUE(linesMore(100));
+    EXPECT_EQ(list->firstVisibleRow(), readHere);
+    // ... and back at the end it follows again.
+    QTest::keyClick(list, Qt::Key_End);
+    ASSERT_TRUE(linesMore(100));
+    ASSERT_TRUE(window->importInCorso());
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_GT(list->firstVisibleRow(), readHere + 100);
+    click("Cmd_Interrompi");
+    EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
+}
+
+TEST_F(Import, ACounterShowsItsNumberWholeOrNotAtAll)
+{
+    const std::string sample = readFile(dataFile("corvestra/completo.xml"));
+    const struct {
+        const char* capital;  // of the first case; the others add -12,50
+        const char* total;    // "Cap" after the run
+        const char* shown;
+    } runs[] = {
+        {"1.234,56", "1.222,06", "1.222,06"},
+        {"201.509.772,04", "201.509.759,54", "201.509.759,54"},
+        {"900.000.000.000.000,00", "899.999.999.999.987,50", "###"},
+    };
+    writeFile(suite.paths().importDir() / "totale.xml", sample);
+    ASSERT_TRUE(start());
+    QLineEdit* const cap = scheda(6);
+    const double design = cap->font().pointSizeF();
+    selectFile(QStringLiteral("totale.xml"));
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.capital);
+        std::string file = sample;
+        file.replace(file.find("<CAPITALE>1.234,56<"), 19, std::string("<CAPITALE>") + run.capital + "<");
+        writeFile(suite.paths().importDir() / "totale.xml", file);
+        importWith("Cmd_Importa_0");
+        ASSERT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+        EXPECT_EQ(cap->text(), QString::fromUtf8(run.shown));
+        EXPECT_EQ(cap->toolTip(), QString::fromUtf8(run.total));
+        // Whole: the first character is in view, the box does not scroll it away.
+        const QRect inside = cap->contentsRect();
+        EXPECT_EQ(cap->cursorPositionAt(QPoint(inside.left() + 2, inside.center().y())), 0);
+        EXPECT_GE(cap->font().pointSizeF(), 6);
+        if (std::string(run.shown) == run.total && std::string(run.total).size() > 10) {
+            EXPECT_LT(cap->font().pointSizeF(), design) << "a wide number is drawn smaller";
+        }
+        if (std::string(run.total) == "1.222,06") EXPECT_EQ(cap->font().pointSizeF(), design);
+    }
 }
 
 TEST_F(Import, ClosingTheWindowStopsARun)
@@ -161,18 +235,49 @@ TEST_F(Import, ClosingTheWindowStopsARun)
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
 }
 
-TEST_F(Import, TheBankFlagStaysForTheNextImport)
+TEST_F(Import, EachButtonReadsItsFormatAndNamesTheOneForTheOther)
 {
-    const std::string file = suite.addImportFile("banca/due_pratiche.xml");
-    ASSERT_TRUE(start());
-    selectFile(QString::fromStdString(file));
-    importWith("Cmd_Importa_1");
-    EXPECT_TRUE(window->ModoDocumento());
-    const QStringList bank = listing();
-    EXPECT_EQ(bank, expectedListing("banca/due_pratiche.expected"));
-    importWith("Cmd_Importa_0");
-    EXPECT_EQ(listing(), bank) << "\"Importa\" after \"Importa Radoze\" reads the bank format";
-    EXPECT_EQ(scheda(5)->text(), QStringLiteral("2"));
+    const std::string bank = suite.addImportFile("banca/due_pratiche.xml");
+    const std::string corvestra = suite.addImportFile("corvestra/completo.xml");
+    const struct {
+        const char* installation;
+        const char* button;
+        const std::string& file;
+        const char* listing;  // the expected listing, or nullptr for the message below
+        const char* message;  // what the wrong-format message says, after "Il file contiene "
+    } presses[] = {
+        // Normal presentation: "Importa Radoze" does not turn "Importa" into a bank import.
+        {"", "Cmd_Importa_1", bank, "banca/due_pratiche.expected", nullptr},
+        {"", "Cmd_Importa_0", bank, nullptr,
+         "2 elementi documento (formato banca): si legge con il pulsante \"Importa Radoze\"."},
+        {"", "Cmd_Importa_0", corvestra, "corvestra/completo.expected", nullptr},
+        {"", "Cmd_Importa_1", corvestra, nullptr,
+         "3 elementi PRATICA (formato Corvestra): si legge con il pulsante \"Importa\"."},
+        // Bank presentation: every button reads the bank format.
+        {"presentazione=banca\r\n", "Cmd_Importa_0", bank, "banca/due_pratiche.expected", nullptr},
+        {"presentazione=banca\r\n", "Cmd_Importa_0", corvestra, nullptr,
+         "3 elementi PRATICA (formato Corvestra): in questa finestra nessun pulsante lo legge."},
+    };
+    std::string started = "-";
+    for (const auto& press : presses) {
+        SCOPED_TRACE(std::string(press.installation) + press.button + " " + press.file);
+        if (started != press.installation) {
+            suite.writeInstallation(press.installation);
+            ASSERT_TRUE(start());
+            started = press.installation;
+        }
+        selectFile(QString::fromStdString(press.file));
+        importWith(press.button);
+        if (press.listing != nullptr) {
+            EXPECT_EQ(listing(), expectedListing(press.listing));
+            EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+            continue;
+        }
+        const QString message = answers.texts().last();
+        EXPECT_TRUE(message.contains(QStringLiteral("\nIl file contiene ") + QString::fromUtf8(press.message)))
+            << message.toStdString();
+        EXPECT_FALSE(message.contains(QStringLiteral("--"))) << "no command-line hint in the window";
+    }
 }
 
 TEST_F(Import, AccessCheckedWithoutItsArchiveEndsTheProgram)
@@ -201,7 +306,9 @@ TEST_F(Import, AMissingParameterPutsTheFocusInItsBox)
 
     find<QLabel>("LBLFILEIMPORT")->clear();
     importWith("Cmd_Importa_0");
-    // The message as it stands, then what the program looked at.
+    // The message as it stands, then what the program looked at; no question
+    // about an import that cannot start.
+    ASSERT_EQ(answers.texts().size(), 3) << answers.texts().join('|').toStdString();
     EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Scegliere il file da importare\n")))
         << answers.texts().last().toStdString();
 }

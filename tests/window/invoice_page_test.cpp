@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QSqlDatabase>
 #include <QTest>
+#include <QToolTip>
 
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
@@ -179,18 +180,52 @@ TEST_F(InvoiceWindow, FilesThatCannotBeShownGiveTheirMessageAndKeepThePage)
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Pos = "))) << lines[2].toStdString();
     EXPECT_EQ(lines[3], QStringLiteral("Src = </FatturaElettronica>"));
 
+    EXPECT_FALSE(page->isHidden());
+
+    // A file that is no invoice at all: the message says so in plain words,
+    // and the listing and the file list come back with it.
     escape();
     selectFile(QStringLiteral("senza_header.xml"));
     pressFattElett();
     ASSERT_EQ(answers.texts().size(), 4);
-    EXPECT_EQ(answers.texts()[3], QStringLiteral("NON TROVO HEADER."));
+    EXPECT_EQ(answers.texts()[3],
+              QStringLiteral("NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader"));
+    EXPECT_TRUE(page->isHidden());
+    EXPECT_FALSE(find<QWidget>("List1")->isHidden());
 
     // Every message came with OK alone, and the page kept the last invoice shown.
     for (const QMessageBox::StandardButtons b : buttons) EXPECT_EQ(b, QMessageBox::Ok);
     EXPECT_EQ(page->pagina().ops, shown.ops);
-    EXPECT_FALSE(page->isHidden());
-    escape();
-    EXPECT_FALSE(find<QWidget>("List1")->isHidden());
+}
+
+TEST_F(InvoiceWindow, ARowThatIsCutHoldsItsWholeTextInItsToolTip)
+{
+    const std::string name = suite.addImportFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml");
+    ASSERT_NO_FATAL_FAILURE(startWithInvoices());
+    selectFile(QString::fromStdString(name));
+    pressFattElett();
+    QWidget* const canvas = page->widget();
+    const struct {
+        int row;
+        const char* tip;  // empty: every text of the row shows whole, no tool tip
+    } rows[] = {
+        {12, "LA DESCRIZIONE DELLA FORNITURA PUO' SUPERARE I CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE "
+             "LIMITE DIMENSIONALE. TALE LIMITE NELLA NUOVA VERSIONE E' STATO PORTATO A MILLE CARATTERI"},
+        {13, ""},
+        {14, "PRESTAZIONE DEL SEGUENTE SERVIZIO PROFESSIONALE: LA DESCRIZIONE DELLA PRESTAZIONE PUO' SUPERARE I "
+             "CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE LIMITE DIMENSIONALE. TALE LIMITE NELLA NUOVA "
+             "VERSIONE E' STATO PORTATO A MILLE CARATTERI"},
+        {3, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.row);
+        QToolTip::hideText();
+        ASSERT_TRUE(waitFor([] { return !QToolTip::isVisible(); }, 3000));
+        const QPoint at(300, r.row * 18 + 9);
+        QHelpEvent help(QEvent::ToolTip, at, canvas->mapToGlobal(at));
+        QApplication::sendEvent(canvas, &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), QString::fromUtf8(r.tip));
+    }
 }
 
 TEST_F(InvoiceWindow, AFortyLineInvoiceScrollsToItsTotals)
