@@ -18,7 +18,8 @@ struct ClearOp {
 // What a text wider than the room up to its limit becomes.
 enum class Fit {
     Cut,     // cut at the limit, "…" showing that more follows
-    Shrink,  // drawn smaller, down to 6 points; left out when it does not fit even then (a number, shown whole or not at all)
+    Shrink,  // drawn smaller, down to 6 points, and left out when it does
+             // not fit even then: a number is shown whole or not at all
 };
 
 // Text whose top-left corner lies at (x, y); with alignRight its right end

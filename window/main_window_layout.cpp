@@ -5,11 +5,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QStyle>

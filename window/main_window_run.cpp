@@ -5,8 +5,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "window/counter_box.h"
 #include "import/driver.h"
+#include "window/counter_box.h"
 #include "window/import_run.h"
 #include "window/listing_view.h"
 #include "window/main_window.h"

@@ -204,27 +204,16 @@ TEST_F(InvoiceWindow, ARowThatIsCutHoldsItsWholeTextInItsToolTip)
     ASSERT_NO_FATAL_FAILURE(startWithInvoices());
     selectFile(QString::fromStdString(name));
     pressFattElett();
-    QWidget* const canvas = page->widget();
-    const struct {
-        int row;
-        const char* tip;  // empty: every text of the row shows whole, no tool tip
-    } rows[] = {
-        {12, "LA DESCRIZIONE DELLA FORNITURA PUO' SUPERARE I CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE "
-             "LIMITE DIMENSIONALE. TALE LIMITE NELLA NUOVA VERSIONE E' STATO PORTATO A MILLE CARATTERI"},
-        {13, ""},
-        {14, "PRESTAZIONE DEL SEGUENTE SERVIZIO PROFESSIONALE: LA DESCRIZIONE DELLA PRESTAZIONE PUO' SUPERARE I "
-             "CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE LIMITE DIMENSIONALE. TALE LIMITE NELLA NUOVA "
-             "VERSIONE E' STATO PORTATO A MILLE CARATTERI"},
-        {3, ""},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.row);
+    const FatturaLetta fattura = readInvoiceFile(suite.paths().importDir() / name).fattura;
+    // The lines' rows (two long descriptions, one short) and a party's row.
+    for (const auto& [row, tip] : {std::pair{12, fattura.righe.at(0).Descrizione}, {13, std::string()},
+                                   {14, fattura.righe.at(2).Descrizione}, {3, std::string()}}) {
         QToolTip::hideText();
         ASSERT_TRUE(waitFor([] { return !QToolTip::isVisible(); }, 3000));
-        const QPoint at(300, r.row * 18 + 9);
-        QHelpEvent help(QEvent::ToolTip, at, canvas->mapToGlobal(at));
-        QApplication::sendEvent(canvas, &help);
-        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), QString::fromUtf8(r.tip));
+        const QPoint at(300, row * 18 + 9);
+        QHelpEvent help(QEvent::ToolTip, at, page->widget()->mapToGlobal(at));
+        QApplication::sendEvent(page->widget(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), QString::fromStdString(tip)) << row;
     }
 }
 
