@@ -103,13 +103,16 @@ public:
         const QFont& own = fontFor(t.size, t.bold);
         const FittedText fitted = fitText(t, own, *p_.device());
         if (fitted.shown.isEmpty()) return;
-        const QFont font = fitted.points == t.size ? own : pageFont(fitted.points, t.bold, *p_.device());
+        const QFont smaller = fitted.points == t.size ? QFont() : pageFont(fitted.points, t.bold, *p_.device());
+        const QFont& font = fitted.points == t.size ? own : smaller;
         p_.setFont(font);
         const QFontMetricsF metrics(font, p_.device());
         double x = t.x * kColumnPixels;
         if (t.alignRight) x -= metrics.horizontalAdvance(fitted.shown);
-        // Qt places the baseline at the point; the page places the top.
-        p_.drawText(QPointF(x, t.y * interlinea_ + metrics.ascent()), fitted.shown);
+        // Qt places the baseline at the point; the page places the top. A
+        // text drawn smaller keeps the baseline of its row's own size.
+        const double ascent = &font == &own ? metrics.ascent() : QFontMetricsF(own, p_.device()).ascent();
+        p_.drawText(QPointF(x, t.y * interlinea_ + ascent), fitted.shown);
     }
 
     void operator()(const LineOp& l) const
