@@ -57,4 +57,19 @@ std::string motivoDiScrittura(const std::filesystem::path& folder, int error)
     return reason + " nella cartella " + shown.string();
 }
 
+std::optional<std::uint64_t> spazioLibero(const std::filesystem::path& folder)
+{
+    struct statvfs disk {};
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
+}
+
+std::string megabyte(std::uint64_t bytes)
+{
+    // Tenths below 10 MB, written the Italian way ("0,5 MB").
+    const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
+    if (tenths >= 100) return std::to_string(tenths / 10) + " MB";
+    return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " MB";
+}
+
 }  // namespace crv

@@ -1,6 +1,8 @@
 #pragma once
 // Why the system refused a file operation, in the operator's language.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -16,5 +18,12 @@ std::string motivoDiSistema(const std::error_code& error);
 // that holds it is full now, "la cartella D non esiste" when it is gone,
 // else the system's reason followed by " nella cartella D".
 std::string motivoDiScrittura(const std::filesystem::path& folder, int error);
+
+// Bytes free for files on the disk that holds `folder`, or nothing when the
+// system does not say.
+std::optional<std::uint64_t> spazioLibero(const std::filesystem::path& folder);
+
+// A size for a message: "12 MB", "0,5 MB".
+std::string megabyte(std::uint64_t bytes);
 
 }  // namespace crv

@@ -1,9 +1,12 @@
 #include "tools/xlsx_sheet.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include "files/system_reason.h"
@@ -80,6 +83,28 @@ std::string reason(lxw_error error, const std::filesystem::path& folder, int sys
     }
 }
 
+// After a failed close the library leaves a scratch file open, unlinked,
+// holding its space until the program ends (the window runs for days):
+// its descriptor is closed. The library keeps no reference to it by then.
+void closeLeftoverFiles(const std::string& folder)
+{
+#ifdef __linux__
+    std::error_code ec;
+    const std::string prefix = std::filesystem::absolute(folder, ec).lexically_normal().string() + "/";
+    std::vector<int> leftovers;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+        if (ec || !target.starts_with(prefix)) continue;
+        const std::string name = entry.path().filename().string();
+        int fd = -1;
+        if (std::from_chars(name.data(), name.data() + name.size(), fd).ec == std::errc()) leftovers.push_back(fd);
+    }
+    for (const int fd : leftovers) ::close(fd);
+#else
+    (void)folder;
+#endif
+}
+
 std::uint64_t position(FILE* file)
 {
 #ifdef _WIN32
@@ -98,7 +123,11 @@ XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, con
       folder_(shown_.has_parent_path() ? shown_.parent_path() : std::filesystem::path(".")),
       scratch_((scratchFolder.empty() ? (file.has_parent_path() ? file.parent_path() : std::filesystem::path("."))
                                       : scratchFolder)
-                   .string())
+                   .string()),
+      // A scratch folder beside the workbook is the workbook's folder to the
+      // operator; one elsewhere is named itself.
+      scratchShown_(std::filesystem::path(scratch_).parent_path() == folder_ ? folder_
+                                                                              : std::filesystem::path(scratch_))
 {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -108,7 +137,7 @@ XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, con
     const std::string name = file.string();
     errno = 0;
     workbook_ = workbook_new_opt(name.c_str(), &options);
-    if (!workbook_) fail(motivoDiScrittura(folder_, errno));
+    if (!workbook_) fail(motivoDiScrittura(scratchShown_, errno));
     errno = 0;
     sheet_ = workbook_add_worksheet(workbook_, nullptr);
     const int error = errno;
@@ -119,7 +148,7 @@ XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, con
     if (!sheet_ || !bold_ || !decimal_ || !date_ || !dateTime_) {
         lxw_workbook_free(workbook_);
         workbook_ = nullptr;
-        fail(sheet_ ? "memoria insufficiente" : motivoDiScrittura(folder_, error));
+        fail(sheet_ ? "memoria insufficiente" : motivoDiScrittura(scratchShown_, error));
     }
     format_set_bold(bold_);
     format_set_num_format(decimal_, "#,##0.00##");
@@ -148,7 +177,7 @@ void XlsxSheet::fail(const std::string& why) const
 void XlsxSheet::checkRows() const
 {
     const int error = errno;
-    if (sheet_->optimize_tmpfile && std::ferror(sheet_->optimize_tmpfile)) fail(motivoDiScrittura(folder_, error));
+    if (sheet_->optimize_tmpfile && std::ferror(sheet_->optimize_tmpfile)) fail(motivoDiScrittura(scratchShown_, error));
 }
 
 void XlsxSheet::check(int error, int row, int col) const
@@ -221,21 +250,33 @@ void XlsxSheet::close()
     std::uint64_t rowBytes = 0;
     if (FILE* rows = sheet_->optimize_tmpfile) {
         errno = 0;
-        if (std::fflush(rows) != 0) fail(motivoDiScrittura(folder_, errno));
+        if (std::fflush(rows) != 0) fail(motivoDiScrittura(scratchShown_, errno));
         checkRows();
         rowBytes = position(rows);
     }
+    // The library copies the rows into a second scratch file before it
+    // packs them, and would not notice that the copy did not fit: a disk
+    // without room for it is told now, with the room needed.
+    constexpr std::uint64_t kMargin = 256 * 1024;
+    if (const auto free = spazioLibero(scratch_); free && *free < rowBytes + kMargin)
+        fail("disco pieno nella cartella " + scratchShown_.string() + " (servono almeno " +
+             megabyte(rowBytes + kMargin) + " liberi, ce ne sono " + megabyte(*free) + ")");
 
     lxw_workbook* workbook = workbook_;
     workbook_ = nullptr;
     errno = 0;
     const lxw_error error = workbook_close(workbook);
     const int systemError = errno;
-    if (error != LXW_NO_ERROR) fail(reason(error, folder_, systemError));
+    if (error != LXW_NO_ERROR) {
+        closeLeftoverFiles(scratch_);
+        // The workbook itself is written into its own folder.
+        const bool packing = error != LXW_ERROR_CREATING_TMPFILE && error != LXW_ERROR_READING_TMPFILE;
+        fail(reason(error, packing ? folder_ : scratchShown_, systemError));
+    }
     // The copies into the workbook are not checked by the library: the
     // workbook itself must hold every row and every part whole.
     if (const std::string problem = workbookIncompleto(file_, rowBytes); !problem.empty())
-        fail(motivoDiScrittura(folder_, systemError) + " (cartella di lavoro incompleta: " + problem + ")");
+        fail(motivoDiScrittura(scratchShown_, systemError) + " (cartella di lavoro incompleta: " + problem + ")");
     if (const int syncError = syncFile(file_)) fail(motivoDiScrittura(folder_, syncError));
 }
 

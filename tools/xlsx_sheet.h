@@ -65,6 +65,7 @@ private:
     std::filesystem::path shown_;   // the file the messages name
     std::filesystem::path folder_;  // the folder the messages name: where the workbook goes
     std::string scratch_;           // the library keeps a pointer to it
+    std::filesystem::path scratchShown_;  // the folder messages about the scratch files name
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/golden_support.h"
+#include "support/small_disk.h"
 
 namespace crv::test {
 namespace {
@@ -110,6 +111,31 @@ TEST_F(FatturaCommand, FilesThatCannotBeShown)
     const auto none = out / "nessuna.pdf";
     EXPECT_EQ(fattura(root() + "--pdf " + shellWord(none.string()) + " nessuna.xml").status, 1);
     EXPECT_FALSE(std::filesystem::exists(none));
+}
+
+TEST_F(FatturaCommand, AnOutputThatCannotBeWrittenIsNamedWithTheReason)
+{
+    const std::string invoice = "official_IT01234567890_FPA01_pa_single_line.xml";
+    const std::string shown = (suite.paths().importDir() / invoice).string();
+    const Outcome missing = fattura(root() + "--png /nonexist/x.png " + invoice);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Impossibile scrivere il file /nonexist/x.png: la cartella /nonexist non esiste "
+                           "(pagina della fattura " + shown + ")\n");
+
+    SmallDisk disk(64 * 1024);
+    CRV_NEED_SMALL_DISK(disk);
+    writeFile(disk / "x.png", "\x89PNG di prima");
+    disk.fillLeaving(0);
+    for (const char* option : {"--png", "--pdf"}) {
+        const auto target = disk / (std::string("x.") + (option[2] == 'p' && option[3] == 'n' ? "png" : "pdf"));
+        const Outcome full = fattura(root() + option + " " + shellWord(target.string()) + " " + invoice);
+        EXPECT_EQ(full.status, 1) << option;
+        EXPECT_TRUE(full.err.starts_with("Impossibile scrivere il file " + target.string() +
+                                         ": disco pieno nella cartella " + disk.path().string()))
+            << full.err;
+    }
+    EXPECT_EQ(readFile(disk / "x.png"), "\x89PNG di prima");
+    EXPECT_FALSE(std::filesystem::exists(disk / "x.pdf"));
 }
 
 TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)

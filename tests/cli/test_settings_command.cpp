@@ -81,11 +81,22 @@ TEST_F(SettingsCommand, WrongUsageAndFailedSavesLeaveTheFileAsItWas)
 
 TEST_F(SettingsCommand, AValueThatDoesNotReadBackWholeIsShownAsItWillBeRead)
 {
-    // A comma ends a value when the file is read: the next start sees "A".
-    const ProgramRun r = impostazioni({"--mandato", "A,B"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Mandato (--mandato): A\nIntervento (--intervento): B\n"), std::string::npos) << r.out;
+    // Leading blanks are dropped when the file is read: the next start sees "A".
+    const ProgramRun r = impostazioni({"--mandato", " A"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Mandato (--mandato): A\nIntervento (--intervento): MO\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("Attenzione"), std::string::npos) << r.err;
+
+    // A comma, a quote or a line break would shift every later line: refused,
+    // nothing saved.
+    const std::string before = readFile(suite.paths().crvXmlIni());
+    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+             {"--mandato", "A,B"}, {"--intervento", "A\nB"}, {"--sit-affido", "\"X"}}) {
+        const ProgramRun refused = impostazioni({option, value});
+        EXPECT_EQ(refused.status, 2) << value;
+        EXPECT_NE(refused.err.find("Nulla è stato salvato"), std::string::npos) << refused.err;
+        EXPECT_EQ(readFile(suite.paths().crvXmlIni()), before) << value;
+    }
 }
 
 TEST_F(SettingsCommand, ImportTakesTheSavedValuesAndItsOptionsOverrideThem)

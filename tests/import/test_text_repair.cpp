@@ -1,5 +1,6 @@
 #include "import/text_repair.h"
 
+#include "support/small_disk.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,23 @@ TEST(AccodaFineRoot, XmlWithoutClosingRootIsCompletedInPlace)
     EXPECT_TRUE(doc.load_file(path.c_str()));
 }
 
+TEST(AccodaFineRoot, ALinkedDeliveryIsCompletedWhereItLiesWithItsPermissions)
+{
+    TempDir dir;
+    fs::create_directory(dir / "altrove");
+    const fs::path real = dir / "altrove" / "consegna.xml";
+    writeFile(real, "<root>\r\n<a/>\r\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, dir / "consegna.xml");
+
+    crv::AccodaFineRoot(dir / "consegna.xml");
+
+    EXPECT_TRUE(fs::is_symlink(dir / "consegna.xml"));
+    EXPECT_EQ(readFile(real), "<root>\r\n<a/>\r\n</root>\r\n");
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(folderEntries(dir / "altrove"), std::set<std::string>{"consegna.xml"});
+}
+
 TEST(AccodaFineRoot, MissingFileIsAnError)
 {
     TempDir dir;
@@ -253,9 +271,12 @@ TEST(Converti2XML, ReplacesAnExistingCopy)
     writeFile(path, "<a/>\r\n");
     writeFile(dir / "GM_XML.xml", "an older and much longer copy of the file\r\n");
 
-    crv::Converti2XML(path);
+    EXPECT_TRUE(crv::Converti2XML(path));
 
     EXPECT_EQ(readFile(dir / "GM_XML.xml"), "<root>\r\n<a/>\r\n</root>\r\n");
+    fs::path again = dir / "altro";
+    writeFile(again, "<a/>\r\n");
+    EXPECT_FALSE(crv::Rinomina(again)) << "nothing was there";
 }
 
 TEST(Converti2XML, LargeFileIsStreamed)
@@ -414,4 +435,50 @@ TEST(RepairFailures, UnwritableFolderLeavesNoOutput)
 
     EXPECT_EQ(path, dir / "completo.TXT");
     EXPECT_EQ(folderEntries(dir.path()), std::set<std::string>{"completo.TXT"});
+}
+
+TEST(RepairFailures, AFullDiskLeavesTheDeliveryAndAnEarlierCopyAsTheyWere)
+{
+    crv::test::SmallDisk disk(256 * 1024);
+    CRV_NEED_SMALL_DISK(disk);
+    // Deliveries larger than the space left: no complete copy fits.
+    std::string cases;
+    for (int i = 0; i < 2000; ++i) cases += "<documento numero=\"" + std::to_string(i) + "\"/>\r\n";
+    writeFile(disk / "senza_fine.xml", "<root>\r\n" + cases);
+    writeFile(disk / "GM_XML", cases);
+    writeFile(disk / "GM_XML.xml", "copia di prima\r\n");
+    writeFile(disk / "consegna.TXT", "<root>\r\n" + cases + "</root>\r\n");
+    disk.fillLeaving(16 * 1024);
+    const std::set<std::string> before = folderEntries(disk.path());
+
+    const struct {
+        const char* name;
+        void (*repair)(fs::path&);
+        const char* message;
+    } cases_[] = {
+        {"senza_fine.xml", [](fs::path& p) { crv::AccodaFineRoot(p); },
+         "Impossibile aggiungere </root> alla fine del file {file}: disco pieno nella cartella {dir}. Il file è rimasto "
+         "com'era"},
+        {"GM_XML", [](fs::path& p) { (void)crv::Converti2XML(p); },
+         "Impossibile scrivere il file {file}.xml: disco pieno nella cartella {dir}"},
+        {"consegna.TXT", [](fs::path& p) { (void)crv::Rinomina(p); },
+         "Impossibile scrivere il file {file}.xml: disco pieno nella cartella {dir}"},
+    };
+    for (const auto& c : cases_) {
+        fs::path path = disk / c.name;
+        const std::string content = readFile(path);
+        std::string expected = c.message;
+        expected.replace(expected.find("{file}"), 6, path.string());
+        expected.replace(expected.find("{dir}"), 5, disk.path().string());
+        try {
+            c.repair(path);
+            ADD_FAILURE() << c.name << ": repaired on a full disk";
+        } catch (const crv::RepairError& e) {
+            EXPECT_EQ(std::string(e.what()), expected);
+        }
+        EXPECT_EQ(path, disk / c.name);
+        EXPECT_EQ(readFile(path), content) << c.name;
+    }
+    EXPECT_EQ(readFile(disk / "GM_XML.xml"), "copia di prima\r\n");
+    EXPECT_EQ(folderEntries(disk.path()), before);
 }
