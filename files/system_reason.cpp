@@ -52,15 +52,17 @@ std::string motivoDiScrittura(const std::filesystem::path& folder, int error)
     // A write that failed for want of space says so, whatever error the
     // writer kept: the space counts, not the text.
     std::string reason = error == 0 ? "errore di scrittura" : motivoDiSistema(error);
+    // A file system that tells no sizes (some network shares) says nothing here.
     struct statvfs disk {};
-    if (::statvfs(shown.c_str(), &disk) == 0 && disk.f_bavail == 0) reason = motivoDiSistema(ENOSPC);
+    if (::statvfs(shown.c_str(), &disk) == 0 && disk.f_blocks > 0 && disk.f_bavail == 0)
+        reason = motivoDiSistema(ENOSPC);
     return reason + " nella cartella " + shown.string();
 }
 
 std::optional<std::uint64_t> spazioLibero(const std::filesystem::path& folder)
 {
     struct statvfs disk {};
-    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0) return std::nullopt;
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0 || disk.f_blocks == 0) return std::nullopt;
     return static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
 }
 
