@@ -136,7 +136,10 @@ void WholeFile::write(std::string_view bytes)
 void WholeFile::keepPermissionsOf(const fs::path& other)
 {
     struct stat st {};
-    if (fd_ >= 0 && ::stat(other.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
+    if (fd_ < 0 || ::stat(other.c_str(), &st) != 0) return;
+    // The owner too where the system allows it (root, or a group of one's own).
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0) (void)::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+    ::fchmod(fd_, st.st_mode & 07777);
 }
 
 bool WholeFile::commit()

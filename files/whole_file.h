@@ -40,7 +40,8 @@ public:
 
     // Throws FileError naming the target and the reason.
     void write(std::string_view bytes);
-    // The new file gets the permissions of `other` (the file it replaces).
+    // The new file gets the permissions of `other` (the file it replaces),
+    // and its owner where the system allows.
     void keepPermissionsOf(const std::filesystem::path& other);
     // Puts the file in the target's place; true when it replaced an earlier
     // file (or link) of that name. Throws FileError, the earlier file intact.

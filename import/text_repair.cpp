@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include <unistd.h>
+
+#include "files/system_reason.h"
 #include "files/whole_file.h"
 #include "text/input_items.h"
 
@@ -286,6 +289,11 @@ void AccodaFineRoot(const fs::path& path)
     std::error_code ec;
     const fs::path file = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : path;
     if (ec || !fs::is_regular_file(file, ec)) failOpen(path);
+    // A delivery the user may not write stays as it is, as an append to it
+    // would have been refused.
+    if (::access(file.c_str(), W_OK) != 0)
+        throw RepairError("Impossibile aggiungere </root> alla fine del file " + fileName(path) + ": " +
+                          motivoDiSistema(errno) + ". Il file è rimasto com'era");
 
     std::ifstream in(file, std::ios::binary);
     if (!in) failOpen(path);
