@@ -7,10 +7,10 @@
 #include <QProcess>
 
 #include "db/database.h"
+#include "db/field_kind.h"
 #include "files/removed_on_signal.h"
 #include "files/system_reason.h"
 #include "files/whole_file.h"
-#include "db/field_kind.h"
 #include "tools/case_selection.h"
 #include "tools/cell_value.h"
 #include "tools/chosen_cases.h"

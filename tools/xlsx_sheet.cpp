@@ -105,15 +105,6 @@ void closeLeftoverFiles(const std::string& folder)
 #endif
 }
 
-std::uint64_t position(FILE* file)
-{
-#ifdef _WIN32
-    return static_cast<std::uint64_t>(_ftelli64(file));
-#else
-    return static_cast<std::uint64_t>(ftello(file));
-#endif
-}
-
 }  // namespace
 
 XlsxSheet::XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs,
@@ -252,7 +243,7 @@ void XlsxSheet::close()
         errno = 0;
         if (std::fflush(rows) != 0) fail(motivoDiScrittura(scratchShown_, errno));
         checkRows();
-        rowBytes = position(rows);
+        rowBytes = static_cast<std::uint64_t>(ftello(rows));
     }
     // The library copies the rows into a second scratch file before it
     // packs them, and would not notice that the copy did not fit: a disk

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "support/golden_support.h"
-#include "support/small_disk.h"
 
 namespace crv::test {
 namespace {
@@ -121,21 +120,6 @@ TEST_F(FatturaCommand, AnOutputThatCannotBeWrittenIsNamedWithTheReason)
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Impossibile scrivere il file /nonexist/x.png: la cartella /nonexist non esiste "
                            "(pagina della fattura " + shown + ")\n");
-
-    SmallDisk disk(64 * 1024);
-    CRV_NEED_SMALL_DISK(disk);
-    writeFile(disk / "x.png", "\x89PNG di prima");
-    disk.fillLeaving(0);
-    for (const char* option : {"--png", "--pdf"}) {
-        const auto target = disk / (std::string("x.") + (option[2] == 'p' && option[3] == 'n' ? "png" : "pdf"));
-        const Outcome full = fattura(root() + option + " " + shellWord(target.string()) + " " + invoice);
-        EXPECT_EQ(full.status, 1) << option;
-        EXPECT_TRUE(full.err.starts_with("Impossibile scrivere il file " + target.string() +
-                                         ": disco pieno nella cartella " + disk.path().string()))
-            << full.err;
-    }
-    EXPECT_EQ(readFile(disk / "x.png"), "\x89PNG di prima");
-    EXPECT_FALSE(std::filesystem::exists(disk / "x.pdf"));
 }
 
 TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)
