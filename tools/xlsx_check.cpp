@@ -36,59 +36,43 @@ struct Entry {
     std::uint32_t method = 0, crc = 0, packed = 0, size = 0, offset = 0;
 };
 
-// Finds a tag across the pieces of a stream. Both tags looked for begin
-// with "<" and hold no other, so a mismatch restarts at "<" or at nothing.
-class TagFinder {
-public:
-    explicit TagFinder(std::string_view tag) : tag_(tag) {}
-    // Feeds the next byte; true when the tag ends with it.
-    bool feed(char c)
-    {
-        matched_ = c == tag_[matched_] ? matched_ + 1 : (c == '<' ? 1 : 0);
-        if (matched_ < tag_.size()) return false;
-        matched_ = 0;
-        return true;
-    }
-    std::size_t size() const { return tag_.size(); }
-
-private:
-    std::string_view tag_;
-    std::size_t matched_ = 0;
-};
-
-// Where the rows of the sheet begin and end, seen as it inflates.
+// Where the rows of the sheet begin and end, seen as it inflates: the rows
+// begin after the first "<sheetData>", in the short head of the sheet, and
+// end at the last "</sheetData>", in its short tail; nothing between is held.
 class SheetRows {
 public:
     void feed(std::string_view bytes)
     {
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const std::uint64_t after = offset_ + i + 1;
-            if (start_ == 0) {
-                if (open_.feed(bytes[i])) start_ = after;
-            } else if (close_.feed(bytes[i])) {
-                end_ = after - close_.size();
-            }
+        if (start_ == 0 && head_.size() < kHead) {
+            head_.append(bytes.substr(0, kHead - head_.size()));
+            if (const std::size_t at = head_.find("<sheetData>"); at != std::string::npos) start_ = at + 11;
         }
         offset_ += bytes.size();
-        tail_.append(bytes.substr(bytes.size() > kTail ? bytes.size() - kTail : 0));
-        if (tail_.size() > kTail) tail_.erase(0, tail_.size() - kTail);
+        // The tail holds the last bytes of the stream, contiguous.
+        if (bytes.size() >= kTail) {
+            tail_.assign(bytes.substr(bytes.size() - kTail));
+        } else {
+            tail_.append(bytes);
+            if (tail_.size() > 2 * kTail) tail_.erase(0, tail_.size() - kTail);
+        }
     }
     std::string problem(std::uint64_t expected) const
     {
-        if (tail_ != "</worksheet>") return "il foglio è tronco";
-        if (start_ == 0 || end_ < start_) return "il foglio non ha le righe";
-        if (end_ - start_ != expected)
-            return "le righe del foglio hanno " + std::to_string(end_ - start_) + " byte invece di " +
+        const std::size_t close = tail_.rfind("</sheetData>");
+        if (!tail_.ends_with("</worksheet>") || close == std::string::npos) return "il foglio è tronco";
+        const std::uint64_t end = offset_ - (tail_.size() - close);
+        if (start_ == 0 || end < start_) return "il foglio non ha le righe";
+        if (end - start_ != expected)
+            return "le righe del foglio hanno " + std::to_string(end - start_) + " byte invece di " +
                    std::to_string(expected);
         return {};
     }
 
 private:
-    static constexpr std::size_t kTail = 12;  // "</worksheet>"
-    TagFinder open_{"<sheetData>"};
-    TagFinder close_{"</sheetData>"};
-    std::uint64_t offset_ = 0, start_ = 0, end_ = 0;
-    std::string tail_;
+    static constexpr std::size_t kHead = 1u << 20;  // headings, views and column widths
+    static constexpr std::size_t kTail = 1u << 16;  // margins and the closing tags
+    std::string head_, tail_;
+    std::uint64_t offset_ = 0, start_ = 0;
 };
 
 // Inflates one entry, handing its bytes to `sink`; the problem or "".
