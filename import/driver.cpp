@@ -304,15 +304,19 @@ RunResult Run::execute()
     out_.waitCursor(true);
     if (p_.modoDocumento || p_.modoTesto) {
         try {
+            bool replaced = false;
             if (MancaRoot(path)) {
-                Converti2XML(path);
+                replaced = Converti2XML(path);
             } else {
                 if (MancaFineRoot(path)) AccodaFineRoot(path);
                 std::string upper = path.string();
                 for (char& c : upper)
                     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                if (!upper.ends_with(".XML")) Rinomina(path);
+                if (!upper.ends_with(".XML")) replaced = Rinomina(path);
             }
+            // The copy takes the name of a file that was there: the operator
+            // learns that an earlier file is gone.
+            if (replaced) out_.listingLine("Il file " + path.string() + " che c'era è stato sostituito dalla copia riparata");
         } catch (const std::exception& e) {
             return abort(RunOutcome::RepairError, e.what());
         }

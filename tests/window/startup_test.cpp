@@ -131,6 +131,20 @@ TEST_F(Startup, AFailedSaveIsShownAndKeepsTheOldFile)
     EXPECT_TRUE(find<QStatusBar>("Stato")->currentMessage().isEmpty()) << "nothing said saved";
 }
 
+TEST_F(Startup, ASaveOfAValueTheFileCannotKeepIsRefused)
+{
+    ASSERT_TRUE(start());
+    click("Cmd_Salva_Impostazioni");
+    const std::string before = readFile(suite.paths().crvXmlIni());
+    scheda(0)->clear();
+    QTest::keyClicks(scheda(0), QStringLiteral("A,B"));
+    click("Cmd_Salva_Impostazioni");
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].contains(QStringLiteral("Mandato contiene una virgola")))
+        << answers.texts()[0].toStdString();
+    EXPECT_EQ(readFile(suite.paths().crvXmlIni()), before);
+}
+
 TEST_F(Startup, ANameHoldingRoveStartsTheTextMode)
 {
     ASSERT_TRUE(start("/opt/vex32/CrvROVE.bin"));
