@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -116,6 +117,10 @@ public:
     std::size_t rowsPerInsert(std::size_t columns) const;
     // The driver's own connection handle (QSqlDriver::handle()).
     QVariant driverHandle() const;
+
+    // The error's text for a DbError: in Italian, naming the archive, where
+    // the operator can mend the cause.
+    std::string errorText(const QSqlError& error) const;
 
 private:
     QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);

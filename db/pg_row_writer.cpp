@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QSqlDriver>
+#include <QSqlError>
 
 #include <libpq-fe.h>
 
@@ -264,7 +265,7 @@ private:
         if (front.kind == Kind::Sync) {
             if (status == PGRES_PIPELINE_SYNC) sent_.pop_front();
         } else if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
-            refuse(front, trimmed(PQresultErrorMessage(result)), sqlState(result));
+            refuse(front, reason(result), sqlState(result));
         } else if (status == PGRES_PIPELINE_ABORTED) {
             refuse(front, "istruzione annullata da un errore precedente");
         } else if (front.kind == Kind::Insert && front.wantKey) {
@@ -310,6 +311,14 @@ private:
             refused_.reset();
             throw refused;
         }
+    }
+
+    // The server's message as Qt's driver would report it, read in Italian
+    // where the operator can mend the cause (a read-only server).
+    std::string reason(const PGresult* result) const
+    {
+        return db_.errorText(QSqlError(QString(), QString::fromStdString(trimmed(PQresultErrorMessage(result))),
+                                       QSqlError::StatementError, QString::fromStdString(sqlState(result))));
     }
 
     [[noreturn]] void lost()
@@ -371,7 +380,7 @@ private:
 
         PGresult* start = PQexec(conn_, sql.toUtf8().constData());
         const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
-        const std::string startError = copying ? "" : trimmed(PQresultErrorMessage(start));
+        const std::string startError = copying ? "" : reason(start);
         PQclear(start);
         if (!copying) {
             const std::int64_t owner = waiting_.front().row.owner;
@@ -399,7 +408,7 @@ private:
             if (PQresultStatus(result) != PGRES_COMMAND_OK && !refused) {
                 // Rows are numbered from 1 in the data sent.
                 const long line = copyLine(result, table.realName().toUtf8());
-                const DbError cause(where(), trimmed(PQresultErrorMessage(result)));
+                const DbError cause(where(), reason(result));
                 if (line > 0 && static_cast<std::size_t>(line) <= n) {
                     const std::int64_t owner = waiting_[static_cast<std::size_t>(line - 1)].row.owner;
                     refused.emplace(owner, owner, cause, sqlState(result));

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QSqlError>
 
 #include <sqlite3.h>
 
@@ -73,7 +74,7 @@ private:
         sqlite3_stmt* statement = nullptr;
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v2(db3_, text.constData(), static_cast<int>(text.size()), &statement, nullptr) != SQLITE_OK) {
-            const std::string reason = sqlite3_errmsg(db3_);
+            const std::string reason = errorText(sqlite3_errcode(db3_));
             sqlite3_finalize(statement);
             throw RowRefused(row.owner, row.owner, DbError("Istruzione non accettata dal database", reason));
         }
@@ -115,7 +116,7 @@ private:
             default: rc = text(value.toString().toUtf8()); break;
             }
         }
-        if (rc != SQLITE_OK) throw DbError("Valore non accettato dal database", sqlite3_errmsg(db3_));
+        if (rc != SQLITE_OK) throw DbError("Valore non accettato dal database", errorText(rc));
     }
 
     // Adds the row; its key when asked for.
@@ -139,7 +140,7 @@ private:
             sqlite3_clear_bindings(statement);
             throw RowRefused(row.owner, row.owner, e);
         }
-        const std::string reason = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db3_);
+        const std::string reason = rc == SQLITE_DONE ? std::string() : errorText(rc);
         sqlite3_reset(statement);
         sqlite3_clear_bindings(statement);
         const std::string where = "Errore nell'aggiunta di una riga a " + row.table->realName().toStdString();
@@ -148,6 +149,14 @@ private:
             throw RowRefused(row.owner, row.owner,
                              DbError(where, "il database non ha restituito il contatore della nuova riga"));
         return key;
+    }
+
+    // SQLite's message as Qt's driver would report it, read in Italian
+    // where the operator can mend the cause (an archive he may not write).
+    std::string errorText(int code) const
+    {
+        return db_.errorText(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db3_)), QSqlError::StatementError,
+                                       QString::number(code)));
     }
 
     sqlite3* db3_;
