@@ -163,7 +163,13 @@ private:
         // A refusal is reported as soon as it is known, with its own row; a
         // round ends only for rows waiting for keys (none in the Corvestra format).
         ++inRound_;
-        if (refused_ || (inRound_ >= kRoundRows && !waiting_.empty())) settleRows();
+        if (refused_ || (inRound_ >= kRoundRows && !waiting_.empty())) {
+            settleRows();
+        } else if (inRound_ % kRoundRows == 0) {
+            // The server holds its answers until asked: a refusal comes back now.
+            if (PQsendFlushRequest(conn_) != 1) lost();
+            pump(false);
+        }
     }
 
     void send(Ref ref, const Row& row, bool wantKey)
