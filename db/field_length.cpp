@@ -27,15 +27,19 @@ void checkTextLengths(const TableInfo& table, const std::vector<std::pair<QStrin
 {
     for (const auto& [name, value] : columns) {
         if (value.isNull() || value.metaType().id() != QMetaType::QString) continue;
-        const Column* column = table.find(name);
-        if (!column || column->definedSize < 0) continue;
-        const QString text = value.toString();
-        // UTF-16 units are never fewer than characters: most values stop here.
-        if (text.size() <= column->definedSize) continue;
-        const qsizetype length = text.toUcs4().size();
-        if (length > column->definedSize)
-            throw FieldTooLong(table.realName(), column->name, column->definedSize, length, text);
+        if (const Column* column = table.find(name)) checkTextLength(table, *column, value);
     }
+}
+
+void checkTextLength(const TableInfo& table, const Column& column, const QVariant& value)
+{
+    if (column.definedSize < 0 || value.isNull() || value.metaType().id() != QMetaType::QString) return;
+    const QString text = value.toString();
+    // UTF-16 units are never fewer than characters: most values stop here.
+    if (text.size() <= column.definedSize) return;
+    const qsizetype length = text.toUcs4().size();
+    if (length > column.definedSize)
+        throw FieldTooLong(table.realName(), column.name, column.definedSize, length, text);
 }
 
 }  // namespace crv::db

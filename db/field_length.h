@@ -30,5 +30,7 @@ private:
 // Throws FieldTooLong for the first text value, in order, that is longer (in
 // characters) than the defined size of its column; names are the table's real ones.
 void checkTextLengths(const TableInfo& table, const std::vector<std::pair<QString, QVariant>>& columns);
+// The same for one value of a column of the table.
+void checkTextLength(const TableInfo& table, const Column& column, const QVariant& value);
 
 }  // namespace crv::db

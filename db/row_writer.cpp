@@ -30,25 +30,29 @@ RowWriter::Ref RowWriter::reserve()
 RealValues RowWriter::resolve(const TableInfo& info, const FieldValues& values, std::int64_t owner)
 {
     // The same few spellings come with every row: each is matched once.
-    QHash<QString, QString>& names = names_[&info];
+    QHash<QString, const Column*>& names = names_[&info];
     RealValues columns;
     columns.reserve(values.size());
+    std::vector<const Column*> found;
+    found.reserve(values.size());
     try {
         for (const auto& [name, value] : values) {
             auto real = names.constFind(name);
-            if (real == names.cend()) real = names.insert(name, info.realColumn(name));
-            const QString& column = real.value();
-            bool same = false;
-            for (auto& entry : columns) {
-                if (entry.first == column) {
-                    entry.second = value;  // a later value for the same field wins
-                    same = true;
-                    break;
-                }
+            if (real == names.cend()) {
+                const Column* column = info.find(name);
+                if (column == nullptr) info.realColumn(name);  // the missing field, named
+                real = names.insert(name, column);
             }
-            if (!same) columns.emplace_back(column, value);
+            const Column* column = real.value();
+            const auto same = std::find(found.begin(), found.end(), column);
+            if (same != found.end()) {
+                columns[static_cast<std::size_t>(same - found.begin())].second = value;  // a later value wins
+            } else {
+                columns.emplace_back(column->name, value);
+                found.push_back(column);
+            }
         }
-        checkTextLengths(info, columns);
+        for (std::size_t i = 0; i < columns.size(); ++i) checkTextLength(info, *found[i], columns[i].second);
     } catch (const DbError& e) {
         throw RowRefused(owner, owner, e);
     }

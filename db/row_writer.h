@@ -108,7 +108,7 @@ private:
 
     bool busy_ = false;
     // Real column names by the spelling the caller used, per table.
-    QHash<const TableInfo*, QHash<QString, QString>> names_;
+    QHash<const TableInfo*, QHash<QString, const Column*>> names_;
 };
 
 // The writer for the connection: see above.

@@ -2,10 +2,10 @@
 // The case record writer: turns the values a reader gathered into a new row
 // of [Tabella Pratiche], and in the bank format changes that row while the
 // case is read and adds instalment rows to [tabella fatture].
-#include <utility>
-#include <vector>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QString>
 #include <QVariant>
@@ -39,11 +39,11 @@ public:
     db::Database& database() { return *db_; }
 
 private:
-    // The case row added last, kept here until the next case row is added
-    // (or the run ends): the bank format changes it while its case is read,
-    // and a case without holder changes it later still, so it reaches the
-    // table once, whole. Field names as written here, matched without regard
-    // to case.
+    // A bank case row, kept here until the next case row is added (or the
+    // run ends): the bank format changes it while its case is read, and a
+    // case without holder changes it later still, so it reaches the table
+    // once, whole. A Corvestra case row goes at once. Field names as written
+    // here, matched without regard to case.
     struct Riga {
         db::RowWriter::Ref ref = 0;
         std::int64_t pratica = 0;  // the case that added it
