@@ -29,9 +29,9 @@ std::optional<QByteArray> pgText(const QVariant& value)
         return text->toUtf8();
     }
     case QMetaType::QDate: {
-        const QDate date = value.toDate();
-        if (!date.isValid()) return std::nullopt;
-        return date.toString(Qt::ISODate).toLatin1();
+        const auto* date = static_cast<const QDate*>(value.constData());
+        if (!date->isValid()) return std::nullopt;
+        return isoDate(*date);
     }
     case QMetaType::QDateTime: {
         const QDateTime stamp = value.toDateTime();

@@ -112,7 +112,7 @@ private:
                 break;
             }
             case QMetaType::QDateTime: rc = text(value.toDateTime().toString(Qt::ISODateWithMs).toUtf8()); break;
-            case QMetaType::QDate: rc = text(value.toDate().toString(Qt::ISODate).toUtf8()); break;
+            case QMetaType::QDate: rc = text(isoDate(*static_cast<const QDate*>(value.constData()))); break;
             default: rc = text(value.toString().toUtf8()); break;
             }
         }
