@@ -28,6 +28,9 @@ struct InvoiceReading {
     bool ok() const { return outcome == InvoiceOutcome::Read; }
 };
 
+// Whether a file name ends in ".p7m" (any letter case): a signed envelope.
+bool hasP7mName(const std::string& name);
+
 // Reads the file at path. A name ending in ".p7m" (any letter case) is opened
 // as a signed envelope unless its bytes are plain XML.
 InvoiceReading readInvoiceFile(const std::filesystem::path& path);

@@ -21,7 +21,7 @@ void PrintTo(const WindowSettings& s, std::ostream* os)
     *os << "{" << s.mandato << "|" << s.intervento << "|" << s.sitAffido << "| sezioni";
     for (const int v : s.sezioni) *os << " " << v;
     *os << " | " << s.dettagli << " " << s.soloTest << " " << s.spRec << " " << s.intDaFile << " "
-        << s.usaAccess << "}";
+        << s.usaAccess << " " << s.completa << "}";
 }
 }  // namespace crv
 
@@ -64,7 +64,8 @@ TEST(Settings, WritesTheFourteenLinesInWindows1252AndReadsThemBack)
     TempDir dir;
     const auto file = dir / "Crv_XML.ini";
     SalvaImpostazioni(file, sampleSettings());
-    EXPECT_EQ(readFile(file), readFile(dataFile("settings/Crv_XML.ini")));
+    // The old window's fourteen lines, then "Completa".
+    EXPECT_EQ(readFile(file), readFile(dataFile("settings/Crv_XML.ini")) + " 0 \r\n");
     EXPECT_EQ(readFrom(dataFile("settings/Crv_XML.ini")), sampleSettings());
     EXPECT_FALSE(fs::exists(dir / "Crv_XML.ini.tmp"));
 
@@ -98,7 +99,7 @@ TEST(Settings, CommaInATextShiftsEveryLaterValue)
     SalvaImpostazioni(file, saved);
     EXPECT_EQ(readFile(file).substr(0, 5), "A,B\r\n");
 
-    // Values read: A, B, MO, X, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1 (line 14 unread).
+    // Values read: A, B, MO, X, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 2 (line 15 unread).
     WindowSettings expected;
     expected.mandato = "A";
     expected.intervento = "B";
@@ -109,6 +110,7 @@ TEST(Settings, CommaInATextShiftsEveryLaterValue)
     expected.spRec = 1;
     expected.intDaFile = 0;
     expected.usaAccess = 1;
+    expected.completa = 2;
     EXPECT_EQ(readFrom(file), expected);
 }
 
