@@ -9,10 +9,11 @@
 namespace crv {
 namespace {
 
+// Sizes in whole or half points (see the painter).
 constexpr float kTitle = 13;
 constexpr float kSection = 9.5f;
 constexpr float kBody = 8;
-constexpr float kSmall = 6.8f;
+constexpr float kSmall = 7;
 constexpr float kLabel = 6.5f;
 
 constexpr std::uint32_t kDocumentBand = 0xD6E0EA;

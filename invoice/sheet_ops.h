@@ -22,7 +22,7 @@ struct SheetText {
     float x = 0;
     float y = 0;
     float width = 0;
-    float size = 8;  // points
+    float size = 8;  // points, whole or half
     bool bold = false;
     Allinea allinea = Allinea::Sinistra;
     bool operator==(const SheetText&) const = default;

@@ -6,6 +6,8 @@
 #include <QPainter>
 
 #include <map>
+#include <tuple>
+#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -15,9 +17,10 @@
 namespace crv {
 namespace {
 
-// Texts are measured this many times larger than they are drawn, so that
-// the whole-pixel steps of a small font do not creep into the widths.
-constexpr float kMeasureScale = 64;
+// Texts are measured and drawn in a face twice as large as they are, in a
+// space half as large: Qt makes a face of a whole number of pixels (6.5
+// would be drawn at 7), and the sizes of the sheets are whole or half points.
+constexpr float kMeasureScale = 2;
 
 // A device of 72 dots per inch, on which a point is a pixel.
 const QImage& pointDevice()
@@ -53,26 +56,42 @@ QFont sheetFont(float size, bool bold, const QPaintDevice& device)
     return font;
 }
 
+// One face at one size, measured: widths of whole texts are kept, as the
+// layout and the painter ask for the same texts again and again.
 struct SheetMetrics::Measures {
     QFont font;
     QFontMetricsF metrics;
-    float space;
-    explicit Measures(QFont f) : font(std::move(f)), metrics(font, &pointDevice())
+    std::unordered_map<std::string, float> widths;
+    explicit Measures(QFont f) : font(std::move(f)), metrics(font, &pointDevice()) {}
+    float width(const std::string& text)
     {
-        space = static_cast<float>(metrics.horizontalAdvance(QLatin1Char(' '))) / kMeasureScale;
+        if (const auto it = widths.find(text); it != widths.end()) return it->second;
+        if (widths.size() > 50000) widths.clear();  // a bound for a long session in the window
+        const float w = static_cast<float>(metrics.horizontalAdvance(cleaned(text))) / kMeasureScale;
+        widths.emplace(text, w);
+        return w;
     }
 };
+
+namespace {
+
+// The measures are shared by every layout and painting of the process.
+std::mutex& measuresMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
 
 SheetMetrics::SheetMetrics()
 {
     pointDevice();
 }
 
-const SheetMetrics::Measures& SheetMetrics::measures(float size, bool bold) const
+SheetMetrics::Measures& SheetMetrics::measures(float size, bool bold) const
 {
-    static std::mutex mutex;
     static std::map<std::pair<float, bool>, std::unique_ptr<Measures>> cache;
-    const std::lock_guard lock(mutex);
     auto& slot = cache[{size, bold}];
     if (!slot) slot = std::make_unique<Measures>(sheetFont(size * kMeasureScale, bold, pointDevice()));
     return *slot;
@@ -80,26 +99,34 @@ const SheetMetrics::Measures& SheetMetrics::measures(float size, bool bold) cons
 
 float SheetMetrics::width(std::string_view text, float size, bool bold) const
 {
-    return static_cast<float>(measures(size, bold).metrics.horizontalAdvance(cleaned(text))) / kMeasureScale;
+    const std::lock_guard lock(measuresMutex());
+    return measures(size, bold).width(std::string(text));
 }
 
 float SheetMetrics::ascent(float size) const
 {
+    const std::lock_guard lock(measuresMutex());
     return static_cast<float>(measures(size, false).metrics.ascent()) / kMeasureScale;
 }
 
 float SheetMetrics::lineHeight(float size) const
 {
+    const std::lock_guard lock(measuresMutex());
     return static_cast<float>(measures(size, false).metrics.height()) / kMeasureScale;
 }
 
 std::vector<std::string> SheetMetrics::wrap(std::string_view text, float width, float size, bool bold) const
 {
-    const Measures& m = measures(size, bold);
-    const auto fits = [&](const QString& s) {
-        return static_cast<float>(m.metrics.horizontalAdvance(s)) / kMeasureScale <= width;
-    };
+    const std::lock_guard lock(measuresMutex());
+    Measures& m = measures(size, bold);
+    const auto fits = [&](const QString& s) { return m.width(s.toStdString()) <= width; };
     std::vector<std::string> lines;
+    // Most cells hold one line that fits: measured once, kept whole.
+    if (text.find('\n') == std::string_view::npos && m.width(std::string(text)) <= width) {
+        const QString one = cleaned(text).simplified();
+        if (!one.isEmpty()) lines.push_back(one.toStdString());
+        return lines;
+    }
     const QString all = cleaned(text);
     for (const QString& paragraph : all.split(QLatin1Char('\n'))) {
         QString line;
@@ -152,28 +179,28 @@ void paintSheet(QPainter& painter, const Sheet& sheet)
                              QColor((b->rgb >> 16) & 0xFF, (b->rgb >> 8) & 0xFF, b->rgb & 0xFF));
         }
     }
-    // Texts in a face as many times larger as they are measured, in a space
-    // as many times smaller: a small face's glyph widths rounded to whole
-    // pixels would make a line wider than its column.
+    // Texts in the face they are measured in (see kMeasureScale).
     painter.scale(1.0 / kMeasureScale, 1.0 / kMeasureScale);
     painter.setPen(Qt::black);
-    std::map<std::pair<float, bool>, std::pair<QFont, double>> fonts;  // with its ascent
+    const SheetMetrics metrics;
+    // The faces stay made for the next sheet and the next painting (Qt drops
+    // a face nobody holds, and making it again costs more than the drawing).
+    static std::mutex mutex;
+    static std::map<std::tuple<float, bool, int>, QFont> faces;
+    const std::lock_guard lock(mutex);
     for (const SheetOp& op : sheet.ops) {
         const auto* t = std::get_if<SheetText>(&op);
         if (t == nullptr) continue;
-        auto [it, made] = fonts.try_emplace({t->size, t->bold});
-        if (made) {
-            it->second.first = sheetFont(t->size * kMeasureScale, t->bold, device);
-            it->second.second = QFontMetricsF(it->second.first, &device).ascent();
-        }
-        painter.setFont(it->second.first);
-        const QString text = cleaned(t->text);
-        double x = t->x * kMeasureScale;
+        auto [it, made] = faces.try_emplace({t->size, t->bold, device.logicalDpiY()});
+        if (made) it->second = sheetFont(t->size * kMeasureScale, t->bold, device);
+        painter.setFont(it->second);
+        double x = t->x;
         if (t->allinea != Allinea::Sinistra) {
-            const double free = t->width * kMeasureScale - QFontMetricsF(it->second.first, &device).horizontalAdvance(text);
+            const double free = t->width - metrics.width(t->text, t->size, t->bold);
             x += t->allinea == Allinea::Destra ? free : free / 2;
         }
-        painter.drawText(QPointF(x, t->y * kMeasureScale + it->second.second), text);
+        const double baseline = t->y + metrics.ascent(t->size);
+        painter.drawText(QPointF(x * kMeasureScale, baseline * kMeasureScale), cleaned(t->text));
     }
     painter.restore();
 }

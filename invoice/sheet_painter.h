@@ -38,7 +38,7 @@ public:
 
 private:
     struct Measures;
-    const Measures& measures(float size, bool bold) const;
+    Measures& measures(float size, bool bold) const;  // with the measures' lock held
 };
 
 // Draws one sheet's operations; the painter's transform maps points onto

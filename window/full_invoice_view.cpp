@@ -121,11 +121,12 @@ std::optional<QString> FullInvoiceView::mostraFattura(const QString& path, const
 {
     FullViewReading reading = readFullView(path.toStdString());
     if (!reading.ok()) return QString::fromStdString(reading.message);
+    SheetDocument sheets = layoutFullView(reading.view, regional);
+    // Kept for their buttons, in the order of the sheets' anchors.
     allegati_.clear();
     for (Documento& d : reading.view.fattura.documenti) {
         for (AllegatoCompleto& a : d.allegati) allegati_.push_back(std::move(a));
     }
-    SheetDocument sheets = layoutFullView(reading.view, regional);
     canvas_->setDocument(std::move(sheets), static_cast<int>(allegati_.size()));
     for (std::size_t i = 0; i < canvas_->buttons().size(); ++i)
         connect(canvas_->buttons()[i], &QPushButton::clicked, this, [this, i] { salvaAllegato(static_cast<int>(i)); });

@@ -60,6 +60,21 @@ protected:
         QApplication::processEvents();
     }
 
+    // The view shows the sheets the core lays out of the file.
+    SheetDocument expectTheSheetsOf(const std::string& name) const
+    {
+        const FullViewReading reading = readFullView(suite.paths().importDir() / name);
+        EXPECT_TRUE(reading.ok()) << reading.message;
+        SheetDocument want = layoutFullView(reading.view, Regional::system());
+        EXPECT_EQ(view->fogli().sheets.size(), want.sheets.size());
+        for (std::size_t k = 0; k < want.sheets.size() && k < view->fogli().sheets.size(); ++k) {
+            EXPECT_EQ(view->fogli().sheets[k].ops.size(), want.sheets[k].ops.size());
+            for (std::size_t i = 0; i < want.sheets[k].ops.size() && i < view->fogli().sheets[k].ops.size(); ++i)
+                EXPECT_EQ(describe(view->fogli().sheets[k].ops[i]), describe(want.sheets[k].ops[i]));
+        }
+        return want;
+    }
+
     QCheckBox* completa = nullptr;
     FullInvoiceView* view = nullptr;
 };
@@ -87,15 +102,7 @@ TEST_F(CompleteWindow, CompletaMakesFattElettShowEverySheetOfTheCompleteView)
     EXPECT_EQ(view->geometry(), find<InvoiceView>("Pic_Fatt")->geometry()) << "the page's place";
 
     // The sheets the core lays out, drawn as the PNG draws them at the view's scale.
-    const FullViewReading reading = readFullView(suite.paths().importDir() / name);
-    ASSERT_TRUE(reading.ok());
-    const SheetDocument want = layoutFullView(reading.view, Regional::system());
-    ASSERT_EQ(view->fogli().sheets.size(), want.sheets.size());
-    for (std::size_t k = 0; k < want.sheets.size(); ++k) {
-        ASSERT_EQ(view->fogli().sheets[k].ops.size(), want.sheets[k].ops.size());
-        for (std::size_t i = 0; i < want.sheets[k].ops.size(); ++i)
-            EXPECT_EQ(describe(view->fogli().sheets[k].ops[i]), describe(want.sheets[k].ops[i]));
-    }
+    const SheetDocument want = expectTheSheetsOf(name);
     const QImage shown = view->widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage png = renderSheets(want, view->scala());
     ASSERT_EQ(shown.size(), png.size());
@@ -142,6 +149,7 @@ TEST_F(CompleteWindow, EachAttachmentIsSavedByItsButtonUnderASafeName)
     completa->setChecked(true);
     selectFile(QString::fromStdString(name));
     pressFattElett();
+    expectTheSheetsOf(name);
     TempDir folder;
     FolderDialogAnswerer dialogs(QString::fromStdString(folder.path().string()));
     const auto pressSave = [this](int n) {
