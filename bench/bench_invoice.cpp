@@ -37,7 +37,8 @@ const char* const kUsage =
     "  lettura con pugixml (load_file, opzioni predefinite) e con il lettore delle fatture;\n"
     "  impaginazione (lista delle operazioni), disegno su immagine, PNG e PDF;\n"
     "  la fattura completa (--completa) di 100 righe: lettura con verifica dello schema,\n"
-    "  impaginazione dei fogli A4, PDF (obiettivo: tutto sotto 100 ms).\n";
+    "  impaginazione dei fogli A4, PDF, e tutto dal file al PDF, anche la prima volta nel\n"
+    "  processo (obiettivo: sotto 100 ms).\n";
 
 using Clock = std::chrono::steady_clock;
 
@@ -157,6 +158,18 @@ int main(int argc, char** argv)
             }));
 
         // The complete view: every value on A4 sheets, with the schema check.
+        // Once first as the window's first press does it: the schema parsed,
+        // no text measured yet.
+        const std::filesystem::path fullPdf = work / "completa.pdf";
+        const auto coldStart = Clock::now();
+        {
+            const FullViewReading first = readFullView(file);
+            const SheetDocument laid = layoutFullView(first.view, regional);
+            const SheetPdf onePdf[] = {{&laid, "bench"}};
+            if (const auto problem = writeSheetsPdf(onePdf, fullPdf)) fail(*problem);
+        }
+        const double cold = std::chrono::duration<double, std::milli>(Clock::now() - coldStart).count();
+        row(name + ": completa, dal file al PDF, la prima volta", Timing{cold, cold});
         const FullViewReading full = readFullView(file);
         if (!full.ok()) fail("lettura completa fallita: " + full.message);
         row(name + ": completa, lettura e verifica dello schema", measure(repeat, [&] {
@@ -166,7 +179,6 @@ int main(int argc, char** argv)
         row(name + ": completa, impaginazione dei fogli", measure(repeat, [&] {
                 sheets = layoutFullView(full.view, regional);
             }));
-        const std::filesystem::path fullPdf = work / "completa.pdf";
         const SheetPdf sheetsPdf[] = {{&sheets, "bench"}};
         row(name + ": completa, file PDF (" + std::to_string(sheets.sheets.size()) + " fogli)", measure(repeat, [&] {
                 if (const auto problem = writeSheetsPdf(sheetsPdf, fullPdf)) fail(*problem);
