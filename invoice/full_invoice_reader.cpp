@@ -59,6 +59,8 @@ std::string humanName(std::string_view name)
         const bool acronym = upper && ((i + 1 < name.size() && !nextLower) || (i + 1 == name.size() && prevUpper));
         out += (i > 0 && upper && !acronym) ? static_cast<char>(c - 'A' + 'a') : c;
     }
+    // A label starts with a capital, whatever case the file writes the name in.
+    if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <regex>
 
+#include "invoice/full_invoice_reader.h"
 #include "invoice/full_layout.h"
 #include "invoice/sheet_export.h"
 #include "invoice/sheet_painter.h"
@@ -170,6 +171,20 @@ TEST_F(CompleteView, EverySampleShowsItsValuesInThePdfAndAsAPicture)
     }
 }
 
+// Words enough for a description taller than a sheet.
+std::string longDescription()
+{
+    std::string text;
+    for (int k = 1; k <= 1500; ++k) text += "parola" + std::to_string(k) + " ";
+    return text;
+}
+
+std::string invoiceWithDescription(const std::string& description)
+{
+    return test::invoiceXml(test::standardHeader() +
+                            test::body("TD01", "7", test::line("1", description, "1.00", "10.00", "10.00", "22.00")));
+}
+
 // Where a text puts ink: its measured width placed by its alignment, one line high.
 QRectF inkOf(const SheetText& t, const SheetMetrics& m)
 {
@@ -184,6 +199,8 @@ TEST_F(CompleteView, NoTextLeavesItsColumnOrLiesOverAnother)
     for (const Sample& s : samples()) documents.emplace_back(s.file, sheets(s.file));
     test::writeFile(tmp / "cento.xml", test::invoiceOfLines(100));
     documents.emplace_back("cento righe", layoutFullView(view(tmp / "cento.xml"), Regional::italian()));
+    test::writeFile(tmp / "lunga.xml", invoiceWithDescription(longDescription()));
+    documents.emplace_back("descrizione lunga", layoutFullView(view(tmp / "lunga.xml"), Regional::italian()));
     for (const auto& [name, document] : documents) {
         for (std::size_t k = 0; k < document.sheets.size(); ++k) {
             SCOPED_TRACE(name + ", foglio " + std::to_string(k + 1));
@@ -233,6 +250,67 @@ TEST_F(CompleteView, ALongInvoiceRepeatsTheTableHeadOnEverySheetItContinuesOn)
     const std::string text = sheetText(document);
     EXPECT_NE(text.find("\n100  "), std::string::npos);
     EXPECT_EQ(text.find("\n101  "), std::string::npos);
+}
+
+TEST_F(CompleteView, ADescriptionTallerThanASheetGoesOnOnTheNextWithoutLosingAWord)
+{
+    test::writeFile(tmp / "lunga.xml", invoiceWithDescription(longDescription()));
+    const SheetDocument document = layoutFullView(view(tmp / "lunga.xml"), Regional::italian());
+    ASSERT_GE(document.sheets.size(), 3u);
+    // The lines' table on (the schema's verdict above it quotes the start of the too long value).
+    std::string text = " " + std::regex_replace(sheetText(document), std::regex("\\s+"), " ") + " ";
+    ASSERT_NE(text.find("Beni e servizi"), std::string::npos);
+    text = text.substr(text.find("Beni e servizi"));
+    for (int k = 1; k <= 1500; ++k) {
+        const std::string word = " parola" + std::to_string(k) + " ";
+        ASSERT_NE(text.find(word), std::string::npos) << word;
+        ASSERT_EQ(text.find(word, text.find(word) + 1), std::string::npos) << word << " twice";
+    }
+}
+
+TEST_F(CompleteView, TheReaderTakesEveryElementInAnyLetterCaseAndKeepsTheOnesItHasNoPlaceFor)
+{
+    // Names in other letter cases, a header in a default namespace, an element
+    // no version of the schema has, two payments and a work stage.
+    const std::string xml =
+        "<?xml version=\"1.0\"?><FatturaElettronica xmlns=\"urn:altro\" versione=\"FPR12\">"
+        "<FatturaElettronicaHeader><cedentePrestatore><DatiAnagrafici><idFiscaleIva><IdPaese>IT</IdPaese>"
+        "<IdCodice>1</IdCodice></idFiscaleIva><Anagrafica><Nome>Anna</Nome><Cognome>Neri</Cognome></Anagrafica>"
+        "<Segreto>X9</Segreto></DatiAnagrafici></cedentePrestatore></FatturaElettronicaHeader>"
+        "<FatturaElettronicaBody><DATIGENERALI><DatiGeneraliDocumento><TipoDocumento>TD24</TipoDocumento>"
+        "<Causale>uno</Causale><Causale>due</Causale></DatiGeneraliDocumento><DatiSAL><RiferimentoFase>4"
+        "</RiferimentoFase></DatiSAL><DatiExtra><DataOraVerifica>2024-05-06T07:08:09</DataOraVerifica></DatiExtra>"
+        "</DATIGENERALI><DatiPagamento><CondizioniPagamento>TP03</CondizioniPagamento></DatiPagamento>"
+        "<DatiPagamento><CondizioniPagamento>TP02</CondizioniPagamento><DettaglioPagamento>"
+        "<ModalitaPagamento>MP23</ModalitaPagamento></DettaglioPagamento></DatiPagamento></FatturaElettronicaBody>"
+        "</FatturaElettronica>";
+    XmlDocument document;
+    ASSERT_TRUE(document.loadBytes(xml, "prova.xml"));
+    FatturaCompleta f;
+    ASSERT_TRUE(readFullInvoice(document, f));
+    ASSERT_EQ(f.soggetti.size(), 1u);
+    EXPECT_EQ(f.soggetti[0].IdFiscaleIVA.IdPaese + f.soggetti[0].IdFiscaleIVA.IdCodice, "IT1");
+    EXPECT_EQ(f.soggetti[0].Nome + " " + f.soggetti[0].Cognome, "Anna Neri");
+    ASSERT_EQ(f.altriDatiTestata.size(), 1u);
+    EXPECT_EQ(f.altriDatiTestata[0], (Campo{"Cedente prestatore / Segreto", "X9", Campo::Formato::Testo}));
+    ASSERT_EQ(f.documenti.size(), 1u);
+    const Documento& d = f.documenti[0];
+    EXPECT_EQ(d.TipoDocumento, "TD24");
+    EXPECT_EQ(d.causali, (std::vector<std::string>{"uno", "due"}));
+    ASSERT_EQ(d.riferimenti.size(), 1u);
+    EXPECT_EQ(d.riferimenti[0].tipo, Riferimento::Tipo::Sal);
+    EXPECT_EQ(d.riferimenti[0].IdDocumento, "4");
+    ASSERT_EQ(d.altriDati.size(), 1u);
+    EXPECT_EQ(d.altriDati[0], (Campo{"Dati extra / Data ora verifica", "2024-05-06T07:08:09", Campo::Formato::DataOra}));
+    ASSERT_EQ(d.pagamenti.size(), 2u);
+    EXPECT_EQ(d.pagamenti[0].CondizioniPagamento, "TP03");
+    EXPECT_TRUE(d.pagamenti[0].dettagli.empty());
+    ASSERT_EQ(d.pagamenti[1].dettagli.size(), 1u);
+    EXPECT_EQ(d.pagamenti[1].dettagli[0].ModalitaPagamento, "MP23");
+    EXPECT_EQ(d.pagamenti[1].dettagli[0].ImportoPagamento, "");  // absent: nothing, not 0
+    // Without a header nothing is read.
+    ASSERT_TRUE(document.loadBytes("<FatturaElettronica><FatturaElettronicaBody/></FatturaElettronica>", "x"));
+    EXPECT_FALSE(readFullInvoice(document, f));
 }
 
 TEST_F(CompleteView, NumbersAndDatesInTheItalianForm)
