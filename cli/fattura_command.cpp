@@ -16,6 +16,8 @@
 #include "cli/common_options.h"
 #include "cli/fattura_completa.h"
 #include "cli/gui_session.h"
+#include "cli/input_path.h"
+#include "cli/output_name.h"
 #include "invoice/attachments.h"
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_text.h"
@@ -34,11 +36,13 @@ std::string helpText()
     "\n"
     "Mostra le fatture elettroniche FILE (XML, anche firmate .xml.p7m) come il pulsante\n"
     "\"Fatt.Elett\" della finestra. FILE è un nome nella cartella import/ della radice\n"
-    "della suite, o un percorso quando contiene \"/\".\n"
+    "della suite, o un percorso quando contiene \"/\". Ogni file scritto (pagina,\n"
+    "PDF, allegato) è detto in una riga dello standard output.\n"
     "\n") + kCommonOptionsHelp +
     "  --interlinea N              altezza di una riga della pagina in pixel (predefinita 18)\n"
     "  --png FILE                  la pagina come immagine PNG, come la disegna la finestra;\n"
-    "                              con più FILE è una cartella, con un PNG per fattura\n"
+    "                              con più FILE è una cartella, con un PNG per fattura;\n"
+    "                              un nome con un'altra estensione (.jpg...) è un uso errato\n"
     "  --pdf FILE                  le pagine in un PDF A4 verticale: ogni fattura inizia su\n"
     "                              un nuovo foglio, una fattura lunga continua sui seguenti\n"
     "  --testo                     stampa i valori letti (predefinito senza --png, --pdf,\n"
@@ -89,13 +93,6 @@ std::optional<double> parseInterlinea(const std::string& text)
     if (ec != std::errc() || end != text.data() + text.size() || !(value > 0) || value > kMaxInterlinea)
         return std::nullopt;
     return value;
-}
-
-// A name in the import folder, or a path when it holds a folder separator.
-std::filesystem::path resolve(const std::string& file, const SuitePaths& paths)
-{
-    if (file.find('/') != std::string::npos) return std::filesystem::path(file);
-    return paths.importDir() / file;
 }
 
 // "IT01_FPR03.xml.p7m" -> "IT01_FPR03.png"; a name taken in this run gets " (2)".
@@ -196,15 +193,17 @@ int fatturaCommand(const Args& rawArgs)
     std::error_code ec;
     if (o.pdf) {
         if (const auto problem = otherFileAt(*o.pdf, "%PDF", "PDF")) return usage(*problem + " (--pdf)");
+        if (const auto problem = altroFormato("--pdf", *o.pdf, ".pdf", "un documento")) return usage(*problem);
     }
-    if (o.png && o.files.size() == 1) {
+    if (o.png && o.files.size() == 1 && !std::filesystem::is_directory(*o.png, ec)) {
         if (const auto problem = otherFileAt(*o.png, "\x89PNG", "PNG")) return usage(*problem + " (--png)");
+        if (const auto problem = altroFormato("--png", *o.png, ".png", "un'immagine")) return usage(*problem);
     }
 
     const SuitePaths paths = suitePathsFor(common);
     if (o.verifica) {
         std::vector<std::filesystem::path> files;
-        for (const std::string& file : o.files) files.push_back(resolve(file, paths));
+        for (const std::string& file : o.files) files.push_back(fileIndicato(file, paths));
         return verifyInvoices(files);
     }
     const Regional regional = regionalFor(common);
@@ -229,7 +228,7 @@ int fatturaCommand(const Args& rawArgs)
     bool firstText = true;
     SheetsForPdf completePdf;
     for (const std::string& file : o.files) {
-        const std::filesystem::path path = resolve(file, paths);
+        const std::filesystem::path path = fileIndicato(file, paths);
         if (o.completa) {
             CompleteOutputs outputs{o.testo, std::nullopt, o.pdf.has_value()};
             if (o.png) outputs.png = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
@@ -269,6 +268,8 @@ int fatturaCommand(const Args& rawArgs)
             if (const auto problem = writePng(page, o.interlinea, target)) {
                 printErr("Errore nel file " + path.string() + "\n" + *problem);
                 status = 1;
+            } else {
+                std::printf("Pagina salvata in %s\n", target.string().c_str());
             }
         }
         if (o.pdf) {
@@ -283,6 +284,9 @@ int fatturaCommand(const Args& rawArgs)
         if (const auto problem = writePdf(invoices, o.interlinea, *o.pdf)) {
             printErr(*problem);
             status = 1;
+        } else {
+            std::printf("PDF salvato in %s (%zu %s)\n", o.pdf->string().c_str(), invoices.size(),
+                        invoices.size() == 1 ? "fattura" : "fatture");
         }
     }
     std::fflush(stdout);

@@ -48,11 +48,11 @@ std::string describe(const WindowSettings& s)
     out += "Mandato (--mandato): " + s.mandato + "\n";
     out += "Intervento (--intervento): " + s.intervento + "\n";
     out += "Sit.Affido (--sit-affido): " + s.sitAffido + "\n";
-    out += "Sezioni da importare (--sections): " + sections + "\n";
+    out += "Sezioni da importare (--sezioni): " + sections + "\n";
     for (std::size_t k = 0; k < s.sezioni.size(); ++k)
         out += "  " + std::to_string(k + 1) + " " + kSectionNames[k] + ": " + stateText(s.sezioni[k]) + "\n";
-    out += std::string("Dettagli (--details, --no-details): ") + stateText(s.dettagli) + "\n";
-    out += std::string("Solo Test (--test, --no-test): ") + stateText(s.soloTest) + "\n";
+    out += std::string("Dettagli (--dettagli, --no-dettagli): ") + stateText(s.dettagli) + "\n";
+    out += std::string("Solo Test (--solo-test, --no-solo-test): ") + stateText(s.soloTest) + "\n";
     out += std::string("->sp.rec (--sp-rec, --no-sp-rec): ") + stateText(s.spRec) + "\n";
     out += std::string("int.da file (--int-da-file, --no-int-da-file): ") + stateText(s.intDaFile) + "\n";
     out += std::string("Access (--access, --no-access): ") + stateText(s.usaAccess) + "\n";
@@ -66,7 +66,8 @@ int settingsCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
     CommonOptions common;
-    if (const auto status = startCommand("impostazioni", helpText(), args, common)) return *status;
+    if (const auto status = startCommand("impostazioni", helpText(), args, common, {kSinonimiImpostazioni}))
+        return *status;
     const SuitePaths paths = suitePathsFor(common);
     const auto file = paths.crvXmlIni();
 
@@ -79,9 +80,10 @@ int settingsCommand(const Args& rawArgs)
         return usageError("impostazioni", *problem);
     if (!args.empty()) {
         const std::string& a = args.front();
-        return usageError("impostazioni", a == "--affido" || a == "--scadenza" || a == "--bank" || a == "--text"
-                                              ? a + " vale per una sola importazione e non si salva"
-                                              : "Argomento sconosciuto: " + a);
+        const bool oneRun = a == "--affido" || a == "--scadenza" || a == "--banca" || a == "--testo" ||
+                            a == "--bank" || a == "--text";
+        return usageError("impostazioni", oneRun ? a + " vale per una sola importazione e non si salva"
+                                                 : "Argomento sconosciuto: " + a);
     }
 
     if (!changed) {

@@ -41,7 +41,9 @@ Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
     const std::string text = memo.substr(from, to - from);
     const auto value = Amount::parseRegional(text, regional);
     if (!value)
-        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo", "MOVIMENTO", text);
+        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo; forma attesa " +
+                                 regional.amountForm(),
+                             "MOVIMENTO", text);
     return *value;
 }
 
@@ -71,8 +73,10 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
     const fs::path path = paths.importDir() / fileName;
     if (fileName.empty()) return "Nessun file indicato (cartella " + paths.importDir().string() + ")";
     if (fs::is_regular_file(path, ec)) return {};
-    if (!fs::is_directory(paths.root, ec)) return "Cartella della suite non trovata: " + paths.root.string();
-    if (!fs::is_directory(paths.importDir(), ec))
+    // A whole path (from the command line) says nothing about the suite's folders.
+    if (fs::path(fileName).is_relative() && !fs::is_directory(paths.root, ec))
+        return "Cartella della suite non trovata: " + paths.root.string();
+    if (fs::path(fileName).is_relative() && !fs::is_directory(paths.importDir(), ec))
         return "Cartella di importazione non trovata: " + paths.importDir().string();
     if (fs::is_directory(path, ec)) return "È una cartella, non un file: " + path.string();
     if (fs::exists(path, ec)) return "Non è un file ordinario: " + path.string();
@@ -115,8 +119,8 @@ std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
         out += "\nIl file contiene " + std::to_string(counter.others) +
                (counter.others == 1 ? " elemento " : " elementi ") + other;
         out += modoDocumento
-                   ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --bank e --text)."
-                   : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --bank).";
+                   ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --banca e --testo)."
+                   : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --banca).";
     }
     if (counter.deeper > 0)
         out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";

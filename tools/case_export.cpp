@@ -138,7 +138,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
                 const int col = static_cast<int>(c);
                 Cella cell;
                 if (column.nota) {
-                    if (p.haNota) cell = cellaPer(p.nota, db::FieldKind::Text);
+                    if (p.haNota) cell = cellaNota(p.nota);
                 } else {
                     cell = cellaPer(p.valori[column.campo], column.kind);
                 }

@@ -3,6 +3,7 @@
 // layout on resizing, the file list, the import dispatch, and the import run
 // and the utilities of the tab "Varie" on worker threads. The work behind the
 // buttons is the core's.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,7 @@ private:
     void mostraDefinizione(const std::vector<std::string>& campi, const std::vector<std::string>& avvisi);
     tools::FiltroPratiche filtroPratiche() const;
     QString chiediFileEsportazione();
+    void avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work);
     void applyVarieProgress();
     void varieEnded();
 
@@ -114,6 +116,8 @@ private:
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;
     QString fileEsportazione_;        // the workbook of the export under way
+    std::function<void()> esportazioneInAttesa_;  // asks where to save, once the check found cases
+    std::string filtriVarie_;         // the filters of the utility under way, for its closing message
 };
 
 }  // namespace crv::window

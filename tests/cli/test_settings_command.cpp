@@ -25,7 +25,7 @@ TEST_F(SettingsCommand, ShowsTheDesignValuesThenSavesAndShowsTheNewOnes)
     EXPECT_EQ(design.status, 0) << design.err;
     EXPECT_NE(design.out.find("(non trovato: valori di progetto)\nMandato (--mandato): CRV\n"), std::string::npos)
         << design.out;
-    EXPECT_NE(design.out.find("Sezioni da importare (--sections): 111111\n  1 Dati Identificativi: sì\n"),
+    EXPECT_NE(design.out.find("Sezioni da importare (--sezioni): 111111\n  1 Dati Identificativi: sì\n"),
               std::string::npos)
         << design.out;
     EXPECT_FALSE(std::filesystem::exists(suite.paths().crvXmlIni()));
@@ -66,7 +66,7 @@ TEST_F(SettingsCommand, WrongUsageAndFailedSavesLeaveTheFileAsItWas)
              {"--bank"}, {"--boh"}, {"file.xml"}}) {
         const ProgramRun r = impostazioni(args);
         EXPECT_EQ(r.status, 2) << args.front();
-        EXPECT_NE(r.err.find("\"crvxml impostazioni --help\""), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\"crvxml impostazioni --aiuto\""), std::string::npos) << r.err;
     }
     EXPECT_EQ(readFile(suite.paths().crvXmlIni()), before);
     EXPECT_NE(impostazioni({"--mandato", "ABCD"}).err.find("al massimo 3 caratteri"), std::string::npos);

@@ -397,7 +397,7 @@ TEST_P(CaseWriterTest, FileWithoutCasesStopsAndLeavesNoBatch)
     EXPECT_EQ(bank.result.outcome, RunOutcome::NoCases);
     EXPECT_NE(bank.result.message.find("Nessun elemento PRATICA"), std::string::npos) << bank.result.message;
     EXPECT_NE(bank.result.message.find("2 elementi documento"), std::string::npos) << bank.result.message;
-    EXPECT_NE(bank.result.message.find("--bank"), std::string::npos) << bank.result.message;
+    EXPECT_NE(bank.result.message.find("--banca"), std::string::npos) << bank.result.message;
     EXPECT_TRUE(rows("TabellaLottiImp").empty());
     EXPECT_TRUE(rows("Tabella Pratiche").empty());
 }
