@@ -239,6 +239,9 @@ std::string schemaFile(std::string_view name)
 
 SchemaVerdict checkSchema(std::string_view xml)
 {
+    // libxml2's entity loader is the process's: one check at a time.
+    static std::mutex mutex;
+    const std::lock_guard lock(mutex);
     SchemaVerdict verdict;
     xmlSchemaPtr s = schema();
     if (s == nullptr || xml.size() > static_cast<std::size_t>(INT_MAX)) {

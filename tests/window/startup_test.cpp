@@ -105,7 +105,7 @@ TEST_F(Startup, SaveButtonWritesWhatTheNextStartRestores)
     click("Cmd_Salva_Impostazioni");
     EXPECT_TRUE(answers.texts().isEmpty());
     const std::string bytes = readFile(suite.paths().crvXmlIni());
-    EXPECT_EQ(bytes, "ZZZ\r\nMO\r\nA\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n");
+    EXPECT_EQ(bytes, "ZZZ\r\nMO\r\nA\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n 0 \r\n");
 
     ASSERT_TRUE(start());
     EXPECT_EQ(scheda(0)->text(), QStringLiteral("ZZZ"));
