@@ -266,7 +266,9 @@ int fatturaCommand(const Args& rawArgs)
         if (o.png) {
             const std::filesystem::path target = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
             if (const auto problem = writePng(page, o.interlinea, target)) {
-                printErr("Errore nel file " + path.string() + "\n" + *problem);
+                // A page too tall is the invoice's; a file that cannot be written names itself.
+                printErr(pageFitsPng(page, o.interlinea) ? *problem + " (pagina della fattura " + path.string() + ")"
+                                                         : "Errore nel file " + path.string() + "\n" + *problem);
                 status = 1;
             } else {
                 std::printf("Pagina salvata in %s\n", target.string().c_str());

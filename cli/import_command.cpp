@@ -129,6 +129,9 @@ int importCommand(const Args& rawArgs)
     if (const auto problem = takeSettingsOptions(args, settings, anySetting)) return usage(*problem);
     RunParams params = runParamsFrom(settings);
     params.modoTesto = nameAsksTextMode(programName);
+    params.comeLeggereCorvestra =
+        "si legge con il pulsante \"Importa\" (da riga di comando: senza --banca e --testo)";
+    params.comeLeggereBanca = "si legge con il pulsante \"Importa Radoze\" (da riga di comando: --banca)";
 
     // The default dates are written in the form this run reads back.
     using namespace std::chrono;

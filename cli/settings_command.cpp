@@ -26,8 +26,12 @@ std::string helpText()
                "Opzioni:\n") +
            kCommonOptionsHelp + "\n" + kSettingsOptionsHelp +
            "\n"
+           "Un testo con una virgola, un doppio apice o un a capo non si salva (il file non\n"
+           "lo conserverebbe).\n"
+           "\n"
            "Uscita: 0 impostazioni mostrate o salvate; 1 salvataggio non riuscito (il file\n"
-           "precedente resta com'era); 2 per un uso errato.\n";
+           "precedente resta com'era); 2 per un uso errato, anche un testo che non si può\n"
+           "salvare (nulla salvato).\n";
 }
 
 const char* stateText(int state)
@@ -91,6 +95,9 @@ int settingsCommand(const Args& rawArgs)
                     existed ? "" : " (non trovato: valori di progetto)", describe(settings).c_str());
         return 0;
     }
+    // A value the file cannot keep is wrong usage: nothing is saved.
+    if (const std::string problem = valoreNonSalvabile(settings); !problem.empty())
+        return usageError("impostazioni", problem);
     try {
         SalvaImpostazioni(file, settings);
     } catch (const SettingsError& e) {
@@ -102,8 +109,8 @@ int settingsCommand(const Args& rawArgs)
     LeggiImpostazioni(file, saved);
     std::printf("Impostazioni salvate in %s\n%s", file.string().c_str(), describe(saved).c_str());
     if (!(saved == settings))
-        std::fputs("Attenzione: rileggendo il file alcuni valori cambiano (una virgola, un doppio apice o\n"
-                   "spazi iniziali in un testo non si rileggono per intero); sopra i valori riletti.\n",
+        std::fputs("Attenzione: rileggendo il file alcuni valori cambiano (gli spazi iniziali di un testo\n"
+                   "non si rileggono); sopra i valori riletti.\n",
                    stderr);
     return 0;
 }

@@ -86,9 +86,10 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
 // The lines that follow "Nessuna pratica" when the file holds no case element
 // of the chosen format: what was looked for and, when the file holds the
 // other format's elements (at any depth: the bank format's repair wraps a
-// whole file in <root>), which button or option reads them.
-std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
+// whole file in <root>), how the front end reads them.
+std::string motivoNessunaPratica(pugi::xml_node root, const RunParams& p)
 {
+    const bool modoDocumento = p.modoDocumento;
     const std::string wanted = modoDocumento ? "documento" : "PRATICA";
     const std::string other = modoDocumento ? "PRATICA" : "documento";
     struct Counter : pugi::xml_tree_walker {
@@ -118,9 +119,9 @@ std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
     if (counter.others > 0) {
         out += "\nIl file contiene " + std::to_string(counter.others) +
                (counter.others == 1 ? " elemento " : " elementi ") + other;
-        out += modoDocumento
-                   ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --banca e --testo)."
-                   : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --banca).";
+        out += modoDocumento ? " (formato Corvestra)" : " (formato banca)";
+        const std::string& come = modoDocumento ? p.comeLeggereCorvestra : p.comeLeggereBanca;
+        out += come.empty() ? "." : ": " + come + ".";
     }
     if (counter.deeper > 0)
         out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
@@ -275,8 +276,8 @@ RunResult Run::execute()
     out_.listingLine(intestazioneListino());
 
     std::filesystem::path path = paths_.importDir() / p_.fileName;
-    if (const std::string missing = fileMancante(paths_, p_.fileName); !missing.empty())
-        return finish(RunOutcome::NoFile, "Scegliere il file da importare\n" + missing);
+    if (const std::string missing = messaggioFileMancante(paths_, p_.fileName); !missing.empty())
+        return finish(RunOutcome::NoFile, missing);
 
     RunResult failed;
     if (!checkParameters(failed)) return failed;
@@ -303,15 +304,19 @@ RunResult Run::execute()
     out_.waitCursor(true);
     if (p_.modoDocumento || p_.modoTesto) {
         try {
+            bool replaced = false;
             if (MancaRoot(path)) {
-                Converti2XML(path);
+                replaced = Converti2XML(path);
             } else {
                 if (MancaFineRoot(path)) AccodaFineRoot(path);
                 std::string upper = path.string();
                 for (char& c : upper)
                     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                if (!upper.ends_with(".XML")) Rinomina(path);
+                if (!upper.ends_with(".XML")) replaced = Rinomina(path);
             }
+            // The copy takes the name of a file that was there: the operator
+            // learns that an earlier file is gone.
+            if (replaced) out_.listingLine("Il file " + path.string() + " che c'era è stato sostituito dalla copia riparata");
         } catch (const std::exception& e) {
             return abort(RunOutcome::RepairError, e.what());
         }
@@ -334,7 +339,7 @@ RunResult Run::execute()
         const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
         std::string message = "Nessuna pratica da importare nel file " + chosen.string();
         if (path != chosen) message += " (letto come " + path.string() + ")";
-        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_.modoDocumento));
+        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_));
     }
 
     Case values;
@@ -402,6 +407,12 @@ RunResult Run::execute()
 }
 
 }  // namespace
+
+std::string messaggioFileMancante(const SuitePaths& paths, const std::string& fileName)
+{
+    const std::string missing = fileMancante(paths, fileName);
+    return missing.empty() ? std::string() : "Scegliere il file da importare\n" + missing;
+}
 
 RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
                  const StoreOpener& openStore)

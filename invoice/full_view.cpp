@@ -57,7 +57,7 @@ FullViewReading readFullView(const std::filesystem::path& path)
     }
     if (!readFullInvoice(document, r.view.fattura)) {
         r.outcome = InvoiceOutcome::NoHeader;
-        r.message = "NON TROVO HEADER.";
+        r.message = kNonTrovoHeader;
         return r;
     }
     r.view.nomeFile = path.filename().string();

@@ -38,7 +38,7 @@ struct FullView {
 
 // The outcome of reading one file for the complete view: the view, or the
 // message for the operator (the page's: "NON TROVO IL FILE", "Errore nel
-// file "..., "NON TROVO HEADER.").
+// file "..., kNonTrovoHeader).
 struct FullViewReading {
     InvoiceOutcome outcome = InvoiceOutcome::Read;
     std::string message;

@@ -21,7 +21,8 @@ using invoice_xml::textOf;
 using invoice_xml::UpperName;
 
 constexpr const char* kNoFile = "NON TROVO IL FILE";
-constexpr const char* kNoHeader = "NON TROVO HEADER.";
+// The old message first, as operators know it, then what it means.
+constexpr const char* kNoHeader = kNonTrovoHeader;
 
 // An element whose value the invoice cannot hold.
 class BadElement : public std::runtime_error {

@@ -10,12 +10,16 @@
 
 namespace crv {
 
+// The message of a file that is no invoice (no "FatturaElettronicaHeader").
+inline constexpr const char* kNonTrovoHeader =
+    "NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader";
+
 // How a reading ended.
 enum class InvoiceOutcome {
     Read,          // the values are in `fattura`
     NoFile,        // "NON TROVO IL FILE"
     NotXml,        // the four-line "Errore nel file " message of the loader
-    NoHeader,      // "NON TROVO HEADER."
+    NoHeader,      // "NON TROVO HEADER." and what it means: not an invoice
     BadEnvelope,   // a ".p7m" whose envelope cannot be opened
     BadValue,      // an amount beyond the currency range
 };

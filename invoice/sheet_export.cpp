@@ -1,11 +1,11 @@
 #include "invoice/sheet_export.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -16,11 +16,6 @@ namespace crv {
 namespace {
 
 constexpr int kPdfDpi = 600;
-
-std::string cannotWrite(const std::filesystem::path& file, const QString& why)
-{
-    return "impossibile scrivere " + file.string() + ": " + why.toStdString();
-}
 
 }  // namespace
 
@@ -55,21 +50,19 @@ std::optional<std::string> writeSheetsPng(const SheetDocument& document, const s
         return "i " + std::to_string(document.sheets.size()) +
                " fogli sono troppi per un'immagine PNG (al massimo " + std::to_string(kMaxPngHeight) +
                " pixel di altezza): usare --pdf";
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly)) return cannotWrite(file, out.errorString());
-    QImageWriter writer(&out, "png");
-    if (!writer.write(image)) {
-        out.cancelWriting();
-        return cannotWrite(file, writer.errorString());
-    }
-    if (!out.commit()) return cannotWrite(file, out.errorString());
-    return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) return "impossibile creare l'immagine PNG di " + file.string() + ": memoria insufficiente";
+    return writeBytes(bytes, file);
 }
 
 std::optional<std::string> writeSheetsPdf(std::span<const SheetPdf> documents, const std::filesystem::path& file)
 {
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly)) return cannotWrite(file, out.errorString());
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
     {
         QPdfWriter pdf(&out);
         pdf.setResolution(kPdfDpi);
@@ -78,10 +71,7 @@ std::optional<std::string> writeSheetsPdf(std::span<const SheetPdf> documents, c
         // The sheets hold their own margins: the page is all theirs.
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
         QPainter painter;
-        if (!painter.begin(&pdf)) {
-            out.cancelWriting();
-            return "impossibile creare il PDF " + file.string();
-        }
+        if (!painter.begin(&pdf)) return "impossibile creare il PDF " + file.string();
         bool first = true;
         for (const SheetPdf& d : documents) {
             for (const Sheet& sheet : d.document->sheets) {
@@ -95,8 +85,8 @@ std::optional<std::string> writeSheetsPdf(std::span<const SheetPdf> documents, c
         }
         painter.end();
     }
-    if (!out.commit()) return cannotWrite(file, out.errorString());
-    return std::nullopt;
+    out.close();
+    return writeBytes(bytes, file);
 }
 
 }  // namespace crv

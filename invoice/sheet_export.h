@@ -1,8 +1,8 @@
 #pragma once
 // The complete view's sheets written to files: a PNG image of the sheets one
 // below the other, as the window shows them, and an A4 PDF with one page per
-// sheet and selectable text. Files are written whole or not at all (a
-// temporary file renamed into place). Needs a running QGuiApplication.
+// sheet and selectable text. Files are written whole or not at all, as the
+// page's are. Needs a running QGuiApplication.
 #include <filesystem>
 #include <optional>
 #include <span>

@@ -120,6 +120,7 @@ FullInvoiceView::FullInvoiceView(QWidget* parent) : QScrollArea(parent)
 std::optional<QString> FullInvoiceView::mostraFattura(const QString& path, const Regional& regional)
 {
     FullViewReading reading = readFullView(path.toStdString());
+    nonEraUnaFattura_ = reading.outcome == InvoiceOutcome::NoHeader;
     if (!reading.ok()) return QString::fromStdString(reading.message);
     SheetDocument sheets = layoutFullView(reading.view, regional);
     // Kept for their buttons, in the order of the sheets' anchors.

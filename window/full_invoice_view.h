@@ -32,6 +32,8 @@ public:
     // The sheets shown, and pixels per point on the screen.
     const SheetDocument& fogli() const;
     double scala() const;
+    // Whether the last file asked for was no invoice at all ("NON TROVO HEADER.").
+    bool nonEraUnaFattura() const { return nonEraUnaFattura_; }
 
 signals:
     // Escape was pressed: the view has hidden itself.
@@ -47,6 +49,7 @@ private:
 
     SheetCanvas* canvas_;  // owned by the scroll area
     std::vector<Allegato> allegati_;  // the file's attachments, in the anchors' order
+    bool nonEraUnaFattura_ = false;
 };
 
 // The sheets at a scale, one below the other; the save buttons sit on it.

@@ -61,6 +61,9 @@ public:
     const Controls& controls() const { return c_; }
     // The conversion of design twips to this window's pixels.
     const Twips& twips() const { return twips_; }
+    // The smallest size at which every control is in sight and none lies
+    // over another: the window cannot be made smaller.
+    QSize dimensioneMinima() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -109,6 +112,7 @@ private:
     Installazione installazione_;
     bool modoTesto_ = false;
     bool modoDocumento_ = false;
+    bool presentazioneNormale_ = true;  // neither the bank presentation nor the text mode
     std::unique_ptr<ImportRun> run_;
     QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;

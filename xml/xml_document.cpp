@@ -1,7 +1,7 @@
 #include "xml/xml_document.h"
 
 #include "text/encoding.h"
-#include "text/system_reason.h"
+#include "files/system_reason.h"
 #include "xml/xml_decoding.h"
 
 #include <algorithm>

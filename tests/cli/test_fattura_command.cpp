@@ -121,6 +121,16 @@ TEST_F(FatturaCommand, FilesThatCannotBeShown)
     EXPECT_FALSE(std::filesystem::exists(none));
 }
 
+TEST_F(FatturaCommand, AnOutputThatCannotBeWrittenIsNamedWithTheReason)
+{
+    const std::string invoice = "official_IT01234567890_FPA01_pa_single_line.xml";
+    const std::string shown = (suite.paths().importDir() / invoice).string();
+    const Outcome missing = fattura(root() + "--png /nonexist/x.png " + invoice);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Impossibile scrivere il file /nonexist/x.png: la cartella /nonexist non esiste "
+                           "(pagina della fattura " + shown + ")\n");
+}
+
 TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)
 {
     // "--pdf *.xml" without the PDF's name: the first invoice would become the PDF.

@@ -77,9 +77,15 @@ TEST_F(ImportCommand, ItalianAndEnglishOptionNamesGiveTheSameRun)
         {"--root=" + rootDir + " --details --test", "--radice=" + rootDir + " --dettagli --solo-test"},
         {"--root " + rootDir + " --bank", "--radice " + rootDir + " --banca"},
     };
+    // Each run starts from the same folder: a repaired copy left by the first
+    // would be reported as replaced by the second.
+    const auto fresh = [&](const std::string& options) {
+        std::filesystem::remove(suite.paths().importDir() / (file + ".xml"));
+        return crvxml("import " + options + " " + file);
+    };
     for (const auto& [english, italian] : names) {
-        const ProgramRun a = crvxml("import " + english + " " + file);
-        const ProgramRun b = crvxml("import " + italian + " " + file);
+        const ProgramRun a = fresh(english);
+        const ProgramRun b = fresh(italian);
         EXPECT_EQ(std::tie(a.status, a.out, a.err), std::tie(b.status, b.out, b.err)) << italian;
     }
     // The help names the Italian ones; the English ones only in its closing lines.

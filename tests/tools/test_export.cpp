@@ -197,7 +197,9 @@ TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
 
     const auto missingFolder = tools::esportaPratiche(db(), {}, {"posizione"}, suite.paths().root / "no" / "x.xlsx", it);
     EXPECT_EQ(missingFolder.esito, Esito::Errore);
-    EXPECT_EQ(missingFolder.messaggi, Names{"Impossibile scrivere il file " + (suite.paths().root / "no" / "x.xlsx").string()});
+    EXPECT_EQ(missingFolder.messaggi,
+              Names{"Impossibile scrivere il file " + (suite.paths().root / "no" / "x.xlsx").string() +
+                    ": la cartella " + (suite.paths().root / "no").string() + " non esiste. Nessun file scritto"});
 
     EXPECT_EQ(readFile(out), "cartella di prima");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(suite.paths().root), {}), 3)
@@ -216,9 +218,8 @@ TEST_P(ExportTest, AWorkbookThatCannotBeWrittenAtTheEndIsNamedAsTheOperatorGaveI
         return true;
     });
     EXPECT_EQ(r.esito, Esito::Errore);
-    EXPECT_EQ(r.messaggi, Names{"Impossibile scrivere il file " + target.string() +
-                                ": impossibile creare il file (la cartella non esiste o non si può scrivere). "
-                                "Nessun file scritto"});
+    EXPECT_EQ(r.messaggi, Names{"Impossibile scrivere il file " + target.string() + ": la cartella " +
+                                folder.string() + " non esiste. Nessun file scritto"});
     EXPECT_FALSE(std::filesystem::exists(folder));
 }
 
