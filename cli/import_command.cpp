@@ -16,6 +16,7 @@
 #include "import/case_writer.h"
 #include "import/driver.h"
 #include "import/run_report.h"
+#include "text/printable.h"
 
 namespace crv::cli {
 namespace {
@@ -50,17 +51,19 @@ std::string helpText()
            "mancante o illeggibile, data non valida).\n";
 }
 
+// The listing keeps the memo's tabs, a message its line breaks; any other
+// control character of the file shows as a blank.
 class ConsoleListener final : public RunListener {
 public:
     void listingLine(std::string_view line) override
     {
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        writeBlankingControls(stdout, line, "\t");
         std::fputc('\n', stdout);
     }
     void message(std::string_view text, Box) override
     {
         std::fflush(stdout);
-        std::fwrite(text.data(), 1, text.size(), stderr);
+        writeBlankingControls(stderr, text, "\t\n");
         std::fputc('\n', stderr);
     }
     bool progress(int, int) override { return true; }

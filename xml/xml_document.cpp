@@ -1,6 +1,7 @@
 #include "xml/xml_document.h"
 
 #include "text/encoding.h"
+#include "xml/char_references.h"
 #include "xml/xml_decoding.h"
 
 #include <algorithm>
@@ -28,6 +29,7 @@ constexpr const char* kNoRoot = "elemento radice mancante";
 constexpr const char* kSecondRoot = "è consentito un solo elemento radice";
 constexpr const char* kTextOutside = "testo fuori dall'elemento radice";
 constexpr const char* kUnclosed = "elemento non chiuso alla fine del file";
+constexpr const char* kForbiddenReference = "riferimento a carattere non ammesso";
 
 const char* reasonFor(pugi::xml_parse_status status)
 {
@@ -302,12 +304,17 @@ bool XmlDocument::parse(std::string bytes, std::string url,
         }
         text_ = std::make_unique<std::string>(std::move(decoded.text));
         const std::size_t size = text_->size();
+        // Looked for before the parse decodes the references in place.
+        const std::size_t badReference = firstForbiddenCharReference(*text_);
         // pugixml turns the last character of the buffer into its terminator;
         // a terminator of our own keeps that character part of the document.
         text_->push_back('\0');
         const pugi::xml_parse_result result =
             doc_.load_buffer_inplace(text_->data(), text_->size(), kParseOptions, pugi::encoding_utf8);
-        const std::optional<Failure> failure = findFailure(doc_, result, *text_, size);
+        std::optional<Failure> failure = findFailure(doc_, result, *text_, size);
+        // The fault a reader of the file meets first is the one reported.
+        if (badReference != std::string::npos && (!failure || badReference < failure->offset))
+            failure = Failure{badReference, kForbiddenReference, Anchor::Offset};
         if (!failure) return true;
 
         // The parse has rewritten its buffer: place the error in the original text.
