@@ -10,6 +10,7 @@
 #include "app/suite_root.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/ctrl_c.h"
 #include "cli/settings_options.h"
 #include "db/connection_string.h"
 #include "db/open_db.h"
@@ -55,6 +56,7 @@ std::string helpText()
 // control character of the file shows as a blank.
 class ConsoleListener final : public RunListener {
 public:
+    explicit ConsoleListener(const CtrlC& ctrlC) : ctrlC_(ctrlC) {}
     void listingLine(std::string_view line) override
     {
         writeBlankingControls(stdout, line, "\t");
@@ -66,7 +68,11 @@ public:
         writeBlankingControls(stderr, text, "\t\n");
         std::fputc('\n', stderr);
     }
-    bool progress(int, int) override { return true; }
+    bool progress(int, int) override { return !ctrlC_.pressed(); }
+    bool stopRequested() const override { return ctrlC_.pressed(); }
+
+private:
+    const CtrlC& ctrlC_;
 };
 
 int usage(const std::string& problem)
@@ -171,7 +177,8 @@ int importCommand(const Args& rawArgs)
     params.fileName = *file;
 
     if (!params.soloTest) announceDatabase(paths, params.usaAccess);
-    ConsoleListener listener;
+    const CtrlC ctrlC;
+    ConsoleListener listener(ctrlC);
     const StoreOpener opener = [&](const RunParams& p) { return openDatabaseStore(paths, p, regional); };
     const RunResult result = lavora(params, paths, regional, listener, opener);
     const std::string report = riepilogoRun(result, regional);

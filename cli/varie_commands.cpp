@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/ctrl_c.h"
 #include "tools/case_export.h"
 #include "tools/common_notes.h"
 #include "tools/export_definition.h"
@@ -79,17 +80,18 @@ int exitStatus(const tools::RisultatoVarie& result)
     return result.esito == tools::Esito::Terminata ? 0 : 1;
 }
 
-// Progress lines on standard error, at most one every two seconds.
-tools::Avanzamento progressLines()
+// Progress lines on standard error, at most one every two seconds; Ctrl-C
+// stops the run.
+tools::Avanzamento progressLines(const CtrlC& ctrlC)
 {
     using Clock = std::chrono::steady_clock;
-    return [last = Clock::now()](long done, long total) mutable {
+    return [last = Clock::now(), &ctrlC](long done, long total) mutable {
         const auto now = Clock::now();
         if (now - last >= std::chrono::seconds(2)) {
             last = now;
             std::fprintf(stderr, "Pratiche elaborate: %ld di %ld\n", done, total);
         }
-        return true;
+        return !ctrlC.pressed();
     };
 }
 
@@ -217,8 +219,9 @@ int esportaCommand(const Args& args)
     for (const std::string& avviso : def.avvisi) std::fprintf(stderr, "%s\n", avviso.c_str());
     if (!p.out) return 0;
 
+    const CtrlC ctrlC;
     const tools::RisultatoVarie result = tools::esportaPratiche(paths, usaAccess(p, paths), p.filtro, def.campi,
-                                                                *p.out, regional, progressLines());
+                                                                *p.out, regional, progressLines(ctrlC));
     printMessages(result);
     if (result.esito == tools::Esito::Terminata && p.apri && !tools::apriConApplicazionePredefinita(*p.out))
         std::fprintf(stderr, "Impossibile aprire %s con l'applicazione predefinita\n", p.out->c_str());
@@ -234,8 +237,9 @@ int noteComuniCommand(const Args& args)
         return 0;
     }
     const SuitePaths paths = suitePathsFor(p.common);
+    const CtrlC ctrlC;
     const tools::RisultatoVarie result =
-        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines());
+        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines(ctrlC));
     printMessages(result);
     return exitStatus(result);
 }

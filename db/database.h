@@ -19,6 +19,7 @@
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/statement_cancel.h"
 #include "db/table_info.h"
 
 namespace crv::db {
@@ -30,9 +31,12 @@ using FieldValues = std::vector<std::pair<QString, QVariant>>;
 
 class Database {
 public:
-    // Opens a connection of its own (a unique Qt connection name per object).
-    // Throws DbError with the driver's text when the open fails, and naming
-    // the database when an ODBC driver reaches one this layer does not know.
+    // Opens a connection of its own (a unique Qt connection name per object),
+    // with the limits of connection_defaults.h where the string sets none, and
+    // joins the calling thread's CancelScope. Throws DbError with the driver's
+    // text when the open fails (NoAnswer when the server did not answer in
+    // time), and naming the database when an ODBC driver reaches one this
+    // layer does not know.
     static std::unique_ptr<Database> open(const ConnectionSpec& connSpec,
                                           OpenMode mode = OpenMode::Existing);
 
@@ -66,6 +70,8 @@ public:
     void forgetTables();
 
     // One transaction per import run; the destructor rolls back an open one.
+    // rollback() is quiet when the database has already dropped the
+    // transaction (SQLite after a full disk, a server after a lost connection).
     void begin();
     void commit();
     void rollback();
@@ -99,19 +105,34 @@ public:
     // before-first, forward-only result for reading.
     QSqlQuery query(const QString& sql, const QVariantList& binds = {});
 
+    // Statement failures carry what is known of them (DbError::failure()): a
+    // lock held past the lock wait, a lost connection, a stop asked through
+    // the connection's CancelScope.
+
 private:
-    QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);
+    // `where` names what was being done when preparing fails.
+    QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql,
+                               const std::string& where = "Istruzione non accettata dal database");
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);
     bool odbc() const { return spec_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
+    // A statement's work, which the operator may stop: refused once a stop
+    // was asked, and open to the canceller while it runs.
+    bool prepare(QSqlQuery& statement, const QString& sql);
+    bool run(QSqlQuery& statement, const QString* sql = nullptr);
+    // The error of a failed statement (null for the connection's own calls).
+    DbError failure(const std::string& context, const QSqlError& error, const QSqlQuery* statement = nullptr) const;
+    void setLockWait();
 
     ConnectionSpec spec_;
     Backend backend_ = Backend::SQLite;
     QString connectionName_;
     QSqlDatabase db_;
     bool inTransaction_ = false;
+    std::shared_ptr<Canceller> canceller_;
+    QString lockWait_;  // the lock wait in force, in words ("30 secondi")
     std::map<QString, TableInfo> tables_;                     // by lower-case name
     std::map<QString, std::unique_ptr<QSqlQuery>> statements_; // by table and column set
 };

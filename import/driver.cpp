@@ -178,6 +178,10 @@ public:
 private:
     RunResult finish(RunOutcome outcome, const std::string& message, Box focus = Box::None);
     RunResult abort(RunOutcome outcome, const std::string& message);
+    // A stop of the operator: asked between two cases, or met by a statement
+    // it cancelled (a wait for a table another session holds).
+    bool stopAsked(const std::exception& failure) const;
+    RunResult stopped();
     bool checkParameters(RunResult& failed);
     void closeCase(const Case& v, const MemoText& memo);
 
@@ -219,6 +223,19 @@ RunResult Run::abort(RunOutcome outcome, const std::string& message)
         out_.countersChanged(counters_);
     }
     return finish(outcome, text);
+}
+
+bool Run::stopAsked(const std::exception& failure) const
+{
+    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
+    return (dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled) || out_.stopRequested();
+}
+
+RunResult Run::stopped()
+{
+    return abort(RunOutcome::Stopped, casesRead_ == 0 ? std::string("Importazione interrotta dall'operatore.")
+                                                      : "Importazione interrotta dall'operatore alla pratica n. " +
+                                                            std::to_string(casesRead_) + ".");
 }
 
 bool Run::checkParameters(RunResult& failed)
@@ -292,6 +309,7 @@ RunResult Run::execute()
         } catch (const db::AccessArchiveMissing& e) {
             return abort(RunOutcome::AccessArchiveMissing, e.what());
         } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
@@ -367,6 +385,7 @@ RunResult Run::execute()
             return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
                                                    std::to_string(position) + ": " + e.what());
         } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
             const std::string code = codiceDi(values, element);
             return abort(RunOutcome::DatabaseError,
                          "Errore nella scrittura della pratica n. " + std::to_string(position) +
@@ -376,21 +395,18 @@ RunResult Run::execute()
         counters_.praticheImportate = position;
         casesRead_ = position;
         out_.countersChanged(counters_);
-        if (!out_.progress(position, total))
-            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
-                                                  std::to_string(position) + ".");
+        if (!out_.progress(position, total)) return stopped();
     }
 
     if (!p_.soloTest) {
-        if (out_.stopRequested())
-            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
-                                                  std::to_string(casesRead_) + ".");
+        if (out_.stopRequested()) return stopped();
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
             store_->commit();
             transactionOpen_ = false;
         } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }

@@ -200,6 +200,8 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
     } catch (const std::exception& error) {
         std::error_code ec;
         std::filesystem::remove(partial, ec);
+        if (interrottaDallOperatore(error))
+            return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
         std::string text = error.what();
         if (current != 0) text = "Esportazione fermata alla pratica con contatore " + std::to_string(current) + ": " + text;
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun file scritto")});

@@ -1,6 +1,14 @@
 #include "tools/varie_messages.h"
 
+#include "db/db_error.h"
+
 namespace crv::tools {
+
+bool interrottaDallOperatore(const std::exception& failure)
+{
+    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
+    return dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled;
+}
 
 RisultatoVarie esitoSenzaLavoro(Esito esito, std::vector<std::string> messaggi)
 {
