@@ -57,6 +57,9 @@ public:
     // The database behind the driver (for ODBC, the one the driver names).
     Backend backend() const { return backend_; }
     const ConnectionSpec& connSpec() const { return spec_; }
+    // Qt's connection, for the calls of the client library behind it (libpq's,
+    // ODBC's) that Qt does not offer.
+    const QSqlDatabase& connection() const { return db_; }
 
     // An identifier quoted for the database in use: "Tabella Pratiche" or,
     // on SQL Server and Access, [Tabella Pratiche].
