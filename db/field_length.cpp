@@ -1,13 +1,16 @@
 #include "db/field_length.h"
 
+#include "text/printable.h"
+
 namespace crv::db {
 
 namespace {
 
+constexpr qsizetype kShown = 40;
+
 // The start of a long value, for the message.
 QString preview(const QString& value)
 {
-    constexpr qsizetype kShown = 40;
     return value.size() <= kShown ? value : value.left(kShown) + QStringLiteral("...");
 }
 
@@ -15,11 +18,17 @@ QString preview(const QString& value)
 
 FieldTooLong::FieldTooLong(const QString& table, const QString& field, int definedSize, qsizetype length,
                            const QString& value)
-    : DbError("Valore troppo lungo per il campo \"" + field.toStdString() + "\" della tabella " +
-                  table.toStdString(),
-              "al massimo " + std::to_string(definedSize) + " caratteri, il valore ne ha " +
-                  std::to_string(length) + " (\"" + preview(value).toStdString() + "\")"),
-      field_(field), definedSize_(definedSize)
+    : FieldTooLong(table.toStdString(), field.toStdString(), definedSize, static_cast<std::size_t>(length),
+                   value.left(kShown + 1).toStdString())
+{
+}
+
+FieldTooLong::FieldTooLong(const std::string& table, const std::string& field, int definedSize, std::size_t length,
+                           const std::string& start)
+    : DbError("Valore troppo lungo per il campo \"" + field + "\" della tabella " + table,
+              "al massimo " + std::to_string(definedSize) + " caratteri, il valore ne ha " + std::to_string(length) +
+                  " (\"" + blankControls(preview(QString::fromStdString(start)).toStdString()) + "\")"),
+      field_(QString::fromStdString(field)), definedSize_(definedSize)
 {
 }
 
@@ -28,13 +37,17 @@ void checkTextLengths(const TableInfo& table, const std::vector<std::pair<QStrin
     for (const auto& [name, value] : columns) {
         if (value.isNull() || value.metaType().id() != QMetaType::QString) continue;
         const Column* column = table.find(name);
-        if (!column || column->definedSize < 0) continue;
+        if (!column) continue;
+        const qsizetype limit = column->definedSize >= 0 ? column->definedSize : kLongestText;
         const QString text = value.toString();
         // UTF-16 units are never fewer than characters: most values stop here.
-        if (text.size() <= column->definedSize) continue;
-        const qsizetype length = text.toUcs4().size();
-        if (length > column->definedSize)
-            throw FieldTooLong(table.realName(), column->name, column->definedSize, length, text);
+        if (text.size() <= limit) continue;
+        // Characters, counted without a copy: a pair of surrogates is one.
+        qsizetype length = text.size();
+        for (const QChar c : text)
+            if (c.isLowSurrogate()) --length;
+        if (length > limit)
+            throw FieldTooLong(table.realName(), column->name, static_cast<int>(limit), length, text);
     }
 }
 

@@ -4,17 +4,20 @@
 // adds the file and the case to the message.
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace crv {
 
 class CaseInputError : public std::runtime_error {
 public:
-    CaseInputError(std::string what, std::string element, std::string text)
-        : std::runtime_error(std::move(what)), element_(std::move(element)), text_(std::move(text))
-    {
-    }
+    // `text` is the value as the file holds it; the message shows at most
+    // its first kShown characters (a value may be huge).
+    CaseInputError(std::string what, std::string element, std::string_view text);
+
     const std::string& element() const { return element_; }
     const std::string& text() const { return text_; }
+
+    static constexpr std::size_t kShown = 200;
 
 private:
     std::string element_;

@@ -12,6 +12,7 @@
 #include "app/suite_root.h"
 #include "db/database.h"
 #include "import/case_store.h"
+#include "import/value_limits.h"
 #include "numbers/regional.h"
 
 namespace crv {
@@ -23,6 +24,7 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
+    const LimitiValori* limiti() override;
     std::int64_t AddLotto(const RunParams& params) override;
     void SalvaNumPratiche(std::int64_t lotto, int count) override;
 
@@ -52,6 +54,9 @@ private:
     void ScriviGarante(const Case& values);
     void save();
     void requireRow(const char* operation) const;
+    // Refuses a text of `length` characters (beginning with `start`) longer
+    // than the field takes, before it is converted for the database.
+    void verificaLunghezza(const char* field, std::size_t length, std::string_view start) const;
     QString cut(const std::string& text, const char* field) const;
     QVariant dateOrText(const std::string& text, bool dateColumn) const;
 
@@ -65,6 +70,7 @@ private:
     bool esisteUserT15_ = false;
     bool tableChecked_ = false;
     std::optional<Riga> riga_;   // the current row
+    std::optional<LimitiValori> limiti_;
     QString sqlRata_;            // the instalment insert, built once
     bool dataFatturaIsDate_ = false;   // the instalment dates go as dates
     bool dataScadenzaIsDate_ = false;

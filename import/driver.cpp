@@ -35,7 +35,7 @@ Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
     const std::size_t charPos = utf8Length(std::string_view(memo).substr(0, hit));
     if (charPos < 20)
         throw CaseInputError("\"UT.PART. N\" troppo vicino all'inizio del memo: manca la colonna DARE",
-                             "MOVIMENTO", memo.substr(0, hit + 10));
+                             "MOVIMENTO", std::string_view(memo).substr(0, hit + 10));
     const std::size_t from = utf8Offset(memo, charPos - 20);
     const std::size_t to = utf8Offset(memo, charPos - 10);
     const std::string text = memo.substr(from, to - from);
@@ -174,6 +174,8 @@ public:
     }
 
     RunResult execute();
+    // Ends a run that ran out of memory, in Italian, nothing written.
+    RunResult outOfMemory();
 
 private:
     RunResult finish(RunOutcome outcome, const std::string& message, Box focus = Box::None);
@@ -229,6 +231,15 @@ bool Run::stopAsked(const std::exception& failure) const
 {
     const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
     return (dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled) || out_.stopRequested();
+}
+
+RunResult Run::outOfMemory()
+{
+    return abort(RunOutcome::BadInput, "Memoria insufficiente per importare il file " +
+                                           (paths_.importDir() / p_.fileName).string() +
+                                           (casesRead_ > 0 ? " (dopo la pratica n. " + std::to_string(casesRead_) + ")"
+                                                           : std::string()) +
+                                           ": un valore del file è troppo grande per la memoria disponibile.");
 }
 
 RunResult Run::stopped()
@@ -308,6 +319,8 @@ RunResult Run::execute()
             out_.countersChanged(counters_);
         } catch (const db::AccessArchiveMissing& e) {
             return abort(RunOutcome::AccessArchiveMissing, e.what());
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
             if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, e.what());
@@ -326,6 +339,8 @@ RunResult Run::execute()
                     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
                 if (!upper.ends_with(".XML")) Rinomina(path);
             }
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
             return abort(RunOutcome::RepairError, e.what());
         }
@@ -335,6 +350,7 @@ RunResult Run::execute()
     XmlDocument doc;
     if (!doc.load(path)) {
         const XmlParseError& err = doc.parseError();
+        if (err.reason == kMemoriaInsufficiente) throw std::bad_alloc();
         return abort(RunOutcome::ParseError, parseErrorMessage(err));
     }
 
@@ -356,6 +372,14 @@ RunResult Run::execute()
     ReaderOptions options;
     options.sezioni = p_.sezioni;
     options.modoDocumento = p_.modoDocumento;
+    try {
+        options.limiti = store_->limiti();
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const std::exception& e) {
+        if (stopAsked(e)) return stopped();
+        return abort(RunOutcome::DatabaseError, e.what());
+    }
     BankReader bank(values, memo, *store_, regional_);
 
     int position = 0;
@@ -384,6 +408,8 @@ RunResult Run::execute()
         } catch (const AmountOverflow& e) {
             return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
                                                    std::to_string(position) + ": " + e.what());
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
             if (stopAsked(e)) return stopped();
             const std::string code = codiceDi(values, element);
@@ -405,6 +431,8 @@ RunResult Run::execute()
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
             store_->commit();
             transactionOpen_ = false;
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
             if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, e.what());
@@ -419,7 +447,12 @@ RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regiona
                  const StoreOpener& openStore)
 {
     Run run(params, paths, regional, listener, openStore);
-    return run.execute();
+    try {
+        return run.execute();
+    } catch (const std::bad_alloc&) {
+        // What the run held is freed on the way here: enough to say so.
+        return run.outOfMemory();
+    }
 }
 
 }  // namespace crv

@@ -202,7 +202,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         std::filesystem::remove(partial, ec);
         if (interrottaDallOperatore(error))
             return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
-        std::string text = error.what();
+        std::string text = causa(error);
         if (current != 0) text = "Esportazione fermata alla pratica con contatore " + std::to_string(current) + ": " + text;
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun file scritto")});
     }

@@ -58,7 +58,7 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
         }
         if (interrottaDallOperatore(error))
             return esitoSenzaLavoro(Esito::Interrotta, {"Elaborazione interrotta: nessun memo modificato"});
-        std::string text = error.what();
+        std::string text = causa(error);
         if (current != 0)
             text = "Note comuni fermate alla pratica con contatore " + std::to_string(current) + ": " + text;
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun memo modificato")});

@@ -13,6 +13,10 @@ namespace crv::tools {
 // it waited (for a table another session holds).
 bool interrottaDallOperatore(const std::exception& failure);
 
+// The cause of a failure as the message tells it: the exception's text, in
+// Italian when the library's own is not ("memoria insufficiente").
+std::string causa(const std::exception& failure);
+
 // A run that ended without doing its work, with the messages to show.
 RisultatoVarie esitoSenzaLavoro(Esito esito, std::vector<std::string> messaggi);
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -23,7 +24,6 @@ constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_doctype | pugi::parse_fragment;
 
 constexpr const char* kUnreadable = "impossibile leggere il file";
-constexpr const char* kOutOfMemory = "memoria insufficiente";
 constexpr const char* kDtd = "DOCTYPE non ammesso";
 constexpr const char* kNoRoot = "elemento radice mancante";
 constexpr const char* kSecondRoot = "è consentito un solo elemento radice";
@@ -34,7 +34,7 @@ constexpr const char* kForbiddenReference = "riferimento a carattere non ammesso
 const char* reasonFor(pugi::xml_parse_status status)
 {
     switch (status) {
-    case pugi::status_out_of_memory: return kOutOfMemory;
+    case pugi::status_out_of_memory: return kMemoriaInsufficiente;
     case pugi::status_unrecognized_tag: return "tag non riconosciuto";
     case pugi::status_bad_pi: return "istruzione di elaborazione non valida";
     case pugi::status_bad_comment: return "commento non valido";
@@ -262,15 +262,17 @@ void appendEscaped(std::string& out, std::string_view text, bool inAttribute)
 bool XmlDocument::load(const std::filesystem::path& path)
 {
     std::optional<std::string> bytes;
+    const char* reason = kUnreadable;
     try {
         bytes = readWholeFile(path);
     } catch (const std::bad_alloc&) {
         bytes.reset();
+        reason = kMemoriaInsufficiente;
     }
     if (!bytes) {
         doc_.reset();
         text_.reset();
-        error_ = XmlParseError{path.string(), 0, 0, {}, kUnreadable};
+        error_ = XmlParseError{path.string(), 0, 0, {}, reason};
         return false;
     }
     return parse(std::move(*bytes), path.string(), [&path] { return readWholeFile(path); });
@@ -334,7 +336,7 @@ bool XmlDocument::parse(std::string bytes, std::string url,
         error_.line = 0;
         error_.linepos = 0;
         error_.srcText.clear();
-        error_.reason = kOutOfMemory;
+        error_.reason = kMemoriaInsufficiente;
         return false;
     }
 }
@@ -342,8 +344,45 @@ bool XmlDocument::parse(std::string bytes, std::string url,
 std::string nodeText(pugi::xml_node node)
 {
     std::string out;
-    if (!node) return out;
+    appendNodeText(out, node);
+    return out;
+}
+
+void appendNodeText(std::string& out, pugi::xml_node node)
+{
+    if (!node) return;
     walk(node, [&out](pugi::xml_node n) { out += ownText(n); }, [](pugi::xml_node) {});
+}
+
+std::size_t nodeTextSize(pugi::xml_node node)
+{
+    std::size_t size = 0;
+    if (!node) return size;
+    walk(node, [&size](pugi::xml_node n) { size += std::strlen(ownText(n)); }, [](pugi::xml_node) {});
+    return size;
+}
+
+std::size_t nodeTextLength(pugi::xml_node node)
+{
+    std::size_t length = 0;
+    if (!node) return length;
+    walk(node, [&length](pugi::xml_node n) { length += utf8Length(ownText(n)); }, [](pugi::xml_node) {});
+    return length;
+}
+
+std::string nodeTextStart(pugi::xml_node node, std::size_t chars)
+{
+    std::string out;
+    if (!node) return out;
+    std::size_t left = chars;
+    walk(node,
+         [&](pugi::xml_node n) {
+             const std::string_view text = ownText(n);
+             const std::string_view taken = text.substr(0, utf8Offset(text, left));
+             out.append(taken);
+             left -= utf8Length(taken);
+         },
+         [](pugi::xml_node) {});
     return out;
 }
 
@@ -370,7 +409,13 @@ std::string nodeName(pugi::xml_node node)
 std::string nodeMarkup(pugi::xml_node node)
 {
     std::string out;
-    if (!node) return out;
+    appendMarkup(out, node);
+    return out;
+}
+
+void appendMarkup(std::string& out, pugi::xml_node node)
+{
+    if (!node) return;
     const auto enter = [&out](pugi::xml_node n) {
         switch (n.type()) {
         case pugi::node_element:
@@ -410,7 +455,6 @@ std::string nodeMarkup(pugi::xml_node node)
         }
     };
     walk(node, enter, leave);
-    return out;
 }
 
 }  // namespace crv
