@@ -49,7 +49,8 @@ std::string helpText()
            "Uscita: 0 a \"Importazione Conclusa\"; 1 per ogni altro esito (file mancante,\n"
            "parametro, file non XML o senza pratiche, dato errato, errore del database:\n"
            "l'archivio resta com'era); 2 per un uso errato (opzione sconosciuta, valore\n"
-           "mancante o illeggibile, data non valida).\n";
+           "mancante o illeggibile, data non valida). Ctrl-C interrompe l'importazione\n"
+           "(uscita 1, l'archivio resta com'era); un secondo Ctrl-C termina subito (130).\n";
 }
 
 // The listing keeps the memo's tabs, a message its line breaks; any other

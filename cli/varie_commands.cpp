@@ -44,8 +44,8 @@ std::string esportaHelp()
            "  --out FILE.xlsx       il file da scrivere (sostituito se esiste)\n"
            "  --apri                apre il file con l'applicazione predefinita del desktop\n"
            "\n"
-           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
-           "2 per un uso errato.\n";
+           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce, non trova pratiche o\n"
+           "è interrotta con Ctrl-C (nulla cambia); 2 per un uso errato; 130 a un secondo Ctrl-C.\n";
 }
 
 std::string noteHelp()
@@ -60,8 +60,8 @@ std::string noteHelp()
                "\n") +
            kCommonOptionsHelp + kFilterHelp +
            "\n"
-           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
-           "2 per un uso errato.\n";
+           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce, non trova pratiche o\n"
+           "è interrotta con Ctrl-C (nulla cambia); 2 per un uso errato; 130 a un secondo Ctrl-C.\n";
 }
 
 int usage(const std::string& problem, const std::string& help)
