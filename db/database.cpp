@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 
 #include "db/connection_defaults.h"
+#include "db/driver_reason.h"
 #include "db/driver_state.h"
 #include "db/field_length.h"
 #include "db/odbc_catalog.h"
@@ -17,11 +18,6 @@
 namespace crv::db {
 
 namespace {
-
-std::string errorText(const QSqlError& error)
-{
-    return error.text().trimmed().toStdString();
-}
 
 QString uniqueConnectionName()
 {
@@ -92,7 +88,7 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMod
     QElapsedTimer waited;
     waited.start();
     if (!db.open()) {
-        const std::string driverText = errorText(db.lastError());
+        const std::string driverText = database->errorText(db.lastError());
         // The client library's own words, or the time the open took: its text
         // may come in the system's language.
         const int limit = connectSeconds(limited);
@@ -172,6 +168,11 @@ Database::~Database()
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
+}
+
+std::string Database::errorText(const QSqlError& error) const
+{
+    return driverReason(error, spec_, backend_);
 }
 
 QString Database::quote(const QString& identifier) const
@@ -373,11 +374,6 @@ DbError Database::failure(const std::string& context, const QSqlError& error, co
         if (!lockWait_.isEmpty()) reason += " (attesa oltre " + lockWait_.toStdString() + ")";
         return DbError(context, reason, DbFailure::LockTimeout);
     }
-    // A full disk: SQLite's file, or the server's (SQLSTATE 53100).
-    if ((backend_ == Backend::SQLite && (error.nativeErrorCode() == QLatin1String("13") ||
-                                         error.text().contains(QLatin1String("database or disk is full")))) ||
-        state == QLatin1String("53100"))
-        return DbError(context, "disco pieno\n" + errorText(error));
     return DbError(context, errorText(error));
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -113,6 +114,9 @@ public:
     // the connection's CancelScope.
 
 private:
+    // The error's text for a DbError: in Italian, naming the archive, where
+    // the operator can mend the cause.
+    std::string errorText(const QSqlError& error) const;
     // `where` names what was being done when preparing fails.
     QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql,
                                const std::string& where = "Istruzione non accettata dal database");

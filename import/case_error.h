@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "numbers/regional.h"
+
 namespace crv {
 
 class CaseInputError : public std::runtime_error {
@@ -23,5 +25,15 @@ private:
     std::string element_;
     std::string text_;
 };
+
+// The start of the reason given for an amount the regional settings cannot read.
+inline constexpr std::string_view kImportoNonNumerico = "importo non numerico";
+
+// An amount the regional settings cannot read, with the form they expect.
+inline CaseInputError importoNonNumerico(std::string element, std::string_view text, const Regional& regional)
+{
+    return CaseInputError(std::string(kImportoNonNumerico) + "; forma attesa " + regional.amountForm(),
+                          std::move(element), text);
+}
 
 }  // namespace crv

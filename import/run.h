@@ -29,6 +29,11 @@ struct RunParams {
     std::array<bool, 6> sezioni{true, true, true, true, true, true};  // Chk_Sezioni_da_Importare
     bool modoDocumento = false;
     bool modoTesto = false;
+    // How the front end that starts the run reads a file of each format, in
+    // its own words, for the message about a file in the other format
+    // ("si legge con il pulsante \"Importa\""); empty: it says nothing.
+    std::string comeLeggereCorvestra;
+    std::string comeLeggereBanca;
 
     // The field that receives the recovery expenses.
     std::string_view campoSpese() const { return spRec ? "importo speserecupero" : "importo spese"; }

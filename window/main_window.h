@@ -3,6 +3,7 @@
 // layout on resizing, the file list, the import dispatch, and the import run
 // and the utilities of the tab "Varie" on worker threads. The work behind the
 // buttons is the core's.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,9 @@ public:
     const Controls& controls() const { return c_; }
     // The conversion of design twips to this window's pixels.
     const Twips& twips() const { return twips_; }
+    // The smallest size at which every control is in sight and none lies
+    // over another: the window cannot be made smaller.
+    QSize dimensioneMinima() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -92,6 +96,7 @@ private:
     void mostraDefinizione(const std::vector<std::string>& campi, const std::vector<std::string>& avvisi);
     tools::FiltroPratiche filtroPratiche() const;
     QString chiediFileEsportazione();
+    void avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work);
     void applyVarieProgress();
     void varieEnded();
 
@@ -107,6 +112,7 @@ private:
     Installazione installazione_;
     bool modoTesto_ = false;
     bool modoDocumento_ = false;
+    bool presentazioneNormale_ = true;  // neither the bank presentation nor the text mode
     std::unique_ptr<ImportRun> run_;
     QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;
@@ -114,6 +120,8 @@ private:
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;
     QString fileEsportazione_;        // the workbook of the export under way
+    std::function<void()> esportazioneInAttesa_;  // asks where to save, once the check found cases
+    std::string filtriVarie_;         // the filters of the utility under way, for its closing message
 };
 
 }  // namespace crv::window

@@ -37,7 +37,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"import", {"import", "--no-test", "completo.xml"}, "l'archivio non è stato modificato"},
-    {"esporta", {"esporta", "--out", "casi.xlsx"}, "nessun file scritto"},
+    {"esporta", {"esporta", "--out", "CASI"}, "nessun file scritto"},
     {"note-comuni", {"note-comuni"}, "nessun memo modificato"},
 };
 
@@ -86,6 +86,8 @@ protected:
 
     ProgramRun crvxml(std::vector<std::string> args, const std::string& interruptAfter = {}) const
     {
+        for (std::string& a : args)
+            if (a == "CASI") a = workbook().string();
         args.insert(args.begin() + 1, {"--root", suite.paths().root.string()});
         if (interruptAfter.empty()) return runCrvxml(args, "C.UTF-8");
         args.insert(args.begin(), {"--preserve-status", "-s", "INT", interruptAfter, CRVXML_BINARY});
@@ -113,8 +115,10 @@ protected:
         EXPECT_EQ(batches.value(0).toInt(), 0) << what;
         EXPECT_EQ(check->selectRow(QStringLiteral("Tabella Pratiche"), {QStringLiteral("memo")}, QStringLiteral("contatore"),
                                    caseKey_)[0].toString(), "prima") << what;
-        EXPECT_FALSE(std::filesystem::exists(suite.paths().root / "casi.xlsx")) << what;
+        EXPECT_FALSE(std::filesystem::exists(workbook())) << what;
     }
+
+    std::filesystem::path workbook() const { return suite.paths().root / "casi.xlsx"; }
 
     SuiteFixture suite;
     qint64 caseKey_ = 0;
