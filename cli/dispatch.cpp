@@ -1,6 +1,7 @@
 // The commands of crvxml: every feature of the window runs here too, without
 // a display.
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -56,7 +57,13 @@ int run(int argc, char** argv)
         if (command != c.name) continue;
         // The program's own name counts: a name holding "rove" starts in text mode.
         if (command == "import") args.insert(args.begin(), std::string("--program-name=") + argv[0]);
-        return c.run(args);
+        try {
+            return c.run(args);
+        } catch (const std::bad_alloc&) {
+            // Each command tells its own failures; this is the last word on memory.
+            std::fputs("Memoria insufficiente\n", stderr);
+            return 1;
+        }
     }
     std::fprintf(stderr, "Comando sconosciuto: %s\n\n", command.c_str());
     printUsage(stderr);

@@ -10,6 +10,7 @@
 #include "app/suite_root.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/ctrl_c.h"
 #include "cli/input_path.h"
 #include "cli/settings_options.h"
 #include "db/connection_string.h"
@@ -18,6 +19,7 @@
 #include "import/case_writer.h"
 #include "import/driver.h"
 #include "import/run_report.h"
+#include "text/printable.h"
 
 namespace crv::cli {
 namespace {
@@ -51,23 +53,31 @@ std::string helpText()
            "Uscita: 0 a \"Importazione Conclusa\"; 1 per ogni altro esito (file mancante,\n"
            "parametro, file non XML o senza pratiche, dato errato, errore del database:\n"
            "l'archivio resta com'era); 2 per un uso errato (opzione sconosciuta, valore\n"
-           "mancante o illeggibile, data non valida).\n";
+           "mancante o illeggibile, data non valida). Ctrl-C interrompe l'importazione\n"
+           "(uscita 1, l'archivio resta com'era); un secondo Ctrl-C termina subito (130).\n";
 }
 
+// The listing keeps the memo's tabs, a message its line breaks; any other
+// control character of the file shows as a blank.
 class ConsoleListener final : public RunListener {
 public:
+    explicit ConsoleListener(const CtrlC& ctrlC) : ctrlC_(ctrlC) {}
     void listingLine(std::string_view line) override
     {
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        writeBlankingControls(stdout, line, "\t");
         std::fputc('\n', stdout);
     }
     void message(std::string_view text, Box) override
     {
         std::fflush(stdout);
-        std::fwrite(text.data(), 1, text.size(), stderr);
+        writeBlankingControls(stderr, text, "\t\n");
         std::fputc('\n', stderr);
     }
-    bool progress(int, int) override { return true; }
+    bool progress(int, int) override { return !ctrlC_.pressed(); }
+    bool stopRequested() const override { return ctrlC_.pressed(); }
+
+private:
+    const CtrlC& ctrlC_;
 };
 
 int usage(const std::string& problem)
@@ -192,7 +202,8 @@ int importCommand(const Args& rawArgs)
                                                               : std::filesystem::absolute(path, ec).string();
 
     if (!params.soloTest) announceDatabase(paths, params.usaAccess);
-    ConsoleListener listener;
+    const CtrlC ctrlC;
+    ConsoleListener listener(ctrlC);
     const StoreOpener opener = [&](const RunParams& p) { return openDatabaseStore(paths, p, regional); };
     const RunResult result = lavora(params, paths, regional, listener, opener);
     const std::string report = riepilogoRun(result, regional);

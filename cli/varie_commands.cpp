@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/ctrl_c.h"
 #include "cli/output_name.h"
 #include "import/driver.h"
 #include "tools/case_export.h"
@@ -51,8 +52,9 @@ std::string esportaHelp()
            "                        un'altra estensione (.csv, .xls...) è un uso errato\n"
            "  --apri                apre il file con l'applicazione predefinita del desktop\n"
            "\n"
-           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
-           "2 per un uso errato (anche una data che non è una data intera).\n" +
+           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce, non trova pratiche o\n"
+           "è interrotta con Ctrl-C (nulla cambia); 2 per un uso errato (anche una data che\n"
+           "non è una data intera); 130 a un secondo Ctrl-C.\n" +
            aiutoSinonimi({kEnglish});
 }
 
@@ -68,8 +70,9 @@ std::string noteHelp()
                "\n") +
            kCommonOptionsHelp + kFilterHelp +
            "\n"
-           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
-           "2 per un uso errato (anche una data che non è una data intera).\n" +
+           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce, non trova pratiche o\n"
+           "è interrotta con Ctrl-C (nulla cambia); 2 per un uso errato (anche una data che\n"
+           "non è una data intera); 130 a un secondo Ctrl-C.\n" +
            aiutoSinonimi();
 }
 
@@ -91,17 +94,18 @@ int exitStatus(const tools::RisultatoVarie& result)
     return result.esito == tools::Esito::Terminata ? 0 : 1;
 }
 
-// Progress lines on standard error, at most one every two seconds.
-tools::Avanzamento progressLines()
+// Progress lines on standard error, at most one every two seconds; Ctrl-C
+// stops the run.
+tools::Avanzamento progressLines(const CtrlC& ctrlC)
 {
     using Clock = std::chrono::steady_clock;
-    return [last = Clock::now()](long done, long total) mutable {
+    return [last = Clock::now(), &ctrlC](long done, long total) mutable {
         const auto now = Clock::now();
         if (now - last >= std::chrono::seconds(2)) {
             last = now;
             std::fprintf(stderr, "Pratiche elaborate: %ld di %ld\n", done, total);
         }
-        return true;
+        return !ctrlC.pressed();
     };
 }
 
@@ -239,8 +243,9 @@ int esportaCommand(const Args& args)
     for (const std::string& avviso : def.avvisi) std::fprintf(stderr, "%s\n", avviso.c_str());
     if (!p.out) return 0;
 
+    const CtrlC ctrlC;
     const tools::RisultatoVarie result = tools::esportaPratiche(paths, usaAccess(p, paths), p.filtro, def.campi,
-                                                                *p.out, regional, progressLines());
+                                                                *p.out, regional, progressLines(ctrlC));
     printMessages(result, paths);
     if (result.esito == tools::Esito::Terminata && p.apri && !tools::apriConApplicazionePredefinita(*p.out))
         std::fprintf(stderr, "Impossibile aprire %s con l'applicazione predefinita\n", p.out->c_str());
@@ -256,8 +261,9 @@ int noteComuniCommand(const Args& args)
         return 0;
     }
     const SuitePaths paths = suitePathsFor(p.common);
+    const CtrlC ctrlC;
     const tools::RisultatoVarie result =
-        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines());
+        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines(ctrlC));
     printMessages(result, paths);
     return exitStatus(result);
 }

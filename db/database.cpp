@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <atomic>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include "db/connection_defaults.h"
 #include "db/driver_reason.h"
+#include "db/driver_state.h"
 #include "db/field_length.h"
 #include "db/odbc_catalog.h"
 #include "db/row_writer.h"
+#include "db/quiet_sql_warnings.h"
 
 namespace crv::db {
 
@@ -21,6 +25,20 @@ QString uniqueConnectionName()
 {
     static std::atomic<quint64> serial{0};
     return QStringLiteral("crvxml-db-%1").arg(++serial);
+}
+
+// PostgreSQL's way of showing a time ("30s", "1min", "500ms") in words.
+QString durationInWords(const QString& shown)
+{
+    static const std::pair<const char*, const char*> units[] = {
+        {"ms", "millisecondi"}, {"s", "secondi"}, {"min", "minuti"}, {"h", "ore"}, {"d", "giorni"}};
+    qsizetype digits = 0;
+    while (digits < shown.size() && shown[digits].isDigit()) ++digits;
+    const QString unit = shown.mid(digits);
+    for (const auto& [symbol, word] : units)
+        if (digits > 0 && unit == QLatin1String(symbol))
+            return shown.left(digits) + QLatin1Char(' ') + QLatin1String(word);
+    return shown;
 }
 
 QString placeholders(qsizetype count)
@@ -42,23 +60,31 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMod
 
     auto database = std::make_unique<Database>(Token{}, connSpec);
     QSqlDatabase& db = database->db_;
-    db.setDatabaseName(connSpec.databaseName);
+    const ConnectionSpec limited = withConnectionDefaults(connSpec);
+    db.setDatabaseName(limited.databaseName);
     if (!connSpec.host.isEmpty()) db.setHostName(connSpec.host);
     if (connSpec.port > 0) db.setPort(connSpec.port);
     if (!connSpec.user.isEmpty()) db.setUserName(connSpec.user);
     if (!connSpec.password.isEmpty()) db.setPassword(connSpec.password);
-    QString options = connSpec.options;
-    if (connSpec.dialect == Dialect::SQLite) {
-        // Another operator's run holds the file's write lock for the length of
-        // its transaction: wait for it rather than fail at once.
-        const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000");
-        options = options.isEmpty() ? busy : options + QLatin1Char(';') + busy;
-    }
-    db.setConnectOptions(options);
+    db.setConnectOptions(limited.options);
     // Amounts come back exactly (as text where the driver can), never rounded through a double.
     db.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!db.open())
-        throw DbError("Impossibile aprire il database", database->errorText(db.lastError()));
+    QElapsedTimer waited;
+    waited.start();
+    if (!db.open()) {
+        const std::string driverText = database->errorText(db.lastError());
+        // The client library's own words, or the time the open took: its text
+        // may come in the system's language.
+        const int limit = connectSeconds(limited);
+        if (driverText.find("timeout expired") != std::string::npos ||
+            (limit > 0 && waited.elapsed() >= limit * 1000LL - 500))
+            throw DbError("Impossibile aprire il database",
+                          "il server non risponde" +
+                              (limit > 0 ? " (nessuna risposta in " + std::to_string(limit) + " secondi)" : std::string()) +
+                              "\n" + driverText,
+                          DbFailure::NoAnswer);
+        throw DbError("Impossibile aprire il database", driverText);
+    }
     if (connSpec.dialect == Dialect::ODBC) {
         // Keys, catalogs and quoting differ from one database to the next:
         // one this layer does not know is refused before anything is written.
@@ -69,7 +95,38 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMod
                           "si usano SQLite, PostgreSQL, Microsoft SQL Server e Microsoft Access");
         database->backend_ = *backend;
     }
+    database->setLockWait();
+    database->canceller_ = std::make_shared<Canceller>(db);
+    CancelScope::join(database->canceller_);
     return database;
+}
+
+void Database::setLockWait()
+{
+    switch (backend_) {
+    case Backend::PostgreSQL: {
+        // A wait the session already has (from the connection string's
+        // options, or set for the user or database on the server) is kept.
+        QSqlQuery show(db_);
+        QString shown;
+        if (show.exec(QStringLiteral("SHOW lock_timeout")) && show.next()) shown = show.value(0).toString();
+        show.finish();
+        if (shown.isEmpty() || shown == QLatin1String("0")) {
+            QSqlQuery set(db_);
+            if (!set.exec(QStringLiteral("SET lock_timeout = '%1s'").arg(kLockWaitSeconds)))
+                throw failure("Impossibile impostare l'attesa massima dei blocchi", set.lastError(), &set);
+            shown = QStringLiteral("%1s").arg(kLockWaitSeconds);
+        }
+        lockWait_ = durationInWords(shown);
+        break;
+    }
+    case Backend::SQLite:
+        if (!odbc()) lockWait_ = durationInWords(QStringLiteral("%1s").arg(kLockWaitSeconds));
+        break;
+    case Backend::SqlServer:
+    case Backend::Access:
+        break;
+    }
 }
 
 Database::Database(Token, ConnectionSpec connSpec)
@@ -81,6 +138,7 @@ Database::Database(Token, ConnectionSpec connSpec)
 
 Database::~Database()
 {
+    const QuietSqlWarnings quiet;
     // The writer's rows are forgotten and its statements freed first: the
     // connection must be at rest for the rollback and the close.
     if (writer_) writer_->discard();
@@ -88,10 +146,11 @@ Database::~Database()
     // Roll back before the prepared statements go: PostgreSQL refuses to free
     // them inside a transaction that an error has aborted.
     if (db_.isOpen() && inTransaction_) {
-        if (transactionByStatements())
-            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-        else
-            db_.rollback();
+        try {
+            rollback();
+        } catch (const DbError&) {
+            // Closing the connection drops the transaction all the same.
+        }
     }
     statements_.clear();
     db_.close();
@@ -225,10 +284,11 @@ void Database::begin()
         // while waiting at the start is served by the busy timeout. Through
         // ODBC too: the SQLite driver's own transactions begin deferred.
         QSqlQuery statement(db_);
-        if (!statement.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            throw DbError("Impossibile aprire la transazione", errorText(statement.lastError()));
-    } else if (!db_.transaction()) {
-        throw DbError("Impossibile aprire la transazione", errorText(db_.lastError()));
+        const QString sql = QStringLiteral("BEGIN IMMEDIATE");
+        if (!run(statement, &sql)) throw failure("Impossibile aprire la transazione", statement.lastError(), &statement);
+    } else {
+        const QuietSqlWarnings quiet;
+        if (!db_.transaction()) throw failure("Impossibile aprire la transazione", db_.lastError());
     }
     inTransaction_ = true;
 }
@@ -236,14 +296,15 @@ void Database::begin()
 void Database::commit()
 {
     if (!inTransaction_) throw DbError("Nessuna transazione aperta da confermare");
+    const QuietSqlWarnings quiet;
     if (writer_) writer_->flush();
     for (auto& [key, statement] : statements_) statement->finish();
     if (transactionByStatements()) {
         QSqlQuery statement(db_);
         if (!statement.exec(QStringLiteral("COMMIT")))
-            throw DbError("Impossibile confermare la transazione", errorText(statement.lastError()));
+            throw failure("Impossibile confermare la transazione", statement.lastError(), &statement);
     } else if (!db_.commit()) {
-        throw DbError("Impossibile confermare la transazione", errorText(db_.lastError()));
+        throw failure("Impossibile confermare la transazione", db_.lastError());
     }
     inTransaction_ = false;
 }
@@ -251,16 +312,66 @@ void Database::commit()
 void Database::rollback()
 {
     if (!inTransaction_) return;
+    const QuietSqlWarnings quiet;
     if (writer_) writer_->discard();
     for (auto& [key, statement] : statements_) statement->finish();
     inTransaction_ = false;
-    if (transactionByStatements()) {
-        QSqlQuery statement(db_);
-        if (!statement.exec(QStringLiteral("ROLLBACK")))
-            throw DbError("Impossibile annullare la transazione", errorText(statement.lastError()));
-    } else if (!db_.rollback()) {
-        throw DbError("Impossibile annullare la transazione", errorText(db_.lastError()));
+    // A broken connection took its transaction with it: the server keeps nothing of it.
+    if (connectionLost(db_)) return;
+    QSqlQuery statement(db_);
+    const bool done = transactionByStatements() ? statement.exec(QStringLiteral("ROLLBACK")) : db_.rollback();
+    const QSqlError error = transactionByStatements() ? statement.lastError() : db_.lastError();
+    // SQLite rolls a transaction back by itself after some failures (a full
+    // disk among them), and a connection found broken only now took its
+    // transaction with it: then nothing is left to undo.
+    if (!done && !connectionLost(db_) && !error.text().contains(QLatin1String("no transaction is active")))
+        throw failure("Impossibile annullare la transazione", error, transactionByStatements() ? &statement : nullptr);
+}
+
+// ---- Statements and their failures ----
+
+void Database::refuseIfCancelled() const
+{
+    if (canceller_ && canceller_->cancelled())
+        throw DbError("Istruzione non eseguita", "interrotta dall'operatore", DbFailure::Cancelled);
+}
+
+bool Database::prepare(QSqlQuery& statement, const QString& sql)
+{
+    refuseIfCancelled();
+    const QuietSqlWarnings quiet;
+    // Preparing may wait too (PostgreSQL reads the table's layout under a lock).
+    const Canceller::Running running(canceller_.get(), nullptr);
+    return statement.prepare(sql);
+}
+
+bool Database::run(QSqlQuery& statement, const QString* sql)
+{
+    refuseIfCancelled();
+    const QuietSqlWarnings quiet;
+    const Canceller::Running running(canceller_.get(), odbc() ? &statement : nullptr);
+    return sql != nullptr ? statement.exec(*sql) : statement.exec();
+}
+
+DbError Database::failure(const std::string& context, const QSqlError& error, const QSqlQuery* statement) const
+{
+    // What the program recognises is told in its own words, without the
+    // driver's (a statement's text, English, several lines).
+    if (canceller_ && canceller_->cancelled())
+        return DbError(context, "interrotta dall'operatore", DbFailure::Cancelled);
+    const QString state = sqlState(db_, error, statement);
+    // Class 08 (connection exception) and the server's own shutdowns.
+    if (connectionLost(db_) || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
+        return DbError(context, "connessione al database persa", DbFailure::ConnectionLost);
+    const bool sqliteBusy = backend_ == Backend::SQLite &&
+                            (error.nativeErrorCode() == QLatin1String("5") ||
+                             error.text().contains(QLatin1String("database is locked")));
+    if (state == QLatin1String("55P03") || sqliteBusy) {
+        std::string reason = sqliteBusy ? "archivio bloccato da un'altra sessione" : "tabella bloccata da un'altra sessione";
+        if (!lockWait_.isEmpty()) reason += " (attesa oltre " + lockWait_.toStdString() + ")";
+        return DbError(context, reason, DbFailure::LockTimeout);
     }
+    return DbError(context, errorText(error));
 }
 
 // ---- Statements ----
@@ -287,15 +398,16 @@ QVariant Database::driverHandle() const
     return db_.isOpen() && db_.driver() ? db_.driver()->handle() : QVariant();
 }
 
-QSqlQuery& Database::cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql)
+QSqlQuery& Database::cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql,
+                                     const std::string& where)
 {
     settleRows();
     if (const auto found = statements_.find(cacheKey); found != statements_.end())
         return *found->second;
     auto statement = std::make_unique<QSqlQuery>(db_);
     statement->setForwardOnly(true);
-    if (!statement->prepare(makeSql()))
-        throw DbError("Istruzione non accettata dal database", errorText(statement->lastError()));
+    if (!prepare(*statement, makeSql()))
+        throw failure(where, statement->lastError(), statement.get());
     return *statements_.emplace(cacheKey, std::move(statement)).first->second;
 }
 
@@ -336,11 +448,11 @@ qint64 Database::insertColumns(const TableInfo& info, const RealValues& columns,
         return sql;
     };
 
-    QSqlQuery& statement = cachedStatement(cacheKey, makeSql);
+    auto where = [&] { return "Errore nell'aggiunta di una riga a " + info.realName().toStdString(); };
+    QSqlQuery& statement = cachedStatement(cacheKey, makeSql, where());
     for (int i = 0; i < static_cast<int>(columns.size()); ++i)
         statement.bindValue(i, columns[static_cast<std::size_t>(i)].second);
-    auto where = [&] { return "Errore nell'aggiunta di una riga a " + info.realName().toStdString(); };
-    if (!statement.exec()) throw DbError(where(), errorText(statement.lastError()));
+    if (!run(statement)) throw failure(where(), statement.lastError(), &statement);
 
     const QVariant newKey = newKeyAfterInsert(statement, info.realName(), key);
     bool ok = false;
@@ -367,13 +479,12 @@ void Database::appendRows(const TableInfo& info, const std::vector<const RealVal
         for (std::size_t r = 0; r < rows.size(); ++r) sql += (r > 0 ? QStringLiteral(",") : QString()) + one;
         return sql;
     };
-    QSqlQuery& statement = cachedStatement(cacheKey, makeSql);
+    const std::string where = "Errore nell'aggiunta di una riga a " + info.realName().toStdString();
+    QSqlQuery& statement = cachedStatement(cacheKey, makeSql, where);
     int i = 0;
     for (const RealValues* row : rows)
         for (const auto& [name, value] : *row) statement.bindValue(i++, value);
-    if (!statement.exec())
-        throw DbError("Errore nell'aggiunta di una riga a " + info.realName().toStdString(),
-                      errorText(statement.lastError()));
+    if (!run(statement)) throw failure(where, statement.lastError(), &statement);
     statement.finish();
 }
 
@@ -408,8 +519,8 @@ QVariant Database::newKeyAfterInsert(QSqlQuery& statement, const QString& table,
         const QChar separator(0x1f);
         QSqlQuery& following =
             cachedStatement(QStringLiteral("newkey") + separator + table + separator + keyColumn, [&] { return sql; });
-        if (!following.exec())
-            throw DbError("Impossibile leggere il contatore della nuova riga", errorText(following.lastError()));
+        if (!run(following))
+            throw failure("Impossibile leggere il contatore della nuova riga", following.lastError(), &following);
         if (following.next()) key = following.value(0);
         following.finish();
         break;
@@ -438,15 +549,15 @@ void Database::update(const QString& tableName, const FieldValues& values,
                QStringLiteral("=?");
     };
 
-    QSqlQuery& statement = cachedStatement(cacheKey, makeSql);
-    int i = 0;
-    for (const auto& [name, value] : columns) statement.bindValue(i++, value);
-    statement.bindValue(i, key);
     auto where = [&] {
         return "Errore nell'aggiornamento della tabella " + info.realName().toStdString() + " (" +
                keyName.toStdString() + "=" + std::to_string(key) + ")";
     };
-    if (!statement.exec()) throw DbError(where(), errorText(statement.lastError()));
+    QSqlQuery& statement = cachedStatement(cacheKey, makeSql, where());
+    int i = 0;
+    for (const auto& [name, value] : columns) statement.bindValue(i++, value);
+    statement.bindValue(i, key);
+    if (!run(statement)) throw failure(where(), statement.lastError(), &statement);
     const int affected = statement.numRowsAffected();
     statement.finish();
     if (affected == 0) throw DbError(where(), "riga non trovata");
@@ -470,12 +581,12 @@ QVariantList Database::selectRow(const QString& tableName, const QStringList& co
                         QStringLiteral(" FROM ") + quote(info.realName()) +
                         QStringLiteral(" WHERE ") + quote(keyName) + QStringLiteral("=?");
 
-    QSqlQuery& statement = cachedStatement(cacheKey, [&] { return sql; });
-    statement.bindValue(0, key);
     const std::string where = "Errore nella lettura della tabella " +
                               info.realName().toStdString() + " (" + keyName.toStdString() + "=" +
                               std::to_string(key) + ")";
-    if (!statement.exec()) throw DbError(where, errorText(statement.lastError()));
+    QSqlQuery& statement = cachedStatement(cacheKey, [&] { return sql; }, where);
+    statement.bindValue(0, key);
+    if (!run(statement)) throw failure(where, statement.lastError(), &statement);
     if (!statement.next()) {
         statement.finish();
         throw DbError(where, "riga non trovata");
@@ -492,11 +603,19 @@ void Database::execute(const QString& sql, const QVariantList& binds)
     statement.finish();
 }
 
+void Database::executeDirect(const QString& sql)
+{
+    settleRows();
+    QSqlQuery statement(db_);
+    if (!run(statement, &sql)) throw failure("Errore del database", statement.lastError(), &statement);
+    statement.finish();
+}
+
 void Database::executePrepared(const QString& sql, const QVariantList& binds)
 {
     QSqlQuery& statement = cachedStatement(QStringLiteral("sql:") + sql, [&] { return sql; });
     for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
-    if (!statement.exec()) throw DbError("Errore del database", errorText(statement.lastError()));
+    if (!run(statement)) throw failure("Errore del database", statement.lastError(), &statement);
     statement.finish();
 }
 
@@ -506,18 +625,20 @@ QSqlQuery Database::query(const QString& sql, const QVariantList& binds)
     QSqlQuery statement(db_);
     statement.setForwardOnly(true);
     bool ok = false;
-    if (binds.isEmpty()) {
-        // Without values the statement goes as it is: PostgreSQL cannot
-        // prepare every kind of statement (CREATE TABLE among them).
-        ok = statement.exec(sql);
+    if (binds.isEmpty() && !odbc()) {
+        // Without values the statement goes as it is: Qt's PostgreSQL driver
+        // cannot prepare every kind of statement (CREATE TABLE among them).
+        // Through ODBC it is prepared all the same, so that the statement
+        // handle exists, to be cancelled, before the statement runs.
+        ok = run(statement, &sql);
     } else {
-        ok = statement.prepare(sql);
+        ok = prepare(statement, sql);
         if (ok) {
             for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
-            ok = statement.exec();
+            ok = run(statement);
         }
     }
-    if (!ok) throw DbError("Errore del database", errorText(statement.lastError()));
+    if (!ok) throw failure("Errore del database", statement.lastError(), &statement);
     return statement;
 }
 

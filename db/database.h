@@ -21,6 +21,7 @@
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/row_values.h"
+#include "db/statement_cancel.h"
 #include "db/table_info.h"
 
 namespace crv::db {
@@ -32,9 +33,12 @@ class RowWriter;
 
 class Database {
 public:
-    // Opens a connection of its own (a unique Qt connection name per object).
-    // Throws DbError with the driver's text when the open fails, and naming
-    // the database when an ODBC driver reaches one this layer does not know.
+    // Opens a connection of its own (a unique Qt connection name per object),
+    // with the limits of connection_defaults.h where the string sets none, and
+    // joins the calling thread's CancelScope. Throws DbError with the driver's
+    // text when the open fails (NoAnswer when the server did not answer in
+    // time), and naming the database when an ODBC driver reaches one this
+    // layer does not know.
     static std::unique_ptr<Database> open(const ConnectionSpec& connSpec,
                                           OpenMode mode = OpenMode::Existing);
 
@@ -55,6 +59,9 @@ public:
     // The database behind the driver (for ODBC, the one the driver names).
     Backend backend() const { return backend_; }
     const ConnectionSpec& connSpec() const { return spec_; }
+    // Qt's connection, for the calls of the client library behind it (libpq's,
+    // ODBC's) that Qt does not offer.
+    const QSqlDatabase& connection() const { return db_; }
 
     // An identifier quoted for the database in use: "Tabella Pratiche" or,
     // on SQL Server and Access, [Tabella Pratiche].
@@ -68,6 +75,8 @@ public:
     void forgetTables();
 
     // One transaction per import run; the destructor rolls back an open one.
+    // rollback() is quiet when the database has already dropped the
+    // transaction (SQLite after a full disk, a server after a lost connection).
     void begin();
     void commit();
     void rollback();
@@ -93,6 +102,10 @@ public:
 
     // Runs a fixed statement with bound values and no result.
     void execute(const QString& sql, const QVariantList& binds = {});
+    // A statement that never waits for another session (a savepoint), sent
+    // as it is on every driver: psqlODBC loses a savepoint it was asked to
+    // prepare.
+    void executeDirect(const QString& sql);
     // The same for a statement run many times in a row (the instalment
     // rows): it is prepared once and kept.
     void executePrepared(const QString& sql, const QVariantList& binds);
@@ -122,8 +135,19 @@ public:
     // the operator can mend the cause.
     std::string errorText(const QSqlError& error) const;
 
+    // Statement failures carry what is known of them (DbError::failure()): a
+    // lock held past the lock wait, a lost connection, a stop asked through
+    // the connection's CancelScope. The writers, which talk to the driver's
+    // own library, read their errors the same way and mark their waits.
+    DbError failure(const std::string& context, const QSqlError& error, const QSqlQuery* statement = nullptr) const;
+    Canceller* canceller() const { return canceller_.get(); }
+    // Throws the operator's stop when one was asked: no further work.
+    void refuseIfCancelled() const;
+
 private:
-    QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);
+    // `where` names what was being done when preparing fails.
+    QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql,
+                               const std::string& where = "Istruzione non accettata dal database");
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);
     bool odbc() const { return spec_.dialect == Dialect::ODBC; }
@@ -131,12 +155,19 @@ private:
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
     // Lets the row writer finish what it sent before another statement.
     void settleRows();
+    // A statement's work, which the operator may stop: refused once a stop
+    // was asked, and open to the canceller while it runs.
+    bool prepare(QSqlQuery& statement, const QString& sql);
+    bool run(QSqlQuery& statement, const QString* sql = nullptr);
+    void setLockWait();
 
     ConnectionSpec spec_;
     Backend backend_ = Backend::SQLite;
     QString connectionName_;
     QSqlDatabase db_;
     bool inTransaction_ = false;
+    std::shared_ptr<Canceller> canceller_;
+    QString lockWait_;  // the lock wait in force, in words ("30 secondi")
     std::map<QString, TableInfo> tables_;                     // by lower-case name
     std::map<QString, std::unique_ptr<QSqlQuery>> statements_; // by table and column set
     std::unique_ptr<RowWriter> writer_;

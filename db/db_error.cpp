@@ -13,8 +13,8 @@ std::string joined(const std::string& context, const std::string& driverText)
 
 }  // namespace
 
-DbError::DbError(const std::string& context, const std::string& driverText)
-    : std::runtime_error(joined(context, driverText)), context_(context), driverText_(driverText)
+DbError::DbError(const std::string& context, const std::string& driverText, DbFailure failure)
+    : std::runtime_error(joined(context, driverText)), context_(context), driverText_(driverText), failure_(failure)
 {
 }
 

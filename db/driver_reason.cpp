@@ -8,10 +8,13 @@ namespace {
 
 // SQLite's primary result codes, as Qt's driver reports them.
 constexpr int kSqliteReadOnly = 8;
+constexpr int kSqliteFull = 13;
 constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADb = 26;
 // PostgreSQL's state for a write in a read-only transaction or server.
 const QString kPgReadOnly = QStringLiteral("25006");
+// PostgreSQL's state for a disk full on the server.
+const QString kPgDiskFull = QStringLiteral("53100");
 
 // The archive or database the connection names: an ODBC string's
 // Database= (or DBQ=) value, else what Qt opened.
@@ -51,11 +54,13 @@ std::string driverReason(const QSqlError& error, const ConnectionSpec& spec, Bac
             return "impossibile aprire l'archivio " + archivio(spec) +
                    ": file mancante, o permessi insufficienti sul file o sulla sua cartella";
         case kSqliteNotADb: return "il file " + archivio(spec) + " non è un archivio SQLite";
+        case kSqliteFull: return "disco pieno: l'archivio " + archivio(spec) + " non può crescere";
         default: break;
         }
     } else if (backend == Backend::PostgreSQL) {
         if (error.nativeErrorCode() == kPgReadOnly || error.databaseText().contains(QLatin1String("read-only transaction")))
             return "il database " + archivio(spec) + " accetta solo letture (server o transazione di sola lettura)";
+        if (error.nativeErrorCode() == kPgDiskFull) return "disco del server pieno: il database " + archivio(spec) + " non può crescere";
     }
     return error.text().trimmed().toStdString();
 }

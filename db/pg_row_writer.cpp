@@ -16,6 +16,7 @@
 #include <libpq-fe.h>
 
 #include "db/database.h"
+#include "db/statement_cancel.h"
 
 namespace crv::db {
 
@@ -131,6 +132,7 @@ public:
         // Bring the connection back to rest for the rollback (a lost one
         // answers at once, and the rollback reports it).
         PQsetnonblocking(conn_, 0);
+        const Canceller::Running running(db_.canceller(), nullptr);
         if (PQstatus(conn_) == CONNECTION_OK) PQpipelineSync(conn_);
         int emptyInARow = 0;  // one empty answer ends each statement's answers
         while (emptyInARow < 2) {
@@ -271,29 +273,34 @@ private:
         if (front.kind == Kind::Sync) {
             if (status == PGRES_PIPELINE_SYNC) sent_.pop_front();
         } else if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
-            refuse(front, reason(result), sqlState(result));
+            refuse(front, cause(rowContext(front), result), sqlState(result));
         } else if (status == PGRES_PIPELINE_ABORTED) {
-            refuse(front, "istruzione annullata da un errore precedente");
+            refuse(front, DbError(rowContext(front), "istruzione annullata da un errore precedente"));
         } else if (front.kind == Kind::Insert && front.wantKey) {
             if (status == PGRES_TUPLES_OK && PQntuples(result) == 1 && PQgetisnull(result, 0, 0) == 0)
                 keys_[front.ref] = std::strtoll(PQgetvalue(result, 0, 0), nullptr, 10);
             else
-                refuse(front, "il database non ha restituito il contatore della nuova riga");
+                refuse(front, DbError(rowContext(front), "il database non ha restituito il contatore della nuova riga"));
         }
         PQclear(result);
         return true;
     }
 
-    void refuse(const Sent& statement, const std::string& reason, const std::string& code = {})
+    static std::string rowContext(const Sent& statement)
+    {
+        return "Errore nell'aggiunta di una riga a " + statement.table->realName().toStdString();
+    }
+
+    void refuse(const Sent& statement, const DbError& cause, const std::string& code = {})
     {
         if (refused_) return;  // the first refusal is the cause of the others
-        refused_.emplace(statement.owner, statement.owner,
-                         DbError("Errore nell'aggiunta di una riga a " + statement.table->realName().toStdString(), reason),
-                         code);
+        refused_.emplace(statement.owner, statement.owner, cause, code);
     }
 
     void waitSocket(short events)
     {
+        // The operator's stop reaches the statement the server is running.
+        const Canceller::Running running(db_.canceller(), nullptr);
         pollfd socket{PQsocket(conn_), events, 0};
         while (::poll(&socket, 1, -1) < 0) {
             if (errno != EINTR) lost();
@@ -320,16 +327,19 @@ private:
     }
 
     // The server's message as Qt's driver would report it, read in Italian
-    // where the operator can mend the cause (a read-only server).
-    std::string reason(const PGresult* result) const
+    // where the operator can mend the cause (a read-only server), and known
+    // for what it is (a stop, a lock waited for too long, a lost server).
+    DbError cause(const std::string& context, const PGresult* result) const
     {
-        return db_.errorText(QSqlError(QString(), QString::fromStdString(trimmed(PQresultErrorMessage(result))),
-                                       QSqlError::StatementError, QString::fromStdString(sqlState(result))));
+        return db_.failure(context, QSqlError(QString(), QString::fromStdString(trimmed(PQresultErrorMessage(result))),
+                                              QSqlError::StatementError, QString::fromStdString(sqlState(result))));
     }
 
     [[noreturn]] void lost()
     {
-        throw DbError("Connessione al database interrotta durante la scrittura", trimmed(PQerrorMessage(conn_)));
+        throw db_.failure("Connessione al database interrotta durante la scrittura",
+                          QSqlError(QString(), QString::fromStdString(trimmed(PQerrorMessage(conn_))),
+                                    QSqlError::ConnectionError));
     }
 
     // COPY takes rows as they are: a table whose INSERT a rule changes, or
@@ -340,6 +350,7 @@ private:
         if (known != copyable_.end()) return known->second;
         const QByteArray name = db_.quote(table.realName()).toUtf8();
         const char* params[] = {name.constData()};
+        const Canceller::Running running(db_.canceller(), nullptr);
         PGresult* result = PQexecParams(
             conn_,
             "SELECT c.relkind IN ('r','p') AND NOT c.relrowsecurity AND NOT EXISTS "
@@ -348,9 +359,11 @@ private:
             1, nullptr, params, nullptr, nullptr, 0);
         const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 &&
                         std::strcmp(PQgetvalue(result, 0, 0), "t") == 0;
-        const std::string error = PQresultStatus(result) == PGRES_TUPLES_OK ? "" : trimmed(PQresultErrorMessage(result));
+        std::optional<DbError> error;
+        if (PQresultStatus(result) != PGRES_TUPLES_OK)
+            error.emplace(cause("Impossibile leggere la tabella " + table.realName().toStdString(), result));
         PQclear(result);
-        if (!error.empty()) throw DbError("Impossibile leggere la tabella " + table.realName().toStdString(), error);
+        if (error) throw *error;
         return copyable_.emplace(&table, ok).first->second;
     }
 
@@ -384,13 +397,15 @@ private:
         sql += QStringLiteral(") FROM STDIN");
         auto where = [&] { return "Errore nell'aggiunta delle righe a " + table.realName().toStdString(); };
 
+        const Canceller::Running running(db_.canceller(), nullptr);
         PGresult* start = PQexec(conn_, sql.toUtf8().constData());
         const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
-        const std::string startError = copying ? "" : reason(start);
+        std::optional<DbError> startError;
+        if (!copying) startError.emplace(cause(where(), start));
         PQclear(start);
         if (!copying) {
             const std::int64_t owner = waiting_.front().row.owner;
-            throw RowRefused(owner, waiting_[n - 1].row.owner, DbError(where(), startError));
+            throw RowRefused(owner, waiting_[n - 1].row.owner, *startError);
         }
 
         QByteArray data;
@@ -414,12 +429,12 @@ private:
             if (PQresultStatus(result) != PGRES_COMMAND_OK && !refused) {
                 // Rows are numbered from 1 in the data sent.
                 const long line = copyLine(result, table.realName().toUtf8());
-                const DbError cause(where(), reason(result));
+                const DbError why = cause(where(), result);
                 if (line > 0 && static_cast<std::size_t>(line) <= n) {
                     const std::int64_t owner = waiting_[static_cast<std::size_t>(line - 1)].row.owner;
-                    refused.emplace(owner, owner, cause, sqlState(result));
+                    refused.emplace(owner, owner, why, sqlState(result));
                 } else {
-                    refused.emplace(waiting_.front().row.owner, waiting_[n - 1].row.owner, cause, sqlState(result));
+                    refused.emplace(waiting_.front().row.owner, waiting_[n - 1].row.owner, why, sqlState(result));
                 }
             }
             PQclear(result);

@@ -15,7 +15,7 @@
 namespace crv::db {
 
 RowRefused::RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError& cause, std::string sqlState)
-    : DbError(cause.context(), cause.driverText()), owner_(owner), lastOwner_(lastOwner), sqlState_(std::move(sqlState))
+    : DbError(cause.context(), cause.driverText(), cause.failure()), owner_(owner), lastOwner_(lastOwner), sqlState_(std::move(sqlState))
 {
 }
 
@@ -86,6 +86,7 @@ void RowWriter::settle()
 
 void RowWriter::add(Ref row, const QString& table, const FieldValues& values, std::int64_t owner)
 {
+    db_.refuseIfCancelled();
     const Busy busy(busy_);
     if (row >= keys_.size() || added_[row]) throw std::logic_error("riga non riservata o già aggiunta");
     const TableInfo& info = db_.table(table);
@@ -243,7 +244,7 @@ private:
         sql += QStringLiteral(" RETURNING ") + db_.quote(table.realColumn(QStringLiteral("contatore")));
 
         const QString savepoint = QStringLiteral("crvxml_pratiche");
-        db_.execute(QStringLiteral("SAVEPOINT ") + savepoint);
+        db_.executeDirect(QStringLiteral("SAVEPOINT ") + savepoint);
         std::vector<qint64> keys;
         try {
             QSqlQuery result = db_.query(sql, binds);
@@ -252,13 +253,13 @@ private:
             keys.clear();
         }
         if (keys.size() == keyed_.size()) {
-            db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+            db_.executeDirect(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
             std::sort(keys.begin(), keys.end());
             for (std::size_t r = 0; r < keyed_.size(); ++r) keys_[keyed_[r].ref] = keys[r];
         } else {
             // Refused (or a key missing): row by row, the refused one names its case.
-            db_.execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
-            db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+            db_.executeDirect(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
+            db_.executeDirect(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
             for (const Keyed& k : keyed_) {
                 try {
                     keys_[k.ref] = db_.insertColumns(*k.row.table, k.row.values);
@@ -305,19 +306,19 @@ private:
     void writeGroupOfCases(std::size_t n)
     {
         const QString savepoint = QStringLiteral("crvxml_righe");
-        db_.execute(QStringLiteral("SAVEPOINT ") + savepoint);
+        db_.executeDirect(QStringLiteral("SAVEPOINT ") + savepoint);
         try {
             std::vector<const RealValues*> rows;
             rows.reserve(n);
             for (std::size_t i = 0; i < n; ++i) rows.push_back(&waiting_[i].row.values);
             db_.appendRows(*waiting_.front().row.table, rows);
         } catch (const DbError&) {
-            db_.execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
-            db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+            db_.executeDirect(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint);
+            db_.executeDirect(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
             for (std::size_t i = 0; i < n; ++i) writeGroup(i, 1);  // the refused row names its case
             return;
         }
-        db_.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
+        db_.executeDirect(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
     }
 
     const bool acrossCases_;

@@ -150,7 +150,12 @@ std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
         }
         db.commit();
     } catch (...) {
-        db.rollback();
+        // The first failure is the one to tell (a full disk, say), not a
+        // rollback that fails after it.
+        try {
+            db.rollback();
+        } catch (const DbError&) {
+        }
         throw;
     }
     db.forgetTables();

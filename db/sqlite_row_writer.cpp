@@ -140,11 +140,13 @@ private:
             sqlite3_clear_bindings(statement);
             throw RowRefused(row.owner, row.owner, e);
         }
-        const std::string reason = rc == SQLITE_DONE ? std::string() : errorText(rc);
+        const std::string where = "Errore nell'aggiunta di una riga a " + row.table->realName().toStdString();
+        // Read before the reset, which leaves the connection's error as it finds it.
+        std::optional<DbError> refusal;
+        if (rc != SQLITE_DONE) refusal.emplace(error(where, rc));
         sqlite3_reset(statement);
         sqlite3_clear_bindings(statement);
-        const std::string where = "Errore nell'aggiunta di una riga a " + row.table->realName().toStdString();
-        if (rc != SQLITE_DONE) throw RowRefused(row.owner, row.owner, DbError(where, reason));
+        if (refusal) throw RowRefused(row.owner, row.owner, *refusal);
         if (wantKey && !key)
             throw RowRefused(row.owner, row.owner,
                              DbError(where, "il database non ha restituito il contatore della nuova riga"));
@@ -153,10 +155,14 @@ private:
 
     // SQLite's message as Qt's driver would report it, read in Italian
     // where the operator can mend the cause (an archive he may not write).
-    std::string errorText(int code) const
+    std::string errorText(int code) const { return error({}, code).driverText(); }
+
+    // The same as a DbError of the connection: a file held by another
+    // session past the busy wait is named as such.
+    DbError error(const std::string& context, int code) const
     {
-        return db_.errorText(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db3_)), QSqlError::StatementError,
-                                       QString::number(code)));
+        return db_.failure(context, QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db3_)),
+                                              QSqlError::StatementError, QString::number(code)));
     }
 
     sqlite3* db3_;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "import/case_error.h"
+#include "import/value_limits.h"
 #include "xml/xml_document.h"
 
 namespace crv {
@@ -16,11 +17,11 @@ std::string lower(std::string_view text)
     return out;
 }
 
-std::string trim(std::string_view text)
+std::string_view trim(std::string_view text)
 {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return std::string(text);
+    return text;
 }
 
 bool named(pugi::xml_node node, std::string_view name)
@@ -30,7 +31,7 @@ bool named(pugi::xml_node node, std::string_view name)
 
 // The attribute in the given position (0-based); the format puts the value
 // there, so an element without it cannot be read.
-std::string attributo(pugi::xml_node node, int position)
+std::string_view valoreIn(pugi::xml_node node, int position)
 {
     pugi::xml_attribute a = node.first_attribute();
     for (int k = 0; k < position && a; ++k) a = a.next_attribute();
@@ -38,6 +39,11 @@ std::string attributo(pugi::xml_node node, int position)
         throw CaseInputError(position == 0 ? "manca l'attributo con il valore" : "manca il secondo attributo",
                              node.name(), nodeMarkup(node));
     return a.value();
+}
+
+std::string attributo(pugi::xml_node node, int position)
+{
+    return std::string(valoreIn(node, position));
 }
 
 const std::string kTrattini(20, '-');
@@ -49,7 +55,13 @@ void BankReader::nuovaPratica()
     garanteProvincia_.clear();
 }
 
-Amount BankReader::importo(pugi::xml_node element, const std::string& text) const
+void BankReader::prendi(std::string Case::* valore, std::string_view testo)
+{
+    if (const LimitiValori* limiti = store_.limiti()) limiti->verifica(valore, testo);
+    v_.*valore = testo;
+}
+
+Amount BankReader::importo(pugi::xml_node element, std::string_view text) const
 {
     const auto value = Amount::parseRegional(text, regional_);
     if (!value) throw importoNonNumerico(element.name(), text, regional_);
@@ -61,16 +73,17 @@ void BankReader::leggiFiglio(pugi::xml_node, pugi::xml_node child)
     const std::string name = lower(child.name());
     if (name == "procedura") {
         attributo(child, 0);
-        if (std::string_view(child.first_attribute().name()) == "codice") v_.CodiceProcedura = child.first_attribute().value();
+        if (std::string_view(child.first_attribute().name()) == "codice")
+            prendi(&Case::CodiceProcedura, child.first_attribute().value());
     } else if (name == "data_scadenza") {
         attributo(child, 0);
         if (std::string_view(child.first_attribute().name()) == "valore") v_.DataScadenza = child.first_attribute().value();
     } else if (name == "posizione") {
         for (const pugi::xml_attribute a : child.attributes()) {
             if (std::string_view(a.name()) == "numero")
-                v_.CodicePratica = a.value();
+                prendi(&Case::CodicePratica, a.value());
             else if (std::string_view(a.name()) == "rif_banca")
-                v_.IdAffidamento = a.value();
+                prendi(&Case::IdAffidamento, a.value());
         }
     } else if (name == "intestatario") {
         intestatario(child);
@@ -113,15 +126,15 @@ void BankReader::intestatario(pugi::xml_node holder)
                                    named(d, "comune") || named(d, "Comune") || named(d, "provincia") ||
                                    named(d, "tel_Casa") || named(d, "tel_Pers");
                 if (!known) continue;
-                const std::string v = attributo(d, 0);
+                const std::string_view v = valoreIn(d, 0);
                 if (named(d, "ind1")) {
-                    v_.Indirizzo = v;
+                    prendi(&Case::Indirizzo, v);
                 } else if (named(d, "cap")) {
-                    v_.Cap = v;
+                    prendi(&Case::Cap, v);
                 } else if (named(d, "localita") || named(d, "comune") || named(d, "Comune")) {
                     v_.Localita = v;
                 } else if (named(d, "provincia")) {
-                    v_.Provincia = v;
+                    prendi(&Case::Provincia, v);
                 } else if (named(d, "tel_Casa")) {
                     v_.Telefono = v;
                 } else if (named(d, "tel_Pers")) {
@@ -136,24 +149,24 @@ void BankReader::intestatario(pugi::xml_node holder)
         const std::string_view en = e.name();
         for (const pugi::xml_attribute a : e.attributes()) {
             const std::string_view an = a.name();
-            const std::string v = trim(a.value());
+            const std::string_view v = trim(a.value());
             const bool valore = an == "valore";
             if (en == "denominazione") {
-                v_.Nominativo = v;
+                prendi(&Case::Nominativo, v);
             } else if (en == "cf_pi" || en == "codice_fiscale") {
-                v_.CodiceFiscale = v;
+                prendi(&Case::CodiceFiscale, v);
             } else if (en == "ind") {
-                if (valore && v_.Indirizzo.empty()) v_.Indirizzo = v;
+                if (valore && v_.Indirizzo.empty()) prendi(&Case::Indirizzo, v);
             } else if (en == "local_nascita" || en == "luogo_nascita") {
-                v_.LuogoNascita = v;
+                prendi(&Case::LuogoNascita, v);
             } else if (en == "data_nascita") {
                 v_.DataNascita = v;
             } else if (en == "cap") {
-                if (valore && v_.Cap.empty()) v_.Cap = v;
+                if (valore && v_.Cap.empty()) prendi(&Case::Cap, v);
             } else if (en == "localita") {
                 if (valore && v_.Localita.empty()) v_.Localita = v;
             } else if (en == "provincia") {
-                if (valore && v_.Provincia.empty()) v_.Provincia = v;
+                if (valore && v_.Provincia.empty()) prendi(&Case::Provincia, v);
             } else if (en == "tel") {
                 if (an == "tipo") tipoNumero_ = v;
                 if (valore && !v.empty()) {
@@ -180,19 +193,19 @@ void BankReader::garante(pugi::xml_node guarantor)
         const std::string_view en = e.name();
         for (const pugi::xml_attribute a : e.attributes()) {
             const bool valore = std::string_view(a.name()) == "valore";
-            const std::string v = a.value();
+            const std::string_view v = a.value();
             if (en == "denominazione") {
                 if (valore && v_.GaranteNome.empty()) v_.GaranteNome = v;
             } else if (en == "ind") {
                 if (valore && v_.GaranteIndirizzo.empty()) v_.GaranteIndirizzo = v;
             } else if (en == "cap") {
-                if (valore && v_.GaranteCap.empty()) v_.GaranteCap = v;
+                if (valore && v_.GaranteCap.empty()) prendi(&Case::GaranteCap, v);
             } else if (en == "localita") {
                 if (valore && v_.GaranteComune.empty()) v_.GaranteComune = v;
             } else if (en == "provincia") {
                 if (valore && garanteProvincia_.empty()) {
                     garanteProvincia_ = v;
-                    v_.GaranteComune += " " + v;
+                    v_.GaranteComune.append(" ").append(v);
                 }
             } else if (en == "tel") {
                 if (valore && v_.GaranteTelefono.empty()) v_.GaranteTelefono = v;
@@ -262,9 +275,9 @@ void BankReader::rata(pugi::xml_node f)
     for (const pugi::xml_node g : f.children()) {
         if (g.type() != pugi::node_element) continue;
         if (named(g, "int_mora")) {
-            v_.InteressiMora += importo(g, attributo(g, 0));
+            v_.InteressiMora += importo(g, valoreIn(g, 0));
         } else if (named(g, "insoluto")) {
-            v_.Insoluto = importo(g, attributo(g, 0));
+            v_.Insoluto = importo(g, valoreIn(g, 0));
             v_.Capitale += v_.Insoluto;
         }
     }
@@ -279,12 +292,12 @@ void BankReader::totale(pugi::xml_node r)
     for (const pugi::xml_node t : r.children()) {
         if (t.type() != pugi::node_element) continue;
         if (named(t, "insoluto")) {
-            v_.Insoluto = importo(t, attributo(t, 0));
+            v_.Insoluto = importo(t, valoreIn(t, 0));
             v_.Capitale = v_.Insoluto;
         } else if (named(t, "int_mora")) {
-            v_.InteressiMora = importo(t, attributo(t, 0));
+            v_.InteressiMora = importo(t, valoreIn(t, 0));
         } else if (named(t, "spese")) {
-            v_.SpeseRecupero = importo(t, attributo(t, 0));
+            v_.SpeseRecupero = importo(t, valoreIn(t, 0));
         }
     }
     store_.SommaTotaliRapporto(v_);
@@ -296,7 +309,7 @@ void BankReader::totali(pugi::xml_node e)
     // only through the memo.
     for (const pugi::xml_node t : e.children()) {
         if (t.type() != pugi::node_element) continue;
-        if (named(t, "totale_cc") || named(t, "totale_ra") || named(t, "totale_gen")) importo(t, attributo(t, 0));
+        if (named(t, "totale_cc") || named(t, "totale_ra") || named(t, "totale_gen")) importo(t, valoreIn(t, 0));
     }
     store_.ImpostaTotali(v_);
 }

@@ -31,7 +31,9 @@ private:
     void note(pugi::xml_node e);
     void recapiti(pugi::xml_node e);
     void azzeraRapporto();
-    Amount importo(pugi::xml_node element, const std::string& text) const;
+    Amount importo(pugi::xml_node element, std::string_view text) const;
+    // A value the writer stores whole, checked against its field first.
+    void prendi(std::string Case::* valore, std::string_view testo);
 
     Case& v_;
     MemoText& memo_;

@@ -12,12 +12,14 @@ namespace crv {
 
 class CaseInputError : public std::runtime_error {
 public:
-    CaseInputError(std::string what, std::string element, std::string text)
-        : std::runtime_error(std::move(what)), element_(std::move(element)), text_(std::move(text))
-    {
-    }
+    // `text` is the value as the file holds it; the message shows at most
+    // its first kShown characters (a value may be huge).
+    CaseInputError(std::string what, std::string element, std::string_view text);
+
     const std::string& element() const { return element_; }
     const std::string& text() const { return text_; }
+
+    static constexpr std::size_t kShown = 200;
 
 private:
     std::string element_;
@@ -28,10 +30,10 @@ private:
 inline constexpr std::string_view kImportoNonNumerico = "importo non numerico";
 
 // An amount the regional settings cannot read, with the form they expect.
-inline CaseInputError importoNonNumerico(std::string element, std::string text, const Regional& regional)
+inline CaseInputError importoNonNumerico(std::string element, std::string_view text, const Regional& regional)
 {
     return CaseInputError(std::string(kImportoNonNumerico) + "; forma attesa " + regional.amountForm(),
-                          std::move(element), std::move(text));
+                          std::move(element), text);
 }
 
 }  // namespace crv

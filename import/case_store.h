@@ -14,6 +14,8 @@
 
 namespace crv {
 
+class LimitiValori;
+
 enum class TipoRata { Rata, Rapporto };  // InserisciRata: instalment or relation row
 
 class CaseStore {
@@ -24,6 +26,10 @@ public:
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // The fields case values go to whole, for the readers to refuse a value
+    // no field could hold before copying it; null when nothing is written.
+    virtual const LimitiValori* limiti() { return nullptr; }
 
     // Opens the import batch; returns its own counter.
     virtual std::int64_t AddLotto(const RunParams& params) = 0;

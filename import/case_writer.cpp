@@ -1,10 +1,12 @@
 #include "import/case_writer.h"
 
 #include <QDate>
+#include <QStringDecoder>
 
 #include <stdexcept>
 
 #include "db/batches.h"
+#include "db/field_length.h"
 #include "db/open_db.h"
 #include "text/encoding.h"
 
@@ -17,6 +19,21 @@ const QString kFatture = QStringLiteral("tabella fatture");
 QString q(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// One text for the database made of pieces, converted once and without a
+// joined copy first: a memo may be huge.
+QString qJoined(std::initializer_list<std::string_view> pieces)
+{
+    std::size_t bytes = 0;
+    for (const std::string_view piece : pieces) bytes += piece.size();
+    QString out(static_cast<qsizetype>(bytes), Qt::Uninitialized);  // UTF-16 units never outnumber UTF-8 bytes
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QChar* end = out.data();
+    for (const std::string_view piece : pieces)
+        end = utf8.appendToBuffer(end, QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
+    out.truncate(end - out.data());
+    return out;
 }
 
 std::string trim(std::string_view text)
@@ -133,6 +150,33 @@ void DbCaseStore::rollback()
     db_->rollback();
 }
 
+const LimitiValori* DbCaseStore::limiti()
+{
+    if (limiti_) return &*limiti_;
+    // The values ScriviPratica stores whole (a longer one is refused there),
+    // under the conditions it stores them.
+    const db::TableInfo& table = db_->table(kPratiche);
+    LimitiValori& l = limiti_.emplace();
+    const auto whole = [&](std::string Case::* valore, const char* field) {
+        if (const db::Column* column = table.find(field))
+            l.imposta(valore, table.realName().toStdString(), column->name.toStdString(), column->definedSize);
+    };
+    whole(&Case::CodicePratica, "posizione");
+    whole(&Case::IdAffidamento, "altroriferimento");
+    whole(&Case::Nominativo, "Ragione sociale");
+    whole(&Case::Indirizzo, "Indirizzo");
+    whole(&Case::Cap, "Cap");
+    whole(&Case::Provincia, "Provincia");
+    whole(&Case::CodiceFiscale, "P_iva");
+    whole(&Case::LuogoNascita, "luogo nascita");
+    whole(&Case::GaranteCap, "Cap_Garante");
+    whole(&Case::CodiceProcedura, "provider_id");
+    whole(&Case::SettoreOperativo, "User_T15");
+    if (params_.intDaFile) whole(&Case::SettoreOperativo, "tipo intervento");
+    if (!params_.usaAccess) whole(&Case::GaranteCodiceFiscale, "seat_FreeT1");
+    return &*limiti_;
+}
+
 std::int64_t DbCaseStore::AddLotto(const RunParams& p)
 {
     // The parameters were checked as dates before the run got here.
@@ -187,6 +231,17 @@ QVariant DbCaseStore::dateOrText(const std::string& text, bool dateColumn) const
         if (const auto d = dataDelFile(text)) return *d;
     }
     return q(text);
+}
+
+void DbCaseStore::verificaLunghezza(const char* field, std::size_t length, std::string_view start) const
+{
+    const db::TableInfo& table = db_->table(kPratiche);
+    const db::Column* column = table.find(field);
+    if (column == nullptr) return;
+    const std::size_t limit = static_cast<std::size_t>(column->definedSize >= 0 ? column->definedSize : db::kLongestText);
+    if (length > limit)
+        throw db::FieldTooLong(table.realName().toStdString(), column->name.toStdString(), static_cast<int>(limit), length,
+                               std::string(start.substr(0, utf8Offset(start, 41))));
 }
 
 void DbCaseStore::requireRow(const char* operation) const
@@ -267,13 +322,13 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
     if (const auto scadenza = dataDelFile(v.DataScadenza)) set("scadenza mandato", *scadenza);
 
     // The phone lines go below the memo, starting on a line of their own.
-    std::string memo = memoText;
     const std::string righe = righeTelefoni(v);
-    if (!righe.empty()) {
-        if (!memo.empty() && !memo.ends_with("\r\n")) memo += "\r\n";
-        memo += righe;
+    const std::string_view aCapo =
+        !righe.empty() && !memoText.empty() && !memoText.ends_with("\r\n") ? "\r\n" : "";
+    if (!memoText.empty() || !righe.empty()) {
+        verificaLunghezza("memoEC", utf8Length(memoText) + aCapo.size() + utf8Length(righe), memoText);
+        set("memoEC", qJoined({memoText, aCapo, righe}));
     }
-    if (!memo.empty()) set("memoEC", q(memo));
 
     if (!conAccess) {
         if (v.RataGlobale > Amount()) set("seat_FreeM2", amount(v.RataGlobale));
@@ -311,8 +366,13 @@ void DbCaseStore::AnteponiMemo(std::string_view text)
     if (text.empty()) return;
     requireRow("le note e i recapiti");
     const QVariant* old = current("memoEC");
-    set("memoEC", q(std::string(text)) + QStringLiteral("\r\n\r\n") +
-                      (old == nullptr || old->isNull() ? QString() : old->toString()));
+    const QString after = old == nullptr || old->isNull() ? QString() : old->toString();
+    // Checked before the two are joined: the memo may already be huge.
+    std::size_t length = utf8Length(text) + 4 + static_cast<std::size_t>(after.size());
+    for (const QChar c : after)
+        if (c.isLowSurrogate()) --length;
+    verificaLunghezza("memoEC", length, text);
+    set("memoEC", qJoined({text, "\r\n\r\n"}) + after);
 }
 
 void DbCaseStore::SommaTotaliRapporto(const Case& v)

@@ -14,6 +14,7 @@
 #include "db/database.h"
 #include "db/row_writer.h"
 #include "import/case_store.h"
+#include "import/value_limits.h"
 #include "numbers/regional.h"
 
 namespace crv {
@@ -25,6 +26,7 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
+    const LimitiValori* limiti() override;
     std::int64_t AddLotto(const RunParams& params) override;
     void SalvaNumPratiche(std::int64_t lotto, int count) override;
 
@@ -56,6 +58,9 @@ private:
     void ScriviGarante(const Case& values);
     void aggiungiRiga();  // hands the kept row to the writer
     void requireRow(const char* operation) const;
+    // Refuses a text of `length` characters (beginning with `start`) longer
+    // than the field takes, before it is converted for the database.
+    void verificaLunghezza(const char* field, std::size_t length, std::string_view start) const;
     QString cut(const std::string& text, const char* field) const;
     QVariant dateOrText(const std::string& text, bool dateColumn) const;
 
@@ -70,6 +75,7 @@ private:
     bool esisteUserT15_ = false;
     bool tableChecked_ = false;
     std::optional<Riga> riga_;
+    std::optional<LimitiValori> limiti_;
     bool rataChecked_ = false;
     bool dataFatturaIsDate_ = false;   // the instalment dates go as dates
     bool dataScadenzaIsDate_ = false;

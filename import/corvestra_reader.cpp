@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "import/case_error.h"
+#include "import/value_limits.h"
 #include "xml/xml_document.h"
 
 namespace crv {
@@ -65,12 +66,16 @@ public:
     void statementValues(pugi::xml_node e);
 
 private:
+    std::string testo(pugi::xml_node e, std::string Case::* valore) const
+    {
+        return testoValore(e, valore, opt_.limiti);
+    }
     void residenza(pugi::xml_node e);
     void altriTelefoni(pugi::xml_node e);
     void garante(pugi::xml_node g, bool telefoniList);
     void telefoniGarante(pugi::xml_node telefoni);
     void containerChild(pugi::xml_node c);
-    std::string movimento(pugi::xml_node m);
+    void movimento(pugi::xml_node m);
 
     const ReaderOptions& opt_;
     const Regional& regional_;
@@ -87,19 +92,19 @@ void Walker::sectionValues(pugi::xml_node e)
     } else if (is(e, "SALDO_INIZIALE")) {
         v_.SaldoIniziale = importoDi(e, regional_);
     } else if (is(e, "ID_AFFIDAMENTO")) {
-        v_.IdAffidamento = nodeText(e);
+        v_.IdAffidamento = testo(e, &Case::IdAffidamento);
     } else if (is(e, "CODICE_PRATICA")) {
-        v_.CodicePratica = nodeText(e);
+        v_.CodicePratica = testo(e, &Case::CodicePratica);
     } else if (is(e, "NOME")) {
-        v_.Nominativo = nodeText(e);
+        v_.Nominativo = testo(e, &Case::Nominativo);
     } else if (is(e, "CODICE_FISCALE")) {
-        v_.CodiceFiscale = nodeText(e);
+        v_.CodiceFiscale = testo(e, &Case::CodiceFiscale);
     } else if (is(e, "DATA_NASCITA")) {
         v_.DataNascita = DataXML(nodeText(e));
     } else if (is(e, "LUOGO_NASCITA")) {
-        v_.LuogoNascita = nodeText(e);
+        v_.LuogoNascita = testo(e, &Case::LuogoNascita);
     } else if (is(e, "DATORE_LAVORO")) {
-        v_.DatoreLavoro = nodeText(e);
+        v_.DatoreLavoro = testo(e, &Case::DatoreLavoro);
     } else if (is(e, "RESIDENZA")) {
         residenza(e);
     } else if (is(e, "ALTRI_TELEFONI")) {
@@ -123,17 +128,17 @@ void Walker::residenza(pugi::xml_node e)
     for (const pugi::xml_node c : e.children()) {
         if (c.type() != pugi::node_element) continue;
         if (is(c, "INDIRIZZO"))
-            v_.Indirizzo = nodeText(c);
+            v_.Indirizzo = testo(c, &Case::Indirizzo);
         else if (is(c, "LOCALITA"))
-            v_.Localita = nodeText(c);
+            v_.Localita = testo(c, &Case::Localita);
         else if (is(c, "COMUNE"))
-            v_.Comune = nodeText(c);
+            v_.Comune = testo(c, &Case::Comune);
         else if (is(c, "CAP"))
-            v_.Cap = nodeText(c);
+            v_.Cap = testo(c, &Case::Cap);
         else if (is(c, "PROVINCIA"))
-            v_.Provincia = nodeText(c);
+            v_.Provincia = testo(c, &Case::Provincia);
         else if (is(c, "TELEFONO"))
-            v_.Telefono = nodeText(c);
+            v_.Telefono = testo(c, &Case::Telefono);
     }
 }
 
@@ -162,17 +167,17 @@ void Walker::garante(pugi::xml_node g, bool telefoniList)
     for (const pugi::xml_node c : g.children()) {
         if (c.type() != pugi::node_element) continue;
         if (is(c, "NOME")) {
-            v_.GaranteNome = nodeText(c);
+            v_.GaranteNome = testo(c, &Case::GaranteNome);
         } else if (is(c, "INDIRIZZO")) {
-            v_.GaranteIndirizzo = nodeText(c);
+            v_.GaranteIndirizzo = testo(c, &Case::GaranteIndirizzo);
         } else if (is(c, "CAP")) {
-            v_.GaranteCap = nodeText(c);
+            v_.GaranteCap = testo(c, &Case::GaranteCap);
         } else if (is(c, "COMUNE")) {
-            v_.GaranteComune = nodeText(c);
+            v_.GaranteComune = testo(c, &Case::GaranteComune);
         } else if (is(c, "CODICE_FISCALE")) {
-            v_.GaranteCodiceFiscale = nodeText(c);
+            v_.GaranteCodiceFiscale = testo(c, &Case::GaranteCodiceFiscale);
         } else if (!telefoniList && is(c, "TELEFONO")) {
-            v_.GaranteTelefono = nodeText(c);
+            v_.GaranteTelefono = testo(c, &Case::GaranteTelefono);
         } else if (telefoniList && is(c, "TELEFONI")) {
             telefoniGarante(c);
         }
@@ -187,7 +192,7 @@ void Walker::telefoniGarante(pugi::xml_node telefoni)
         if (t.type() != pugi::node_element || !is(t, "TELEFONO")) continue;
         for (const pugi::xml_node n : t.children()) {
             if (n.type() != pugi::node_element || !is(n, "NUMERO")) continue;
-            v_.GaranteTelefono = nodeText(n);
+            v_.GaranteTelefono = testo(n, &Case::GaranteTelefono);
         }
     }
 }
@@ -200,7 +205,7 @@ void Walker::containerChild(pugi::xml_node c)
         v_.ImportoRata = numeroDi(c);
         memo_.AddMemo(c);
     } else if (is(c, "SETTORE_OPERATIVO")) {
-        v_.SettoreOperativo = nodeText(c);
+        v_.SettoreOperativo = testo(c, &Case::SettoreOperativo);
         memo_.AddMemo(c);
     } else if (is(c, "CAPITALE")) {
         v_.Capitale = importoDi(c, regional_);
@@ -236,21 +241,25 @@ void Walker::statementValues(pugi::xml_node e)
     for (const pugi::xml_node c : e.children()) {
         if (c.type() != pugi::node_element) continue;
         if (is(c, "MOVIMENTO"))
-            memo_.AddMemoText(tab(2, movimento(c)));
+            movimento(c);
         else
             memo_.AddMemo(c);  // SALDO_INF30GG and any other
     }
 }
 
-std::string Walker::movimento(pugi::xml_node m)
+void Walker::movimento(pugi::xml_node m)
 {
     // Each element appends its column in the order met; the registration
-    // date starts the row afresh. Amounts are copied as written.
-    std::string row;
+    // date starts the row afresh. Amounts are copied as written. The row is
+    // written in the memo as it is made (an analytic reason may be huge).
+    std::string& row = memo_.newEntry(nodeTextSize(m) + 64);
+    row += "\t\t";
+    const std::size_t start = row.size();
     for (const pugi::xml_node c : m.children()) {
         if (c.type() != pugi::node_element) continue;
         if (is(c, "DATA_REGISTRAZIONE")) {
-            row = DataXML(nodeText(c));
+            row.resize(start);
+            row += DataXML(nodeText(c));
         } else if (is(c, "DATA_VALUTA")) {
             row += " " + DataXML(nodeText(c));
         } else if (is(c, "CAUSALE")) {
@@ -258,10 +267,10 @@ std::string Walker::movimento(pugi::xml_node m)
         } else if (isAny(c, "IMPORTO_DARE", "IMPORTO_AVERE")) {
             row += " " + Filla(nodeText(c), 8);
         } else if (is(c, "CAUSALE_ANALITICA")) {
-            row += " " + nodeText(c);
+            row += ' ';
+            appendNodeText(row, c);
         }
     }
-    return row;
 }
 
 }  // namespace
@@ -279,7 +288,7 @@ void leggiPratica(pugi::xml_node caseElement, const ReaderOptions& options, cons
 {
     Walker walker(options, regional, values, memo);
     const std::string dashes(70, '-');
-    std::optional<std::string> memoCaso;
+    std::optional<std::size_t> memoCaso;  // size of the case's memo form
     for (const pugi::xml_node s : caseElement.children()) {
         if (s.type() != pugi::node_element) continue;
         const bool identificativi = is(s, "DATI_IDENTIFICATIVI");
@@ -293,15 +302,14 @@ void leggiPratica(pugi::xml_node caseElement, const ReaderOptions& options, cons
             memo.AddMemoText(s.name());
         } else if (options.modoDocumento) {
             // The bank reader sees the whole case in the memo at every child.
-            // The case's memo form is made once and put back when a section
-            // read the other way has changed the memo since.
+            // The case's memo form is made once; a section read the other way
+            // only appends to it, so the memo is cut back to that form.
             if (!memoCaso) {
                 memo.clear();
                 memo.AddMemo(caseElement);
-                memoCaso = memo.text();
-            } else if (memo.text() != *memoCaso) {
-                memo.clear();
-                memo.AddMemoText(*memoCaso);
+                memoCaso = memo.text().size();
+            } else {
+                memo.cut(*memoCaso);
             }
             if (bank) bank->leggiFiglio(caseElement, s);
             continue;

@@ -20,10 +20,15 @@ public:
     virtual void leggiFiglio(pugi::xml_node caseElement, pugi::xml_node child) = 0;
 };
 
+class LimitiValori;
+
 struct ReaderOptions {
     // Chk_Sezioni_da_Importare(0..5); only 0, 4 and 5 change what is read.
     std::array<bool, 6> sezioni{true, true, true, true, true, true};
     bool modoDocumento = false;
+    // The fields values go to whole, to refuse a huge one before copying it
+    // (none in a test run).
+    const LimitiValori* limiti = nullptr;
 };
 
 // Walks the sections of one case element. Throws CaseInputError when an

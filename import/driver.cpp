@@ -36,7 +36,7 @@ Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
     const std::size_t charPos = utf8Length(std::string_view(memo).substr(0, hit));
     if (charPos < 20)
         throw CaseInputError("\"UT.PART. N\" troppo vicino all'inizio del memo: manca la colonna DARE",
-                             "MOVIMENTO", memo.substr(0, hit + 10));
+                             "MOVIMENTO", std::string_view(memo).substr(0, hit + 10));
     const std::size_t from = utf8Offset(memo, charPos - 20);
     const std::size_t to = utf8Offset(memo, charPos - 10);
     const std::string text = memo.substr(from, to - from);
@@ -197,10 +197,16 @@ public:
     }
 
     RunResult execute();
+    // Ends a run that ran out of memory, in Italian, nothing written.
+    RunResult outOfMemory();
 
 private:
     RunResult finish(RunOutcome outcome, const std::string& message, Box focus = Box::None);
     RunResult abort(RunOutcome outcome, const std::string& message);
+    // A stop of the operator: asked between two cases, or met by a statement
+    // it cancelled (a wait for a table another session holds).
+    bool stopAsked(const std::exception& failure) const;
+    RunResult stopped();
     bool checkParameters(RunResult& failed);
     void closeCase(const Case& v, const MemoText& memo);
 
@@ -242,6 +248,28 @@ RunResult Run::abort(RunOutcome outcome, const std::string& message)
         out_.countersChanged(counters_);
     }
     return finish(outcome, text);
+}
+
+bool Run::stopAsked(const std::exception& failure) const
+{
+    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
+    return (dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled) || out_.stopRequested();
+}
+
+RunResult Run::outOfMemory()
+{
+    return abort(RunOutcome::BadInput, "Memoria insufficiente per importare il file " +
+                                           (paths_.importDir() / p_.fileName).string() +
+                                           (casesRead_ > 0 ? " (dopo la pratica n. " + std::to_string(casesRead_) + ")"
+                                                           : std::string()) +
+                                           ": un valore del file è troppo grande per la memoria disponibile.");
+}
+
+RunResult Run::stopped()
+{
+    return abort(RunOutcome::Stopped, casesRead_ == 0 ? std::string("Importazione interrotta dall'operatore.")
+                                                      : "Importazione interrotta dall'operatore alla pratica n. " +
+                                                            std::to_string(casesRead_) + ".");
 }
 
 bool Run::checkParameters(RunResult& failed)
@@ -314,7 +342,10 @@ RunResult Run::execute()
             out_.countersChanged(counters_);
         } catch (const db::AccessArchiveMissing& e) {
             return abort(RunOutcome::AccessArchiveMissing, e.what());
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
@@ -335,6 +366,8 @@ RunResult Run::execute()
             // The copy takes the name of a file that was there: the operator
             // learns that an earlier file is gone.
             if (replaced) out_.listingLine("Il file " + path.string() + " che c'era è stato sostituito dalla copia riparata");
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
             return abort(RunOutcome::RepairError, e.what());
         }
@@ -344,6 +377,7 @@ RunResult Run::execute()
     XmlDocument doc;
     if (!doc.load(path)) {
         const XmlParseError& err = doc.parseError();
+        if (err.reason == kMemoriaInsufficiente) throw std::bad_alloc();
         return abort(RunOutcome::ParseError, parseErrorMessage(err));
     }
 
@@ -365,6 +399,14 @@ RunResult Run::execute()
     ReaderOptions options;
     options.sezioni = p_.sezioni;
     options.modoDocumento = p_.modoDocumento;
+    try {
+        options.limiti = store_->limiti();
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const std::exception& e) {
+        if (stopAsked(e)) return stopped();
+        return abort(RunOutcome::DatabaseError, e.what());
+    }
     BankReader bank(values, memo, *store_, regional_);
 
     int position = 0;
@@ -381,6 +423,7 @@ RunResult Run::execute()
             closeCase(values, memo);
             if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(values, memo.text());
         } catch (const db::RowRefused& e) {
+            if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
         } catch (const CaseInputError& e) {
             const std::string code = codiceDi(values, element);
@@ -391,7 +434,10 @@ RunResult Run::execute()
         } catch (const AmountOverflow& e) {
             return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
                                                    std::to_string(position) + ": " + e.what());
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
             const std::string code = codiceDi(values, element);
             return abort(RunOutcome::DatabaseError,
                          "Errore nella scrittura della pratica n. " + std::to_string(position) +
@@ -401,23 +447,23 @@ RunResult Run::execute()
         counters_.praticheImportate = position;
         casesRead_ = position;
         out_.countersChanged(counters_);
-        if (!out_.progress(position, total))
-            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
-                                                  std::to_string(position) + ".");
+        if (!out_.progress(position, total)) return stopped();
     }
 
     if (!p_.soloTest) {
-        if (out_.stopRequested())
-            return abort(RunOutcome::Stopped, "Importazione interrotta dall'operatore alla pratica n. " +
-                                                  std::to_string(casesRead_) + ".");
+        if (out_.stopRequested()) return stopped();
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
             store_->commit();
             transactionOpen_ = false;
         } catch (const db::RowRefused& e) {
+            if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
         } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
@@ -436,7 +482,12 @@ RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regiona
                  const StoreOpener& openStore)
 {
     Run run(params, paths, regional, listener, openStore);
-    return run.execute();
+    try {
+        return run.execute();
+    } catch (const std::bad_alloc&) {
+        // What the run held is freed on the way here: enough to say so.
+        return run.outOfMemory();
+    }
 }
 
 }  // namespace crv

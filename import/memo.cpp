@@ -1,5 +1,8 @@
 #include "import/memo.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "text/encoding.h"
 #include "xml/xml_document.h"
 
@@ -40,8 +43,21 @@ std::string DataXML(std::string_view text)
 
 void MemoText::AddMemoText(std::string_view entry)
 {
+    newEntry(entry.size()) += entry;
+}
+
+std::string& MemoText::newEntry(std::size_t expected)
+{
+    makeRoom(expected + 2);
     if (!text_.empty()) text_ += "\r\n";
-    text_ += entry;
+    return text_;
+}
+
+void MemoText::makeRoom(std::size_t more)
+{
+    constexpr std::size_t kLarge = std::size_t{1} << 20;
+    if (more < kLarge || text_.size() + more <= text_.capacity()) return;
+    text_.reserve(text_.size() + more + std::max(more / 16, kLarge));
 }
 
 int MemoText::ContaLivelli(pugi::xml_node node) const
@@ -72,43 +88,74 @@ int MemoText::ContaLivelli(pugi::xml_node node) const
 
 namespace {
 
-void removeAll(std::string& text, std::string_view what)
+// About the size of the element's markup (escapes aside): its names,
+// attribute values and texts.
+std::size_t markupSize(pugi::xml_node node)
 {
-    std::size_t pos = 0;
-    std::string out;
-    out.reserve(text.size());
-    while (true) {
-        const std::size_t hit = text.find(what, pos);
+    struct Sizer : pugi::xml_tree_walker {
+        std::size_t size = 0;
+        bool for_each(pugi::xml_node& n) override
+        {
+            size += std::strlen(n.value()) + 2 * std::strlen(n.name()) + 5;
+            for (const pugi::xml_attribute a : n.attributes()) size += std::strlen(a.name()) + std::strlen(a.value()) + 4;
+            return true;
+        }
+    } sizer;
+    sizer.for_each(node);
+    node.traverse(sizer);
+    return sizer.size;
+}
+
+// Removes every `what` from the text after `from`, in place.
+void removeAll(std::string& text, std::size_t from, std::string_view what)
+{
+    std::size_t write = from;
+    std::size_t read = from;
+    for (;;) {
+        const std::size_t hit = text.find(what, read);
+        const std::size_t end = hit == std::string::npos ? text.size() : hit;
+        if (write != read) std::copy(text.begin() + static_cast<std::ptrdiff_t>(read),
+                                     text.begin() + static_cast<std::ptrdiff_t>(end),
+                                     text.begin() + static_cast<std::ptrdiff_t>(write));
+        write += end - read;
         if (hit == std::string::npos) break;
-        out.append(text, pos, hit - pos);
-        pos = hit + what.size();
+        read = hit + what.size();
     }
-    out.append(text, pos, std::string::npos);
-    text.swap(out);
+    text.resize(write);
+}
+
+void removeChars(std::string& text, std::size_t from, std::string_view chars)
+{
+    const auto start = text.begin() + static_cast<std::ptrdiff_t>(from);
+    text.erase(std::remove_if(start, text.end(), [chars](char c) { return chars.find(c) != std::string_view::npos; }),
+               text.end());
 }
 
 }  // namespace
 
 void MemoText::AddMemo(pugi::xml_node node)
 {
+    // Written straight into the memo: a value of the file may be huge, and
+    // the memo is the one copy of it the case needs.
     if (bankFormat_) {
         // In the suite's order: "documento", then the markup signs, then
         // "valore", then the double quotes (doubled ones first, which
         // removing them all one by one amounts to).
-        std::string entry = nodeMarkup(node);
-        removeAll(entry, "documento");
-        std::erase_if(entry, [](char c) { return c == '<' || c == '>' || c == '/'; });
-        removeAll(entry, "valore");
-        std::erase(entry, '"');
-        AddMemoText(entry);
+        std::string& text = newEntry(markupSize(node));
+        const std::size_t start = text.size();
+        appendMarkup(text, node);
+        removeAll(text, start, "documento");
+        removeChars(text, start, "<>/");
+        removeAll(text, start, "valore");
+        removeChars(text, start, "\"");
         return;
     }
     const int level = ContaLivelli(node);
-    std::string entry(level > 1 ? static_cast<std::size_t>(level - 1) : 0, '\t');
-    entry += Filla(nodeName(node), 30);
-    entry += " = ";
-    entry += nodeText(node);
-    AddMemoText(entry);
+    std::string& text = newEntry(nodeTextSize(node) + 40);
+    text.append(level > 1 ? static_cast<std::size_t>(level - 1) : 0, '\t');
+    text += Filla(nodeName(node), 30);
+    text += " = ";
+    appendNodeText(text, node);
 }
 
 }  // namespace crv

@@ -27,9 +27,15 @@ public:
     void clear() { text_.clear(); }
     bool empty() const { return text_.empty(); }
     const std::string& text() const { return text_; }
+    // Drops what was appended after the first `size` bytes.
+    void cut(std::size_t size) { text_.resize(size); }
 
     // Appends the text as one entry.
     void AddMemoText(std::string_view entry);
+    // Starts an entry and returns the text to write it at the end of, for an
+    // entry built piece by piece without a copy of its own (of about
+    // `expected` bytes).
+    std::string& newEntry(std::size_t expected = 0);
     // Appends one entry describing the element: indentation by level, the
     // name right-aligned in 30 characters, " = " and the element's text; in
     // the bank format the element's markup stripped of its punctuation.
@@ -38,6 +44,10 @@ public:
     int ContaLivelli(pugi::xml_node node) const;
 
 private:
+    // Room for `more` bytes and, when they are many, some to spare: the
+    // entries after a huge one must not make the whole text move again.
+    void makeRoom(std::size_t more);
+
     bool bankFormat_;
     std::string text_;
 };

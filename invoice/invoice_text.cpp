@@ -1,5 +1,7 @@
 #include "invoice/invoice_text.h"
 
+#include "text/printable.h"
+
 namespace crv {
 namespace {
 
@@ -16,21 +18,7 @@ void party(std::string& out, const char* title, const Parte& p)
 
 std::string oneLine(std::string_view value)
 {
-    std::string out;
-    out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const auto c = static_cast<unsigned char>(value[i]);
-        if (c < 0x20 || c == 0x7F) {
-            out += ' ';
-        } else if (c == 0xC2 && i + 1 < value.size() && static_cast<unsigned char>(value[i + 1]) < 0xA0 &&
-                   static_cast<unsigned char>(value[i + 1]) >= 0x80) {
-            out += ' ';  // U+0080 to U+009F: controls too
-            ++i;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
+    return blankControls(value);
 }
 
 std::string invoiceText(const FatturaLetta& fattura, const Regional& regional)

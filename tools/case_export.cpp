@@ -230,7 +230,9 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         result.messaggi.back() += "\n" + summary;
         return result;
     } catch (const std::exception& error) {
-        std::string text = error.what();
+        if (interrottaDallOperatore(error))
+            return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
+        std::string text = causa(error);
         if (current != 0) text = "Esportazione fermata alla pratica con contatore " + std::to_string(current) + ": " + text;
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun file scritto")});
     }

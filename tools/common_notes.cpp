@@ -56,7 +56,9 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
         } catch (const std::exception&) {
             // The connection is gone: the server drops the transaction itself.
         }
-        std::string text = error.what();
+        if (interrottaDallOperatore(error))
+            return esitoSenzaLavoro(Esito::Interrotta, {"Elaborazione interrotta: nessun memo modificato"});
+        std::string text = causa(error);
         if (current != 0)
             text = "Note comuni fermate alla pratica con contatore " + std::to_string(current) + ": " + text;
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun memo modificato")});

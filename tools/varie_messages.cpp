@@ -1,6 +1,22 @@
 #include "tools/varie_messages.h"
 
+#include <new>
+
+#include "db/db_error.h"
+
 namespace crv::tools {
+
+bool interrottaDallOperatore(const std::exception& failure)
+{
+    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
+    return dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled;
+}
+
+std::string causa(const std::exception& failure)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return "Memoria insufficiente";
+    return failure.what();
+}
 
 RisultatoVarie esitoSenzaLavoro(Esito esito, std::vector<std::string> messaggi)
 {

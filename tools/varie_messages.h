@@ -1,5 +1,6 @@
 #pragma once
 // Pieces of the messages both utilities of the tab "Varie" give.
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +8,14 @@
 #include "tools/varie.h"
 
 namespace crv::tools {
+
+// A failure caused by the operator's stop: a statement it cancelled while
+// it waited (for a table another session holds).
+bool interrottaDallOperatore(const std::exception& failure);
+
+// The cause of a failure as the message tells it: the exception's text, in
+// Italian when the library's own is not ("memoria insufficiente").
+std::string causa(const std::exception& failure);
 
 // A run that ended without doing its work, with the messages to show.
 RisultatoVarie esitoSenzaLavoro(Esito esito, std::vector<std::string> messaggi);

@@ -22,13 +22,19 @@ ImportRun::ImportRun(RunParams params, SuitePaths paths, Regional regional, QObj
 
 ImportRun::~ImportRun()
 {
-    stop_ = true;
+    requestStop();
     {
         const std::lock_guard lock(mutex_);
         closing_ = true;
     }
     answered_.notify_all();
     worker_.wait();
+}
+
+void ImportRun::requestStop()
+{
+    stop_ = true;
+    cancel_.cancel();
 }
 
 void ImportRun::start()
@@ -39,6 +45,7 @@ void ImportRun::start()
     worker_.start<RunResult>(
         this,
         [this] {
+            const db::CancelScope::Inside cancellable(cancel_);
             const StoreOpener opener = [this](const RunParams& p) { return openDatabaseStore(paths_, p, regional_); };
             RunResult result;
             try {

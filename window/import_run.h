@@ -17,6 +17,7 @@
 #include <QObject>
 
 #include "app/suite_root.h"
+#include "db/statement_cancel.h"
 #include "import/run.h"
 #include "numbers/regional.h"
 #include "window/listing_chunk.h"
@@ -52,8 +53,9 @@ public:
     // Starts the run on its worker thread.
     void start();
     // Asks the run to stop after the case it is reading (or, after the last
-    // one, before it is committed); it then ends with nothing written.
-    void requestStop() { stop_ = true; }
+    // one, before it is committed; a statement that waits for a table is
+    // cancelled on the server); it then ends with nothing written.
+    void requestStop();
     // Whether a stop was asked.
     bool stopRequested() const override { return stop_; }
 
@@ -87,6 +89,7 @@ private:
     const SuitePaths paths_;
     const Regional regional_;
     std::atomic<bool> stop_{false};
+    db::CancelScope cancel_;  // the run's connections, entered by the worker
     RunResult result_;
 
     // Worker-only: lines not yet handed over, and when that last happened.

@@ -9,8 +9,14 @@ VarieRun::VarieRun(Work work, QObject* parent) : QObject(parent), work_(std::mov
 
 VarieRun::~VarieRun()
 {
-    stop_ = true;
+    requestStop();
     worker_.wait();
+}
+
+void VarieRun::requestStop()
+{
+    stop_ = true;
+    cancel_.cancel();
 }
 
 void VarieRun::start()
@@ -18,6 +24,7 @@ void VarieRun::start()
     worker_.start<tools::RisultatoVarie>(
         this,
         [this] {
+            const db::CancelScope::Inside cancellable(cancel_);
             const tools::Avanzamento progress = [this](long done, long total) {
                 total_ = total;
                 done_ = done;

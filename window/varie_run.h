@@ -10,6 +10,7 @@
 
 #include <QObject>
 
+#include "db/statement_cancel.h"
 #include "tools/varie.h"
 #include "window/worker_thread.h"
 
@@ -30,8 +31,9 @@ public:
 
     // Starts the work on its worker thread.
     void start();
-    // Asks the run to stop after the case it is on.
-    void requestStop() { stop_ = true; }
+    // Asks the run to stop after the case it is on; a statement that waits
+    // for a table is cancelled on the server.
+    void requestStop();
 
     // Window thread: the cases done and the cases selected so far (0, 0 until
     // the core has counted them).
@@ -46,6 +48,7 @@ signals:
 private:
     Work work_;
     std::atomic<bool> stop_{false};
+    db::CancelScope cancel_;  // the core's connection, entered by the worker
     std::atomic<long> done_{0};
     std::atomic<long> total_{0};
     tools::RisultatoVarie result_;

@@ -3,32 +3,10 @@
 #include <algorithm>
 
 #include "text/encoding.h"
+#include "text/printable.h"
 
 namespace crv {
 namespace {
-
-// Control characters of the file (ESC, C1 controls, a stray CR) would reach
-// the terminal or the message box as they are: each shows as a blank.
-std::string printable(std::string text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 && c != '\t') {
-            out += ' ';
-        } else if (c == 0x7F) {
-            out += ' ';
-        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            out += ' ';  // U+0080..U+009F
-            ++i;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 // The faulty line, at most kMax characters around the fault.
 std::string shortSource(const XmlParseError& err)
@@ -60,7 +38,7 @@ std::string parseErrorMessage(const XmlParseError& error)
     if (error.line == 0 && error.srcText.empty() && !error.reason.empty())
         return "Errore nel file " + error.url + "\n" + reasonLine(error.reason);
     return "Errore nel file " + error.url + "\nLinea = " + std::to_string(error.line) +
-           "\nPos = " + std::to_string(error.linepos) + "\nSrc = " + printable(shortSource(error)) +
+           "\nPos = " + std::to_string(error.linepos) + "\nSrc = " + blankControls(shortSource(error), "\t") +
            (error.reason.empty() ? std::string() : "\n" + reasonLine(error.reason));
 }
 

@@ -1,6 +1,7 @@
 #include "xml/xml_document.h"
 
 #include "text/encoding.h"
+#include "xml/char_references.h"
 #include "files/system_reason.h"
 #include "xml/xml_decoding.h"
 
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -24,17 +26,17 @@ constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_doctype | pugi::parse_fragment;
 
 constexpr const char* kUnreadable = "impossibile leggere il file";
-constexpr const char* kOutOfMemory = "memoria insufficiente";
 constexpr const char* kDtd = "DOCTYPE non ammesso";
 constexpr const char* kNoRoot = "elemento radice mancante";
 constexpr const char* kSecondRoot = "è consentito un solo elemento radice";
 constexpr const char* kTextOutside = "testo fuori dall'elemento radice";
 constexpr const char* kUnclosed = "elemento non chiuso alla fine del file";
+constexpr const char* kForbiddenReference = "riferimento a carattere non ammesso";
 
 const char* reasonFor(pugi::xml_parse_status status)
 {
     switch (status) {
-    case pugi::status_out_of_memory: return kOutOfMemory;
+    case pugi::status_out_of_memory: return kMemoriaInsufficiente;
     case pugi::status_unrecognized_tag: return "tag non riconosciuto";
     case pugi::status_bad_pi: return "istruzione di elaborazione non valida";
     case pugi::status_bad_comment: return "commento non valido";
@@ -272,17 +274,21 @@ bool XmlDocument::load(const std::filesystem::path& path)
 {
     std::optional<std::string> bytes;
     std::error_code failure;
+    bool outOfMemory = false;
     try {
         bytes = readWholeFile(path, failure);
     } catch (const std::bad_alloc&) {
         bytes.reset();
-        failure = std::make_error_code(std::errc::not_enough_memory);
+        outOfMemory = true;
     }
     if (!bytes) {
         doc_.reset();
         text_.reset();
-        error_ = XmlParseError{path.string(), 0, 0, {},
-                               failure ? std::string(kUnreadable) + ": " + motivoDiSistema(failure) : kUnreadable};
+        // Out of memory, the run says so in its own words (see kMemoriaInsufficiente).
+        std::string reason = outOfMemory ? std::string(kMemoriaInsufficiente)
+                             : failure   ? std::string(kUnreadable) + ": " + motivoDiSistema(failure)
+                                         : std::string(kUnreadable);
+        error_ = XmlParseError{path.string(), 0, 0, {}, std::move(reason)};
         return false;
     }
     return parse(std::move(*bytes), path.string(), [&path] {
@@ -319,12 +325,17 @@ bool XmlDocument::parse(std::string bytes, std::string url,
         }
         text_ = std::make_unique<std::string>(std::move(decoded.text));
         const std::size_t size = text_->size();
+        // Looked for before the parse decodes the references in place.
+        const std::size_t badReference = firstForbiddenCharReference(*text_);
         // pugixml turns the last character of the buffer into its terminator;
         // a terminator of our own keeps that character part of the document.
         text_->push_back('\0');
         const pugi::xml_parse_result result =
             doc_.load_buffer_inplace(text_->data(), text_->size(), kParseOptions, pugi::encoding_utf8);
-        const std::optional<Failure> failure = findFailure(doc_, result, *text_, size);
+        std::optional<Failure> failure = findFailure(doc_, result, *text_, size);
+        // The fault a reader of the file meets first is the one reported.
+        if (badReference != std::string::npos && (!failure || badReference < failure->offset))
+            failure = Failure{badReference, kForbiddenReference, Anchor::Offset};
         if (!failure) return true;
 
         // The parse has rewritten its buffer: place the error in the original text.
@@ -344,7 +355,7 @@ bool XmlDocument::parse(std::string bytes, std::string url,
         error_.line = 0;
         error_.linepos = 0;
         error_.srcText.clear();
-        error_.reason = kOutOfMemory;
+        error_.reason = kMemoriaInsufficiente;
         return false;
     }
 }
@@ -352,8 +363,45 @@ bool XmlDocument::parse(std::string bytes, std::string url,
 std::string nodeText(pugi::xml_node node)
 {
     std::string out;
-    if (!node) return out;
+    appendNodeText(out, node);
+    return out;
+}
+
+void appendNodeText(std::string& out, pugi::xml_node node)
+{
+    if (!node) return;
     walk(node, [&out](pugi::xml_node n) { out += ownText(n); }, [](pugi::xml_node) {});
+}
+
+std::size_t nodeTextSize(pugi::xml_node node)
+{
+    std::size_t size = 0;
+    if (!node) return size;
+    walk(node, [&size](pugi::xml_node n) { size += std::strlen(ownText(n)); }, [](pugi::xml_node) {});
+    return size;
+}
+
+std::size_t nodeTextLength(pugi::xml_node node)
+{
+    std::size_t length = 0;
+    if (!node) return length;
+    walk(node, [&length](pugi::xml_node n) { length += utf8Length(ownText(n)); }, [](pugi::xml_node) {});
+    return length;
+}
+
+std::string nodeTextStart(pugi::xml_node node, std::size_t chars)
+{
+    std::string out;
+    if (!node) return out;
+    std::size_t left = chars;
+    walk(node,
+         [&](pugi::xml_node n) {
+             const std::string_view text = ownText(n);
+             const std::string_view taken = text.substr(0, utf8Offset(text, left));
+             out.append(taken);
+             left -= utf8Length(taken);
+         },
+         [](pugi::xml_node) {});
     return out;
 }
 
@@ -380,7 +428,13 @@ std::string nodeName(pugi::xml_node node)
 std::string nodeMarkup(pugi::xml_node node)
 {
     std::string out;
-    if (!node) return out;
+    appendMarkup(out, node);
+    return out;
+}
+
+void appendMarkup(std::string& out, pugi::xml_node node)
+{
+    if (!node) return;
     const auto enter = [&out](pugi::xml_node n) {
         switch (n.type()) {
         case pugi::node_element:
@@ -420,7 +474,6 @@ std::string nodeMarkup(pugi::xml_node node)
         }
     };
     walk(node, enter, leave);
-    return out;
 }
 
 }  // namespace crv

@@ -17,6 +17,9 @@
 
 namespace crv {
 
+// The reason of a load that ran out of memory.
+inline constexpr const char* kMemoriaInsufficiente = "memoria insufficiente";
+
 struct XmlParseError {
     std::string url;      // the path as given to load()
     int line = 0;         // 1-based; 0 when the file could not be read
@@ -57,6 +60,13 @@ private:
 // Concatenated text (character data and CDATA) of the node and all its
 // descendants, in document order.
 std::string nodeText(pugi::xml_node node);
+// The same appended to `out`, without a copy of its own (a text node may be huge).
+void appendNodeText(std::string& out, pugi::xml_node node);
+// Its size in bytes and its length in characters, and its first characters
+// (at most `chars`), without copying the whole.
+std::size_t nodeTextSize(pugi::xml_node node);
+std::size_t nodeTextLength(pugi::xml_node node);
+std::string nodeTextStart(pugi::xml_node node, std::size_t chars);
 
 // True when the node has child elements or text, as the DOM's hasChildNodes.
 bool hasChildNodes(pugi::xml_node node);
@@ -70,5 +80,7 @@ std::string nodeName(pugi::xml_node node);
 // element written <a x="1"/>, text escaped (&amp; &lt; &gt;, and &quot; in
 // attributes).
 std::string nodeMarkup(pugi::xml_node node);
+// The same appended to `out`.
+void appendMarkup(std::string& out, pugi::xml_node node);
 
 }  // namespace crv

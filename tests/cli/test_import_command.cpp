@@ -172,6 +172,27 @@ TEST_F(ImportCommand, NormalRunWithoutDatabaseFailsCleanly)
         << access.err;
 }
 
+TEST_F(ImportCommand, ControlCharactersOfTheFileReachTheTerminalAsBlanks)
+{
+    // ESC, BEL, a C1 control and a lone CR in the listing line and the memo
+    // lines of a case, and in the message of the next case's bad amount; tabs
+    // and line breaks of the program stay.
+    writeFile(suite.paths().importDir() / "controlli.xml",
+              "<CORVESTRA><PRATICA><CLIENTE><NOME>A\x1b[2JB\x07" "C</NOME><NOTE>x\xc2\x9by\rz</NOTE></CLIENTE></PRATICA>"
+              "<PRATICA><AFFIDAMENTI><SCADENZE><CAPITALE>1\x1b]0;x\x07</CAPITALE></SCADENZE></AFFIDAMENTI>"
+              "</PRATICA></CORVESTRA>");
+    const ProgramRun o = crvxml("import " + root() + "controlli.xml");
+    EXPECT_EQ(o.status, 1);
+    for (const std::string* text : {&o.out, &o.err}) {
+        for (const char c : *text)
+            EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t') << int(c) << " in " << *text;
+        EXPECT_EQ(text->find("\xc2\x9b"), std::string::npos);
+    }
+    EXPECT_NE(o.out.find("A [2JB C"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("x y z"), std::string::npos) << o.out;
+    EXPECT_NE(o.err.find("\"1 ]0;x \""), std::string::npos) << o.err;
+}
+
 TEST_F(ImportCommand, AProgramNameWithRoveStartsInTextMode)
 {
     TempDir bin;

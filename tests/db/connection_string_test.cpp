@@ -1,6 +1,7 @@
 // Connection string forms and the caption text that must never show a password.
 #include <gtest/gtest.h>
 
+#include "db/connection_defaults.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
 
@@ -137,6 +138,33 @@ TEST(CaptionText, NeverShowsThePassword)
         EXPECT_EQ(caption.find("egr"), std::string::npos) << text;
         EXPECT_LE(caption.size(), 80u);
         EXPECT_EQ(text.rfind(caption, 0), 0u) << "the caption is a prefix of the string";
+    }
+}
+
+TEST(ConnectionDefaults, AddedWhereTheStringSetsNone)
+{
+    struct Case {
+        std::string connString;
+        const char* options;       // Qt's connect options after the defaults
+        const char* databaseName;  // the ODBC string as the driver gets it
+    };
+    const Case cases[] = {
+        {"/srv/a.sqlite", "QSQLITE_BUSY_TIMEOUT=30000", "/srv/a.sqlite"},
+        {"postgresql://u@h/d", "connect_timeout=10;keepalives_idle=30;keepalives_interval=10;keepalives_count=3", "d"},
+        {"postgresql://u@h/d?connect_timeout=3&keepalives_idle=5",
+         "connect_timeout=3;keepalives_idle=5;keepalives_interval=10;keepalives_count=3", "d"},
+        {"Host=h;Database=d;keepalives=0", "keepalives=0;connect_timeout=10", "d"},
+        {"Driver={PostgreSQL Unicode};Server=h;Database=d", "SQL_ATTR_LOGIN_TIMEOUT=10",
+         "Driver={PostgreSQL Unicode};Server=h;Database=d;KeepaliveTime=30;KeepaliveInterval=10"},
+        {"Driver={PostgreSQL ANSI};Server=h;keepalivetime=5;Pqopt={connect_timeout=2};", "",
+         "Driver={PostgreSQL ANSI};Server=h;keepalivetime=5;Pqopt={connect_timeout=2};KeepaliveInterval=10"},
+        {"Driver={SQLite3};Database=/srv/a.sqlite", "SQL_ATTR_LOGIN_TIMEOUT=10", "Driver={SQLite3};Database=/srv/a.sqlite"},
+        {"DSN=vex32;Uid=u", "SQL_ATTR_LOGIN_TIMEOUT=10", "DSN=vex32;Uid=u"},
+    };
+    for (const Case& c : cases) {
+        const ConnectionSpec limited = withConnectionDefaults(parseConnString(c.connString));
+        EXPECT_EQ(limited.options.toStdString(), c.options) << c.connString;
+        EXPECT_EQ(limited.databaseName.toStdString(), c.databaseName) << c.connString;
     }
 }
 

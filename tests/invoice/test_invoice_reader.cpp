@@ -256,6 +256,13 @@ TEST(InvoiceReader, Messages)
     EXPECT_EQ(noHeader.outcome, InvoiceOutcome::NoHeader);
     EXPECT_EQ(noHeader.message, "NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader");
 
+    const InvoiceReading nul = read("<FatturaElettronica>\n<FatturaElettronicaHeader>A&#0;B</FatturaElettronicaHeader>"
+                                    "</FatturaElettronica>");
+    EXPECT_EQ(nul.outcome, InvoiceOutcome::NotXml);
+    EXPECT_EQ(nul.message.substr(nul.message.find("\nLinea")),
+              "\nLinea = 2\nPos = 28\nSrc = <FatturaElettronicaHeader>A&#0;B</FatturaElettronicaHeader>"
+              "</FatturaElettronica>\nRiferimento a carattere non ammesso");
+
     // No DTD and no external entity is ever read.
     const InvoiceReading dtd = read("<!DOCTYPE a [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><a>&e;</a>");
     EXPECT_EQ(dtd.outcome, InvoiceOutcome::NotXml);

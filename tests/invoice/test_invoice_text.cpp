@@ -12,11 +12,11 @@ namespace {
 
 TEST(InvoiceText, EveryValueOnItsOwnLine)
 {
-    // A description on two lines (the parser makes CR LF one line end), a
-    // terminal's colour sequence written as a character reference and raw, a
-    // tab, and a C1 control (U+009B).
+    // A description on two lines (the parser makes CR LF one line end), two
+    // terminal colour sequences (as a reference, &#27;, the file would not be
+    // well formed), a tab, and a C1 control (U+009B).
     const std::string goods =
-        test::line("1", "prima\r\nseconda &#27;[31mROSSO\x1b[0m", "2.00", "1.5", "3", "22.00") +
+        test::line("1", "prima\r\nseconda \x1b[31mROSSO\x1b[0m", "2.00", "1.5", "3", "22.00") +
         "<DatiRiepilogo><ImponibileImporto>3</ImponibileImporto><Imposta>0.66</Imposta></DatiRiepilogo>";
     const std::string more =
         "<DatiPagamento><DettaglioPagamento><ModalitaPagamento>MP\t05</ModalitaPagamento>"

@@ -142,6 +142,21 @@ TEST(XmlDocument, KeepsUndefinedEntityReferencesAsText)
     EXPECT_STREQ(doc.documentElement().attribute("a").value(), "&zz;");
 }
 
+TEST(XmlDocument, AcceptsTheCharacterReferencesXmlAllows)
+{
+    // Allowed characters, references where the parser decodes none, and
+    // texts that are not references in the form the parser decodes.
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadBytes("<r a='&#9;&#xA;&#xd;'>&#32;&#xD7FF;&#xE000;&#xFFFD;&#x10000;&#x10FFFF;"
+                              "<!-- &#0; --><![CDATA[&#0;]]><?p &#x1;?><b c='-->&#65;'/>&#x;&#X41;&#1a;&#;</r>",
+                              "mem"))
+        << doc.parseError().reason << " " << doc.parseError().linepos;
+    EXPECT_EQ(nodeText(doc.documentElement()),
+              " \xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF&#0;&#x;&#X41;&#1a;&#;");
+    EXPECT_STREQ(doc.documentElement().attribute("a").value(), "\t\n\r");
+    EXPECT_STREQ(doc.documentElement().child("b").attribute("c").value(), "-->A");
+}
+
 TEST(XmlDocument, HasChildNodesSeesTextHeldByTheElement)
 {
     XmlDocument doc;
@@ -244,6 +259,7 @@ const std::string kMismatch = "tag di chiusura non corrispondente";
 const std::string kUnclosed = "elemento non chiuso alla fine del file";
 const std::string kDtd = "DOCTYPE non ammesso";
 const std::string kBadChar = "carattere non valido per la codifica";
+const std::string kBadReference = "riferimento a carattere non ammesso";
 
 INSTANTIATE_TEST_SUITE_P(
     XmlDocument, ParseErrorPlace,
@@ -278,6 +294,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"lone_surrogate", "\xFF\xFE" + utf16le(u"<r>a") + std::string("\x00\xD8", 2) + utf16le(u"b</r>"), 1,
                  5, "<r>a\xEF\xBF\xBD" "b</r>", kBadChar},
         BadInput{"truncated_utf16", "\xFF\xFE" + utf16le(u"<r>ab</r>").substr(0, 9), 1, 5, "<r>a", kBadChar},
+        BadInput{"reference_to_nul", "<r>\n  <a>ab&#0;cd</a>\n</r>", 2, 8, "  <a>ab&#0;cd</a>", kBadReference},
+        BadInput{"reference_to_control", "<r>città&#x1;</r>", 1, 9, "<r>città&#x1;</r>", kBadReference},
+        BadInput{"reference_to_surrogate", "<r><a n='x&#xD800;'/></r>", 1, 11, "<r><a n='x&#xD800;'/></r>",
+                 kBadReference},
+        BadInput{"reference_beyond_unicode", "<r>&#1114112;</r>", 1, 4, "<r>&#1114112;</r>", kBadReference},
+        BadInput{"reference_wrapping_to_nul", "<r>&#4294967296;</r>", 1, 4, "<r>&#4294967296;</r>", kBadReference},
+        BadInput{"reference_to_fffe", "<r>&#xFFFE;</r>", 1, 4, "<r>&#xFFFE;</r>", kBadReference},
+        BadInput{"reference_in_utf16", "\xFF\xFE" + utf16le(u"<r>\n à&#31;</r>"), 2, 3, " à&#31;</r>",
+                 kBadReference},
+        BadInput{"reference_after_comment", "<r><!-- &#0; --><![CDATA[&#0;]]><?p &#0;?>&#0;</r>", 1, 43,
+                 "<r><!-- &#0; --><![CDATA[&#0;]]><?p &#0;?>&#0;</r>", kBadReference},
+        BadInput{"syntax_error_first", "<r></x>&#0;</r>", 1, 6, "<r></x>&#0;</r>", kMismatch},
         BadInput{"unsupported_encoding", "<?xml version=\"1.0\" encoding=\"x-nessuna\"?>\n<r/>", 1, 31,
                  "<?xml version=\"1.0\" encoding=\"x-nessuna\"?>", "codifica non supportata"},
         BadInput{"nul_character", std::string("<r>a\0b</r>", 10), 1, 5, "<r>a\xEF\xBF\xBD" "b</r>",
