@@ -14,6 +14,9 @@
 
 namespace crv {
 
+struct CodiciFile;
+struct GiaPresenti;
+
 enum class TipoRata { Rata, Rapporto };  // InserisciRata: instalment or relation row
 
 class CaseStore {
@@ -42,6 +45,10 @@ public:
     virtual void InserisciRata(Case& values, TipoRata kind) = 0;
     // End of a bank case: saves the row if it still has unsaved changes.
     virtual void SalvaRigaPendente() = 0;
+
+    // Which of the file's codes the archive already holds; false when the
+    // store has no archive to look in (a test run's).
+    virtual bool cercaGiaPresenti(const CodiciFile&, GiaPresenti&) { return false; }
 };
 
 // Opens the store of a normal run (the database); throws on failure.

@@ -34,6 +34,7 @@ public:
     void ImpostaTotali(const Case& values) override;
     void InserisciRata(Case& values, TipoRata kind) override;
     void SalvaRigaPendente() override;
+    bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti) override;
 
     db::Database& database() { return *db_; }
 
