@@ -41,12 +41,16 @@ std::string helpText()
            "  --text                      file di testo da convertire in XML, formato banca\n"
            "                              (Importa ROVE; anche quando il nome del programma\n"
            "                              contiene \"rove\")\n"
+           "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
+           "                              è già in archivio o si ripete nel file; senza,\n"
+           "                              l'importazione normale che ne trova si ferma prima\n"
+           "                              di scrivere e le elenca (la prova le elenca in fondo)\n"
            "\n" +
            kSettingsOptionsHelp +
            "\n"
            "Uscita: 0 a \"Importazione Conclusa\"; 1 per ogni altro esito (file mancante,\n"
-           "parametro, file non XML o senza pratiche, dato errato, errore del database:\n"
-           "l'archivio resta com'era); 2 per un uso errato (opzione sconosciuta, valore\n"
+           "parametro, file non XML o senza pratiche, pratiche già in archivio o ripetute\n"
+           "nel file, dato errato, errore del database: l'archivio resta com'era); 2 per un uso errato (opzione sconosciuta, valore\n"
            "mancante o illeggibile, data non valida).\n";
 }
 
@@ -64,6 +68,12 @@ public:
         std::fputc('\n', stderr);
     }
     bool progress(int, int) override { return true; }
+    // Nobody to ask: the facts are shown and the run stops before writing.
+    bool importareComunque(std::string_view fatti) override
+    {
+        message(fatti, Box::None);
+        return false;
+    }
 };
 
 int usage(const std::string& problem)
@@ -156,6 +166,8 @@ int importCommand(const Args& rawArgs)
         if (taken) continue;
         if (a == "--bank") {
             params.modoDocumento = true;
+        } else if (a == "--anche-gia-presenti") {
+            params.ancheGiaPresenti = true;
         } else if (a == "--text") {
             params.modoTesto = true;
             params.modoDocumento = true;
@@ -174,6 +186,8 @@ int importCommand(const Args& rawArgs)
     const std::string report = riepilogoRun(result, regional);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
+    if (result.outcome == RunOutcome::AlreadyImported)
+        std::fputs("Per importarle comunque: crvxml import --anche-gia-presenti\n", stderr);
     return result.outcome == RunOutcome::Concluded ? 0 : 1;
 }
 
