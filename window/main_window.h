@@ -3,6 +3,7 @@
 // layout on resizing, the file list, the import dispatch, and the import run
 // and the utilities of the tab "Varie" on worker threads. The work behind the
 // buttons is the core's.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,11 @@ private:
     QString chiediFileEsportazione();
     void applyVarieProgress();
     void varieEnded();
+    void avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work);
+
+    // The tab "Lotti" (main_window_lotti.cpp).
+    void aggiornaLotti();
+    void Cmd_Annulla_Lotto_Click();
 
     void lavora();
     void applyRunUpdate();

@@ -30,6 +30,7 @@ namespace crv::window {
 namespace {
 
 constexpr int kTabVarie = 1;
+constexpr int kTabLotti = 2;
 
 // Where the save dialog starts: the user's documents folder (its home when
 // the desktop has none), with a name holding today's date.
@@ -47,6 +48,7 @@ QString suggestedWorkbook()
 void MainWindow::SSTab1_Click(int index)
 {
     if (index == kTabVarie) LeggeDefinizione();
+    if (index == kTabLotti) aggiornaLotti();
 }
 
 void MainWindow::LeggeDefinizione()
@@ -127,6 +129,11 @@ void MainWindow::cmd_Varie_Click(int index)
         };
     }
 
+    avviaVarie(std::move(work));
+}
+
+void MainWindow::avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work)
+{
     varieRun_ = std::make_unique<VarieRun>(std::move(work));
     connect(varieRun_.get(), &VarieRun::ended, this, &MainWindow::varieEnded);
     c_.ProgressBar1->setValue(0);
@@ -168,7 +175,11 @@ void MainWindow::varieEnded()
                                   .arg(QDir::toNativeSeparators(fileEsportazione_)));
     fileEsportazione_.clear();
     // "Archivio Access NON trovato. Il programma termina": as at start-up.
-    if (result.esito == tools::Esito::ArchivioAccessMancante) close();
+    if (result.esito == tools::Esito::ArchivioAccessMancante) {
+        close();
+        return;
+    }
+    if (c_.SSTab1->currentIndex() == kTabLotti) aggiornaLotti();
 }
 
 }  // namespace crv::window

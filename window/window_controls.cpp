@@ -14,6 +14,7 @@
 #include "window/file_list.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
+#include "window/lotti_tab.h"
 #include "window/tab_control.h"
 #include "window/twips.h"
 
@@ -257,7 +258,7 @@ Controls buildControls(QWidget& window, const Twips& twips)
     buildStrip(window, twips, c);
     buildImportTab(c.SSTab1->addTab(QStringLiteral("Importazione")), twips, c);
     buildVarieTab(c.SSTab1->addTab(QStringLiteral("Varie")), twips, c);
-    c.SSTab1->addTab(QStringLiteral("Tab 2"));
+    buildLottiTab(c.SSTab1->addTab(QStringLiteral("Lotti")), twips, c);
     return c;
 }
 
