@@ -66,7 +66,8 @@ std::vector<PosizioneTrovata> cercaPosizioni(Database& db, const std::vector<QSt
         const std::size_t count = std::min(perStatement, codici.size() - from);
         QVariantList binds;
         for (std::size_t k = 0; k < count; ++k) binds << codici[from + k];
-        QSqlQuery rows = db.query(statementFor(count), binds);
+        // Every full chunk runs the same statement, parsed and planned once.
+        QSqlQuery& rows = db.queryPrepared(statementFor(count), binds);
         while (rows.next()) {
             PosizioneTrovata t;
             t.indice = from + static_cast<std::size_t>(rows.value(0).toLongLong());
@@ -74,6 +75,7 @@ std::vector<PosizioneTrovata> cercaPosizioni(Database& db, const std::vector<QSt
             t.righe = rows.value(2).toLongLong();
             found.push_back(t);
         }
+        rows.finish();
     }
     return found;
 }

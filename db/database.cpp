@@ -441,6 +441,14 @@ void Database::executePrepared(const QString& sql, const QVariantList& binds)
     statement.finish();
 }
 
+QSqlQuery& Database::queryPrepared(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery& statement = cachedStatement(QStringLiteral("sql:") + sql, [&] { return sql; });
+    for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
+    if (!statement.exec()) throw DbError("Errore del database", errorText(statement.lastError()));
+    return statement;
+}
+
 QSqlQuery Database::query(const QString& sql, const QVariantList& binds)
 {
     QSqlQuery statement(db_);

@@ -9,16 +9,17 @@ namespace crv {
 namespace {
 
 // Element names as the readers compare them: ASCII letters in any case.
+// Most names differ at their first letter: no length is measured first.
 bool named(pugi::xml_node node, std::string_view upper)
 {
-    const std::string_view name = node.name();
-    if (name.size() != upper.size()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
+    const char* name = node.name();
+    std::size_t i = 0;
+    for (; name[i] != '\0'; ++i) {
         char c = name[i];
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
+        if (i >= upper.size() || c != upper[i]) return false;
     }
-    return true;
+    return i == upper.size();
 }
 
 // The last CODICE_PRATICA among the children of a section.
