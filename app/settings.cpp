@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "files/whole_file.h"
 #include "text/encoding.h"
 #include "text/input_items.h"
 
@@ -113,8 +114,30 @@ void LeggiImpostazioni(const fs::path& file, WindowSettings& settings)
     applyCheck(settings.usaAccess);
 }
 
+std::string valoreNonSalvabile(const WindowSettings& settings)
+{
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"Mandato", &settings.mandato}, {"Intervento", &settings.intervento}, {"Sit.Affido", &settings.sitAffido}};
+    for (const auto& [box, text] : texts) {
+        const char* what = nullptr;
+        if (text->find(',') != std::string::npos)
+            what = "una virgola";
+        else if (text->find('"') != std::string::npos)
+            what = "un doppio apice";
+        else if (text->find_first_of("\r\n") != std::string::npos)
+            what = "un a capo";
+        if (what)
+            return std::string(box) + " contiene " + what +
+                   ", che il file delle impostazioni non può conservare: togliere il carattere. Nulla è stato salvato";
+    }
+    return {};
+}
+
 void SalvaImpostazioni(const fs::path& file, const WindowSettings& settings)
 {
+    if (const std::string problem = valoreNonSalvabile(settings); !problem.empty())
+        throw SettingsError("Impossibile salvare le impostazioni nel file " + pathText(file) + ": " + problem);
+
     std::string content;
     const auto textLine = [&](const std::string& text) { content += text + "\r\n"; };
     const auto stateLine = [&](int state) { content += checkLine(state) + "\r\n"; };
@@ -144,26 +167,12 @@ void SalvaImpostazioni(const fs::path& file, const WindowSettings& settings)
             fail("il file è di sola lettura");
     }
 
-    // The new content goes to a file beside the old one and replaces it only
-    // once written whole, so a failed save never leaves a half-written file.
-    fs::path temporary = file;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) fail("impossibile creare il file temporaneo " + pathText(temporary));
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
-            fail("errore di scrittura nel file temporaneo " + pathText(temporary));
-        }
-    }
-    fs::rename(temporary, file, ec);
-    if (ec) {
-        const std::string reason = ec.message();
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        fail("impossibile sostituire il file (" + reason + ")");
+    // The new content replaces the old file only once written whole, so a
+    // failed save never leaves a half-written file.
+    try {
+        writeWholeFile(file, bytes);
+    } catch (const FileError& e) {
+        fail(e.motivo());
     }
 }
 

@@ -40,8 +40,14 @@ class SettingsError : public std::runtime_error {
 // The three texts are kept to kBoxMaxLength characters, as the boxes hold them.
 void LeggiImpostazioni(const std::filesystem::path& file, WindowSettings& settings);
 
-// Writes the 14 lines (windows-1252, CR LF) to a temporary file renamed over the old one;
-// throws SettingsError with an Italian message naming the file when it cannot, old file intact.
+// Why the settings cannot be saved as they are, in Italian, or "": the file
+// has no quoting, so a text holding a comma, a double quote or a line break
+// would not read back and would shift every later line.
+std::string valoreNonSalvabile(const WindowSettings& settings);
+
+// Writes the 14 lines (windows-1252, CR LF) to a new file renamed over the old one;
+// throws SettingsError with an Italian message naming the file when it cannot
+// (valoreNonSalvabile included), nothing written and the old file intact.
 void SalvaImpostazioni(const std::filesystem::path& file, const WindowSettings& settings);
 
 // Value of a key (with its "=") of the suite's settings file, or "" (UTF-8).

@@ -5,7 +5,7 @@
 namespace crv::cli {
 
 const char* const kCommonOptionsHelp =
-    "  --root DIR                  radice della suite, con import/ e dati/\n"
+    "  --radice DIR                radice della suite, con import/ e dati/\n"
     "                              (senza: VEX32_ROOT, poi ~/vex32)\n"
     "  --locale NOME               impostazioni regionali di questa esecuzione (it_IT,\n"
     "                              en_GB...); senza: quelle del sistema, italiane\n"
@@ -31,34 +31,36 @@ bool asksForHelp(const Args& args)
 {
     for (const std::string& a : args) {
         if (a == "--") return false;
-        if (a == "--help" || a == "-h") return true;
+        if (a == "--aiuto" || a == "--help" || a == "-h") return true;
     }
     return false;
 }
 
 int usageError(const std::string& command, const std::string& problem)
 {
-    std::fprintf(stderr, "%s\n\"crvxml %s --help\" descrive le opzioni.\n", problem.c_str(), command.c_str());
+    std::fprintf(stderr, "%s\n\"crvxml %s --aiuto\" descrive le opzioni.\n", problem.c_str(), command.c_str());
     return 2;
 }
 
 std::optional<int> startCommand(const std::string& command, const std::string& help, Args& args,
-                                CommonOptions& common)
+                                CommonOptions& common, std::initializer_list<Sinonimi> sinonimi)
 {
     if (asksForHelp(args)) {
-        std::fputs(help.c_str(), stdout);
+        std::fputs((help + aiutoSinonimi(sinonimi)).c_str(), stdout);
         return 0;
     }
+    nomiItaliani(args, sinonimi);
     if (const auto problem = takeCommonOptions(args, common)) return usageError(command, *problem);
     return std::nullopt;
 }
 
 std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out)
 {
+    nomiItaliani(args);
     for (std::size_t i = 0; i < args.size();) {
         if (args[i] == "--") break;   // what follows are names, not options
         bool taken = false;
-        for (const auto& [name, target] : {std::pair<std::string, std::string*>{"--root", &out.root},
+        for (const auto& [name, target] : {std::pair<std::string, std::string*>{"--radice", &out.root},
                                            std::pair<std::string, std::string*>{"--locale", &out.locale}}) {
             const int r = takeOptionValue(args, i, name, *target);
             if (r < 0) return "Manca il valore di " + name;
@@ -72,6 +74,12 @@ std::optional<std::string> takeCommonOptions(Args& args, CommonOptions& out)
     if (!out.locale.empty() && !Regional::fromLocaleName(out.locale))
         return "Impostazioni regionali sconosciute: " + out.locale + " (per esempio it_IT, en_GB)";
     return std::nullopt;
+}
+
+std::string archivioAccessMancante(const SuitePaths& paths)
+{
+    return "Manca l'archivio locale " + paths.accessDb().string() + ": si crea con \"crvxml init-db --radice " +
+           paths.root.string() + " --access\"";
 }
 
 SuitePaths suitePathsFor(const CommonOptions& options)

@@ -30,8 +30,9 @@ void printUsage(std::FILE* out)
 {
     std::fputs("Uso: crvxml COMANDO [opzioni]\n\nComandi:\n", out);
     for (const Command& c : kCommands) std::fprintf(out, "  %-14s %s\n", c.name, c.summary);
-    std::fputs("\n\"crvxml COMANDO --help\" descrive le opzioni di ciascun comando.\n"
-               "\"crvxml --version\" mostra la versione.\n",
+    std::fputs("\n\"crvxml COMANDO --aiuto\" descrive le opzioni di ciascun comando.\n"
+               "\"crvxml --versione\" mostra la versione.\n"
+               "--help e --version valgono come --aiuto e --versione.\n",
                out);
 }
 
@@ -44,11 +45,11 @@ int run(int argc, char** argv)
         return 2;
     }
     const std::string command = argv[1];
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (command == "--aiuto" || command == "aiuto" || command == "--help" || command == "-h" || command == "help") {
         printUsage(stdout);
         return 0;
     }
-    if (command == "--version" || command == "-V") {
+    if (command == "--versione" || command == "--version" || command == "-V") {
         std::printf("crvxml %s\n", CRVXML_VERSION);
         return 0;
     }

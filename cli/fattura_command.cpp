@@ -15,6 +15,8 @@
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/gui_session.h"
+#include "cli/input_path.h"
+#include "cli/output_name.h"
 #include "invoice/attachments.h"
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_text.h"
@@ -33,11 +35,13 @@ std::string helpText()
     "\n"
     "Mostra le fatture elettroniche FILE (XML, anche firmate .xml.p7m) come il pulsante\n"
     "\"Fatt.Elett\" della finestra. FILE è un nome nella cartella import/ della radice\n"
-    "della suite, o un percorso quando contiene \"/\".\n"
+    "della suite, o un percorso quando contiene \"/\". Ogni file scritto (pagina,\n"
+    "PDF, allegato) è detto in una riga dello standard output.\n"
     "\n") + kCommonOptionsHelp +
     "  --interlinea N              altezza di una riga della pagina in pixel (predefinita 18)\n"
     "  --png FILE                  la pagina come immagine PNG, come la disegna la finestra;\n"
-    "                              con più FILE è una cartella, con un PNG per fattura\n"
+    "                              con più FILE è una cartella, con un PNG per fattura;\n"
+    "                              un nome con un'altra estensione (.jpg...) è un uso errato\n"
     "  --pdf FILE                  le pagine in un PDF A4 verticale: ogni fattura inizia su\n"
     "                              un nuovo foglio, una fattura lunga continua sui seguenti\n"
     "  --testo                     stampa i valori letti (predefinito senza --png, --pdf,\n"
@@ -76,13 +80,6 @@ std::optional<double> parseInterlinea(const std::string& text)
     if (ec != std::errc() || end != text.data() + text.size() || !(value > 0) || value > kMaxInterlinea)
         return std::nullopt;
     return value;
-}
-
-// A name in the import folder, or a path when it holds a folder separator.
-std::filesystem::path resolve(const std::string& file, const SuitePaths& paths)
-{
-    if (file.find('/') != std::string::npos) return std::filesystem::path(file);
-    return paths.importDir() / file;
 }
 
 // "IT01_FPR03.xml.p7m" -> "IT01_FPR03.png"; a name taken in this run gets " (2)".
@@ -181,9 +178,11 @@ int fatturaCommand(const Args& rawArgs)
     std::error_code ec;
     if (o.pdf) {
         if (const auto problem = otherFileAt(*o.pdf, "%PDF", "PDF")) return usage(*problem + " (--pdf)");
+        if (const auto problem = altroFormato("--pdf", *o.pdf, ".pdf", "un documento")) return usage(*problem);
     }
-    if (o.png && o.files.size() == 1) {
+    if (o.png && o.files.size() == 1 && !std::filesystem::is_directory(*o.png, ec)) {
         if (const auto problem = otherFileAt(*o.png, "\x89PNG", "PNG")) return usage(*problem + " (--png)");
+        if (const auto problem = altroFormato("--png", *o.png, ".png", "un'immagine")) return usage(*problem);
     }
 
     const SuitePaths paths = suitePathsFor(common);
@@ -208,7 +207,7 @@ int fatturaCommand(const Args& rawArgs)
     std::vector<std::string> titles;
     bool firstText = true;
     for (const std::string& file : o.files) {
-        const std::filesystem::path path = resolve(file, paths);
+        const std::filesystem::path path = fileIndicato(file, paths);
         const InvoiceReading reading = readInvoiceFile(path);
         if (!reading.ok()) {
             printErr(failureText(reading, path));
@@ -240,8 +239,12 @@ int fatturaCommand(const Args& rawArgs)
         if (o.png) {
             const std::filesystem::path target = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
             if (const auto problem = writePng(page, o.interlinea, target)) {
-                printErr("Errore nel file " + path.string() + "\n" + *problem);
+                // A page too tall is the invoice's; a file that cannot be written names itself.
+                printErr(pageFitsPng(page, o.interlinea) ? *problem + " (pagina della fattura " + path.string() + ")"
+                                                         : "Errore nel file " + path.string() + "\n" + *problem);
                 status = 1;
+            } else {
+                std::printf("Pagina salvata in %s\n", target.string().c_str());
             }
         }
         if (o.pdf) {
@@ -255,6 +258,9 @@ int fatturaCommand(const Args& rawArgs)
         if (const auto problem = writePdf(invoices, o.interlinea, *o.pdf)) {
             printErr(*problem);
             status = 1;
+        } else {
+            std::printf("PDF salvato in %s (%zu %s)\n", o.pdf->string().c_str(), invoices.size(),
+                        invoices.size() == 1 ? "fattura" : "fatture");
         }
     }
     std::fflush(stdout);

@@ -10,9 +10,11 @@
 #include "app/suite_root.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/input_path.h"
 #include "cli/settings_options.h"
 #include "db/connection_string.h"
 #include "db/open_db.h"
+#include "import/case_error.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
 #include "import/run_report.h"
@@ -25,10 +27,12 @@ std::string helpText()
     return std::string(
                "Uso: crvxml import [opzioni] FILE\n"
                "\n"
-               "Importa FILE, un nome nella cartella import/ della radice della suite, come i\n"
-               "pulsanti di importazione della finestra. Il listato e i contatori vanno sullo\n"
-               "standard output; i messaggi, e in una importazione normale la riga \"Database: \"\n"
-               "con la stringa di connessione accorciata, sullo standard error.\n"
+               "Importa FILE come i pulsanti di importazione della finestra. FILE è un nome\n"
+               "nella cartella import/ della radice della suite, o il percorso di un file\n"
+               "(assoluto o dalla cartella corrente) quando contiene \"/\". Il listato e i\n"
+               "contatori vanno sullo standard output; i messaggi, e in una importazione\n"
+               "normale la riga \"Database: \" con la stringa di connessione accorciata, sullo\n"
+               "standard error.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
@@ -37,8 +41,8 @@ std::string helpText()
            "                              Le date si scrivono nella forma breve delle\n"
            "                              impostazioni regionali (gg/mm/aaaa in italiano)\n"
            "                              oppure aaaa-mm-gg\n"
-           "  --bank                      formato banca, pratiche \"documento\" (Importa Radoze)\n"
-           "  --text                      file di testo da convertire in XML, formato banca\n"
+           "  --banca                     formato banca, pratiche \"documento\" (Importa Radoze)\n"
+           "  --testo                     file di testo da convertire in XML, formato banca\n"
            "                              (Importa ROVE; anche quando il nome del programma\n"
            "                              contiene \"rove\")\n"
            "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
@@ -81,6 +85,8 @@ int usage(const std::string& problem)
     return usageError("import", problem);
 }
 
+constexpr Sinonimo kEnglish[] = {{"--bank", "--banca"}, {"--text", "--testo"}};
+
 // The program's own name counts: a name holding "rove" starts in text mode.
 bool nameAsksTextMode(const std::string& programName)
 {
@@ -100,6 +106,16 @@ void announceDatabase(const SuitePaths& paths, bool usaAccess)
     }
 }
 
+// Deliveries write amounts with a decimal comma: under settings with a
+// decimal point an amount refused may just need the Italian ones.
+std::optional<std::string> suggerimentoImporto(const RunResult& result, const Regional& regional)
+{
+    if (result.outcome != RunOutcome::BadInput || regional.decimalSign == ',' ||
+        result.message.find(kImportoNonNumerico) == std::string::npos)
+        return std::nullopt;
+    return "Se gli importi del file hanno la virgola decimale (3,50), importarlo con --locale it_IT";
+}
+
 }  // namespace
 
 int importCommand(const Args& rawArgs)
@@ -112,7 +128,8 @@ int importCommand(const Args& rawArgs)
     }
     // The suite root comes first: its saved settings give the defaults.
     CommonOptions common;
-    if (const auto status = startCommand("import", helpText(), args, common)) return *status;
+    if (const auto status = startCommand("import", helpText(), args, common, {kEnglish, kSinonimiImpostazioni}))
+        return *status;
     const SuitePaths paths = suitePathsFor(common);
     const Regional regional = regionalFor(common);
 
@@ -122,6 +139,9 @@ int importCommand(const Args& rawArgs)
     if (const auto problem = takeSettingsOptions(args, settings, anySetting)) return usage(*problem);
     RunParams params = runParamsFrom(settings);
     params.modoTesto = nameAsksTextMode(programName);
+    params.comeLeggereCorvestra =
+        "si legge con il pulsante \"Importa\" (da riga di comando: senza --banca e --testo)";
+    params.comeLeggereBanca = "si legge con il pulsante \"Importa Radoze\" (da riga di comando: --banca)";
 
     // The default dates are written in the form this run reads back.
     using namespace std::chrono;
@@ -164,11 +184,11 @@ int importCommand(const Args& rawArgs)
             break;
         }
         if (taken) continue;
-        if (a == "--bank") {
+        if (a == "--banca") {
             params.modoDocumento = true;
         } else if (a == "--anche-gia-presenti") {
             params.ancheGiaPresenti = true;
-        } else if (a == "--text") {
+        } else if (a == "--testo") {
             params.modoTesto = true;
             params.modoDocumento = true;
         } else {
@@ -177,7 +197,11 @@ int importCommand(const Args& rawArgs)
         ++i;
     }
     if (!file) return usage("Manca il nome del file da importare");
-    params.fileName = *file;
+    // The run reads a name in import/, and a path of the operator's as a whole one.
+    const std::filesystem::path path = fileIndicato(*file, paths);
+    std::error_code ec;
+    params.fileName = path.parent_path() == paths.importDir() ? path.filename().string()
+                                                              : std::filesystem::absolute(path, ec).string();
 
     if (!params.soloTest) announceDatabase(paths, params.usaAccess);
     ConsoleListener listener;
@@ -186,6 +210,9 @@ int importCommand(const Args& rawArgs)
     const std::string report = riepilogoRun(result, regional);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
+    if (result.outcome == RunOutcome::AccessArchiveMissing)
+        std::fprintf(stderr, "%s\n", archivioAccessMancante(paths).c_str());
+    if (const auto hint = suggerimentoImporto(result, regional)) std::fprintf(stderr, "%s\n", hint->c_str());
     if (result.outcome == RunOutcome::AlreadyImported)
         std::fputs("Per importarle comunque: crvxml import --anche-gia-presenti\n", stderr);
     return result.outcome == RunOutcome::Concluded ? 0 : 1;

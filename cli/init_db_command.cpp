@@ -26,14 +26,14 @@ std::string helpText()
                "Crea le tabelle della suite (Tabella Pratiche, TabellaLottiImp, tabella\n"
                "fatture, notecomuni) in un archivio SQLite o in un database PostgreSQL vuoto,\n"
                "anche attraverso ODBC: quello di connstring= in dati/vex32.ini, oppure quello\n"
-               "scelto con --access o --conn. Rifiuta un database che abbia già una di queste\n"
-               "tabelle.\n"
+               "scelto con --access o --connessione. Rifiuta un database che abbia già una di\n"
+               "queste tabelle.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
            "  --access                    usa l'archivio locale dati/vex.sqlite (creato se manca)\n"
-           "  --conn STRINGA              stringa di connessione al posto di connstring=\n"
-           "  --without-optional          senza i campi facoltativi provider_id e User_T15\n"
+           "  --connessione STRINGA       stringa di connessione al posto di connstring=\n"
+           "  --senza-facoltativi         senza i campi facoltativi provider_id e User_T15\n"
            "\n"
            "Uscita: 0 tabelle create; 1 creazione non riuscita (database non raggiungibile\n"
            "o non vuoto, stringa di connessione mancante); 2 per un uso errato.\n";
@@ -50,33 +50,35 @@ int usage(const std::string& problem)
     return usageError("init-db", problem);
 }
 
+constexpr Sinonimo kEnglish[] = {{"--conn", "--connessione"}, {"--without-optional", "--senza-facoltativi"}};
+
 }  // namespace
 
 int initDbCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
     CommonOptions common;
-    if (const auto status = startCommand("init-db", helpText(), args, common)) return *status;
+    if (const auto status = startCommand("init-db", helpText(), args, common, {kEnglish})) return *status;
 
     Options options;
     for (std::size_t i = 0; i < args.size();) {
         std::string conn;
-        const int r = takeOptionValue(args, i, "--conn", conn);
-        if (r < 0) return usage("Manca il valore di --conn");
+        const int r = takeOptionValue(args, i, "--connessione", conn);
+        if (r < 0) return usage("Manca il valore di --connessione");
         if (r > 0) {
             options.conn = conn;
             continue;
         }
         if (args[i] == "--access") {
             options.access = true;
-        } else if (args[i] == "--without-optional") {
+        } else if (args[i] == "--senza-facoltativi") {
             options.withOptional = false;
         } else {
             return usage("Argomento sconosciuto: " + args[i]);
         }
         ++i;
     }
-    if (options.access && options.conn) return usage("--access e --conn non vanno insieme");
+    if (options.access && options.conn) return usage("--access e --connessione non vanno insieme");
 
     try {
         const SuitePaths paths = suitePathsFor(common);
@@ -88,7 +90,7 @@ int initDbCommand(const Args& rawArgs)
         } else {
             connString = LeggiIni(paths.vex32Ini(), "connstring=");
             if (connString.empty()) {
-                std::cerr << db::connStringMancante(paths) << "\nUsare --access o --conn.\n";
+                std::cerr << db::connStringMancante(paths) << "\nUsare --access o --connessione.\n";
                 return 1;
             }
         }

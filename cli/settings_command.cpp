@@ -26,8 +26,12 @@ std::string helpText()
                "Opzioni:\n") +
            kCommonOptionsHelp + "\n" + kSettingsOptionsHelp +
            "\n"
+           "Un testo con una virgola, un doppio apice o un a capo non si salva (il file non\n"
+           "lo conserverebbe).\n"
+           "\n"
            "Uscita: 0 impostazioni mostrate o salvate; 1 salvataggio non riuscito (il file\n"
-           "precedente resta com'era); 2 per un uso errato.\n";
+           "precedente resta com'era); 2 per un uso errato, anche un testo che non si può\n"
+           "salvare (nulla salvato).\n";
 }
 
 const char* stateText(int state)
@@ -48,11 +52,11 @@ std::string describe(const WindowSettings& s)
     out += "Mandato (--mandato): " + s.mandato + "\n";
     out += "Intervento (--intervento): " + s.intervento + "\n";
     out += "Sit.Affido (--sit-affido): " + s.sitAffido + "\n";
-    out += "Sezioni da importare (--sections): " + sections + "\n";
+    out += "Sezioni da importare (--sezioni): " + sections + "\n";
     for (std::size_t k = 0; k < s.sezioni.size(); ++k)
         out += "  " + std::to_string(k + 1) + " " + kSectionNames[k] + ": " + stateText(s.sezioni[k]) + "\n";
-    out += std::string("Dettagli (--details, --no-details): ") + stateText(s.dettagli) + "\n";
-    out += std::string("Solo Test (--test, --no-test): ") + stateText(s.soloTest) + "\n";
+    out += std::string("Dettagli (--dettagli, --no-dettagli): ") + stateText(s.dettagli) + "\n";
+    out += std::string("Solo Test (--solo-test, --no-solo-test): ") + stateText(s.soloTest) + "\n";
     out += std::string("->sp.rec (--sp-rec, --no-sp-rec): ") + stateText(s.spRec) + "\n";
     out += std::string("int.da file (--int-da-file, --no-int-da-file): ") + stateText(s.intDaFile) + "\n";
     out += std::string("Access (--access, --no-access): ") + stateText(s.usaAccess) + "\n";
@@ -65,7 +69,8 @@ int settingsCommand(const Args& rawArgs)
 {
     Args args = rawArgs;
     CommonOptions common;
-    if (const auto status = startCommand("impostazioni", helpText(), args, common)) return *status;
+    if (const auto status = startCommand("impostazioni", helpText(), args, common, {kSinonimiImpostazioni}))
+        return *status;
     const SuitePaths paths = suitePathsFor(common);
     const auto file = paths.crvXmlIni();
 
@@ -78,9 +83,10 @@ int settingsCommand(const Args& rawArgs)
         return usageError("impostazioni", *problem);
     if (!args.empty()) {
         const std::string& a = args.front();
-        return usageError("impostazioni", a == "--affido" || a == "--scadenza" || a == "--bank" || a == "--text"
-                                              ? a + " vale per una sola importazione e non si salva"
-                                              : "Argomento sconosciuto: " + a);
+        const bool oneRun = a == "--affido" || a == "--scadenza" || a == "--banca" || a == "--testo" ||
+                            a == "--bank" || a == "--text";
+        return usageError("impostazioni", oneRun ? a + " vale per una sola importazione e non si salva"
+                                                 : "Argomento sconosciuto: " + a);
     }
 
     if (!changed) {
@@ -88,6 +94,9 @@ int settingsCommand(const Args& rawArgs)
                     existed ? "" : " (non trovato: valori di progetto)", describe(settings).c_str());
         return 0;
     }
+    // A value the file cannot keep is wrong usage: nothing is saved.
+    if (const std::string problem = valoreNonSalvabile(settings); !problem.empty())
+        return usageError("impostazioni", problem);
     try {
         SalvaImpostazioni(file, settings);
     } catch (const SettingsError& e) {
@@ -99,8 +108,8 @@ int settingsCommand(const Args& rawArgs)
     LeggiImpostazioni(file, saved);
     std::printf("Impostazioni salvate in %s\n%s", file.string().c_str(), describe(saved).c_str());
     if (!(saved == settings))
-        std::fputs("Attenzione: rileggendo il file alcuni valori cambiano (una virgola, un doppio apice o\n"
-                   "spazi iniziali in un testo non si rileggono per intero); sopra i valori riletti.\n",
+        std::fputs("Attenzione: rileggendo il file alcuni valori cambiano (gli spazi iniziali di un testo\n"
+                   "non si rileggono); sopra i valori riletti.\n",
                    stderr);
     return 0;
 }

@@ -13,12 +13,12 @@ const char* const kSettingsOptionsHelp =
     "  --mandato CODICE            Mandato, al massimo 3 caratteri (CRV)\n"
     "  --intervento TIPO           Intervento, al massimo 3 caratteri (MO)\n"
     "  --sit-affido SIT            Sit.Affido, al massimo 3 caratteri (A)\n"
-    "  --sections NNNNNN           Sezioni da importare, una cifra 0/1 per sezione\n"
+    "  --sezioni NNNNNN            Sezioni da importare, una cifra 0/1 per sezione\n"
     "                              (111111): 1 Dati Identificativi, 2 Cliente,\n"
     "                              3 Dati Contratto, 4 Affidamenti, 5 Estratto Conto,\n"
     "                              6 Scadenze; 2, 3 e 4 si leggono sempre\n"
-    "  --details, --no-details     Dettagli: il memo di ogni pratica nel listato (sì)\n"
-    "  --test, --no-test           Solo Test: legge e lista senza scrivere (sì)\n"
+    "  --dettagli, --no-dettagli   Dettagli: il memo di ogni pratica nel listato (sì)\n"
+    "  --solo-test, --no-solo-test Solo Test: legge e lista senza scrivere (sì)\n"
     "  --sp-rec, --no-sp-rec       ->sp.rec: spese in \"importo speserecupero\" (no)\n"
     "  --int-da-file, --no-int-da-file\n"
     "                              int.da file: tipo intervento letto dal file (sì)\n"
@@ -27,6 +27,11 @@ const char* const kSettingsOptionsHelp =
 
 namespace {
 
+constexpr Sinonimo kEnglish[] = {
+    {"--sections", "--sezioni"}, {"--details", "--dettagli"},   {"--no-details", "--no-dettagli"},
+    {"--test", "--solo-test"},   {"--no-test", "--no-solo-test"},
+};
+
 struct Switch {
     const char* on;
     const char* off;
@@ -34,8 +39,8 @@ struct Switch {
 };
 
 constexpr std::array<Switch, 5> kSwitches{{
-    {"--details", "--no-details", &WindowSettings::dettagli},
-    {"--test", "--no-test", &WindowSettings::soloTest},
+    {"--dettagli", "--no-dettagli", &WindowSettings::dettagli},
+    {"--solo-test", "--no-solo-test", &WindowSettings::soloTest},
     {"--sp-rec", "--no-sp-rec", &WindowSettings::spRec},
     {"--int-da-file", "--no-int-da-file", &WindowSettings::intDaFile},
     {"--access", "--no-access", &WindowSettings::usaAccess},
@@ -55,8 +60,11 @@ constexpr std::array<Text, 3> kTexts{{
 
 }  // namespace
 
+const Sinonimi kSinonimiImpostazioni{kEnglish};
+
 std::optional<std::string> takeSettingsOptions(Args& args, WindowSettings& settings, bool& taken)
 {
+    nomiItaliani(args, {kSinonimiImpostazioni});
     for (std::size_t i = 0; i < args.size();) {
         const std::string& a = args[i];
         if (a == "--") break;
@@ -84,11 +92,11 @@ std::optional<std::string> takeSettingsOptions(Args& args, WindowSettings& setti
         }
         if (!matched) {
             std::string value;
-            const int r = takeOptionValue(args, i, "--sections", value);
-            if (r < 0) return std::string("Manca il valore di --sections");
+            const int r = takeOptionValue(args, i, "--sezioni", value);
+            if (r < 0) return std::string("Manca il valore di --sezioni");
             if (r > 0) {
                 if (value.size() != 6 || value.find_first_not_of("01") != std::string::npos)
-                    return "--sections vuole sei cifre 0 o 1, una per sezione (per esempio 111111): \"" + value +
+                    return "--sezioni vuole sei cifre 0 o 1, una per sezione (per esempio 111111): \"" + value +
                            "\"";
                 for (std::size_t k = 0; k < 6; ++k) settings.sezioni[k] = value[k] == '1' ? 1 : 0;
                 matched = true;

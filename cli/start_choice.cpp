@@ -14,7 +14,8 @@ StartChoice chooseStart(int argc, char** argv)
         return choice;
     }
     const std::string& first = args.front();
-    const bool optionFirst = first.rfind("--root", 0) == 0 || first.rfind("--locale", 0) == 0;
+    const bool optionFirst =
+        first.rfind("--radice", 0) == 0 || first.rfind("--root", 0) == 0 || first.rfind("--locale", 0) == 0;
     if (!optionFirst) {
         choice.commandLine.push_back(program);
         choice.commandLine.insert(choice.commandLine.end(), args.begin(), args.end());
@@ -29,7 +30,7 @@ StartChoice chooseStart(int argc, char** argv)
         return choice;
     }
     choice.commandLine = {program, args.front()};
-    if (!choice.options.root.empty()) choice.commandLine.push_back("--root=" + choice.options.root);
+    if (!choice.options.root.empty()) choice.commandLine.push_back("--radice=" + choice.options.root);
     if (!choice.options.locale.empty()) choice.commandLine.push_back("--locale=" + choice.options.locale);
     choice.commandLine.insert(choice.commandLine.end(), args.begin() + 1, args.end());
     return choice;

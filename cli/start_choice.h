@@ -1,6 +1,6 @@
 #pragma once
 // How the program was asked to start: without a command it opens the
-// window; the common options (--root, --locale) may still be given, and may
+// window; the common options (--radice, --locale) may still be given, and may
 // also come before a command.
 #include <optional>
 #include <string>
@@ -18,7 +18,7 @@ struct StartChoice {
 };
 
 // Reads the arguments as main() gets them. Common options before a command
-// are moved after it ("crvxml --root R import F" is "crvxml import --root R F").
+// are moved after it ("crvxml --radice R import F" is "crvxml import --radice R F").
 StartChoice chooseStart(int argc, char** argv);
 
 }  // namespace crv::cli

@@ -6,11 +6,14 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/output_name.h"
+#include "import/driver.h"
 #include "tools/case_export.h"
 #include "tools/common_notes.h"
 #include "tools/export_definition.h"
@@ -18,10 +21,14 @@
 namespace crv::cli {
 namespace {
 
+constexpr Sinonimo kEnglish[] = {{"--out", "--uscita"}};
+
 const char* const kFilterHelp =
     "  --mandato CODICE      solo le pratiche con questo tipo mandato (Mandato)\n"
-    "  --affido DATA         solo con data affido da DATA in poi (formato breve regionale)\n"
+    "  --affido DATA         solo con data affido da DATA in poi\n"
     "  --scadenza DATA       solo con scadenza mandato fino a DATA compresa\n"
+    "                        Le date si scrivono nella forma breve delle impostazioni\n"
+    "                        regionali (gg/mm/aaaa in italiano) oppure aaaa-mm-gg\n"
     "  --lotto N             solo le pratiche del lotto di importazione N (Lotto Imp)\n"
     "  --access, --no-access usa (o no) l'archivio locale dati/vex.sqlite (Access);\n"
     "                        senza, vale la casella salvata in dati/Crv_XML.ini\n";
@@ -29,7 +36,7 @@ const char* const kFilterHelp =
 std::string esportaHelp()
 {
     return std::string(
-               "Uso: crvxml esporta [opzioni] --out FILE.xlsx\n"
+               "Uso: crvxml esporta [opzioni] --uscita FILE.xlsx\n"
                "\n"
                "Scrive in una nuova cartella di lavoro FILE.xlsx una riga per ogni pratica di\n"
                "[Tabella Pratiche] scelta dai filtri, con le colonne della definizione\n"
@@ -40,11 +47,13 @@ std::string esportaHelp()
            "  --campi \"a,b,c\"       colonne di questa esecuzione al posto della definizione\n"
            "  --salva-definizione   salva le colonne di --campi come definizione\n"
            "  --definizione         mostra la definizione salvata ed esce\n"
-           "  --out FILE.xlsx       il file da scrivere (sostituito se esiste)\n"
+           "  --uscita FILE.xlsx    il file da scrivere (sostituito se esiste); un nome con\n"
+           "                        un'altra estensione (.csv, .xls...) è un uso errato\n"
            "  --apri                apre il file con l'applicazione predefinita del desktop\n"
            "\n"
            "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
-           "2 per un uso errato.\n";
+           "2 per un uso errato (anche una data che non è una data intera).\n" +
+           aiutoSinonimi({kEnglish});
 }
 
 std::string noteHelp()
@@ -60,7 +69,8 @@ std::string noteHelp()
            kCommonOptionsHelp + kFilterHelp +
            "\n"
            "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce o non trova pratiche,\n"
-           "2 per un uso errato.\n";
+           "2 per un uso errato (anche una data che non è una data intera).\n" +
+           aiutoSinonimi();
 }
 
 int usage(const std::string& problem, const std::string& help)
@@ -69,9 +79,11 @@ int usage(const std::string& problem, const std::string& help)
     return 2;
 }
 
-void printMessages(const tools::RisultatoVarie& result)
+void printMessages(const tools::RisultatoVarie& result, const SuitePaths& paths)
 {
     for (const std::string& message : result.messaggi) std::fprintf(stderr, "%s\n", message.c_str());
+    if (result.esito == tools::Esito::ArchivioAccessMancante)
+        std::fprintf(stderr, "%s\n", archivioAccessMancante(paths).c_str());
 }
 
 int exitStatus(const tools::RisultatoVarie& result)
@@ -110,6 +122,7 @@ std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
 {
     p.help = asksForHelp(args);
     if (p.help) return std::nullopt;
+    if (esporta) nomiItaliani(args, {kEnglish});
     if (const auto problem = takeCommonOptions(args, p.common)) return problem;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -135,7 +148,7 @@ std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
             return true;
         };
         const bool takesValue = name == "--mandato" || name == "--affido" || name == "--scadenza" ||
-                                name == "--lotto" || (esporta && (name == "--campi" || name == "--out"));
+                                name == "--lotto" || (esporta && (name == "--campi" || name == "--uscita"));
         if (inlineValue && !takesValue) return "L'opzione " + name + " non vuole un valore";
         if (name == "--mandato") {
             if (!value(p.filtro.mandato)) return "Manca il valore di --mandato";
@@ -151,8 +164,10 @@ std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
             p.access = false;
         } else if (esporta && name == "--campi") {
             if (!optionalValue(p.campi)) return "Manca il valore di --campi";
-        } else if (esporta && name == "--out") {
-            if (!optionalValue(p.out) || p.out->empty()) return "Manca il valore di --out";
+        } else if (esporta && name == "--uscita") {
+            if (!optionalValue(p.out) || p.out->empty()) return "Manca il valore di --uscita";
+            if (const auto problem = altroFormato("--uscita", *p.out, ".xlsx", "una cartella di lavoro"))
+                return *problem;
         } else if (esporta && name == "--apri") {
             p.apri = true;
         } else if (esporta && name == "--salva-definizione") {
@@ -162,6 +177,13 @@ std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
         } else {
             return "Argomento sconosciuto: " + a;
         }
+    }
+    // A date that is not a whole date stops before the run, as for the import.
+    const Regional regional = regionalFor(p.common);
+    for (const auto& [value, title, option] : {std::tuple{&p.filtro.affido, "Data Affido", "--affido"},
+                                               std::tuple{&p.filtro.scadenza, "Scadenza Mandato", "--scadenza"}}) {
+        if (!value->empty() && !regional.parseDate(*value))
+            return messaggioData(title, *value, regional) + " (" + option + ")";
     }
     return std::nullopt;
 }
@@ -194,7 +216,7 @@ int esportaCommand(const Args& args)
         return 0;
     }
     if (p.salvaDefinizione && !p.campi) return usage("--salva-definizione vuole --campi", esportaHelp());
-    if (!p.out && !p.salvaDefinizione) return usage("Manca --out FILE.xlsx", esportaHelp());
+    if (!p.out && !p.salvaDefinizione) return usage("Manca --uscita FILE.xlsx", esportaHelp());
 
     tools::Definizione def;
     if (p.campi) {
@@ -219,7 +241,7 @@ int esportaCommand(const Args& args)
 
     const tools::RisultatoVarie result = tools::esportaPratiche(paths, usaAccess(p, paths), p.filtro, def.campi,
                                                                 *p.out, regional, progressLines());
-    printMessages(result);
+    printMessages(result, paths);
     if (result.esito == tools::Esito::Terminata && p.apri && !tools::apriConApplicazionePredefinita(*p.out))
         std::fprintf(stderr, "Impossibile aprire %s con l'applicazione predefinita\n", p.out->c_str());
     return exitStatus(result);
@@ -236,7 +258,7 @@ int noteComuniCommand(const Args& args)
     const SuitePaths paths = suitePathsFor(p.common);
     const tools::RisultatoVarie result =
         tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines());
-    printMessages(result);
+    printMessages(result, paths);
     return exitStatus(result);
 }
 

@@ -7,17 +7,13 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include "db/driver_reason.h"
 #include "db/field_length.h"
 #include "db/odbc_catalog.h"
 
 namespace crv::db {
 
 namespace {
-
-std::string errorText(const QSqlError& error)
-{
-    return error.text().trimmed().toStdString();
-}
 
 QString uniqueConnectionName()
 {
@@ -78,7 +74,7 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMod
     // Amounts come back exactly (as text where the driver can), never rounded through a double.
     db.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!db.open())
-        throw DbError("Impossibile aprire il database", errorText(db.lastError()));
+        throw DbError("Impossibile aprire il database", database->errorText(db.lastError()));
     if (connSpec.dialect == Dialect::ODBC) {
         // Keys, catalogs and quoting differ from one database to the next:
         // one this layer does not know is refused before anything is written.
@@ -113,6 +109,11 @@ Database::~Database()
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
+}
+
+std::string Database::errorText(const QSqlError& error) const
+{
+    return driverReason(error, spec_, backend_);
 }
 
 QString Database::quote(const QString& identifier) const

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -104,6 +105,9 @@ public:
     QSqlQuery query(const QString& sql, const QVariantList& binds = {});
 
 private:
+    // The error's text for a DbError: in Italian, naming the archive, where
+    // the operator can mend the cause.
+    std::string errorText(const QSqlError& error) const;
     QSqlQuery& cachedStatement(const QString& cacheKey, const std::function<QString()>& makeSql);
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);

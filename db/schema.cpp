@@ -122,7 +122,8 @@ std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
         throw DbError("Le tabelle si creano solo in un archivio SQLite o in un database PostgreSQL, non in " +
                       backendName(db.backend()).toStdString(),
                       "il database della suite ha già le sue tabelle; per provare il programma creare un "
-                      "archivio con \"crvxml init-db --access\" o \"--conn FILE.sqlite\" e indicarlo in connstring=");
+                      "archivio con \"crvxml init-db --access\" o \"--connessione FILE.sqlite\" e indicarlo in "
+                      "connstring=");
     for (const TableDef& table : suiteTables())
         if (db.hasTable(QString::fromUtf8(table.name)))
             throw DbError("La tabella [" + std::string(table.name) +

@@ -52,7 +52,7 @@ void BankReader::nuovaPratica()
 Amount BankReader::importo(pugi::xml_node element, const std::string& text) const
 {
     const auto value = Amount::parseRegional(text, regional_);
-    if (!value) throw CaseInputError("importo non numerico", element.name(), text);
+    if (!value) throw importoNonNumerico(element.name(), text, regional_);
     return *value;
 }
 

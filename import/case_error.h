@@ -4,6 +4,9 @@
 // adds the file and the case to the message.
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "numbers/regional.h"
 
 namespace crv {
 
@@ -20,5 +23,15 @@ private:
     std::string element_;
     std::string text_;
 };
+
+// The start of the reason given for an amount the regional settings cannot read.
+inline constexpr std::string_view kImportoNonNumerico = "importo non numerico";
+
+// An amount the regional settings cannot read, with the form they expect.
+inline CaseInputError importoNonNumerico(std::string element, std::string text, const Regional& regional)
+{
+    return CaseInputError(std::string(kImportoNonNumerico) + "; forma attesa " + regional.amountForm(),
+                          std::move(element), std::move(text));
+}
 
 }  // namespace crv

@@ -270,7 +270,7 @@ Amount importoDi(pugi::xml_node element, const Regional& regional)
 {
     const std::string text = nodeText(element);
     const auto value = Amount::parseRegional(text, regional);
-    if (!value) throw CaseInputError("importo non numerico", element.name(), text);
+    if (!value) throw importoNonNumerico(element.name(), text, regional);
     return *value;
 }
 

@@ -43,7 +43,9 @@ Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
     const std::string text = memo.substr(from, to - from);
     const auto value = Amount::parseRegional(text, regional);
     if (!value)
-        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo", "MOVIMENTO", text);
+        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo; forma attesa " +
+                                 regional.amountForm(),
+                             "MOVIMENTO", text);
     return *value;
 }
 
@@ -73,8 +75,10 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
     const fs::path path = paths.importDir() / fileName;
     if (fileName.empty()) return "Nessun file indicato (cartella " + paths.importDir().string() + ")";
     if (fs::is_regular_file(path, ec)) return {};
-    if (!fs::is_directory(paths.root, ec)) return "Cartella della suite non trovata: " + paths.root.string();
-    if (!fs::is_directory(paths.importDir(), ec))
+    // A whole path (from the command line) says nothing about the suite's folders.
+    if (fs::path(fileName).is_relative() && !fs::is_directory(paths.root, ec))
+        return "Cartella della suite non trovata: " + paths.root.string();
+    if (fs::path(fileName).is_relative() && !fs::is_directory(paths.importDir(), ec))
         return "Cartella di importazione non trovata: " + paths.importDir().string();
     if (fs::is_directory(path, ec)) return "È una cartella, non un file: " + path.string();
     if (fs::exists(path, ec)) return "Non è un file ordinario: " + path.string();
@@ -84,9 +88,10 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
 // The lines that follow "Nessuna pratica" when the file holds no case element
 // of the chosen format: what was looked for and, when the file holds the
 // other format's elements (at any depth: the bank format's repair wraps a
-// whole file in <root>), which button or option reads them.
-std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
+// whole file in <root>), how the front end reads them.
+std::string motivoNessunaPratica(pugi::xml_node root, const RunParams& p)
 {
+    const bool modoDocumento = p.modoDocumento;
     const std::string wanted = modoDocumento ? "documento" : "PRATICA";
     const std::string other = modoDocumento ? "PRATICA" : "documento";
     struct Counter : pugi::xml_tree_walker {
@@ -116,9 +121,9 @@ std::string motivoNessunaPratica(pugi::xml_node root, bool modoDocumento)
     if (counter.others > 0) {
         out += "\nIl file contiene " + std::to_string(counter.others) +
                (counter.others == 1 ? " elemento " : " elementi ") + other;
-        out += modoDocumento
-                   ? " (formato Corvestra): si legge con il pulsante \"Importa\" (da riga di comando: senza --bank e --text)."
-                   : " (formato banca): si legge con il pulsante \"Importa Radoze\" (da riga di comando: --bank).";
+        out += modoDocumento ? " (formato Corvestra)" : " (formato banca)";
+        const std::string& come = modoDocumento ? p.comeLeggereCorvestra : p.comeLeggereBanca;
+        out += come.empty() ? "." : ": " + come + ".";
     }
     if (counter.deeper > 0)
         out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
@@ -279,8 +284,8 @@ RunResult Run::execute()
     out_.listingLine(intestazioneListino());
 
     std::filesystem::path path = paths_.importDir() / p_.fileName;
-    if (const std::string missing = fileMancante(paths_, p_.fileName); !missing.empty())
-        return finish(RunOutcome::NoFile, "Scegliere il file da importare\n" + missing);
+    if (const std::string missing = messaggioFileMancante(paths_, p_.fileName); !missing.empty())
+        return finish(RunOutcome::NoFile, missing);
 
     RunResult failed;
     if (!checkParameters(failed)) return failed;
@@ -303,15 +308,19 @@ RunResult Run::execute()
     out_.waitCursor(true);
     if (p_.modoDocumento || p_.modoTesto) {
         try {
+            bool replaced = false;
             if (MancaRoot(path)) {
-                Converti2XML(path);
+                replaced = Converti2XML(path);
             } else {
                 if (MancaFineRoot(path)) AccodaFineRoot(path);
                 std::string upper = path.string();
                 for (char& c : upper)
                     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                if (!upper.ends_with(".XML")) Rinomina(path);
+                if (!upper.ends_with(".XML")) replaced = Rinomina(path);
             }
+            // The copy takes the name of a file that was there: the operator
+            // learns that an earlier file is gone.
+            if (replaced) out_.listingLine("Il file " + path.string() + " che c'era è stato sostituito dalla copia riparata");
         } catch (const std::exception& e) {
             return abort(RunOutcome::RepairError, e.what());
         }
@@ -334,7 +343,7 @@ RunResult Run::execute()
         const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
         std::string message = "Nessuna pratica da importare nel file " + chosen.string();
         if (path != chosen) message += " (letto come " + path.string() + ")";
-        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_.modoDocumento));
+        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_));
     }
 
     // Nothing is written before the operator has heard which cases the
@@ -458,6 +467,12 @@ void Run::elencaGiaPresenti(const CodiciFile& codici)
 }
 
 }  // namespace
+
+std::string messaggioFileMancante(const SuitePaths& paths, const std::string& fileName)
+{
+    const std::string missing = fileMancante(paths, fileName);
+    return missing.empty() ? std::string() : "Scegliere il file da importare\n" + missing;
+}
 
 RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
                  const StoreOpener& openStore)

@@ -17,6 +17,11 @@ namespace crv {
 RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regional& regional,
                  RunListener& listener, const StoreOpener& openStore);
 
+// "Scegliere il file da importare" and what was found in place of the file
+// to import; empty when the file is there. A front end may ask before the
+// run, so as not to ask for a confirmation of an import that cannot start.
+std::string messaggioFileMancante(const SuitePaths& paths, const std::string& fileName);
+
 // The instalment found in the movements rows of a Memo text: the ten
 // characters that end the debit column of the first row whose analytic
 // reason holds "UT.PART. N". Zero when there is none; throws CaseInputError

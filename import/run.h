@@ -32,6 +32,11 @@ struct RunParams {
     // Write even the cases whose code the archive already holds or the file
     // repeats, without looking for them.
     bool ancheGiaPresenti = false;
+    // How the front end that starts the run reads a file of each format, in
+    // its own words, for the message about a file in the other format
+    // ("si legge con il pulsante \"Importa\""); empty: it says nothing.
+    std::string comeLeggereCorvestra;
+    std::string comeLeggereBanca;
 
     // The field that receives the recovery expenses.
     std::string_view campoSpese() const { return spRec ? "importo speserecupero" : "importo spese"; }

@@ -2,12 +2,15 @@
 
 #include <cstring>
 
+#include <unistd.h>
+
+#include "files/system_reason.h"
+#include "files/whole_file.h"
 #include "text/input_items.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <system_error>
 #include <vector>
 
@@ -35,11 +38,6 @@ std::string fileName(const fs::path& path)
 [[noreturn]] void failRead(const fs::path& path)
 {
     throw RepairError("Errore nella lettura del file " + fileName(path));
-}
-
-[[noreturn]] void failWrite(const fs::path& path)
-{
-    throw RepairError("Impossibile scrivere il file " + fileName(path));
 }
 
 void toLowerAscii(std::string& text)
@@ -129,11 +127,7 @@ void scanLines(std::istream& in, const fs::path& path, OnBytes&& onBytes, OnLine
 // Collects output in batches of about kChunkSize bytes.
 class BatchWriter {
 public:
-    BatchWriter(std::ostream& out, fs::path reportedPath)
-        : out_(out), reportedPath_(std::move(reportedPath))
-    {
-        pending_.reserve(kChunkSize * 2);
-    }
+    explicit BatchWriter(WholeFile& out) : out_(out) { pending_.reserve(kChunkSize * 2); }
 
     void append(std::string_view bytes)
     {
@@ -149,9 +143,8 @@ public:
 
     void flush()
     {
-        out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+        out_.write(pending_);
         pending_.clear();
-        if (!out_) failWrite(reportedPath_);
     }
 
 private:
@@ -160,55 +153,27 @@ private:
         if (pending_.size() >= kChunkSize) flush();
     }
 
-    std::ostream& out_;
-    fs::path reportedPath_;
+    WholeFile& out_;
     std::string pending_;
 };
 
-// Removes a scratch file when it goes out of scope, unless released.
-class ScratchFile {
-public:
-    explicit ScratchFile(fs::path path) : path_(std::move(path)) {}
-    ~ScratchFile()
-    {
-        if (path_.empty()) return;
-        std::error_code ignored;
-        fs::remove(path_, ignored);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-
-    const fs::path& path() const { return path_; }
-    void release() { path_.clear(); }
-
-private:
-    fs::path path_;
-};
-
-// A name for the scratch copy beside the target, one that does not exist yet.
-// It does not end in ".xml", so a file list filtered on that pattern never
-// shows it.
-fs::path scratchNameFor(const fs::path& target)
+// Writes through a new file beside the target that takes its place whole;
+// the target's own errors become RepairError naming it.
+template <typename Write>
+bool writeWhole(const fs::path& target, Write&& write)
 {
-    std::mt19937_64 generator{std::random_device{}()};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[17];
-        std::snprintf(suffix, sizeof suffix, "%016llx",
-                      static_cast<unsigned long long>(generator()));
-        fs::path candidate = target;
-        candidate += ".";
-        candidate += suffix;
-        candidate += ".tmp";
-        std::error_code ec;
-        if (!fs::exists(candidate, ec) && !ec) return candidate;
+    try {
+        WholeFile out(target);
+        write(out);
+        return out.commit();
+    } catch (const FileError& e) {
+        throw RepairError(e.what());
     }
-    failWrite(target);
 }
 
 // Copies path to path + ".xml" through Aggiusta, wrapped in a root element
-// when asked. The copy is written beside the target and renamed into place
-// only when complete.
-void writeRepairedCopy(fs::path& path, bool wrapInRoot)
+// when asked; true when an earlier file of that name was replaced.
+bool writeRepairedCopy(fs::path& path, bool wrapInRoot)
 {
     fs::path target = path;
     target += ".xml";
@@ -216,14 +181,8 @@ void writeRepairedCopy(fs::path& path, bool wrapInRoot)
     std::ifstream in(path, std::ios::binary);
     if (!in) failOpen(path);
 
-    // Declared before the stream, so the stream is closed before the file
-    // is removed.
-    ScratchFile scratch(scratchNameFor(target));
-    {
-        std::ofstream out(scratch.path(), std::ios::binary | std::ios::trunc);
-        if (!out) failWrite(target);
-
-        BatchWriter writer(out, target);
+    const bool replaced = writeWhole(target, [&](WholeFile& out) {
+        BatchWriter writer(out);
         if (wrapInRoot) {
             writer.append("<root>");
             writer.append(kLineEnd);
@@ -239,16 +198,9 @@ void writeRepairedCopy(fs::path& path, bool wrapInRoot)
             writer.append(kLineEnd);
         }
         writer.flush();
-
-        out.close();
-        if (out.fail()) failWrite(target);
-    }
-
-    std::error_code ec;
-    fs::rename(scratch.path(), target, ec);
-    if (ec) failWrite(target);
-    scratch.release();
+    });
     path = std::move(target);
+    return replaced;
 }
 
 }  // namespace
@@ -330,37 +282,54 @@ bool MancaFineRoot(const fs::path& path)
 
 void AccodaFineRoot(const fs::path& path)
 {
+    // The delivery itself is never opened for writing: its completed copy is
+    // written whole beside it and takes its place in one rename, so a full
+    // disk or a stop leaves it as it came. A link is followed to the file it
+    // names, which gets the tag as an append would have given it.
     std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec) failOpen(path);
+    const fs::path file = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : path;
+    if (ec || !fs::is_regular_file(file, ec)) failOpen(path);
+    // A delivery the user may not write stays as it is, as an append to it
+    // would have been refused.
+    if (::access(file.c_str(), W_OK) != 0)
+        throw RepairError("Impossibile aggiungere </root> alla fine del file " + fileName(path) + ": " +
+                          motivoDiSistema(errno) + ". Il file è rimasto com'era");
 
-    // A file whose last line has no line end gets one first, so that the tag
-    // stands on a line of its own.
-    bool needsLineEnd = false;
-    if (size > 0) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) failOpen(path);
-        char last = 0;
-        if (!in.seekg(-1, std::ios::end) || !in.get(last)) failRead(path);
-        needsLineEnd = last != '\n' && last != '\r';
+    std::ifstream in(file, std::ios::binary);
+    if (!in) failOpen(path);
+    std::vector<char> buffer(kChunkSize);
+    try {
+        WholeFile out(file);
+        out.keepPermissionsOf(file);
+        // A file whose last line has no line end gets one first, so that the
+        // tag stands on a line of its own.
+        char last = '\n';
+        while (in) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const auto n = static_cast<std::size_t>(in.gcount());
+            if (n == 0) break;
+            out.write(std::string_view(buffer.data(), n));
+            last = buffer[n - 1];
+        }
+        if (in.bad()) failRead(path);
+        if (last != '\n' && last != '\r') out.write(kLineEnd);
+        out.write("</root>");
+        out.write(kLineEnd);
+        out.commit();
+    } catch (const FileError& e) {
+        throw RepairError("Impossibile aggiungere </root> alla fine del file " + fileName(path) + ": " + e.motivo() +
+                          ". Il file è rimasto com'era");
     }
-
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    if (!out) failWrite(path);
-    if (needsLineEnd) out << kLineEnd;
-    out << "</root>" << kLineEnd;
-    out.close();
-    if (out.fail()) failWrite(path);
 }
 
-void Converti2XML(fs::path& path)
+bool Converti2XML(fs::path& path)
 {
-    writeRepairedCopy(path, true);
+    return writeRepairedCopy(path, true);
 }
 
-void Rinomina(fs::path& path)
+bool Rinomina(fs::path& path)
 {
-    writeRepairedCopy(path, false);
+    return writeRepairedCopy(path, false);
 }
 
 }  // namespace crv

@@ -29,16 +29,20 @@ bool MancaRoot(const std::filesystem::path& path);
 // that line does not contain "</root>" or when no such line exists.
 bool MancaFineRoot(const std::filesystem::path& path);
 
-// Appends the line "</root>" to the file itself, on a line of its own.
+// Adds the line "</root>" at the end of the file, on a line of its own. The
+// completed file is written whole beside it and takes its place in one
+// rename: on failure the file is as it was.
 void AccodaFineRoot(const std::filesystem::path& path);
 
 // Writes path + ".xml": the line "<root>", every line of the input repaired
-// by Aggiusta, the line "</root>". On return path is the new path. The input
-// is left unchanged; on failure no output file is left and path is unchanged.
-void Converti2XML(std::filesystem::path& path);
+// by Aggiusta, the line "</root>". On return path is the new path; true when
+// an earlier file of that name was replaced. The input is left unchanged; on
+// failure no output file is left, an earlier one is intact and path is
+// unchanged.
+bool Converti2XML(std::filesystem::path& path);
 
 // As Converti2XML, without the root lines.
-void Rinomina(std::filesystem::path& path);
+bool Rinomina(std::filesystem::path& path);
 
 // The character repair of one line (windows-1252 bytes in and out):
 // "@", "Ý", "§" become "&#64;", "°" becomes "&#248;", "Ù" becomes "U'".

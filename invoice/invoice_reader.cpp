@@ -14,7 +14,9 @@ namespace crv {
 namespace {
 
 constexpr const char* kNoFile = "NON TROVO IL FILE";
-constexpr const char* kNoHeader = "NON TROVO HEADER.";
+// The old message first, as operators know it, then what it means.
+constexpr const char* kNoHeader =
+    "NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader";
 
 // An element whose value the invoice cannot hold.
 class BadElement : public std::runtime_error {

@@ -15,7 +15,7 @@ enum class InvoiceOutcome {
     Read,          // the values are in `fattura`
     NoFile,        // "NON TROVO IL FILE"
     NotXml,        // the four-line "Errore nel file " message of the loader
-    NoHeader,      // "NON TROVO HEADER."
+    NoHeader,      // "NON TROVO HEADER." and what it means: not an invoice
     BadEnvelope,   // a ".p7m" whose envelope cannot be opened
     BadValue,      // an amount beyond the currency range
 };

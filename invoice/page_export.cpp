@@ -1,15 +1,16 @@
 #include "invoice/page_export.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
 
+#include "files/whole_file.h"
 #include "invoice/page_painter.h"
 
 namespace crv {
@@ -18,14 +19,16 @@ namespace {
 constexpr int kPdfDpi = 300;
 constexpr double kMarginMm = 10;
 
-QString qPath(const std::filesystem::path& file)
+// The bytes made in memory written as the whole file: the system's reason
+// when it cannot be, in Italian (Qt's writers say "Unknown error").
+std::optional<std::string> writeBytes(const QByteArray& bytes, const std::filesystem::path& file)
 {
-    return QString::fromStdString(file.string());
-}
-
-std::string text(const QString& s)
-{
-    return s.toStdString();
+    try {
+        writeWholeFile(file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    } catch (const FileError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -49,15 +52,18 @@ std::optional<std::string> writePng(const InvoicePage& page, double interlinea, 
     if (image.isNull())
         return "la pagina è troppo alta per un'immagine PNG (" + std::to_string(pageHeightPixels(page, interlinea)) +
                " pixel, al massimo " + std::to_string(kMaxPngHeight) + "): usare --pdf";
-    QSaveFile out(qPath(file));
-    if (!out.open(QIODevice::WriteOnly)) return "impossibile scrivere " + file.string() + ": " + text(out.errorString());
-    QImageWriter writer(&out, "png");
-    if (!writer.write(image)) {
-        out.cancelWriting();
-        return "impossibile scrivere " + file.string() + ": " + text(writer.errorString());
-    }
-    if (!out.commit()) return "impossibile scrivere " + file.string() + ": " + text(out.errorString());
-    return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) return "impossibile creare l'immagine PNG di " + file.string() + ": memoria insufficiente";
+    return writeBytes(bytes, file);
+}
+
+bool pageFitsPng(const InvoicePage& page, double interlinea)
+{
+    const int height = pageHeightPixels(page, interlinea);
+    return height > 0 && height <= kMaxPngHeight;
 }
 
 std::vector<PageSlice> sliceRows(const InvoicePage& page, double rowsPerSheet)
@@ -82,8 +88,9 @@ std::vector<PageSlice> sliceRows(const InvoicePage& page, double rowsPerSheet)
 std::optional<std::string> writePdf(std::span<const PdfInvoice> invoices, double interlinea,
                                     const std::filesystem::path& file)
 {
-    QSaveFile out(qPath(file));
-    if (!out.open(QIODevice::WriteOnly)) return "impossibile scrivere " + file.string() + ": " + text(out.errorString());
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
     {
         QPdfWriter pdf(&out);
         pdf.setResolution(kPdfDpi);
@@ -97,10 +104,7 @@ std::optional<std::string> writePdf(std::span<const PdfInvoice> invoices, double
         const double rowsPerSheet = printable.height() / scale / interlinea;
 
         QPainter painter;
-        if (!painter.begin(&pdf)) {
-            out.cancelWriting();
-            return "impossibile creare il PDF " + file.string();
-        }
+        if (!painter.begin(&pdf)) return "impossibile creare il PDF " + file.string();
         bool first = true;
         for (const PdfInvoice& invoice : invoices) {
             for (const PageSlice& slice : sliceRows(*invoice.page, rowsPerSheet)) {
@@ -115,8 +119,8 @@ std::optional<std::string> writePdf(std::span<const PdfInvoice> invoices, double
         }
         painter.end();
     }
-    if (!out.commit()) return "impossibile scrivere " + file.string() + ": " + text(out.errorString());
-    return std::nullopt;
+    out.close();
+    return writeBytes(bytes, file);
 }
 
 }  // namespace crv

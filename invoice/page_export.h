@@ -1,7 +1,7 @@
 #pragma once
 // The invoice page written to files: a PNG image as the window draws it, and
-// A4 portrait PDF pages. Files are written whole or not at all (a temporary
-// file renamed into place). Needs a running QGuiApplication.
+// A4 portrait PDF pages. Files are made in memory and written whole or not at
+// all (a new file renamed into place). Needs a running QGuiApplication.
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -21,8 +21,13 @@ inline constexpr int kMaxPngHeight = 32767;
 // the page is taller than kMaxPngHeight.
 QImage renderPage(const InvoicePage& page, double interlinea);
 
-// Writes the page as a PNG file. Returns the problem, in Italian, or nothing.
+// Writes the page as a PNG file. Returns the problem, in Italian, or nothing:
+// the page too tall (see pageFitsPng), else the file that cannot be written
+// and the system's reason.
 std::optional<std::string> writePng(const InvoicePage& page, double interlinea, const std::filesystem::path& file);
+
+// Whether the page is short enough for a PNG image.
+bool pageFitsPng(const InvoicePage& page, double interlinea);
 
 // A slice of the page printed on one sheet: rows [fromRow, toRow).
 struct PageSlice {

@@ -17,6 +17,8 @@ public:
     void clear();
     // Text at column x, row y, of dimFont points; with alignDX it ends at column x.
     void PrintF(std::string cosa, int x, float y, int dimFont, bool bold, bool alignDX);
+    // The same kept between column x and column limit (see TextOp).
+    void PrintF(std::string cosa, int x, float y, int dimFont, bool bold, bool alignDX, int limit, Fit fit);
     // bf: box from (x1, y1) to (x2, y2) filled with colore; else a line (colore unused).
     void Linea(int x1, int x2, float y1, float y2, std::uint32_t colore, bool bf);
     // Marks a row where a printed page may end.

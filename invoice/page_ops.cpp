@@ -29,8 +29,12 @@ struct Describer {
     std::string operator()(const ClearOp&) const { return "clear"; }
     std::string operator()(const TextOp& t) const
     {
-        return "text " + std::to_string(t.x) + " " + row(t.y) + " " + std::to_string(t.size) +
-               (t.bold ? " bold" : " regular") + (t.alignRight ? " right " : " left ") + quoted(t.text);
+        std::string out = "text " + std::to_string(t.x) + " " + row(t.y) + " " + std::to_string(t.size) +
+                          (t.bold ? " bold" : " regular") + (t.alignRight ? " right " : " left ") + quoted(t.text);
+        if (t.limit != 0)
+            out += (t.alignRight ? " from " : " to ") + std::to_string(t.limit) +
+                   (t.fit == Fit::Cut ? " cut" : " shrink");
+        return out;
     }
     std::string operator()(const LineOp& l) const
     {

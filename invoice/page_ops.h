@@ -15,8 +15,17 @@ struct ClearOp {
     bool operator==(const ClearOp&) const = default;
 };
 
+// What a text wider than the room up to its limit becomes.
+enum class Fit {
+    Cut,     // cut at the limit, "…" showing that more follows
+    Shrink,  // drawn smaller, down to 6 points, and left out when it does
+             // not fit even then: a number is shown whole or not at all
+};
+
 // Text whose top-left corner lies at (x, y); with alignRight its right end
-// lies at column x instead, measured in the font it is drawn in.
+// lies at column x instead, measured in the font it is drawn in. With a
+// limit, the text stays between column x and the limit (its right end for a
+// left text, its left end for a right one).
 struct TextOp {
     std::string text;  // UTF-8
     int x = 0;         // column
@@ -24,6 +33,8 @@ struct TextOp {
     int size = 12;     // points
     bool bold = false;
     bool alignRight = false;
+    int limit = 0;     // column; 0 for none
+    Fit fit = Fit::Cut;
     bool operator==(const TextOp&) const = default;
 };
 
@@ -63,7 +74,8 @@ inline constexpr int kColumnPixels = 14;
 
 // One line of text per operation, for tests and for reading a page by eye:
 // `text 2 1 14 bold left "DATI CEDENTE/PRESTATORE"`, `line 1-80 8-8`,
-// `box 1-80 11-12 #FFFF00`, `clear`.
+// `box 1-80 11-12 #FFFF00`, `clear`; a text's limit follows its text:
+// `text 5 12 12 regular left "..." to 29 cut`, `... right "5.00" from 30 shrink`.
 std::string describe(const DrawOp& op);
 
 }  // namespace crv

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPaintDevice>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,11 @@ constexpr double kPageDpi = 96.0;
 // A text longer than this cannot show on the page anyway; drawing a huge one
 // whole would only keep the painter busy.
 constexpr qsizetype kMaxDrawnChars = 400;
+
+// A number too wide for its column is drawn smaller by these steps, down to
+// the smallest size that still reads.
+constexpr double kShrinkStep = 0.5;
+constexpr double kSmallestPoints = 6;
 
 // The family of the page's face, loaded from its own files once, so that
 // the page looks the same on every machine whatever fontconfig prefers.
@@ -46,16 +52,22 @@ const QString& pageFamily()
     return family;
 }
 
-// What the painter draws of a text: control characters (line ends inside a
-// description) as blanks, and at most kMaxDrawnChars characters, the end of
-// a right-aligned text being the part that shows.
+// Control characters (line ends inside a description) as blanks.
+void blankControls(QString& s)
+{
+    for (QChar& c : s) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
+    }
+}
+
+// What the painter draws of a text: control characters as blanks, and at
+// most kMaxDrawnChars characters, the end of a right-aligned text being the
+// part that shows.
 QString drawnText(const std::string& text, bool alignRight)
 {
     QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     if (s.size() > kMaxDrawnChars) s = alignRight ? s.right(kMaxDrawnChars) : s.left(kMaxDrawnChars);
-    for (QChar& c : s) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
-    }
+    blankControls(s);
     return s;
 }
 
@@ -88,15 +100,19 @@ public:
     void operator()(const TextOp& t)
     {
         if (t.y < fromRow_ || t.y >= toRow_) return;
-        const QString text = drawnText(t.text, t.alignRight);
-        if (text.isEmpty()) return;
-        const QFont& font = fontFor(t.size, t.bold);
+        const QFont& own = fontFor(t.size, t.bold);
+        const FittedText fitted = fitText(t, own, *p_.device());
+        if (fitted.shown.isEmpty()) return;
+        const QFont smaller = fitted.points == t.size ? QFont() : pageFont(fitted.points, t.bold, *p_.device());
+        const QFont& font = fitted.points == t.size ? own : smaller;
         p_.setFont(font);
         const QFontMetricsF metrics(font, p_.device());
         double x = t.x * kColumnPixels;
-        if (t.alignRight) x -= metrics.horizontalAdvance(text);
-        // Qt places the baseline at the point; the page places the top.
-        p_.drawText(QPointF(x, t.y * interlinea_ + metrics.ascent()), text);
+        if (t.alignRight) x -= metrics.horizontalAdvance(fitted.shown);
+        // Qt places the baseline at the point; the page places the top. A
+        // text drawn smaller keeps the baseline of its row's own size.
+        const double ascent = &font == &own ? metrics.ascent() : QFontMetricsF(own, p_.device()).ascent();
+        p_.drawText(QPointF(x, t.y * interlinea_ + ascent), fitted.shown);
     }
 
     void operator()(const LineOp& l) const
@@ -162,7 +178,7 @@ int pageHeightPixels(const InvoicePage& page, double interlinea)
     return static_cast<int>(std::ceil((pageRows(page) + 1) * interlinea));
 }
 
-QFont pageFont(int points, bool bold, const QPaintDevice& device)
+QFont pageFont(double points, bool bold, const QPaintDevice& device)
 {
     QFont font(pageFamily());
     const int dpi = device.logicalDpiY() > 0 ? device.logicalDpiY() : static_cast<int>(kPageDpi);
@@ -172,6 +188,46 @@ QFont pageFont(int points, bool bold, const QPaintDevice& device)
     // on the screen, in an image and in a PDF.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
+}
+
+FittedText fitText(const TextOp& t, const QFont& font, const QPaintDevice& device)
+{
+    // A text kept within a limit shows its beginning, whichever its alignment.
+    FittedText fitted{drawnText(t.text, t.alignRight && t.limit == 0), static_cast<double>(t.size), true};
+    if (t.limit == 0 || fitted.shown.isEmpty()) return fitted;
+    const double room = std::abs(t.limit - t.x) * kColumnPixels;
+    const QFontMetricsF metrics(font, &device);
+    if (metrics.horizontalAdvance(fitted.shown) <= room) return fitted;
+    fitted.whole = false;
+    if (t.fit == Fit::Cut) {
+        // Cut after the last character that leaves room for the "…"; the
+        // beginning of a right-aligned text is what shows, as for a left one.
+        fitted.shown = metrics.elidedText(fitted.shown, Qt::ElideRight, room);
+        return fitted;
+    }
+    for (double points = t.size - kShrinkStep; points >= kSmallestPoints; points -= kShrinkStep) {
+        const QFontMetricsF smaller(pageFont(points, t.bold, device), &device);
+        if (smaller.horizontalAdvance(fitted.shown) <= room) {
+            fitted.points = points;
+            return fitted;
+        }
+    }
+    fitted.shown.clear();
+    return fitted;
+}
+
+QString textsNotShownWhole(const InvoicePage& page, double row, const QPaintDevice& device)
+{
+    QStringList whole;
+    for (const DrawOp& op : page.ops) {
+        const auto* t = std::get_if<TextOp>(&op);
+        if (t == nullptr || t->limit == 0 || row < t->y || row >= t->y + 1.0) continue;
+        if (fitText(*t, pageFont(t->size, t->bold, device), device).whole) continue;
+        QString text = QString::fromUtf8(t->text.data(), static_cast<qsizetype>(t->text.size()));
+        blankControls(text);
+        whole.push_back(text);
+    }
+    return whole.join(QLatin1Char('\n'));
 }
 
 void paintPage(QPainter& painter, const InvoicePage& page, double interlinea, double fromRow, double toRow)

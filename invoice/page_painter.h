@@ -25,7 +25,24 @@ int pageHeightPixels(const InvoicePage& page, double interlinea);
 
 // The page's font face at `points` points, sized for the device so that the
 // text is points × 96/72 pixels of the page on it.
-QFont pageFont(int points, bool bold, const QPaintDevice& device);
+QFont pageFont(double points, bool bold, const QPaintDevice& device);
+
+// A text as the page draws it: what shows, at which size, and whether that
+// is the whole text at its own size. `shown` is empty for a text left out.
+struct FittedText {
+    QString shown;
+    double points = 0;
+    bool whole = true;
+};
+
+// Fits a text into the room its limit leaves (TextOp); `font` is the page's
+// font at the text's own size and weight on that device.
+FittedText fitText(const TextOp& text, const QFont& font, const QPaintDevice& device);
+
+// The texts on a row of the page (the row from y to y + 1) that the page
+// does not show whole at their own size, whole, one a line: what the row's
+// tool tip holds. Empty when every text of the row shows whole.
+QString textsNotShownWhole(const InvoicePage& page, double row, const QPaintDevice& device);
 
 // Draws the operations on the painter in page pixels. Only rows fromRow to
 // toRow are drawn: a text when its top lies in them, lines and boxes clipped

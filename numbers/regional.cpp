@@ -203,6 +203,15 @@ std::string Regional::formatDate(std::chrono::year_month_day date) const
     return buf;
 }
 
+std::string Regional::amountForm() const
+{
+    std::string decimal;
+    std::string group;
+    appendUtf8(decimal, decimalSign);
+    appendUtf8(group, groupSign);
+    return "1234" + decimal + "56 o 1" + group + "234" + decimal + "56";
+}
+
 std::string Regional::dateForm() const
 {
     std::string sep;

@@ -38,6 +38,8 @@ struct Regional {
     std::string formatDate(std::chrono::year_month_day date) const;
     // That form in words for messages: "gg/mm/aaaa" in Italy, "mm/gg/aaaa" in the US.
     std::string dateForm() const;
+    // An amount as these settings read it, for messages: "1234,56 o 1.234,56" in Italy.
+    std::string amountForm() const;
 };
 
 }  // namespace crv

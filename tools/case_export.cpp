@@ -1,7 +1,6 @@
 #include "tools/case_export.h"
 
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -9,6 +8,9 @@
 
 #include "db/database.h"
 #include "db/field_kind.h"
+#include "files/removed_on_signal.h"
+#include "files/system_reason.h"
+#include "files/whole_file.h"
 #include "tools/case_selection.h"
 #include "tools/cell_value.h"
 #include "tools/chosen_cases.h"
@@ -72,10 +74,34 @@ std::vector<Colonna> colonne(db::Database& db, const std::vector<std::string>& c
     return columns;
 }
 
-std::filesystem::path partialFile(const std::filesystem::path& out)
-{
-    return out.parent_path() / ("." + out.filename().string() + ".parziale");
-}
+// The export's own folder beside the workbook: the rows' scratch files and
+// the workbook until it is whole. Unique and made exclusively, so two exports
+// to one name never share it and nothing planted there is written through;
+// it goes with the export however that ends, a kill by signal included.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::filesystem::path& out)
+        : path_(makeFolderBeside(out, ".parziale")),
+          workbook_(path_ / out.filename()),
+          guard_({workbook_, path_})
+    {
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& workbook() const { return workbook_; }
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path workbook_;
+    RemovedOnSignal guard_;
+};
 
 }  // namespace
 
@@ -89,7 +115,6 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         return esitoSenzaLavoro(Esito::DefinizioneNonValida,
                                 {"La definizione non ha campi da esportare: nessun file scritto"});
 
-    const std::filesystem::path partial = partialFile(out);
     long current = 0;  // counter of the case being written, for the messages
     try {
         QStringList fields;
@@ -115,11 +140,19 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
                                                     ", più delle righe di un foglio (" + migliaia(kMaxCaseRows) +
                                                     "): restringere il filtro. Nessun file scritto"});
 
-        // A file that cannot be written is told now, not after the whole run.
-        if (!std::ofstream(partial, std::ios::binary | std::ios::trunc))
-            return esitoSenzaLavoro(Esito::Errore, {"Impossibile scrivere il file " + out.string()});
+        // A place that cannot be written is told now, not after the whole run.
+        std::error_code ec;
+        if (std::filesystem::is_directory(out, ec))
+            return esitoSenzaLavoro(Esito::Errore,
+                                    {"Impossibile scrivere il file " + out.string() + ": è una cartella. Nessun file scritto"});
+        std::optional<ScratchFolder> scratch;
+        try {
+            scratch.emplace(out);
+        } catch (const FileError& e) {
+            return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(e.what(), "Nessun file scritto")});
+        }
 
-        std::optional<XlsxSheet> sheet(std::in_place, partial, regional.dateOrder, out);
+        std::optional<XlsxSheet> sheet(std::in_place, scratch->workbook(), regional.dateOrder, out, scratch->path());
         std::vector<ColumnFit> fits(columns.size());
         for (std::size_t c = 0; c < columns.size(); ++c) {
             sheet->heading(0, static_cast<int>(c), columns[c].titolo);
@@ -138,7 +171,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
                 const int col = static_cast<int>(c);
                 Cella cell;
                 if (column.nota) {
-                    if (p.haNota) cell = cellaPer(p.nota, db::FieldKind::Text);
+                    if (p.haNota) cell = cellaNota(p.nota);
                 } else {
                     cell = cellaPer(p.valori[column.campo], column.kind);
                 }
@@ -173,8 +206,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         });
         const auto interrotta = [&] {
             sheet.reset();
-            std::error_code ec;
-            std::filesystem::remove(partial, ec);
+            scratch.reset();
             return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});
         };
         if (!completed) return interrotta();
@@ -185,9 +217,9 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         // Writing a large workbook out takes a while: a stop asked after the
         // last case, or meanwhile, still leaves no file behind.
         if (avanzamento && !avanzamento(done, result.pratiche)) return interrotta();
-        std::error_code ec;
-        std::filesystem::rename(partial, out, ec);
-        if (ec) throw XlsxError("Impossibile scrivere il file " + out.string() + ": " + ec.message());
+        std::filesystem::rename(scratch->workbook(), out, ec);
+        if (ec) throw XlsxError("Impossibile sostituire il file " + out.string() + ": " + motivoDiSistema(ec));
+        scratch.reset();
 
         result.messaggi.push_back("Elaborazione terminata");
         std::string summary = "Pratiche esportate: " + migliaia(result.pratiche) + " in " + out.string();
@@ -198,8 +230,6 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
         result.messaggi.back() += "\n" + summary;
         return result;
     } catch (const std::exception& error) {
-        std::error_code ec;
-        std::filesystem::remove(partial, ec);
         std::string text = error.what();
         if (current != 0) text = "Esportazione fermata alla pratica con contatore " + std::to_string(current) + ": " + text;
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(text, "Nessun file scritto")});

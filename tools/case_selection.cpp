@@ -1,6 +1,9 @@
 #include "tools/case_selection.h"
 
 #include <charconv>
+#include <chrono>
+#include <tuple>
+#include <vector>
 
 #include <QDate>
 #include <QStringList>
@@ -50,6 +53,28 @@ FiltroOErrore leggiFiltro(const FiltroPratiche& boxes, const Regional& regional)
         f.lotto = value;
     }
     return result;
+}
+
+std::string filtriApplicati(const FiltroPratiche& boxes, const Regional& regional)
+{
+    const FiltroOErrore letto = leggiFiltro(boxes, regional);
+    const FiltroLetto& f = letto.filtro;
+    const auto shown = [&regional](const QDate& d) {
+        return regional.formatDate(std::chrono::year{d.year()} / d.month() / d.day());
+    };
+    std::vector<std::string> applied;
+    if (f.mandato) applied.push_back("Mandato " + boxes.mandato);
+    if (f.affidoDal) applied.push_back("Data Affido dal " + shown(*f.affidoDal));
+    if (f.scadenzaAl) applied.push_back("Scadenza Mandato fino al " + shown(*f.scadenzaAl));
+    if (f.lotto) applied.push_back("Lotto Imp " + std::to_string(*f.lotto));
+    std::string text = "Filtri: ";
+    for (std::size_t i = 0; i < applied.size(); ++i) text += (i == 0 ? "" : ", ") + applied[i];
+    if (applied.empty()) text += "nessuno (tutte le pratiche)";
+    for (const auto& [box, title, read] : {std::tuple{&boxes.affido, "Data Affido", f.affidoDal.has_value()},
+                                          std::tuple{&boxes.scadenza, "Scadenza Mandato", f.scadenzaAl.has_value()}}) {
+        if (!read && !trimmed(*box).empty()) text += "\n" + std::string(title) + " \"" + *box + "\" non è una data: ignorata";
+    }
+    return text;
 }
 
 Selezione selezione(db::Database& db, const FiltroLetto& filtro)

@@ -34,6 +34,11 @@ struct FiltroOErrore {
 };
 FiltroOErrore leggiFiltro(const FiltroPratiche& boxes, const Regional& regional);
 
+// The filters a run applies, for its closing message: "Filtri: Mandato CRV,
+// Lotto Imp 2", "Filtri: nessuno (tutte le pratiche)"; a date box whose text
+// is not a date (and so chooses nothing) is named as left out.
+std::string filtriApplicati(const FiltroPratiche& boxes, const Regional& regional);
+
 // The conditions and their values, for a statement on [Tabella Pratiche]:
 // `where` is empty or begins with " WHERE ".
 struct Selezione {

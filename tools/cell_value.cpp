@@ -85,13 +85,13 @@ std::optional<double> asNumber(const QVariant& value)
 
 }  // namespace
 
-Cella cellaTesto(const QString& text)
+Cella cellaTesto(const QString& text, bool conSpazi)
 {
     Cella cell;
     qsizetype first = 0;
     qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' ')) ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' ')) --last;
+    while (!conSpazi && first < last && text.at(first) == QLatin1Char(' ')) ++first;
+    while (!conSpazi && last > first && text.at(last - 1) == QLatin1Char(' ')) --last;
     if (first == last) return cell;
     QString shown = text.mid(first, last - first);
     // A cell holds 32,767 UTF-16 units as Excel counts them, and the library
@@ -158,6 +158,12 @@ Cella cellaPer(const QVariant& value, db::FieldKind kind)
     }
     if (value.metaType().id() == QMetaType::QDate) return cellaTesto(value.toDate().toString(Qt::ISODate));
     return cellaTesto(value.toString());
+}
+
+Cella cellaNota(const QVariant& note)
+{
+    if (note.isNull() || !note.isValid()) return {};
+    return cellaTesto(note.toString(), true);
 }
 
 }  // namespace crv::tools

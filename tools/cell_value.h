@@ -29,7 +29,12 @@ struct Cella {
 // does not fit its kind (a text in a date field of SQLite) becomes text.
 Cella cellaPer(const QVariant& value, db::FieldKind kind);
 
-// The text as a cell shows it (the value of a text-kind field).
-Cella cellaTesto(const QString& text);
+// The text as a cell shows it (the value of a text-kind field), without
+// its surrounding blanks unless `conSpazi`.
+Cella cellaTesto(const QString& text, bool conSpazi = false);
+
+// A common note's cell: its text whole, leading and trailing blanks kept
+// (only the case table's fields lose theirs); Null is an empty cell.
+Cella cellaNota(const QVariant& note);
 
 }  // namespace crv::tools

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QHash>
-#include <QSet>
 #include <QSqlQuery>
 
 #include "db/database.h"
@@ -41,29 +40,37 @@ PraticheScelte::PraticheScelte(db::Database& db, const Selezione& selezione, QSt
     if (conNote_) db_.table(kNote);  // a missing notes table is reported before any work
 }
 
-void PraticheScelte::leggiNote(const QVariantList& posizioni, QHash<QString, QVariant>& note)
+void PraticheScelte::leggiNote(const QVariantList& keys, QHash<qint64, QVariant>& note)
 {
-    const db::TableInfo& table = db_.table(kNote);
-    const QString posizione = db_.quote(table.realColumn(QStringLiteral("posizione")));
+    const db::TableInfo& cases = db_.table(kPratiche);
+    const db::TableInfo& notes = db_.table(kNote);
+    const QString key = QStringLiteral("p.") + db_.quote(cases.realColumn(QStringLiteral("contatore")));
     // "The first row" of a case's notes is the first one entered: by the
     // table's counter when it has one, else by the row's place in the table,
     // whichever driver (Qt's own or ODBC) reaches the database.
     QString order;
-    if (const db::Column* counter = table.find("contatore"))
-        order = db_.quote(counter->name);
+    if (const db::Column* counter = notes.find("contatore"))
+        order = QStringLiteral("n.") + db_.quote(counter->name);
     else if (db_.backend() == db::Backend::SQLite)
-        order = QStringLiteral("rowid");
+        order = QStringLiteral("n.rowid");
     else if (db_.backend() == db::Backend::PostgreSQL)
-        order = QStringLiteral("ctid");
-    QString sql = QStringLiteral("SELECT ") + posizione + QLatin1Char(',') +
-                  db_.quote(table.realColumn(QStringLiteral("note comuni"))) + QStringLiteral(" FROM ") +
-                  db_.quote(table.realName()) + QStringLiteral(" WHERE ") + posizione +
-                  QStringLiteral(" IN (") + marks(posizioni.size()) + QLatin1Char(')');
-    if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order;
-    QSqlQuery rows = db_.query(sql, posizioni);
+        order = QStringLiteral("n.ctid");
+    // The database pairs notes and cases, as it does for a case's own query:
+    // a column that compares without regard to case or to trailing blanks
+    // finds the note. The notes' column comes first, so that SQLite compares
+    // by its collation, as it does against a typed value.
+    const QString sql = QStringLiteral("SELECT ") + key + QStringLiteral(", n.") +
+                        db_.quote(notes.realColumn(QStringLiteral("note comuni"))) + QStringLiteral(" FROM ") +
+                        db_.quote(cases.realName()) + QStringLiteral(" AS p INNER JOIN ") +
+                        db_.quote(notes.realName()) + QStringLiteral(" AS n ON n.") +
+                        db_.quote(notes.realColumn(QStringLiteral("posizione"))) + QStringLiteral(" = p.") +
+                        db_.quote(cases.realColumn(QStringLiteral("posizione"))) + QStringLiteral(" WHERE ") + key +
+                        QStringLiteral(" IN (") + marks(keys.size()) + QStringLiteral(") ORDER BY ") + key +
+                        (order.isEmpty() ? QString() : QStringLiteral(", ") + order);
+    QSqlQuery rows = db_.query(sql, keys);
     while (rows.next()) {
-        const QString key = rows.value(0).toString();
-        if (!note.contains(key)) note.insert(key, rows.value(1));
+        const qint64 contatore = rows.value(0).toLongLong();
+        if (!note.contains(contatore)) note.insert(contatore, rows.value(1));
     }
 }
 
@@ -72,11 +79,9 @@ bool PraticheScelte::perOgni(const std::function<bool(const PraticaLetta&)>& vis
     const db::TableInfo& table = db_.table(kPratiche);
     const QString key = db_.quote(table.realColumn(QStringLiteral("contatore")));
     QString select = QStringLiteral("SELECT ") + key;
-    if (conNote_) select += QLatin1Char(',') + db_.quote(table.realColumn(QStringLiteral("posizione")));
     for (const QString& column : colonne_) select += QLatin1Char(',') + db_.quote(column);
     select += QStringLiteral(" FROM ") + db_.quote(table.realName()) + QStringLiteral(" WHERE ") + key +
               QStringLiteral(" IN (");
-    const int first = conNote_ ? 2 : 1;
 
     std::vector<PraticaLetta> chunk;
     for (std::size_t start = 0; start < contatori_.size(); start += kChunk) {
@@ -87,34 +92,22 @@ bool PraticheScelte::perOgni(const std::function<bool(const PraticaLetta&)>& vis
 
         // The whole chunk is read before anything else runs on the connection.
         chunk.clear();
-        QVariantList posizioni;
-        QSet<QString> seen;
-        std::vector<QVariant> posizioneOf;
         {
             QSqlQuery rows = db_.query(select + marks(keys.size()) + QStringLiteral(") ORDER BY ") + key, keys);
             while (rows.next()) {
                 PraticaLetta& p = chunk.emplace_back();
                 p.contatore = rows.value(0).toLongLong();
-                for (int i = 0; i < colonne_.size(); ++i) p.valori << rows.value(first + i);
-                if (conNote_) {
-                    const QVariant pos = rows.value(1);
-                    posizioneOf.push_back(pos);
-                    if (!pos.isNull() && !seen.contains(pos.toString())) {
-                        seen.insert(pos.toString());
-                        posizioni << pos.toString();
-                    }
-                }
+                for (int i = 0; i < colonne_.size(); ++i) p.valori << rows.value(1 + i);
             }
         }
-        if (conNote_ && !posizioni.isEmpty()) {
-            QHash<QString, QVariant> note;
-            leggiNote(posizioni, note);
-            for (std::size_t i = 0; i < chunk.size(); ++i) {
-                if (posizioneOf[i].isNull()) continue;
-                const auto found = note.constFind(posizioneOf[i].toString());
+        if (conNote_) {
+            QHash<qint64, QVariant> note;
+            leggiNote(keys, note);
+            for (PraticaLetta& p : chunk) {
+                const auto found = note.constFind(p.contatore);
                 if (found == note.cend()) continue;
-                chunk[i].haNota = true;
-                chunk[i].nota = found.value();
+                p.haNota = true;
+                p.nota = found.value();
             }
         }
         for (const PraticaLetta& p : chunk)

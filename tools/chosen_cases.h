@@ -25,7 +25,7 @@ namespace crv::tools {
 struct PraticaLetta {
     qint64 contatore = 0;
     QVariantList valori;   // the fields asked for, in their order
-    bool haNota = false;   // [notecomuni] has a row for the case's posizione
+    bool haNota = false;   // [notecomuni] has a row whose posizione the database finds equal to the case's
     QVariant nota;         // "note comuni" of that row (may be Null); only with haNota
 };
 
@@ -44,7 +44,8 @@ public:
     bool perOgni(const std::function<bool(const PraticaLetta&)>& visita);
 
 private:
-    void leggiNote(const QVariantList& posizioni, QHash<QString, QVariant>& note);
+    // The first note of each of these cases that has one, by counter.
+    void leggiNote(const QVariantList& contatori, QHash<qint64, QVariant>& note);
 
     db::Database& db_;
     QStringList colonne_;

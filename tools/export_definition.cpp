@@ -4,6 +4,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "files/whole_file.h"
 #include "text/encoding.h"
 #include "text/input_items.h"
 
@@ -116,24 +117,11 @@ Definizione LeggeDefinizione(const SuitePaths& paths)
 Definizione SalvaDefinizione(const SuitePaths& paths, std::string_view testo)
 {
     const auto file = fileDefinizione(paths);
-    const auto temporary = std::filesystem::path(file.string() + ".tmp");
     const std::string bytes = encode(withCrLf(testo) + "\r\n");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(temporary, ec);
-            throw DefinizioneError("Impossibile salvare la definizione " + file.string());
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw DefinizioneError("Impossibile salvare la definizione " + file.string() + ": " + ec.message());
+    try {
+        writeWholeFile(file, bytes);
+    } catch (const FileError& e) {
+        throw DefinizioneError("Impossibile salvare la definizione " + file.string() + ": " + e.motivo());
     }
     return LeggeDefinizione(paths);
 }

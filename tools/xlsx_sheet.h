@@ -1,7 +1,9 @@
 #pragma once
 // A new .xlsx workbook with one sheet, written row after row with
-// libxlsxwriter in its constant-memory mode: each row goes to a temporary
-// file as soon as the next one starts, so memory stays flat however many rows.
+// libxlsxwriter in its constant-memory mode: each row goes to a scratch file
+// as soon as the next one starts, so memory stays flat however many rows.
+// Every write of the library, of its scratch files and of the workbook is
+// checked: a failure throws, it never yields a damaged or short workbook.
 #include <cstddef>
 #include <filesystem>
 #include <stdexcept>
@@ -23,12 +25,14 @@ class XlsxError : public std::runtime_error {
 // One workbook with one sheet being written.
 class XlsxSheet {
 public:
-    // Creates the workbook at `file` (written at close()). Dates are shown
+    // Creates the workbook at `file` (written at close()), its scratch files
+    // in `scratchFolder` (the folder of `file` when empty). Dates are shown
     // in the regional order with four-digit years. Messages name `shownAs`
     // when given (the file the operator asked for, when `file` is a
-    // temporary one renamed into place later). Throws XlsxError.
-    XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs = {});
-    // Closes the workbook if close() was not called (errors ignored).
+    // temporary one renamed into place later) and its folder. Throws XlsxError.
+    XlsxSheet(const std::filesystem::path& file, DateOrder dateOrder, const std::filesystem::path& shownAs = {},
+              const std::filesystem::path& scratchFolder = {});
+    // Drops the workbook, writing nothing, if close() was not called.
     ~XlsxSheet();
     XlsxSheet(const XlsxSheet&) = delete;
     XlsxSheet& operator=(const XlsxSheet&) = delete;
@@ -47,13 +51,21 @@ public:
     // Keeps the first row in view while scrolling.
     void freezeFirstRow();
 
-    // Writes the file. Throws XlsxError when it cannot.
+    // Writes the file, checks it whole and flushes it to the disk. Throws
+    // XlsxError naming the folder and the reason when it cannot.
     void close();
 
 private:
     void check(int error, int row, int col) const;
+    // The scratch file of the rows refused a write.
+    void checkRows() const;
+    [[noreturn]] void fail(const std::string& reason) const;
 
-    std::filesystem::path shown_;  // the file the messages name
+    std::filesystem::path file_;
+    std::filesystem::path shown_;   // the file the messages name
+    std::filesystem::path folder_;  // the folder the messages name: where the workbook goes
+    std::string scratch_;           // the library keeps a pointer to it
+    std::filesystem::path scratchShown_;  // the folder messages about the scratch files name
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;

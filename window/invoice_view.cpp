@@ -6,8 +6,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <variant>
 
@@ -54,6 +56,20 @@ void InvoicePageCanvas::paintEvent(QPaintEvent* event)
     paintPage(painter, page_, interlinea_, fromRow, toRow);
 }
 
+bool InvoicePageCanvas::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const auto* const help = static_cast<QHelpEvent*>(event);
+    const QString texts = textsNotShownWhole(page_, std::floor(help->pos().y() / interlinea_), *this);
+    if (texts.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), texts, this);
+    }
+    return true;
+}
+
 InvoiceView::InvoiceView(QWidget* parent) : QScrollArea(parent)
 {
     setObjectName(QStringLiteral("Pic_Fatt"));
@@ -68,6 +84,7 @@ InvoiceView::InvoiceView(QWidget* parent) : QScrollArea(parent)
 std::optional<QString> InvoiceView::mostraFattura(const QString& path, double interlinea, const Regional& regional)
 {
     const InvoiceReading reading = readInvoiceFile(path.toStdString());
+    nonEraUnaFattura_ = reading.outcome == InvoiceOutcome::NoHeader;
     if (!reading.ok()) return QString::fromStdString(reading.message);
     canvas_->setPage(layoutInvoice(reading.fattura, regional), interlinea > 0 ? interlinea : 18);
     verticalScrollBar()->setValue(0);

@@ -38,6 +38,8 @@ public:
     // The page shown (its drawing operations) and its line spacing.
     const InvoicePage& pagina() const;
     double interlinea() const;
+    // Whether the last file asked for was no invoice at all ("NON TROVO HEADER.").
+    bool nonEraUnaFattura() const { return nonEraUnaFattura_; }
 
 signals:
     // Escape was pressed: the view has hidden itself.
@@ -48,6 +50,7 @@ protected:
 
 private:
     InvoicePageCanvas* canvas_;  // owned by the scroll area
+    bool nonEraUnaFattura_ = false;
 };
 
 // The drawn page at its own size in pixels; the scroll area moves it.
@@ -63,6 +66,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The tool tip of a row holds its texts that the page cuts, whole.
+    bool event(QEvent* event) override;
 
 private:
     InvoicePage page_;

@@ -40,6 +40,10 @@ ListingView::ListingView(QWidget* parent) : QAbstractScrollArea(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // Only a move of the bar itself (the operator's, or the view's own to
+    // the end) says whether to follow: a longer range leaves the value alone.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { following_ = value >= verticalScrollBar()->maximum(); });
 }
 
 void ListingView::clear()
@@ -49,6 +53,7 @@ void ListingView::clear()
     count_ = 0;
     widest_ = 0;
     current_ = -1;
+    following_ = true;
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -58,14 +63,11 @@ void ListingView::clear()
 void ListingView::append(ListingChunk&& chunk)
 {
     if (chunk.empty()) return;
-    QScrollBar* const bar = verticalScrollBar();
-    const bool following = bar->value() >= bar->maximum();
     firstRow_.push_back(count_);
     count_ += static_cast<std::int64_t>(chunk.lineCount());
     widest_ = std::max(widest_, chunk.widest);
     chunks_.push_back(std::move(chunk));
     updateScrollBars();
-    if (following) bar->setValue(bar->maximum());
     viewport()->update();
 }
 
@@ -125,6 +127,7 @@ void ListingView::updateScrollBars()
     v->setRange(0, static_cast<int>(std::max<std::int64_t>(0, count_ - rows)));
     v->setPageStep(rows);
     v->setSingleStep(1);
+    if (following_) v->setValue(v->maximum());
     QScrollBar* const h = horizontalScrollBar();
     const int textWidth = static_cast<int>(widest_) * fontMetrics().horizontalAdvance(QLatin1Char('M')) + 2 * kMargin;
     h->setRange(0, std::max(0, textWidth - viewport()->width()));

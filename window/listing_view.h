@@ -20,7 +20,8 @@ public:
     // Removes every line.
     void clear();
     // Adds the batch's lines at the end. While the view shows the last line
-    // it keeps following the end; once scrolled up it stays where it is.
+    // it keeps following the end; once the operator scrolls up it stays where
+    // he left it, and follows again when he comes back to the end.
     void append(ListingChunk&& chunk);
     // Adds one line.
     void addLine(const QString& line);
@@ -54,6 +55,10 @@ private:
     std::int64_t count_ = 0;
     std::size_t widest_ = 0;              // longest line, in columns at most
     std::int64_t current_ = -1;
+    // Whether the view keeps the last line in sight. Kept apart from the scroll
+    // bar's position: the bar's range grows with the lines and shrinks when a
+    // horizontal bar appears, and either leaves an old end behind.
+    bool following_ = true;
 };
 
 }  // namespace crv::window

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
+#include <QTime>
 #include <QUrl>
 
 #include "db/connection_string.h"
@@ -80,6 +82,7 @@ MainWindow::MainWindow(WindowConfig config, QWidget* parent)
     runTimer_.setInterval(40);
     connect(&runTimer_, &QTimer::timeout, this, &MainWindow::applyRunUpdate);
     connect(&runTimer_, &QTimer::timeout, this, &MainWindow::applyVarieProgress);
+    setMinimumSize(dimensioneMinima());
     resize(twips_.px(kDesignWidth), twips_.px(kDesignHeight));
     Form_Resize();
 }
@@ -141,6 +144,7 @@ bool MainWindow::Form_Load()
 
     installazione_ = LeggiInstallazione(config_.paths);
     modoDocumento_ = installazione_.presentazioneBanca;
+    presentazioneNormale_ = !modoDocumento_ && !modoTesto_;
     QString caption = kCaption;
     // 6. The bank presentation.
     if (modoDocumento_) {
@@ -219,8 +223,14 @@ void MainWindow::Cmd_Salva_Impostazioni_Click()
     try {
         SalvaImpostazioni(config_.paths.crvXmlIni(), currentSettings());
     } catch (const SettingsError& e) {
+        c_.Stato->clearMessage();
         mostraMessaggio(this, fromUtf8(e.what()));
+        return;
     }
+    // Said where the operator looks, without a box to close.
+    c_.Stato->showMessage(QStringLiteral("Impostazioni salvate alle %1 in %2")
+                              .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                                   QString::fromStdString(config_.paths.crvXmlIni().string())));
 }
 
 void MainWindow::File1_Click()
@@ -241,8 +251,11 @@ void MainWindow::File1_DblClick()
     const QString name = c_.File1->selectedName();
     if (name.isEmpty()) return;
     // The desktop opens a ".txt" file (text/plain) in its text editor and any
-    // other file with its default application. Nothing is checked.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(c_.File1->pathOf(name)));
+    // other file with its default application. A desktop that has none for
+    // it says so on standard error only, which the operator does not see.
+    const QString path = c_.File1->pathOf(name);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        mostraMessaggio(this, QStringLiteral("Nessuna applicazione predefinita per aprire il file %1").arg(path));
 }
 
 void MainWindow::Check1_Click(bool checked)

@@ -61,6 +61,9 @@ public:
     const Controls& controls() const { return c_; }
     // The conversion of design twips to this window's pixels.
     const Twips& twips() const { return twips_; }
+    // The smallest size at which every control is in sight and none lies
+    // over another: the window cannot be made smaller.
+    QSize dimensioneMinima() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,9 +96,9 @@ private:
     void mostraDefinizione(const std::vector<std::string>& campi, const std::vector<std::string>& avvisi);
     tools::FiltroPratiche filtroPratiche() const;
     QString chiediFileEsportazione();
+    void avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work);
     void applyVarieProgress();
     void varieEnded();
-    void avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work);
 
     // The tab "Lotti" (main_window_lotti.cpp).
     void aggiornaLotti();
@@ -113,6 +116,7 @@ private:
     Installazione installazione_;
     bool modoTesto_ = false;
     bool modoDocumento_ = false;
+    bool presentazioneNormale_ = true;  // neither the bank presentation nor the text mode
     std::unique_ptr<ImportRun> run_;
     QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;
@@ -120,6 +124,8 @@ private:
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;
     QString fileEsportazione_;        // the workbook of the export under way
+    std::function<void()> esportazioneInAttesa_;  // asks where to save, once the check found cases
+    std::string filtriVarie_;         // the filters of the utility under way, for its closing message
 };
 
 }  // namespace crv::window

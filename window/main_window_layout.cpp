@@ -1,12 +1,17 @@
 // The window's layout on resizing, and the invoice page shown in place of
 // the listing.
 #include <algorithm>
+#include <initializer_list>
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QStyle>
 
 #include "window/file_list.h"
@@ -26,6 +31,11 @@ int atLeastZero(int computed)
     return std::max(0, computed);
 }
 
+// The least room the listing needs to be read, in twips: some twenty
+// columns and five lines.
+constexpr int kListingMinimumWidth = 1500;
+constexpr int kListingMinimumHeight = 1200;
+
 void moveLeft(QWidget* w, int left)
 {
     w->move(left, w->y());
@@ -44,8 +54,11 @@ void MainWindow::Form_Resize()
     if (isMinimized()) return;
     const int W = width();
     const int H = height();
+    // The status line along the bottom edge; the tab control ends above it.
+    const int status = c_.Stato->sizeHint().height();
+    c_.Stato->setGeometry(0, atLeastZero(H - status), W, status);
     // 1. The tab control takes the width and the height below its top.
-    c_.SSTab1->resize(W, atLeastZero(H - c_.SSTab1->y()));
+    c_.SSTab1->resize(W, atLeastZero(H - status - c_.SSTab1->y()));
     // 2. The file list and its labels stay glued to the right edge.
     moveLeft(c_.File1, W - c_.File1->width());
     moveLeft(c_.LBLFILEIMPORT, c_.File1->x());
@@ -62,6 +75,36 @@ void MainWindow::Form_Resize()
     // it: the window manager maximises the window after the press, and that
     // resize must not undo the placement that follows the maximising.
     if (isMaximized() && !c_.Pic_Fatt->isHidden()) placePicFatt();
+}
+
+QSize MainWindow::dimensioneMinima() const
+{
+    // Everything at its design place in sight: the strip, and the controls
+    // of the tabs that the layout rules do not move.
+    int right = 0;
+    int bottom = 0;
+    const auto include = [&](const QWidget* w) {
+        const QPoint corner = w->mapTo(this, QPoint(w->width(), w->height()));
+        right = std::max(right, corner.x());
+        bottom = std::max(bottom, corner.y());
+    };
+    for (const QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w != c_.SSTab1 && w != c_.Stato) include(w);
+    }
+    for (const QWidget* w : c_.Cmd_Importa) include(w);
+    for (const QWidget* w : c_.cmd_Varie) include(w);
+    for (const QWidget* w : std::initializer_list<const QWidget*>{c_.Txt_Interlinea, c_.Frame1, c_.TxtCampi,
+                                                                   c_.Command1, c_.lblfileinfo})
+        include(w);
+    // The controls glued to the right edge stay clear of those left of
+    // them: the filter box of the section frame (they share its rows), the
+    // file list of a listing some columns wide.
+    const int gap = twips_.px(60);
+    right = std::max(right, c_.Frame1->mapTo(this, QPoint(c_.Frame1->width(), 0)).x() + gap +
+                                c_.Scheda[10]->width() + twips_.px(200));
+    right = std::max(right, c_.List1->x() + twips_.px(kListingMinimumWidth) + c_.File1->width());
+    bottom = std::max(bottom, c_.SSTab1->y() + c_.List1->y() + twips_.px(kListingMinimumHeight));
+    return {right + gap, bottom + gap + c_.Stato->sizeHint().height()};
 }
 
 void MainWindow::placePicFatt()
@@ -99,7 +142,12 @@ void MainWindow::Fatt_Elet()
     const std::optional<QString> problem = c_.Pic_Fatt->mostraFattura(path, interlinea, config_.regional);
     MouseNormale();
     // The page stays in place with what it showed before; Escape closes it.
-    if (problem) mostraMessaggio(this, *problem);
+    // A file that is no invoice at all was the wrong choice of file: the
+    // listing and the file list come back with the message.
+    if (problem) {
+        mostraMessaggio(this, *problem);
+        if (c_.Pic_Fatt->nonEraUnaFattura()) escapePressed();
+    }
     // No database connection is held here: start-up closes the one it opens
     // and every run and utility opens its own, so after the page nothing is
     // left open.

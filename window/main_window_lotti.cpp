@@ -52,6 +52,9 @@ void MainWindow::Cmd_Annulla_Lotto_Click()
     if (!domandaSiNo(this, QString::fromStdString(esame.messaggi.front()),
                      QStringLiteral("Annullare il lotto %1?").arg(lotto)))
         return;
+    // No filter chose the cases, and no workbook follows.
+    filtriVarie_.clear();
+    fileEsportazione_.clear();
     avviaVarie([paths, usaAccess, lotto, regional](const tools::Avanzamento& avanzamento) {
         return tools::annullaLotto(paths, usaAccess, lotto, true, regional, avanzamento);
     });

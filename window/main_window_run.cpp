@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "import/driver.h"
+#include "window/counter_box.h"
 #include "window/import_run.h"
 #include "window/listing_view.h"
 #include "window/main_window.h"
@@ -26,15 +28,29 @@ void MainWindow::Cmd_Importa_Click(int index)
 {
     // A second run inside the first would share its database and listing.
     if (run_ || varieInCorso()) return;
-    if (index != 3 && !confermaImportazione(this)) return;
-    if (index == 1) modoDocumento_ = true;
-    if (index == 2) {
-        modoTesto_ = true;
-        modoDocumento_ = true;
-    }
     if (index == 3) {
         mostraPaginaFattura();
         return;
+    }
+    // No question about an import that cannot start.
+    const std::string missing = messaggioFileMancante(config_.paths, c_.LBLFILEIMPORT->text().toStdString());
+    if (!missing.empty()) {
+        mostraMessaggio(this, QString::fromStdString(missing));
+        return;
+    }
+    if (!confermaImportazione(this)) return;
+    if (presentazioneNormale_) {
+        // Each button reads its own format: "Importa" the Corvestra one.
+        modoDocumento_ = index != 0;
+        modoTesto_ = index == 2;
+    } else {
+        // The bank presentation and the text mode keep a flag once set:
+        // their buttons read one format.
+        if (index == 1) modoDocumento_ = true;
+        if (index == 2) {
+            modoTesto_ = true;
+            modoDocumento_ = true;
+        }
     }
     lavora();
 }
@@ -56,6 +72,15 @@ RunParams MainWindow::runParams() const
     for (std::size_t i = 0; i < p.sezioni.size(); ++i) p.sezioni[i] = on(c_.Chk_Sezioni_da_Importare[i]);
     p.modoDocumento = modoDocumento_;
     p.modoTesto = modoTesto_;
+    // The button that reads the other format, in this window's words: only
+    // the normal presentation reads both (the bank presentation and the text
+    // mode read the bank format alone).
+    if (presentazioneNormale_) {
+        p.comeLeggereCorvestra = "si legge con il pulsante \"Importa\"";
+        p.comeLeggereBanca = "si legge con il pulsante \"Importa Radoze\"";
+    } else {
+        p.comeLeggereCorvestra = "in questa finestra nessun pulsante lo legge";
+    }
     return p;
 }
 
@@ -88,17 +113,20 @@ void MainWindow::applyRunUpdate()
     for (ListingChunk& chunk : update.lines) c_.List1->append(std::move(chunk));
     if (update.counters) {
         const RunCounters& k = *update.counters;
-        c_.Scheda[5]->setText(QString::number(k.praticheImportate));
-        c_.Scheda[6]->setText(QString::fromStdString(k.capitale.toGrouped2(config_.regional)));
-        c_.Scheda[7]->setText(QString::fromStdString(k.interessi.toGrouped2(config_.regional)));
-        c_.Scheda[8]->setText(QString::fromStdString(k.spese.toGrouped2(config_.regional)));
-        c_.Scheda[9]->setText(k.lotto ? QString::number(*k.lotto) : QString());
+        mostraContatore(*c_.Scheda[5], QString::number(k.praticheImportate));
+        mostraContatore(*c_.Scheda[6], QString::fromStdString(k.capitale.toGrouped2(config_.regional)));
+        mostraContatore(*c_.Scheda[7], QString::fromStdString(k.interessi.toGrouped2(config_.regional)));
+        mostraContatore(*c_.Scheda[8], QString::fromStdString(k.spese.toGrouped2(config_.regional)));
+        mostraContatore(*c_.Scheda[9], k.lotto ? QString::number(*k.lotto) : QString());
     }
     if (update.progress) {
         const auto [done, total] = *update.progress;
         if (total > 0 && c_.ProgressBar1->maximum() != total) c_.ProgressBar1->setRange(0, total);
         c_.ProgressBar1->setValue(std::min(done, c_.ProgressBar1->maximum()));
     }
+    // A run undone (Interrompi, a failure) puts its counters back to zero,
+    // after its last progress: the bar goes back with them.
+    if (update.counters && update.counters->praticheImportate == 0) c_.ProgressBar1->setValue(0);
     if (update.waitCursor) {
         if (*update.waitCursor)
             MouseAttesa();

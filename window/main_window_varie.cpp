@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include <QCheckBox>
 #include <QDate>
@@ -17,7 +18,9 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "tools/case_check.h"
 #include "tools/case_export.h"
+#include "tools/case_selection.h"
 #include "tools/common_notes.h"
 #include "tools/export_definition.h"
 #include "window/main_window.h"
@@ -109,27 +112,31 @@ void MainWindow::cmd_Varie_Click(int index)
     const bool usaAccess = c_.chkUsaAccess->checkState() != Qt::Unchecked;
     const SuitePaths paths = config_.paths;
     const Regional regional = config_.regional;
-
-    VarieRun::Work work;
+    filtriVarie_ = tools::filtriApplicati(filtro, regional);
     fileEsportazione_.clear();
-    if (index == 1) {
-        // The buttons sit on the tab, whose selection loads the definition;
-        // loaded here too should the tab never have been selected.
-        if (!campiCaricati_) LeggeDefinizione();
+    if (index != 1) {
+        avviaVarie([paths, usaAccess, filtro, regional](const tools::Avanzamento& avanzamento) {
+            return tools::accodaNoteComuni(paths, usaAccess, filtro, regional, avanzamento);
+        });
+        return;
+    }
+    // The buttons sit on the tab, whose selection loads the definition;
+    // loaded here too should the tab never have been selected.
+    if (!campiCaricati_) LeggeDefinizione();
+    // Where to save is asked only once some case matches: the check runs
+    // first, and its end asks and starts the export with the same filter.
+    esportazioneInAttesa_ = [this, paths, usaAccess, filtro, regional] {
         const QString out = chiediFileEsportazione();
         if (out.isEmpty()) return;
         fileEsportazione_ = out;
-        work = [paths, usaAccess, filtro, campi = campi_, out = std::filesystem::path(out.toStdString()),
-                regional](const tools::Avanzamento& avanzamento) {
+        avviaVarie([paths, usaAccess, filtro, campi = campi_, out = std::filesystem::path(out.toStdString()),
+                    regional](const tools::Avanzamento& avanzamento) {
             return tools::esportaPratiche(paths, usaAccess, filtro, campi, out, regional, avanzamento);
-        };
-    } else {
-        work = [paths, usaAccess, filtro, regional](const tools::Avanzamento& avanzamento) {
-            return tools::accodaNoteComuni(paths, usaAccess, filtro, regional, avanzamento);
-        };
-    }
-
-    avviaVarie(std::move(work));
+        });
+    };
+    avviaVarie([paths, usaAccess, filtro, regional](const tools::Avanzamento& avanzamento) {
+        return tools::verificaPratiche(paths, usaAccess, filtro, regional, avanzamento);
+    });
 }
 
 void MainWindow::avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work)
@@ -163,13 +170,22 @@ void MainWindow::varieEnded()
     varieRun_.release()->deleteLater();
     MouseNormale();
     setRunning(false);
+    if (const auto esporta = std::exchange(esportazioneInAttesa_, {})) {
+        if (result.esito == tools::Esito::Terminata) return esporta();
+    }
 
     // The finished workbook is put before the operator, as the spreadsheet
     // program used to show it, and then the run's messages.
     bool opened = true;
     if (result.esito == tools::Esito::Terminata && !fileEsportazione_.isEmpty())
         opened = QDesktopServices::openUrl(QUrl::fromLocalFile(fileEsportazione_));
-    for (const std::string& text : result.messaggi) mostraMessaggio(this, QString::fromStdString(text));
+    // The closing message says which filters chose the cases.
+    for (std::size_t i = 0; i < result.messaggi.size(); ++i) {
+        const bool closing =
+            result.esito == tools::Esito::Terminata && i + 1 == result.messaggi.size() && !filtriVarie_.empty();
+        mostraMessaggio(this, QString::fromStdString(closing ? result.messaggi[i] + "\n" + filtriVarie_
+                                                             : result.messaggi[i]));
+    }
     if (!opened)
         mostraMessaggio(this, QStringLiteral("Impossibile aprire %1 con l'applicazione predefinita")
                                   .arg(QDir::toNativeSeparators(fileEsportazione_)));

@@ -10,7 +10,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 
+#include "window/counter_box.h"
 #include "window/file_list.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
@@ -92,6 +94,7 @@ void counterStyle(QLineEdit* box)
     QPalette pal = box->palette();
     pal.setColor(QPalette::Base, kPaleYellow);
     box->setPalette(pal);
+    preparaContatore(*box);
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, const Twips& twips, TwipRect place)
@@ -259,6 +262,10 @@ Controls buildControls(QWidget& window, const Twips& twips)
     buildImportTab(c.SSTab1->addTab(QStringLiteral("Importazione")), twips, c);
     buildVarieTab(c.SSTab1->addTab(QStringLiteral("Varie")), twips, c);
     buildLottiTab(c.SSTab1->addTab(QStringLiteral("Lotti")), twips, c);
+    // Not in the old window: confirmations that need no box of their own.
+    c.Stato = std::make_unique<QStatusBar>(&window).release();
+    c.Stato->setObjectName(QStringLiteral("Stato"));
+    c.Stato->setSizeGripEnabled(false);
     return c;
 }
 

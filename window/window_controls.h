@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QStatusBar;
 class QTableWidget;
 class QWidget;
 
@@ -38,6 +39,7 @@ struct Controls {
     QProgressBar* ProgressBar1 = nullptr;
     QPushButton* Cmd_Interrompi = nullptr;  // stops a run; enabled only during one
     TabControl* SSTab1 = nullptr;
+    QStatusBar* Stato = nullptr;  // the window's status line, below the tab control
 
     // The tab "Importazione".
     std::array<QPushButton*, 4> Cmd_Importa{};

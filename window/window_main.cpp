@@ -37,7 +37,7 @@ int avviaFinestra(int& argc, char** argv, const SuitePaths& paths, const Regiona
 {
     if (!schermoDisponibile(argc, argv)) {
         std::fputs("Nessuno schermo grafico (DISPLAY e WAYLAND_DISPLAY non impostate): la finestra non si apre.\n"
-                   "I comandi funzionano anche senza schermo: crvxml --help\n",
+                   "I comandi funzionano anche senza schermo: crvxml --aiuto\n",
                    stderr);
         return 1;
     }

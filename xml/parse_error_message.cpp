@@ -56,6 +56,9 @@ std::string reasonLine(const std::string& reason)
 
 std::string parseErrorMessage(const XmlParseError& error)
 {
+    // A file that could not be read has no place to show: its reason says it all.
+    if (error.line == 0 && error.srcText.empty() && !error.reason.empty())
+        return "Errore nel file " + error.url + "\n" + reasonLine(error.reason);
     return "Errore nel file " + error.url + "\nLinea = " + std::to_string(error.line) +
            "\nPos = " + std::to_string(error.linepos) + "\nSrc = " + printable(shortSource(error)) +
            (error.reason.empty() ? std::string() : "\n" + reasonLine(error.reason));

@@ -1,9 +1,11 @@
 #include "xml/xml_document.h"
 
 #include "text/encoding.h"
+#include "files/system_reason.h"
 #include "xml/xml_decoding.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -167,13 +169,18 @@ std::optional<Failure> findFailure(const pugi::xml_document& doc, const pugi::xm
     return std::nullopt;
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path)
+// The file's bytes, or nothing with the system's error in `failure`.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::error_code& failure)
 {
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
+    errno = 0;
     const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return std::nullopt;
+    if (!file) {
+        failure = std::error_code(errno, std::generic_category());
+        return std::nullopt;
+    }
     std::string bytes;
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
@@ -185,8 +192,12 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path)
     // Whatever the size did not tell (a file that grew, a size unknown).
     char chunk[1 << 16];
     std::size_t got = 0;
+    errno = 0;
     while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, got);
-    if (std::ferror(file.get())) return std::nullopt;
+    if (std::ferror(file.get())) {
+        failure = std::error_code(errno, std::generic_category());
+        return std::nullopt;
+    }
     return bytes;
 }
 
@@ -260,18 +271,24 @@ void appendEscaped(std::string& out, std::string_view text, bool inAttribute)
 bool XmlDocument::load(const std::filesystem::path& path)
 {
     std::optional<std::string> bytes;
+    std::error_code failure;
     try {
-        bytes = readWholeFile(path);
+        bytes = readWholeFile(path, failure);
     } catch (const std::bad_alloc&) {
         bytes.reset();
+        failure = std::make_error_code(std::errc::not_enough_memory);
     }
     if (!bytes) {
         doc_.reset();
         text_.reset();
-        error_ = XmlParseError{path.string(), 0, 0, {}, kUnreadable};
+        error_ = XmlParseError{path.string(), 0, 0, {},
+                               failure ? std::string(kUnreadable) + ": " + motivoDiSistema(failure) : kUnreadable};
         return false;
     }
-    return parse(std::move(*bytes), path.string(), [&path] { return readWholeFile(path); });
+    return parse(std::move(*bytes), path.string(), [&path] {
+        std::error_code ignored;
+        return readWholeFile(path, ignored);
+    });
 }
 
 bool XmlDocument::loadBytes(std::string bytes, std::string url)

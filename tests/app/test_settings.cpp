@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "support/small_disk.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@ using crv::SalvaImpostazioni;
 using crv::SettingsError;
 using crv::WindowSettings;
 using crv::test::dataFile;
+using crv::test::SmallDisk;
 using crv::test::readFile;
 using crv::test::TempDir;
 using crv::test::writeFile;
@@ -84,19 +86,11 @@ TEST(Settings, MissingFileLeavesTheSettingsAsTheyAre)
 
 TEST(Settings, CommaInATextShiftsEveryLaterValue)
 {
+    // A file an older program saved with a comma in the mandate code.
     TempDir dir;
     const auto file = dir / "Crv_XML.ini";
-    WindowSettings saved;
-    saved.mandato = "A,B";
-    saved.sitAffido = "X";
-    saved.sezioni = {0, 1, 0, 1, 0, 1};
-    saved.dettagli = 0;
-    saved.soloTest = 1;
-    saved.spRec = 0;
-    saved.intDaFile = 1;
-    saved.usaAccess = 2;
-    SalvaImpostazioni(file, saved);
-    EXPECT_EQ(readFile(file).substr(0, 5), "A,B\r\n");
+    writeFile(file, lines({"A,B", "MO", "X", " 0 ", " 1 ", " 0 ", " 1 ", " 0 ", " 1 ", " 0 ", " 1 ", " 0 ", " 1 ",
+                           " 2 "}));
 
     // Values read: A, B, MO, X, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1 (line 14 unread).
     WindowSettings expected;
@@ -225,14 +219,53 @@ TEST(Settings, SaveOverAReadOnlyFileFailsAndLeavesItWhole)
 
 TEST(Settings, SaveWhenTheTemporaryFileCannotBeMadeLeavesTheOldFile)
 {
+    SmallDisk disk(64 * 1024);
+    CRV_NEED_SMALL_DISK(disk);
+    const auto file = disk / "Crv_XML.ini";
+    SalvaImpostazioni(file, sampleSettings());
+    const std::string before = readFile(file);
+    // The name the new content once went to, planted as a link.
+    writeFile(disk / "vittima", "intatta");
+    fs::create_symlink(disk / "vittima", disk / "Crv_XML.ini.tmp");
+    disk.fillLeaving(0);
+
+    try {
+        SalvaImpostazioni(file, WindowSettings{});
+        FAIL() << "saved on a full disk";
+    } catch (const SettingsError& e) {
+        EXPECT_EQ(std::string(e.what()), "Impossibile salvare le impostazioni nel file " + file.string() +
+                                             ": disco pieno nella cartella " + disk.path().string());
+    }
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(readFile(disk / "vittima"), "intatta");
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk.path()), {}), 4) << "the file, the link, its target, the filler";
+}
+
+TEST(Settings, ValuesTheFileCannotKeepAreRefusedAndNothingIsSaved)
+{
     TempDir dir;
     const auto file = dir / "Crv_XML.ini";
     SalvaImpostazioni(file, sampleSettings());
     const std::string before = readFile(file);
-    fs::create_directory(dir / "Crv_XML.ini.tmp");  // blocks the temporary file
-
-    EXPECT_THROW(SalvaImpostazioni(file, WindowSettings{}), SettingsError);
+    const struct {
+        std::string WindowSettings::*box;
+        const char* value;
+        const char* message;
+    } cases[] = {
+        {&WindowSettings::mandato, "A,B", "Mandato contiene una virgola"},
+        {&WindowSettings::intervento, "\"X", "Intervento contiene un doppio apice"},
+        {&WindowSettings::sitAffido, "A\nB", "Sit.Affido contiene un a capo"},
+        {&WindowSettings::mandato, "\r", "Mandato contiene un a capo"},
+    };
+    for (const auto& c : cases) {
+        WindowSettings s;
+        s.*c.box = c.value;
+        EXPECT_EQ(crv::valoreNonSalvabile(s).rfind(c.message, 0), 0u) << crv::valoreNonSalvabile(s);
+        EXPECT_THROW(SalvaImpostazioni(file, s), SettingsError) << c.value;
+    }
     EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(crv::valoreNonSalvabile(sampleSettings()), "");
 }
 
 TEST(LeggiIni, MatchesTheKeyIgnoringCaseAtTheStartOfTheLineOnly)

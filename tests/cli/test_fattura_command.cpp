@@ -64,6 +64,13 @@ TEST_F(FatturaCommand, EverySampleToPngPdfAndText)
     EXPECT_TRUE(std::filesystem::exists(pngDir / "official_IT01234567890_FPR03_lotto_two_bodies.png"));
     EXPECT_TRUE(std::filesystem::exists(pngDir / "oca_FPR03_signed_cades_der.png"));
     EXPECT_EQ(pdfSheets(readFile(pdf)), std::size(kSamples));
+    // One line for each file written.
+    std::size_t pageLines = 0;
+    for (std::size_t at = o.out.find("\nPagina salvata in " + pngDir.string() + "/"); at != std::string::npos;
+         at = o.out.find("\nPagina salvata in ", at + 1))
+        ++pageLines;
+    EXPECT_EQ(pageLines, std::size(kSamples));
+    EXPECT_TRUE(o.out.ends_with("\nPDF salvato in " + pdf.string() + " (9 fatture)\n")) << o.out;
     // The values of every file, the signed one's included.
     EXPECT_NE(o.out.find("File: " + (suite.paths().importDir() / "oca_FPR03_signed_cades_der.xml.p7m").string() +
                          "\nCedente/prestatore\n  Denominazione: SOCIETA' ALPHA SRL\n  P.Iva: IT02780790107\n"),
@@ -80,7 +87,7 @@ TEST_F(FatturaCommand, OneFileByPathWithItsOwnSpacing)
     const auto png = out / "una.png";
     const Outcome o = fattura(root() + "--interlinea 20 --png " + shellWord(png.string()) + " " + shellWord(file.string()));
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "");  // drawing only: no text unless asked
+    EXPECT_EQ(o.out, "Pagina salvata in " + png.string() + "\n");  // drawing only: the file written, no values
     const std::string bytes = readFile(png);
     // The PNG header's height: 30 rows of 20 pixels.
     const auto height = (static_cast<unsigned char>(bytes[22]) << 8) | static_cast<unsigned char>(bytes[23]);
@@ -112,6 +119,16 @@ TEST_F(FatturaCommand, FilesThatCannotBeShown)
     EXPECT_FALSE(std::filesystem::exists(none));
 }
 
+TEST_F(FatturaCommand, AnOutputThatCannotBeWrittenIsNamedWithTheReason)
+{
+    const std::string invoice = "official_IT01234567890_FPA01_pa_single_line.xml";
+    const std::string shown = (suite.paths().importDir() / invoice).string();
+    const Outcome missing = fattura(root() + "--png /nonexist/x.png " + invoice);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Impossibile scrivere il file /nonexist/x.png: la cartella /nonexist non esiste "
+                           "(pagina della fattura " + shown + ")\n");
+}
+
 TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)
 {
     // "--pdf *.xml" without the PDF's name: the first invoice would become the PDF.
@@ -120,7 +137,7 @@ TEST_F(FatturaCommand, AnOutputReplacesAnEarlierOneButNoOtherFile)
     const Outcome pdf = fattura(root() + "--pdf " + shellWord(invoice) + " simevo_FPR04_attachment_jpg.xml");
     EXPECT_EQ(pdf.status, 2);
     EXPECT_EQ(pdf.err, "Il file " + invoice + " esiste e non è un PDF: non lo sostituisco (--pdf)\n"
-                       "\"crvxml fattura --help\" descrive le opzioni.\n");
+                       "\"crvxml fattura --aiuto\" descrive le opzioni.\n");
     const Outcome png = fattura(root() + "--png " + shellWord(invoice) + " simevo_FPR04_attachment_jpg.xml");
     EXPECT_EQ(png.status, 2);
     EXPECT_EQ(readFile(invoice), before);
@@ -161,9 +178,17 @@ TEST_F(FatturaCommand, WrongUsage)
     EXPECT_EQ(fattura(root() + "--png").status, 2);
     EXPECT_EQ(fattura(root() + "--boh a.xml").status, 2);
     const Outcome unknown = fattura(root() + "--boh a.xml");
-    EXPECT_EQ(unknown.err, "Opzione sconosciuta: --boh\n\"crvxml fattura --help\" descrive le opzioni.\n");
+    EXPECT_EQ(unknown.err, "Opzione sconosciuta: --boh\n\"crvxml fattura --aiuto\" descrive le opzioni.\n");
     EXPECT_EQ(fattura(root() + "--png= a.xml").err,
-              "Manca il valore di --png\n\"crvxml fattura --help\" descrive le opzioni.\n");
+              "Manca il valore di --png\n\"crvxml fattura --aiuto\" descrive le opzioni.\n");
+    // A name whose extension says another format.
+    for (const char* option : {"--png", "--pdf"}) {
+        const std::string name = (out / (std::string(option) == "--png" ? "pagina.jpg" : "fatture.txt")).string();
+        const Outcome other = fattura(root() + option + " " + shellWord(name) + " official_IT01234567890_FPR02_b2b_two_lines.xml");
+        EXPECT_EQ(other.status, 2) << option;
+        EXPECT_TRUE(other.err.starts_with(std::string(option) + " " + name + ": si scrive ")) << other.err;
+        EXPECT_FALSE(std::filesystem::exists(name));
+    }
     const Outcome help = fattura("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--allegati DIR"), std::string::npos);

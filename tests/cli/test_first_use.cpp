@@ -70,7 +70,7 @@ TEST_P(FirstUse, RunsThatCannotStartSayWhyWithTheirStatus)
     EXPECT_NE(bank.err.find("Nessun elemento PRATICA sotto la radice <root>.\nIl file contiene 2 elementi documento"),
               std::string::npos)
         << bank.err;
-    EXPECT_NE(bank.err.find("\"Importa Radoze\" (da riga di comando: --bank)"), std::string::npos) << bank.err;
+    EXPECT_NE(bank.err.find("\"Importa Radoze\" (da riga di comando: --banca)"), std::string::npos) << bank.err;
     const ProgramRun corvestra = import({"--bank", "una.xml"});
     EXPECT_EQ(corvestra.status, 1);
     EXPECT_NE(corvestra.err.find("Il file contiene 1 elemento PRATICA"), std::string::npos) << corvestra.err;

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
+#include <utility>
+
+#include <unistd.h>
 
 #include "support/golden_support.h"
 
@@ -65,6 +69,83 @@ TEST_F(ImportCommand, WrongUsageAndHelp)
     EXPECT_EQ(crvxml("--help").status, 0);
 }
 
+TEST_F(ImportCommand, ItalianAndEnglishOptionNamesGiveTheSameRun)
+{
+    const std::string rootDir = shellWord(suite.paths().root.string());
+    const std::pair<std::string, std::string> names[] = {
+        {"--root " + rootDir + " --no-details --sections 111110", "--radice " + rootDir + " --no-dettagli --sezioni=111110"},
+        {"--root=" + rootDir + " --details --test", "--radice=" + rootDir + " --dettagli --solo-test"},
+        {"--root " + rootDir + " --bank", "--radice " + rootDir + " --banca"},
+    };
+    // Each run starts from the same folder: a repaired copy left by the first
+    // would be reported as replaced by the second.
+    const auto fresh = [&](const std::string& options) {
+        std::filesystem::remove(suite.paths().importDir() / (file + ".xml"));
+        return crvxml("import " + options + " " + file);
+    };
+    for (const auto& [english, italian] : names) {
+        const ProgramRun a = fresh(english);
+        const ProgramRun b = fresh(italian);
+        EXPECT_EQ(std::tie(a.status, a.out, a.err), std::tie(b.status, b.out, b.err)) << italian;
+    }
+    // The help names the Italian ones; the English ones only in its closing lines.
+    const ProgramRun help = crvxml("import --aiuto");
+    ASSERT_EQ(help.status, 0);
+    const std::size_t closing = help.out.find("Valgono ancora i nomi inglesi: --root = --radice");
+    ASSERT_NE(closing, std::string::npos) << help.out;
+    const std::string body = help.out.substr(0, closing);
+    for (const char* italian : {"--radice", "--banca", "--testo", "--sezioni", "--dettagli", "--no-solo-test"})
+        EXPECT_NE(body.find(italian), std::string::npos) << italian;
+    for (const char* english : {"--root", "--bank", "--text", "--sections", "--details", "--test ", "--help"})
+        EXPECT_EQ(body.find(english), std::string::npos) << english;
+}
+
+TEST_F(ImportCommand, APathIsReadAsGivenABareNameInTheImportFolder)
+{
+    const auto inImport = suite.paths().importDir() / file;
+    std::filesystem::create_directories(suite.paths().importDir() / "sub");
+    std::filesystem::copy_file(inImport, suite.paths().importDir() / "sub" / "altro.xml");
+    // What tab completion gives from the current folder, and a folder of import/.
+    const std::string relative = std::filesystem::relative(inImport).string();
+    for (const std::string& name : {file, inImport.string(), relative, "./" + relative, std::string("sub/altro.xml")}) {
+        const ProgramRun o = crvxml("import " + root() + shellWord(name));
+        EXPECT_EQ(o.status, 0) << name << "\n" << o.err;
+        EXPECT_NE(o.out.find("Pratiche importate: 3\n"), std::string::npos) << name;
+    }
+    const ProgramRun missing = crvxml("import " + root() + "altrove/nessuno.xml");
+    EXPECT_EQ(missing.err, "Scegliere il file da importare\nFile non trovato: " +
+                               (std::filesystem::current_path() / "altrove/nessuno.xml").string() + "\n");
+}
+
+TEST_F(ImportCommand, MessagesSayWhyAndWhatToDo)
+{
+    // Amounts with a decimal comma under English settings: the form expected, and the way out.
+    const ProgramRun en = runCrvxmlShell("import " + root() + file, "en_US.UTF-8");
+    EXPECT_EQ(en.status, 1);
+    EXPECT_NE(en.err.find("\"3,50\": importo non numerico; forma attesa 1234.56 o 1,234.56\n"), std::string::npos)
+        << en.err;
+    EXPECT_TRUE(en.err.ends_with("\nSe gli importi del file hanno la virgola decimale (3,50), importarlo con "
+                                 "--locale it_IT\n"))
+        << en.err;
+    EXPECT_EQ(runCrvxmlShell("import " + root() + "--locale it_IT " + file, "en_US.UTF-8").status, 0);
+
+    // A file the operator may not read: root reads every file, so there the
+    // program runs as another user.
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot && !std::filesystem::exists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "running as root without /usr/bin/setpriv: no user for whom the file is unreadable";
+    const auto path = suite.paths().importDir() / file;
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    const std::string command = "import " + root() + file;
+    const ProgramRun unreadable =
+        asRoot ? runCrvxmlShell("--reuid=65534 --regid=65534 --clear-groups " + shellWord(CRVXML_BINARY) + " " +
+                                    command,
+                                "it_IT.UTF-8", "/usr/bin/setpriv")
+               : crvxml(command);
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.err, "Errore nel file " + path.string() + "\nImpossibile leggere il file: permesso negato\n");
+}
+
 TEST_F(ImportCommand, SavedSettingsGiveTheDefaults)
 {
     // Mandate "DEZ", intervention "XY", "Dettagli" clear.
@@ -85,6 +166,10 @@ TEST_F(ImportCommand, NormalRunWithoutDatabaseFailsCleanly)
     const ProgramRun access = crvxml("import " + root() + "--no-test --access " + file);
     EXPECT_EQ(access.status, 1);
     EXPECT_NE(access.err.find("Archivio Access NON trovato. Il programma termina"), std::string::npos) << access.err;
+    EXPECT_TRUE(access.err.ends_with("\nManca l'archivio locale " + suite.paths().accessDb().string() +
+                                     ": si crea con \"crvxml init-db --radice " + suite.paths().root.string() +
+                                     " --access\"\n"))
+        << access.err;
 }
 
 TEST_F(ImportCommand, AProgramNameWithRoveStartsInTextMode)

@@ -25,7 +25,7 @@ TEST_F(SettingsCommand, ShowsTheDesignValuesThenSavesAndShowsTheNewOnes)
     EXPECT_EQ(design.status, 0) << design.err;
     EXPECT_NE(design.out.find("(non trovato: valori di progetto)\nMandato (--mandato): CRV\n"), std::string::npos)
         << design.out;
-    EXPECT_NE(design.out.find("Sezioni da importare (--sections): 111111\n  1 Dati Identificativi: sì\n"),
+    EXPECT_NE(design.out.find("Sezioni da importare (--sezioni): 111111\n  1 Dati Identificativi: sì\n"),
               std::string::npos)
         << design.out;
     EXPECT_FALSE(std::filesystem::exists(suite.paths().crvXmlIni()));
@@ -66,7 +66,7 @@ TEST_F(SettingsCommand, WrongUsageAndFailedSavesLeaveTheFileAsItWas)
              {"--bank"}, {"--boh"}, {"file.xml"}}) {
         const ProgramRun r = impostazioni(args);
         EXPECT_EQ(r.status, 2) << args.front();
-        EXPECT_NE(r.err.find("\"crvxml impostazioni --help\""), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\"crvxml impostazioni --aiuto\""), std::string::npos) << r.err;
     }
     EXPECT_EQ(readFile(suite.paths().crvXmlIni()), before);
     EXPECT_NE(impostazioni({"--mandato", "ABCD"}).err.find("al massimo 3 caratteri"), std::string::npos);
@@ -81,11 +81,18 @@ TEST_F(SettingsCommand, WrongUsageAndFailedSavesLeaveTheFileAsItWas)
 
 TEST_F(SettingsCommand, AValueThatDoesNotReadBackWholeIsShownAsItWillBeRead)
 {
-    // A comma ends a value when the file is read: the next start sees "A".
-    const ProgramRun r = impostazioni({"--mandato", "A,B"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Mandato (--mandato): A\nIntervento (--intervento): B\n"), std::string::npos) << r.out;
+    // Leading blanks are dropped when the file is read: the next start sees "A".
+    const ProgramRun r = impostazioni({"--mandato", " A"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Mandato (--mandato): A\nIntervento (--intervento): MO\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("Attenzione"), std::string::npos) << r.err;
+
+    // A comma would shift every later line: wrong usage, nothing saved.
+    const std::string before = readFile(suite.paths().crvXmlIni());
+    const ProgramRun refused = impostazioni({"--intervento", "A,B"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.starts_with("Intervento contiene una virgola")) << refused.err;
+    EXPECT_EQ(readFile(suite.paths().crvXmlIni()), before);
 }
 
 TEST_F(SettingsCommand, ImportTakesTheSavedValuesAndItsOptionsOverrideThem)

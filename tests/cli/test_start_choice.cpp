@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli/option_names.h"
 #include "cli/start_choice.h"
 #include "support/test_support.h"
 
@@ -41,12 +43,33 @@ TEST(StartChoice, CommandsGoToTheCommandLine)
     const StartChoice moved = choose({"--root=/srv/vex32", "import", "a.xml"});
     EXPECT_FALSE(moved.window);
     EXPECT_EQ(moved.commandLine,
-              (std::vector<std::string>{"/usr/bin/crvxml", "import", "--root=/srv/vex32", "a.xml"}));
+              (std::vector<std::string>{"/usr/bin/crvxml", "import", "--radice=/srv/vex32", "a.xml"}));
+}
+
+TEST(StartChoice, EnglishOptionNamesBecomeTheItalianOnes)
+{
+    constexpr Sinonimo group[] = {{"--bank", "--banca"}, {"--out", "--uscita"}};
+    const std::pair<Args, Args> cases[] = {
+        {{"--bank", "--root", "R", "--help"}, {"--banca", "--radice", "R", "--aiuto"}},
+        {{"--out=casi.xlsx", "--root=R"}, {"--uscita=casi.xlsx", "--radice=R"}},
+        {{"--banking", "bank", "--banca"}, {"--banking", "bank", "--banca"}},  // whole names only
+        {{"a.xml", "--", "--bank"}, {"a.xml", "--", "--bank"}},                // names after "--"
+    };
+    for (const auto& [given, expected] : cases) {
+        Args args = given;
+        nomiItaliani(args, {group});
+        EXPECT_EQ(args, expected) << given.front();
+    }
+    // A command's own English names count only there.
+    Args elsewhere{"--bank"};
+    nomiItaliani(elsewhere);
+    EXPECT_EQ(elsewhere, Args{"--bank"});
+    EXPECT_TRUE(choose({"--radice", "/srv/vex32"}).window);
 }
 
 TEST(StartChoice, BadCommonOptionsAreUsageErrors)
 {
-    EXPECT_EQ(choose({"--root"}).problem, "Manca il valore di --root");
+    EXPECT_EQ(choose({"--root"}).problem, "Manca il valore di --radice");
     const StartChoice locale = choose({"--locale", "xx_NOWHERE"});
     ASSERT_TRUE(locale.problem);
     EXPECT_FALSE(locale.window);
@@ -81,7 +104,7 @@ TEST(StartChoice, WithoutAScreenTheWindowSaysSoInsteadOfAborting)
     const test::ProgramRun run = test::runCrvxml({"--root", root.path().string()}, "C.UTF-8");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Nessuno schermo grafico (DISPLAY e WAYLAND_DISPLAY non impostate): la finestra non si apre.\n"
-                       "I comandi funzionano anche senza schermo: crvxml --help\n");
+                       "I comandi funzionano anche senza schermo: crvxml --aiuto\n");
 }
 
 }  // namespace

@@ -183,6 +183,24 @@ TEST_P(DatabaseRows, UpdateAndSelectOfAMissingRowFail)
     EXPECT_THROW(database.selectRow(pratiche, {QStringLiteral("memo")}, QStringLiteral("contatore"), -1), DbError);
 }
 
+TEST_P(DatabaseRows, AWriteToADatabaseThatOnlyReadsSaysSoInItalianNamingIt)
+{
+    auto& database = withSchema();
+    // What an archive without write permission, or a read-only server, answers.
+    database.execute(isPostgres() ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
+                                  : QStringLiteral("PRAGMA query_only = 1"));
+    try {
+        database.insert(pratiche, {{QStringLiteral("posizione"), QStringLiteral("P-1")}});
+        FAIL() << "a row was written";
+    } catch (const DbError& error) {
+        const std::string expected =
+            isPostgres() ? "il database " + db::parseConnString(postgresConnString()).databaseName.toStdString() +
+                               " accetta solo letture"
+                         : "l'archivio " + (temp_ / "vex.sqlite").string() + " è di sola lettura";
+        EXPECT_TRUE(error.driverText().starts_with(expected)) << error.driverText();
+    }
+}
+
 TEST_P(DatabaseRows, AFailedOpenCarriesTheDriversText)
 {
     if (isOdbc()) {

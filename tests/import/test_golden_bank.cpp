@@ -49,6 +49,13 @@ TEST_F(GoldenBank, TextExportWithoutRootIsWrappedAndRepaired)
     const std::string copy = readFile(suite.paths().importDir() / "GM_XML.xml");
     EXPECT_TRUE(copy.starts_with("<root>\r\n"));
     EXPECT_TRUE(copy.ends_with("</root>\r\n"));
+
+    // Run again, the copy of the first run is replaced: the listing says so.
+    const auto again = suite.run(text("banca/GM_XML"), it);
+    EXPECT_EQ(again.result.outcome, RunOutcome::Concluded);
+    ASSERT_GE(again.listing.size(), 2u);
+    EXPECT_EQ(again.listing[1], "Il file " + (suite.paths().importDir() / "GM_XML.xml").string() +
+                                    " che c'era è stato sostituito dalla copia riparata");
 }
 
 TEST_F(GoldenBank, MissingClosingRootIsAppendedInPlace)

@@ -1,5 +1,6 @@
 #include "import/text_repair.h"
 
+#include "support/small_disk.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,20 @@ TEST(AccodaFineRoot, XmlWithoutClosingRootIsCompletedInPlace)
     EXPECT_TRUE(doc.load_file(path.c_str()));
 }
 
+TEST(AccodaFineRoot, ALinkedDeliveryIsCompletedWhereItLiesWithItsPermissions)
+{
+    TempDir dir;
+    const fs::path real = dir / "consegna.txt";
+    writeFile(real, "<root>\r\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, dir / "consegna.xml");
+    crv::AccodaFineRoot(dir / "consegna.xml");
+    EXPECT_TRUE(fs::is_symlink(dir / "consegna.xml"));
+    EXPECT_EQ(readFile(real), "<root>\r\n</root>\r\n");
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(folderEntries(dir.path()), (std::set<std::string>{"consegna.txt", "consegna.xml"}));
+}
+
 TEST(AccodaFineRoot, MissingFileIsAnError)
 {
     TempDir dir;
@@ -253,9 +268,12 @@ TEST(Converti2XML, ReplacesAnExistingCopy)
     writeFile(path, "<a/>\r\n");
     writeFile(dir / "GM_XML.xml", "an older and much longer copy of the file\r\n");
 
-    crv::Converti2XML(path);
+    EXPECT_TRUE(crv::Converti2XML(path));
 
     EXPECT_EQ(readFile(dir / "GM_XML.xml"), "<root>\r\n<a/>\r\n</root>\r\n");
+    fs::path again = dir / "altro";
+    writeFile(again, "<a/>\r\n");
+    EXPECT_FALSE(crv::Rinomina(again)) << "nothing was there";
 }
 
 TEST(Converti2XML, LargeFileIsStreamed)
@@ -414,4 +432,39 @@ TEST(RepairFailures, UnwritableFolderLeavesNoOutput)
 
     EXPECT_EQ(path, dir / "completo.TXT");
     EXPECT_EQ(folderEntries(dir.path()), std::set<std::string>{"completo.TXT"});
+}
+
+TEST(RepairFailures, AFullDiskLeavesTheDeliveryAndAnEarlierCopyAsTheyWere)
+{
+    crv::test::SmallDisk disk(256 * 1024);
+    CRV_NEED_SMALL_DISK(disk);
+    // Deliveries larger than the room left: no complete copy fits.
+    std::string cases;
+    for (int i = 0; i < 2000; ++i) cases += "<documento numero=\"" + std::to_string(i) + "\"/>\r\n";
+    writeFile(disk / "senza_fine.xml", "<root>\r\n" + cases);
+    writeFile(disk / "GM_XML", cases);
+    writeFile(disk / "GM_XML.xml", "copia di prima\r\n");
+    disk.fillLeaving(16 * 1024);
+    const std::set<std::string> before = folderEntries(disk.path());
+    const std::string reason = ": disco pieno nella cartella " + disk.path().string();
+
+    fs::path path = disk / "senza_fine.xml";
+    try {
+        crv::AccodaFineRoot(path);
+        ADD_FAILURE() << "completed on a full disk";
+    } catch (const crv::RepairError& e) {
+        EXPECT_EQ(std::string(e.what()), "Impossibile aggiungere </root> alla fine del file " + path.string() + reason +
+                                             ". Il file è rimasto com'era");
+    }
+    EXPECT_EQ(readFile(path), "<root>\r\n" + cases);
+    path = disk / "GM_XML";
+    try {
+        (void)crv::Converti2XML(path);
+        ADD_FAILURE() << "converted on a full disk";
+    } catch (const crv::RepairError& e) {
+        EXPECT_EQ(std::string(e.what()), "Impossibile scrivere il file " + path.string() + ".xml" + reason);
+    }
+    EXPECT_EQ(path, disk / "GM_XML");
+    EXPECT_EQ(readFile(disk / "GM_XML.xml"), "copia di prima\r\n");
+    EXPECT_EQ(folderEntries(disk.path()), before);
 }

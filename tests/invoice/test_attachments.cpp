@@ -2,8 +2,11 @@
 // inside it, nothing is overwritten, a damaged attachment is reported.
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+
 #include "invoice/attachments.h"
 #include "invoice/invoice_reader.h"
+#include "support/small_disk.h"
 #include "support/test_support.h"
 
 namespace crv {
@@ -26,6 +29,19 @@ TEST(Attachments, NamesAreCutToAPlainFileName)
         {"", "allegato-3"},
         {"a\nb\tc.txt", "a_b_c.txt"},
         {" spazi .txt. ", "spazi .txt"},
+        // Names Windows takes for devices, or refuses, or shows otherwise.
+        {"CON", "_CON"},
+        {"nul", "_nul"},
+        {"AUX.pdf", "_AUX.pdf"},
+        {"com1.tar.gz", "_com1.tar.gz"},
+        {"LPT9", "_LPT9"},
+        {"CON .txt", "_CON .txt"},
+        {"COM10.txt", "COM10.txt"},
+        {"CONSOLE.txt", "CONSOLE.txt"},
+        {"a<b>c\"d|e?f*g.pdf", "a_b_c_d_e_f_g.pdf"},
+        {"fattura\u202Efdp.exe", "fattura_fdp.exe"},
+        {"nome\u200F\u2066x\u0085.pdf", "nome__x_.pdf"},
+        {"rapporto.pdf. . ", "rapporto.pdf"},
     };
     for (const auto& c : cases) EXPECT_EQ(safeAttachmentName(c.given, 3), c.saved) << c.given;
 
@@ -37,6 +53,31 @@ TEST(Attachments, NamesAreCutToAPlainFileName)
     const std::string cut = safeAttachmentName(accented + ".xml", 1);
     EXPECT_EQ(cut, accented.substr(0, 195) + ".xml");
     EXPECT_EQ(safeAttachmentName(std::string(300, 'b'), 1), std::string(200, 'b'));
+    // An extension longer than a name allows goes with the cut; a cut that
+    // ends in a blank or a dot loses it.
+    EXPECT_EQ(safeAttachmentName("a." + std::string(300, 'e'), 1), "a." + std::string(198, 'e'));
+    EXPECT_EQ(safeAttachmentName(std::string(195, 'a') + " ." + std::string(100, 'b') + ".pdf", 1),
+              std::string(195, 'a') + ".pdf");
+}
+
+TEST(Attachments, DamagedBase64IsRefusedAndAFullDiskIsNamed)
+{
+    test::TempDir tmp;
+    // A character left over after the groups of four holds no byte.
+    const std::vector<SavedAttachment> saved = saveAttachments(
+        {{"a", "", "", "A"}, {"b", "", "", "A==="}, {"c", "", "", "QUJD\r\nR"}, {"d", "", "", "QUI"}}, tmp.path());
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(saved[k].problem, "il contenuto dell'allegato non è base64 valido") << k;
+    EXPECT_EQ(test::readFile(tmp / "d"), "AB");
+
+    test::SmallDisk disk(128 * 1024);
+    CRV_NEED_SMALL_DISK(disk);
+    disk.fillLeaving(4096);
+    const std::string big = QByteArray(64 * 1024, 'z').toBase64().toStdString();
+    const std::vector<SavedAttachment> full = saveAttachments({{"grande.pdf", "", "", big}}, disk.path());
+    ASSERT_EQ(full.size(), 1u);
+    EXPECT_EQ(full[0].problem, "impossibile scrivere il file " + (disk / "grande.pdf").string() +
+                                   ": disco pieno nella cartella " + disk.path().string());
+    EXPECT_FALSE(std::filesystem::exists(disk / "grande.pdf"));
 }
 
 TEST(Attachments, SavedInsideTheFolderWithoutOverwriting)
@@ -83,7 +124,8 @@ TEST(Attachments, AFolderThatCannotBeMadeIsNamed)
         saveAttachments({{"a.txt", "", "", "YQ=="}}, tmp / "occupato" / "allegati");
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_TRUE(saved[0].savedAs.empty());
-    EXPECT_EQ(saved[0].problem, "impossibile creare la cartella " + (tmp / "occupato" / "allegati").string());
+    EXPECT_EQ(saved[0].problem, "impossibile creare la cartella " + (tmp / "occupato" / "allegati").string() +
+                                    ": una parte del percorso non è una cartella");
 }
 
 TEST(Attachments, TheSampleLogoIsAJpeg)

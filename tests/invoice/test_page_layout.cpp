@@ -32,34 +32,34 @@ TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
     // Two lines: r = 15.
     const std::vector<std::string> expected = {
         "clear",
-        "text 2 12 12 regular left \"1\"",
-        "text 5 12 12 regular left \"" + kLongDescription + "\"",
-        "text 35 12 12 regular right \"5.00\"",
-        "text 45 12 12 regular right \"1\"",
-        "text 57 12 12 regular right \"0\"",
-        "text 67 12 12 regular right \"5\"",
-        "text 77 12 12 regular right \"22.00\"",
-        "text 2 13 12 regular left \"2\"",
-        "text 5 13 12 regular left \"FORNITURE VARIE PER UFFICIO\"",
-        "text 35 13 12 regular right \"10.00\"",
-        "text 45 13 12 regular right \"2\"",
-        "text 57 13 12 regular right \"0\"",
-        "text 67 13 12 regular right \"20\"",
-        "text 77 13 12 regular right \"22.00\"",
+        "text 2 12 12 regular left \"1\" to 5 shrink",
+        "text 5 12 12 regular left \"" + kLongDescription + "\" to 29 cut",
+        "text 35 12 12 regular right \"5.00\" from 30 shrink",
+        "text 45 12 12 regular right \"1\" from 36 shrink",
+        "text 57 12 12 regular right \"0\" from 46 shrink",
+        "text 67 12 12 regular right \"5\" from 58 shrink",
+        "text 77 12 12 regular right \"22.00\" from 68 shrink",
+        "text 2 13 12 regular left \"2\" to 5 shrink",
+        "text 5 13 12 regular left \"FORNITURE VARIE PER UFFICIO\" to 29 cut",
+        "text 35 13 12 regular right \"10.00\" from 30 shrink",
+        "text 45 13 12 regular right \"2\" from 36 shrink",
+        "text 57 13 12 regular right \"0\" from 46 shrink",
+        "text 67 13 12 regular right \"20\" from 58 shrink",
+        "text 77 13 12 regular right \"22.00\" from 68 shrink",
         "text 2 1 14 bold left \"DATI CEDENTE/PRESTATORE\"",
         "text 30 1 14 bold left \"DATI DOCUMENTO\"",
         "text 56 1 14 bold left \"DATI CLIENTE\"",
-        "text 2 3 12 regular left \"SOCIETA' ALPHA SRL\"",
-        "text 30 3 12 regular left \"Tipo: Fattura\"",
-        "text 78 3 12 regular right \"BETA GAMMA\"",
-        "text 2 4 12 regular left \"P.Iva: IT01234567890\"",
-        "text 30 4 12 regular left \"Numero: 123\"",
-        "text 78 4 12 regular right \"P.Iva: \"",
-        "text 2 5 12 regular left \"VIALE ROMA 543\"",
-        "text 30 5 12 regular left \"Data: 2014-12-18\"",
-        "text 78 5 12 regular right \"VIA TORINO 38-B\"",
-        "text 2 6 12 regular left \"07100 SASSARI\"",
-        "text 78 6 12 regular right \"00145 ROMA\"",
+        "text 2 3 12 regular left \"SOCIETA' ALPHA SRL\" to 27 cut",
+        "text 30 3 12 regular left \"Tipo: Fattura\" to 53 cut",
+        "text 78 3 12 regular right \"BETA GAMMA\" from 55 cut",
+        "text 2 4 12 regular left \"P.Iva: IT01234567890\" to 27 cut",
+        "text 30 4 12 regular left \"Numero: 123\" to 53 cut",
+        "text 78 4 12 regular right \"P.Iva: \" from 55 cut",
+        "text 2 5 12 regular left \"VIALE ROMA 543\" to 27 cut",
+        "text 30 5 12 regular left \"Data: 2014-12-18\" to 53 cut",
+        "text 78 5 12 regular right \"VIA TORINO 38-B\" from 55 cut",
+        "text 2 6 12 regular left \"07100 SASSARI\" to 27 cut",
+        "text 78 6 12 regular right \"00145 ROMA\" from 55 cut",
         "line 28-28 0.2-8",
         "line 54-54 0.2-8",
         "line 1-80 8-8",
@@ -104,7 +104,7 @@ TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
     const InvoicePage page = layoutInvoice(empty, Regional::italian());
     const std::vector<std::string> ops = described(page);
     ASSERT_EQ(ops.size(), 46u);  // clear + 45 steps (the pen width is no operation)
-    EXPECT_EQ(ops[5], "text 30 3 12 regular left \"Tipo: TD04\"");
+    EXPECT_EQ(ops[5], "text 30 3 12 regular left \"Tipo: TD04\" to 53 cut");
     EXPECT_EQ(ops[27], "line 1-80 13-13");  // step 28 (steps from 16 on sit one place lower)
     EXPECT_EQ(ops[29], "text 50 14 14 bold left \"METODO DI PAGAMENTO\"");
     EXPECT_EQ(ops[45], "line 1-1 0.2-27");
@@ -132,7 +132,7 @@ TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
     EXPECT_EQ(find(it, "text 75 65 "), "text 75 65 12 bold right \"1234,5 € \"");  // r = 53, r + 12
     EXPECT_EQ(find(en, "text 75 65 "), "text 75 65 12 bold right \"1234.5 € \"");
     EXPECT_EQ(find(it, "text 40 57 "), "text 40 57 12 regular left \"Pagamento: -0,0001\"");
-    EXPECT_EQ(find(it, "text 45 51 "), "text 45 51 12 regular right \"12,3457\"");  // line 40 on row 51
+    EXPECT_EQ(find(it, "text 45 51 "), "text 45 51 12 regular right \"12,3457\" from 36 shrink");  // line 40 on row 51
     EXPECT_EQ(find(it, "box "), "box 1-80 11-12 #FFFF00");
 }
 

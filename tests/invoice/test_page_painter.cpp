@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <sys/wait.h>
 
@@ -133,6 +134,65 @@ TEST_P(PagePainter, GridPositionsInPixels)
 }
 
 INSTANTIATE_TEST_SUITE_P(Interlinea, PagePainter, ::testing::Values(18, 20));
+
+// The sample's long descriptions, and a made-up invoice with long names,
+// addresses and descriptions and numbers of every width: each text of a line
+// or of a party keeps to a column of its own, on the list and in pixels; a
+// long text is cut with "…", a wide number drawn smaller or left out.
+TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
+{
+    test::ensureGuiApplication();
+    const std::string w(90, 'W');
+    const std::string party = "<DatiAnagrafici><Anagrafica><Denominazione>" + w +
+                              "</Denominazione></Anagrafica></DatiAnagrafici><Sede><Indirizzo>" + w + "</Indirizzo></Sede>";
+    const InvoiceReading made = readInvoiceBytes(
+        test::invoiceXml("<FatturaElettronicaHeader><CedentePrestatore>" + party + "</CedentePrestatore><CessionarioCommittente>" +
+                         party + "</CessionarioCommittente></FatturaElettronicaHeader>" +
+                         test::body("TD01", w, test::line("1", w + w, "123456789012.12345678", "123456789012.1234", "1", "22") +
+                                                   test::line("2", "RIGA", "1.00000000", "1", "1", "22"))),
+        "larga.xml");
+    ASSERT_TRUE(made.ok()) << made.message;
+    const QImage probe(1, 1, QImage::Format_RGB32);
+    std::map<std::string, int> seen;
+    for (const InvoicePage& page : {samplePage("official_IT01234567890_FPR03_lotto_two_bodies.xml"),
+                                    layoutInvoice(made.fattura, Regional::italian())}) {
+        std::map<float, std::vector<std::pair<int, int>>> taken;  // the columns of each row
+        for (const DrawOp& op : page.ops) {
+            const auto* t = std::get_if<TextOp>(&op);
+            if (t == nullptr || t->bold || t->y < 3 || (t->y > 6 && t->y < 12) || t->y > pageRows(page) - 16) continue;
+            ASSERT_NE(t->limit, 0) << describe(op);
+            const auto [from, to] = std::minmax(t->x, t->limit);
+            for (const auto& [a, b] : taken[t->y]) EXPECT_TRUE(to <= a || from >= b) << describe(op);
+            for (const int frame : {28, 54}) EXPECT_FALSE(t->y <= 6 && from < frame && to > frame) << describe(op);
+            taken[t->y].emplace_back(from, to);
+            InvoicePage alone;
+            alone.ops = {ClearOp{}, op};
+            const QImage image = renderPage(alone, 18);
+            if (const auto ink = inkIn(image, image.rect())) {
+                EXPECT_GE(ink->left(), from * kColumnPixels - 1) << describe(op);
+                EXPECT_LE(ink->right(), to * kColumnPixels) << describe(op);
+            }
+            const FittedText f = fitText(*t, pageFont(t->size, t->bold, probe), probe);
+            const QString text = QString::fromStdString(t->text);
+            if (f.whole) {
+                EXPECT_EQ(f.shown, text);
+            } else if (t->fit == Fit::Cut) {
+                EXPECT_TRUE(f.shown.endsWith(QChar(0x2026)) && text.startsWith(f.shown.chopped(1))) << describe(op);
+                ++seen["cut"];
+            } else if (f.shown.isEmpty()) {
+                ++seen["left out"];
+            } else {
+                EXPECT_EQ(f.shown, text);
+                EXPECT_TRUE(f.points >= 6 && f.points < t->size) << describe(op);
+                ++seen["smaller"];
+            }
+        }
+    }
+    // The sample's two long descriptions; on the made-up page the description,
+    // both parties' names and addresses and the document number, two numbers
+    // drawn smaller, and a quantity of 21 figures that fits nowhere.
+    EXPECT_EQ(seen, (std::map<std::string, int>{{"cut", 8}, {"left out", 1}, {"smaller", 2}}));
+}
 
 TEST(PageExport, EverySampleToPngAndPdf)
 {

@@ -1,6 +1,7 @@
 // Takes a picture of the window in each of its states, for a person to look
-// at: start-up, a test import with Dettagli, the bank presentation, the text
-// mode, an invoice page, the tab "Varie", the question about cases already in
+// at: start-up, a test import with Dettagli and one with totals of nine
+// figures, the bank presentation, the text mode, invoice pages (one with
+// long descriptions), the tab "Varie", the question about cases already in
 // the archive and the tab "Lotti". Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
@@ -133,6 +134,17 @@ void shots()
         QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Cmd_Importa_0")), Qt::LeftButton);
         crv::test::waitFor([&] { return !window->importInCorso(); });
         save(*window, "importazione_dettagli");
+
+        // Totals of nine figures before the decimals: whole in their boxes.
+        std::string big = crv::test::readFile(crv::test::dataFile("corvestra/completo.xml"));
+        big.replace(big.find("<CAPITALE>1.234,56<"), 19, "<CAPITALE>201.509.772,04<");
+        crv::test::writeFile(suite.paths().importDir() / "totale.xml", big);
+        QTest::qWait(200);  // the file list shows the new file
+        selectFile(*window, QStringLiteral("totale.xml"));
+        answers.answerNext(QMessageBox::Yes);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Cmd_Importa_0")), Qt::LeftButton);
+        crv::test::waitFor([&] { return !window->importInCorso(); });
+        save(*window, "totale_nove_cifre");
     }
     {
         WindowSuite suite;
@@ -152,6 +164,8 @@ void shots()
         WindowSuite suite;
         suite.addImportFile("corvestra/completo.xml");
         const std::string invoice = suite.addImportFile("fatturapa/oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
+        const std::string descriptions =
+            suite.addImportFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml");
         crv::test::writeFile(suite.paths().importDir() / "quaranta_righe.xml", crv::test::invoiceOfLines(40));
         suite.writeInstallation("fattura_elettronica=si\r\n");
         auto window = open(suite);
@@ -166,6 +180,11 @@ void shots()
         auto* const page = window->findChild<QScrollArea*>(QStringLiteral("Pic_Fatt"));
         page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
         save(*window, "fattura_lunga");
+        // Descriptions of hundreds of characters, cut at the "Quantità" column.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        selectFile(*window, QString::fromStdString(descriptions));
+        pressFattElett(*window);
+        save(*window, "fattura_descrizioni_lunghe");
     }
     {
         // The tab loads the export definition of the suite into its box.

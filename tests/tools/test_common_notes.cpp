@@ -104,6 +104,41 @@ TEST_P(CommonNotesTest, TheFirstNoteIsTheFirstEnteredWhateverIndexTheSuiteHas)
     EXPECT_EQ(memo(c), "a, la prima");
 }
 
+TEST_P(CommonNotesTest, TheDatabaseFindsTheNoteWhereItsColumnIgnoresCaseOrTrailingBlanks)
+{
+    // A notes key that compares as an Access or SQL Server column does:
+    // without regard to case (SQLite's NOCASE, an ICU collation on
+    // PostgreSQL) and, on PostgreSQL, as char(n), which hands it back padded.
+    if (isPostgres()) {
+        db().execute(QStringLiteral("CREATE COLLATION ci (provider = icu, locale = 'und-u-ks-level2', "
+                                    "deterministic = false)"));
+        db().execute(QStringLiteral("ALTER TABLE notecomuni ALTER COLUMN posizione TYPE char(20) COLLATE ci"));
+    } else {
+        db().execute(QStringLiteral("DROP TABLE notecomuni"));
+        db().execute(QStringLiteral("CREATE TABLE notecomuni (posizione varchar(50) COLLATE NOCASE, "
+                                    "\"note comuni\" text)"));
+    }
+    db().forgetTables();
+    struct Row {
+        const char* posizione;
+        const char* notaDi;  // the key the note was entered under, or nullptr
+        const char* memo;    // the memo afterwards
+    };
+    const Row rows[] = {
+        {"abc", "ABC", "nota ABC"},
+        {"ABC", nullptr, "nota ABC"},  // the same note: the database finds it for both
+        {"P1", "P1", "nota P1"},
+        {"abd", nullptr, "<null>"},
+    };
+    std::vector<qint64> cases;
+    for (const Row& r : rows) {
+        cases.push_back(addCase({{"posizione", r.posizione}}));
+        if (r.notaDi) addNote(r.notaDi, QStringLiteral("nota ") + r.notaDi);
+    }
+    EXPECT_EQ(run().modificate, 3);
+    for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(memo(cases[i]), rows[i].memo) << rows[i].posizione;
+}
+
 TEST_P(CommonNotesTest, OnlyTheChosenCasesChange)
 {
     const qint64 inBatch = addCase({{"posizione", "A"}, {"lottoimportazione", 7}, {"tipo mandato", "CRV"}});

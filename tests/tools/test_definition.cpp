@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/golden_support.h"
+#include "support/small_disk.h"
 #include "tools/export_definition.h"
 
 namespace crv::test {
@@ -74,14 +75,21 @@ TEST_F(DefinitionFile, SaveWritesTheBoxWholeWithCrLfAndReloads)
 
 TEST_F(DefinitionFile, AFailedSaveLeavesTheOldFileAndNamesIt)
 {
+    SmallDisk disk(64 * 1024);
+    CRV_NEED_SMALL_DISK(disk);
+    // The suite's data folder on a disk that is full.
+    const auto dati = file().parent_path();
+    std::filesystem::copy(dati, disk.path(), std::filesystem::copy_options::recursive);
+    std::filesystem::remove_all(dati);
+    std::filesystem::create_directory_symlink(disk.path(), dati);
     writeFile(file(), "vecchio\r\n");
-    // The temporary file's place is taken by a folder: the save cannot write.
-    std::filesystem::create_directory(file().string() + ".tmp");
+    disk.fillLeaving(0);
     try {
         SalvaDefinizione(suite.paths(), "nuovo");
         FAIL() << "saved";
     } catch (const tools::DefinizioneError& error) {
-        EXPECT_NE(std::string(error.what()).find(file().string()), std::string::npos) << error.what();
+        EXPECT_EQ(std::string(error.what()), "Impossibile salvare la definizione " + file().string() +
+                                                 ": disco pieno nella cartella " + dati.string());
     }
     EXPECT_EQ(readFile(file()), "vecchio\r\n");
 }

@@ -82,7 +82,9 @@ TEST_P(ExportTest, CellsTypesNotesAndLayoutAsASpreadsheetReadsThem)
     addCase({{"posizione", "P3"}});
     addCase({{"posizione", "P4"}});
     addCase({{"posizione", "P5"}, {"memo", "codice _x0041_ e _x00_"}});
+    addCase({{"posizione", "P6"}});
     addNote("P2", "prima nota");
+    addNote("P6", "  nota con spazi  ");
     addNote("P2", "seconda nota");
     addNote("P3", null());
     addNote("P4", "");
@@ -92,12 +94,12 @@ TEST_P(ExportTest, CellsTypesNotesAndLayoutAsASpreadsheetReadsThem)
                       "note comuni"};
     const auto r = esporta(campi);
     ASSERT_EQ(r.esito, Esito::Terminata) << r.messaggi.front();
-    EXPECT_EQ(r.pratiche, 5);
+    EXPECT_EQ(r.pratiche, 6);
     ASSERT_EQ(r.messaggi.size(), 1u);
-    EXPECT_TRUE(r.messaggi[0].starts_with("Elaborazione terminata\nPratiche esportate: 5 in ")) << r.messaggi[0];
+    EXPECT_TRUE(r.messaggi[0].starts_with("Elaborazione terminata\nPratiche esportate: 6 in ")) << r.messaggi[0];
 
     const XlsxSheetRead sheet = readXlsx(out);
-    ASSERT_EQ(sheet.rows.size(), 6u);
+    ASSERT_EQ(sheet.rows.size(), 7u);
     for (int col = 1; col <= 8; ++col) {
         EXPECT_EQ(sheet.at(1, col).type, "s");
         EXPECT_EQ(sheet.at(1, col).text(), campi[static_cast<std::size_t>(col - 1)]);
@@ -124,6 +126,7 @@ TEST_P(ExportTest, CellsTypesNotesAndLayoutAsASpreadsheetReadsThem)
     EXPECT_EQ(sheet.at(5, 8).type, "empty");          // an empty note
     EXPECT_EQ(sheet.at(6, 1).text(), "P5");
     EXPECT_EQ(sheet.at(6, 6).text(), "codice _x0041_ e _x00_");  // not read as an escaped "A"
+    EXPECT_EQ(sheet.at(7, 8).text(), "  nota con spazi  ");  // a note keeps its blanks, fields lose theirs
     EXPECT_EQ(sheet.at(2, 1).text(), field(c1, "posizione").toString().toStdString());
 
     EXPECT_EQ(sheet.freeze, "A2");
@@ -194,7 +197,9 @@ TEST_P(ExportTest, NothingIsWrittenWhenTheRunCannotComplete)
 
     const auto missingFolder = tools::esportaPratiche(db(), {}, {"posizione"}, suite.paths().root / "no" / "x.xlsx", it);
     EXPECT_EQ(missingFolder.esito, Esito::Errore);
-    EXPECT_EQ(missingFolder.messaggi, Names{"Impossibile scrivere il file " + (suite.paths().root / "no" / "x.xlsx").string()});
+    EXPECT_EQ(missingFolder.messaggi,
+              Names{"Impossibile scrivere il file " + (suite.paths().root / "no" / "x.xlsx").string() +
+                    ": la cartella " + (suite.paths().root / "no").string() + " non esiste. Nessun file scritto"});
 
     EXPECT_EQ(readFile(out), "cartella di prima");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(suite.paths().root), {}), 3)
@@ -213,9 +218,8 @@ TEST_P(ExportTest, AWorkbookThatCannotBeWrittenAtTheEndIsNamedAsTheOperatorGaveI
         return true;
     });
     EXPECT_EQ(r.esito, Esito::Errore);
-    EXPECT_EQ(r.messaggi, Names{"Impossibile scrivere il file " + target.string() +
-                                ": impossibile creare il file (la cartella non esiste o non si può scrivere). "
-                                "Nessun file scritto"});
+    EXPECT_EQ(r.messaggi, Names{"Impossibile scrivere il file " + target.string() + ": la cartella " +
+                                folder.string() + " non esiste. Nessun file scritto"});
     EXPECT_FALSE(std::filesystem::exists(folder));
 }
 

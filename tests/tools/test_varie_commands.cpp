@@ -87,9 +87,28 @@ TEST_P(VarieCommands, FailuresAndWrongUsage)
     EXPECT_EQ(crvxml({"note-comuni", "--out", "x.xlsx"}).status, 2);
     EXPECT_EQ(crvxml({"esporta", "--out"}).status, 2);
 
-    const ProgramRun noArchive = crvxml({"esporta", "--access", "--out", out()});
+    const ProgramRun noArchive = crvxml({"esporta", "--access", "--uscita", out()});
     EXPECT_EQ(noArchive.status, 1);
-    EXPECT_EQ(noArchive.err, "Archivio Access NON trovato. Il programma termina\n");
+    EXPECT_EQ(noArchive.err, "Archivio Access NON trovato. Il programma termina\nManca l'archivio locale " +
+                                 suite.paths().accessDb().string() + ": si crea con \"crvxml init-db --radice " +
+                                 suite.paths().root.string() + " --access\"\n");
+
+    // Refused before the run, as the import refuses them: a date that is not
+    // a whole date, a workbook named as another format.
+    const std::pair<Args, std::string> refused[] = {
+        {{"esporta", "--affido", "7/12", "--uscita", out()}, "Data Affido\nData non valida: \"7/12\""},
+        {{"note-comuni", "--scadenza", "32/13/2026"}, "Scadenza Mandato\nData non valida: \"32/13/2026\""},
+        {{"note-comuni", "--affido=ieri"}, "Data Affido\nData non valida: \"ieri\""},
+        {{"esporta", "--out", (suite.paths().root / "casi.csv").string()},
+         "--uscita " + (suite.paths().root / "casi.csv").string() + ": si scrive una cartella di lavoro .xlsx, "
+                                                                     "non un file .csv"},
+    };
+    for (const auto& [args, message] : refused) {
+        const ProgramRun r = crvxml(args);
+        EXPECT_EQ(r.status, 2) << message;
+        EXPECT_TRUE(r.err.starts_with(message)) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(suite.paths().root / "casi.csv"));
 
     std::filesystem::remove(suite.paths().vex32Ini());
     const ProgramRun closed = crvxml({"note-comuni"});

@@ -81,6 +81,22 @@ TEST_F(Files, DoubleClickHandsTheFileToTheDesktop)
     EXPECT_EQ(opened.urls[1].toLocalFile(), QString::fromStdString((suite.paths().importDir() / "a.xml").string()));
 }
 
+TEST_F(Files, ADoubleClickThatNoApplicationOpensSaysSo)
+{
+    // A desktop without a launcher to hand the file to, nor a browser.
+    TempDir empty;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(empty.path().string()));
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    const QPoint at = files->visualItemRect(files->findItems(QStringLiteral("a.xml"), Qt::MatchExactly).front()).center();
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+    qputenv("PATH", path);
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Nessuna applicazione predefinita per aprire il file ") +
+                                           QString::fromStdString((suite.paths().importDir() / "a.xml").string())});
+}
+
 TEST_F(Files, FilesCopiedInShowUpWithoutARestart)
 {
     selectFile(QStringLiteral("c.TXT"));

@@ -2,15 +2,18 @@
 // listing and counters, a normal run checked in the database, the stop
 // button, the buttons during a run and the run flags.
 #include <sstream>
+#include <tuple>
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QTest>
 
 #include "db/connection_string.h"
 #include "db/database.h"
+#include "window/listing_view.h"
 #include "window_fixture.h"
 
 namespace crv::test {
@@ -153,9 +156,58 @@ TEST_F(Import, StopEndsTheRunWithNothingWritten)
     EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
     EXPECT_TRUE(scheda(9)->text().isEmpty());
+    // Nothing written: the counters and the progress bar say so together.
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("0"));
+    EXPECT_EQ(find<QProgressBar>("ProgressBar1")->value(), 0);
     EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Import, TheListingFollowsTheLastLineUnlessScrolledUp)
+{
+    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
+    auto* const list = find<window::ListingView>("List1");
+    const auto atTheEndAfterMoreLines = [&] {
+        const std::int64_t target = list->lineCount() + 100;
+        EXPECT_TRUE(waitFor([&] { return list->lineCount() >= target && window->importInCorso(); }));
+        return list->verticalScrollBar()->value() == list->verticalScrollBar()->maximum();
+    };
+    // A window made shorter during the run shows fewer lines, still the newest.
+    ASSERT_TRUE(atTheEndAfterMoreLines());
+    window->resize(window->width(), window->height() - 30);
+    EXPECT_TRUE(atTheEndAfterMoreLines());
+    // Scrolled up, the view stays where he left it; back at the end, it follows.
+    QTest::keyClick(list, Qt::Key_PageUp);
+    const std::int64_t readHere = list->firstVisibleRow();
+    EXPECT_FALSE(atTheEndAfterMoreLines());
+    EXPECT_EQ(list->firstVisibleRow(), readHere);
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_TRUE(atTheEndAfterMoreLines());
+    click("Cmd_Interrompi");
+    EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
+}
+
+TEST_F(Import, ACounterShowsItsNumberWholeOrNotAtAll)
+{
+    const std::string sample = readFile(dataFile("corvestra/completo.xml"));
+    writeFile(suite.paths().importDir() / "totale.xml", sample);
+    ASSERT_TRUE(start());
+    selectFile(QStringLiteral("totale.xml"));
+    QLineEdit* const cap = scheda(6);
+    const double design = cap->font().pointSizeF();
+    // The capital of the first case, "Cap" after the run (the others add -12,50), and what shows.
+    for (const auto& [capital, total, shown] : {std::tuple{"201.509.772,04", "201.509.759,54", "201.509.759,54"},
+                                                {"900.000.000.000.000,00", "899.999.999.999.987,50", "###"}}) {
+        std::string file = sample;
+        writeFile(suite.paths().importDir() / "totale.xml", file.replace(file.find("1.234,56"), 8, capital));
+        importWith("Cmd_Importa_0");
+        EXPECT_EQ(cap->text(), QString::fromUtf8(shown));
+        EXPECT_EQ(cap->toolTip(), QString::fromUtf8(total));
+        // Whole: its first character is in view, not scrolled away on the left.
+        EXPECT_EQ(cap->cursorPositionAt(cap->contentsRect().center() - QPoint(cap->width() / 2 - 3, 0)), 0);
+        if (std::string(shown) != "###") EXPECT_LT(cap->font().pointSizeF(), design) << "drawn smaller";
+    }
 }
 
 TEST_F(Import, ClosingTheWindowStopsARun)
@@ -168,18 +220,32 @@ TEST_F(Import, ClosingTheWindowStopsARun)
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
 }
 
-TEST_F(Import, TheBankFlagStaysForTheNextImport)
+TEST_F(Import, EachButtonReadsItsFormatAndNamesTheOneForTheOther)
 {
-    const std::string file = suite.addImportFile("banca/due_pratiche.xml");
-    ASSERT_TRUE(start());
-    selectFile(QString::fromStdString(file));
-    importWith("Cmd_Importa_1");
-    EXPECT_TRUE(window->ModoDocumento());
-    const QStringList bank = listing();
-    EXPECT_EQ(bank, expectedListing("banca/due_pratiche.expected"));
-    importWith("Cmd_Importa_0");
-    EXPECT_EQ(listing(), bank) << "\"Importa\" after \"Importa Radoze\" reads the bank format";
-    EXPECT_EQ(scheda(5)->text(), QStringLiteral("2"));
+    const std::string bank = suite.addImportFile("banca/due_pratiche.xml");
+    const std::string corvestra = suite.addImportFile("corvestra/completo.xml");
+    // Installation, button, file, and the end of the run's last message.
+    const std::tuple<const char*, const char*, const std::string&, const char*> presses[] = {
+        {"", "Cmd_Importa_1", bank, "Importazione Conclusa"},
+        // "Importa Radoze" does not make "Importa" a bank import.
+        {"", "Cmd_Importa_0", bank, "2 elementi documento (formato banca): si legge con il pulsante \"Importa Radoze\"."},
+        {"", "Cmd_Importa_0", corvestra, "Importazione Conclusa"},
+        {"", "Cmd_Importa_1", corvestra, "3 elementi PRATICA (formato Corvestra): si legge con il pulsante \"Importa\"."},
+        // The bank presentation reads the bank format alone.
+        {"presentazione=banca", "Cmd_Importa_0", bank, "Importazione Conclusa"},
+        {"presentazione=banca", "Cmd_Importa_0", corvestra, "(formato Corvestra): in questa finestra nessun pulsante lo legge."},
+    };
+    std::string started = "-";
+    for (const auto& [installation, button, file, said] : presses) {
+        if (started != installation) {
+            suite.writeInstallation(installation);
+            ASSERT_TRUE(start());
+            started = installation;
+        }
+        selectFile(QString::fromStdString(file));
+        importWith(button);
+        EXPECT_TRUE(answers.texts().last().endsWith(QString::fromUtf8(said))) << answers.texts().last().toStdString();
+    }
 }
 
 TEST_F(Import, AccessCheckedWithoutItsArchiveEndsTheProgram)
@@ -208,7 +274,9 @@ TEST_F(Import, AMissingParameterPutsTheFocusInItsBox)
 
     find<QLabel>("LBLFILEIMPORT")->clear();
     importWith("Cmd_Importa_0");
-    // The message as it stands, then what the program looked at.
+    // The message as it stands, then what the program looked at; no question
+    // about an import that cannot start.
+    ASSERT_EQ(answers.texts().size(), 3) << answers.texts().join('|').toStdString();
     EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Scegliere il file da importare\n")))
         << answers.texts().last().toStdString();
 }

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QSqlDatabase>
 #include <QTest>
+#include <QToolTip>
 
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
@@ -179,18 +180,41 @@ TEST_F(InvoiceWindow, FilesThatCannotBeShownGiveTheirMessageAndKeepThePage)
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Pos = "))) << lines[2].toStdString();
     EXPECT_EQ(lines[3], QStringLiteral("Src = </FatturaElettronica>"));
 
+    EXPECT_FALSE(page->isHidden());
+
+    // A file that is no invoice at all: the message says so in plain words,
+    // and the listing and the file list come back with it.
     escape();
     selectFile(QStringLiteral("senza_header.xml"));
     pressFattElett();
     ASSERT_EQ(answers.texts().size(), 4);
-    EXPECT_EQ(answers.texts()[3], QStringLiteral("NON TROVO HEADER."));
+    EXPECT_EQ(answers.texts()[3],
+              QStringLiteral("NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader"));
+    EXPECT_TRUE(page->isHidden());
+    EXPECT_FALSE(find<QWidget>("List1")->isHidden());
 
     // Every message came with OK alone, and the page kept the last invoice shown.
     for (const QMessageBox::StandardButtons b : buttons) EXPECT_EQ(b, QMessageBox::Ok);
     EXPECT_EQ(page->pagina().ops, shown.ops);
-    EXPECT_FALSE(page->isHidden());
-    escape();
-    EXPECT_FALSE(find<QWidget>("List1")->isHidden());
+}
+
+TEST_F(InvoiceWindow, ARowThatIsCutHoldsItsWholeTextInItsToolTip)
+{
+    const std::string name = suite.addImportFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml");
+    ASSERT_NO_FATAL_FAILURE(startWithInvoices());
+    selectFile(QString::fromStdString(name));
+    pressFattElett();
+    const FatturaLetta fattura = readInvoiceFile(suite.paths().importDir() / name).fattura;
+    // The lines' rows (two long descriptions, one short) and a party's row.
+    for (const auto& [row, tip] : {std::pair{12, fattura.righe.at(0).Descrizione}, {13, std::string()},
+                                   {14, fattura.righe.at(2).Descrizione}, {3, std::string()}}) {
+        QToolTip::hideText();
+        ASSERT_TRUE(waitFor([] { return !QToolTip::isVisible(); }, 3000));
+        const QPoint at(300, row * 18 + 9);
+        QHelpEvent help(QEvent::ToolTip, at, page->widget()->mapToGlobal(at));
+        QApplication::sendEvent(page->widget(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), QString::fromStdString(tip)) << row;
+    }
 }
 
 TEST_F(InvoiceWindow, AFortyLineInvoiceScrollsToItsTotals)

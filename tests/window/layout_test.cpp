@@ -32,18 +32,22 @@ TEST_F(Layout, ResizeRulesAtSeveralSizes)
     const int listLeft = control("List1")->x();
     const int listTop = control("List1")->y();
     const int filterWidth = control("Scheda_10")->width();
+    const int status = control("Stato")->height();
     const QRect strip = scheda(8)->geometry();
-    for (const QSize size : {QSize(1124, 673), QSize(1600, 1000), QSize(900, 500), QSize(2560, 1400)}) {
+    for (const QSize size : {QSize(1124, 673), QSize(1600, 1000), window->minimumSize(), QSize(2560, 1400)}) {
         resizeTo(size.width(), size.height());
         const int W = size.width();
         const int H = size.height();
         SCOPED_TRACE(std::to_string(W) + "x" + std::to_string(H));
-        EXPECT_EQ(control("SSTab1")->size(), QSize(W, H - tabTop));
+        // The status line along the bottom, the tab control down to it.
+        EXPECT_EQ(control("Stato")->geometry(), QRect(0, H - status, W, status));
+        EXPECT_EQ(control("SSTab1")->size(), QSize(W, H - status - tabTop));
         EXPECT_EQ(control("File1")->x(), W - fileWidth);
         for (const char* glued : {"LBLFILEIMPORT", "lblfileinfo", "Check1"}) EXPECT_EQ(control(glued)->x(), W - fileWidth);
-        EXPECT_EQ(control("List1")->geometry(), QRect(listLeft, listTop, W - fileWidth - listLeft, H - tabTop - listTop));
+        EXPECT_EQ(control("List1")->geometry(),
+                  QRect(listLeft, listTop, W - fileWidth - listLeft, H - status - tabTop - listTop));
         EXPECT_EQ(control("Scheda_10")->x(), W - filterWidth - px(200));
-        EXPECT_EQ(control("Pic_Fatt")->geometry(), QRect(listLeft, listTop, W - listLeft, H - tabTop - listTop));
+        EXPECT_EQ(control("Pic_Fatt")->geometry(), QRect(listLeft, listTop, W - listLeft, H - status - tabTop - listTop));
         EXPECT_EQ(scheda(8)->geometry(), strip) << "the strip keeps its design layout";
     }
 }
@@ -51,6 +55,8 @@ TEST_F(Layout, ResizeRulesAtSeveralSizes)
 TEST_F(Layout, AVerySmallWindowGivesNoNegativeSize)
 {
     ASSERT_TRUE(start());
+    // A tiling window manager may ignore the window's minimum size.
+    window->setMinimumSize(0, 0);
     resizeTo(120, 40);
     EXPECT_EQ(control("SSTab1")->height(), 0);
     EXPECT_EQ(control("List1")->size(), QSize(0, 0));
@@ -58,6 +64,36 @@ TEST_F(Layout, AVerySmallWindowGivesNoNegativeSize)
     EXPECT_GE(control("Pic_Fatt")->width(), 0);
     resizeTo(1124, 673);
     EXPECT_GT(control("List1")->width(), 0);
+}
+
+TEST_F(Layout, AtItsSmallestEveryControlIsInSightAndNoneLiesOverAnother)
+{
+    suite.writeInstallation("importa_rove=si\r\nfattura_elettronica=si\r\n");
+    ASSERT_TRUE(start());
+    auto* const tabs = find<window::TabControl>("SSTab1");
+    window->resize(700, 400);
+    QTest::qWait(20);
+    EXPECT_EQ(window->size(), window->minimumSize());
+    for (const int tab : {1, 0}) {
+        tabs->setCurrentIndex(tab);
+        // The strip, the row of tabs and the controls of the tab shown.
+        QList<QWidget*> shown = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        shown += tabs->page(tab)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        shown.replace(shown.indexOf(tabs), tabs->tabBar());
+        std::vector<std::pair<std::string, QRect>> places;
+        for (const QWidget* w : shown) {
+            if (!w->isHidden() && !w->objectName().isEmpty())
+                places.emplace_back(w->objectName().toStdString(), QRect(w->mapTo(window.get(), QPoint()), w->size()));
+        }
+        for (auto it = places.begin(); it != places.end(); ++it) {
+            EXPECT_TRUE(!it->second.isEmpty() && window->rect().contains(it->second)) << it->first;
+            // The design lets a frame's edge and its neighbour share a pixel.
+            for (auto other = it + 1; other != places.end(); ++other) {
+                const QRect common = it->second.intersected(other->second);
+                EXPECT_TRUE(common.width() <= 1 || common.height() <= 1) << it->first << " " << other->first;
+            }
+        }
+    }
 }
 
 TEST_F(Layout, NothingMovesWhileMinimised)

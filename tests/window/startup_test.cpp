@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDate>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTest>
 
 #include "app/settings.h"
@@ -103,7 +104,12 @@ TEST_F(Startup, SaveButtonWritesWhatTheNextStartRestores)
     QTest::mouseClick(find<QCheckBox>("ChkSoloTest"), Qt::LeftButton);
     QTest::mouseClick(find<QCheckBox>("Chk_Sezioni_da_Importare_4"), Qt::LeftButton);
     click("Cmd_Salva_Impostazioni");
-    EXPECT_TRUE(answers.texts().isEmpty());
+    EXPECT_TRUE(answers.texts().isEmpty()) << "no box to close";
+    // The status line says it was saved, and where.
+    const QString status = find<QStatusBar>("Stato")->currentMessage();
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Impostazioni salvate alle "))) << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral(" in ") + QString::fromStdString(suite.paths().crvXmlIni().string())))
+        << status.toStdString();
     const std::string bytes = readFile(suite.paths().crvXmlIni());
     EXPECT_EQ(bytes, "ZZZ\r\nMO\r\nA\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n");
 
@@ -122,6 +128,21 @@ TEST_F(Startup, AFailedSaveIsShownAndKeepsTheOldFile)
     EXPECT_TRUE(answers.texts()[0].startsWith(QStringLiteral("Impossibile salvare le impostazioni nel file ")))
         << answers.texts()[0].toStdString();
     EXPECT_TRUE(std::filesystem::is_directory(suite.paths().crvXmlIni()));
+    EXPECT_TRUE(find<QStatusBar>("Stato")->currentMessage().isEmpty()) << "nothing said saved";
+}
+
+TEST_F(Startup, ASaveOfAValueTheFileCannotKeepIsRefused)
+{
+    ASSERT_TRUE(start());
+    click("Cmd_Salva_Impostazioni");
+    const std::string before = readFile(suite.paths().crvXmlIni());
+    scheda(0)->clear();
+    QTest::keyClicks(scheda(0), QStringLiteral("A,B"));
+    click("Cmd_Salva_Impostazioni");
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].contains(QStringLiteral("Mandato contiene una virgola")))
+        << answers.texts()[0].toStdString();
+    EXPECT_EQ(readFile(suite.paths().crvXmlIni()), before);
 }
 
 TEST_F(Startup, ANameHoldingRoveStartsTheTextMode)

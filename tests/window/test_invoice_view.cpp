@@ -117,7 +117,7 @@ TEST(InvoiceView, AFileThatCannotBeShownKeepsThePage)
     EXPECT_EQ(view.mostraFattura(sample("non_esiste.xml"), 18), QString("NON TROVO IL FILE"));
     test::writeFile(tmp / "senza.xml", "<FatturaElettronica><FatturaElettronicaBody/></FatturaElettronica>");
     EXPECT_EQ(view.mostraFattura(QString::fromStdString((tmp / "senza.xml").string()), 18),
-              QString("NON TROVO HEADER."));
+              QString("NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader"));
     const auto broken = view.mostraFattura(sample("FPR03_firmata_troncata.xml.p7m"), 18);
     ASSERT_TRUE(broken);
     EXPECT_TRUE(broken->startsWith("Errore nel file "));

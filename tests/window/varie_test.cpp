@@ -214,7 +214,9 @@ TEST_F(Varie, TheExportWritesTheChosenCasesAndOpensTheWorkbook)
                                                                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
                                                                 QStringLiteral(".xlsx")));
     EXPECT_EQ(saveDialog.buttons, (QStringList{"&Salva", "Annulla"})) << "Qt's own texts in Italian too";
-    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Elaborazione terminata\nPratiche esportate: 3 in ") + out});
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Elaborazione terminata\nPratiche esportate: 3 in ") + out +
+                                           QStringLiteral("\nFiltri: Mandato CRV, Data Affido dal 01/02/2024, "
+                                                          "Scadenza Mandato fino al 02/03/2024")});
     EXPECT_EQ(desktop.opened, QStringList{out}) << "the finished workbook goes to the desktop";
 
     const XlsxSheetRead sheet = readXlsx(out.toStdString());
@@ -246,15 +248,14 @@ TEST_F(Varie, TheExportFollowsTheBoxesAndTheDialog)
     showTab(1);
     const auto out = suite.paths().root / "casi.xlsx";
 
-    // Cancelled: nothing runs.
+    // Cancelled: nothing is written.
     saveDialog.answer.clear();
-    click("cmd_Varie_1");
-    EXPECT_FALSE(window->varieInCorso());
+    runUtility("cmd_Varie_1");
     EXPECT_EQ(saveDialog.suggested.size(), 1);
     EXPECT_TRUE(answers.texts().isEmpty());
 
     // A mandate code and a batch of no case; a batch that is no number; a
-    // date that keeps the cases out.
+    // date that keeps the cases out: said before any save dialog.
     saveDialog.answer = QString::fromStdString(out.string());
     scheda(0)->setText(QStringLiteral("DEZ"));
     runUtility("cmd_Varie_1");
@@ -269,15 +270,21 @@ TEST_F(Varie, TheExportFollowsTheBoxesAndTheDialog)
     EXPECT_EQ(answers.texts(), (QStringList{"Nessuna pratica trovata", "Nessuna pratica trovata",
                                             "Lotto Imp \"1x\" non valido: serve un numero intero",
                                             "Nessuna pratica trovata"}));
+    EXPECT_EQ(saveDialog.suggested.size(), 1) << "no save dialog for a workbook of no case";
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_TRUE(desktop.opened.isEmpty());
 
-    // The batch of the import, and a text that is no date: every case.
-    scheda(9)->setText(column("lottoimportazione").value(0));
+    // The batch of the import, and a text that is no date: every case, and
+    // the closing message names the filters that applied.
+    const QString batch = column("lottoimportazione").value(0);
+    scheda(9)->setText(batch);
     scheda(1)->setText(QStringLiteral("ieri"));
     runUtility("cmd_Varie_1");
+    EXPECT_EQ(saveDialog.suggested.size(), 2);
     EXPECT_EQ(answers.texts().last(),
-              QStringLiteral("Elaborazione terminata\nPratiche esportate: 3 in ") + QString::fromStdString(out.string()));
+              QStringLiteral("Elaborazione terminata\nPratiche esportate: 3 in ") + QString::fromStdString(out.string()) +
+                  QStringLiteral("\nFiltri: Mandato CRV, Scadenza Mandato fino al 02/03/2024, Lotto Imp ") + batch +
+                  QStringLiteral("\nData Affido \"ieri\" non è una data: ignorata"));
     EXPECT_EQ(readXlsx(out).rows.size(), 4u);
 }
 
@@ -299,7 +306,10 @@ TEST_F(Varie, CommonNotesToMemoAppendsEachCaseFirstNote)
     showTab(1);
     runUtility("cmd_Varie_0");
     EXPECT_EQ(answers.texts(),
-              QStringList{QStringLiteral("Elaborazione terminata\nPratiche con la nota comune accodata al memo: 2 di 2")});
+              QStringList{QStringLiteral("Elaborazione terminata\nPratiche con la nota comune accodata al memo: 2 di 2"
+                                         "\nFiltri: Mandato CRV, Data Affido dal 01/02/2024, Scadenza Mandato fino "
+                                         "al 02/03/2024, Lotto Imp ") +
+                          column("lottoimportazione").value(0)});
     EXPECT_TRUE(saveDialog.suggested.isEmpty()) << "no workbook is asked for";
     EXPECT_TRUE(desktop.opened.isEmpty());
     EXPECT_EQ(column("memo"), (QStringList{"prima nota", "memo esistente\r\nnota del secondo", "<null>"}));

@@ -311,14 +311,18 @@ TEST(XmlDocument, ErrorFromAFileUsesThePathAsGiven)
 TEST(XmlDocument, UnreadableFileIsAnErrorWithoutPlace)
 {
     test::TempDir dir;
-    for (const auto& path : {dir / "manca.xml", dir.path()}) {
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {dir / "manca.xml", "file o cartella inesistente"}, {dir.path(), "è una cartella"}};
+    for (const auto& [path, why] : cases) {
         XmlDocument doc;
         EXPECT_FALSE(doc.load(path));
         EXPECT_EQ(doc.parseError().url, path.string());
         EXPECT_EQ(doc.parseError().line, 0);
         EXPECT_EQ(doc.parseError().linepos, 0);
         EXPECT_EQ(doc.parseError().srcText, "");
-        EXPECT_EQ(doc.parseError().reason, "impossibile leggere il file");
+        EXPECT_EQ(doc.parseError().reason, "impossibile leggere il file: " + why);
+        EXPECT_EQ(parseErrorMessage(doc.parseError()),
+                  "Errore nel file " + path.string() + "\nImpossibile leggere il file: " + why);
     }
 }
 
