@@ -112,6 +112,11 @@ void LeggiImpostazioni(const fs::path& file, WindowSettings& settings)
     applyCheck(settings.spRec);
     applyCheck(settings.intDaFile);
     applyCheck(settings.usaAccess);
+    // A switch the old window did not have: its value is never the one
+    // carried over from an earlier line.
+    if (auto item = reader.next()) {
+        if (const auto value = checkState(*item)) settings.completa = *value;
+    }
 }
 
 std::string valoreNonSalvabile(const WindowSettings& settings)
@@ -150,6 +155,7 @@ void SalvaImpostazioni(const fs::path& file, const WindowSettings& settings)
     stateLine(settings.spRec);
     stateLine(settings.intDaFile);
     stateLine(settings.usaAccess);
+    stateLine(settings.completa);
     const std::string bytes = utf8ToCp1252(content);
 
     const auto fail = [&](const std::string& reason) {

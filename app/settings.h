@@ -29,6 +29,7 @@ struct WindowSettings {
     int spRec = 0;        // chkAgg(6)
     int intDaFile = 1;    // chkAgg(16)
     int usaAccess = 0;    // chkUsaAccess
+    int completa = 0;     // chkCompleta: "Fatt.Elett" shows the complete invoice
     bool operator==(const WindowSettings&) const = default;
 };
 
@@ -38,6 +39,8 @@ class SettingsError : public std::runtime_error {
 
 // Restores the settings from the file; a missing file leaves them as they are.
 // The three texts are kept to kBoxMaxLength characters, as the boxes hold them.
+// "Completa" (line 15, after the old window's 14) is restored only from a
+// file that has the line: a file of the old window opens the page.
 void LeggiImpostazioni(const std::filesystem::path& file, WindowSettings& settings);
 
 // Why the settings cannot be saved as they are, in Italian, or "": the file
@@ -45,7 +48,7 @@ void LeggiImpostazioni(const std::filesystem::path& file, WindowSettings& settin
 // would not read back and would shift every later line.
 std::string valoreNonSalvabile(const WindowSettings& settings);
 
-// Writes the 14 lines (windows-1252, CR LF) to a new file renamed over the old one;
+// Writes the 15 lines (windows-1252, CR LF) to a new file renamed over the old one;
 // throws SettingsError with an Italian message naming the file when it cannot
 // (valoreNonSalvabile included), nothing written and the old file intact.
 void SalvaImpostazioni(const std::filesystem::path& file, const WindowSettings& settings);

@@ -14,6 +14,7 @@
 
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/fattura_completa.h"
 #include "cli/gui_session.h"
 #include "cli/input_path.h"
 #include "cli/output_name.h"
@@ -48,10 +49,20 @@ std::string helpText()
     "                              --allegati)\n"
     "  --allegati DIR              salva gli allegati in DIR, senza sovrascrivere file\n"
     "                              esistenti\n"
+    "  --completa                  la fattura completa invece della pagina: ogni documento\n"
+    "                              del file, soggetti, righe, riepilogo IVA, ritenuta,\n"
+    "                              cassa, bollo, pagamenti, allegati, con la verifica dello\n"
+    "                              schema e, per un .p7m, i dati della firma, su fogli A4\n"
+    "                              (--testo, --png: i fogli uno sotto l'altro, --pdf)\n"
+    "  --verifica                  verifica ogni FILE con lo schema ufficiale FatturaPA\n"
+    "                              1.2.2 (quello di xmllint --schema) e stampa una riga per\n"
+    "                              file: conforme, o le violazioni (riga, elemento, cosa\n"
+    "                              si aspetta lo schema); non si combina con altre opzioni\n"
     "  --                          gli argomenti seguenti sono nomi di file\n"
     "\n"
     "Uscita: 0 tutte mostrate, 1 se una fattura non si può mostrare o scrivere,\n"
-    "2 per un uso errato.\n";
+    "2 per un uso errato. Con --verifica: 0 tutti i file conformi, 1 se un file non è\n"
+    "conforme o non si può leggere, 2 per un uso errato.\n";
 }
 
 int usage(const std::string& problem)
@@ -70,6 +81,8 @@ struct Options {
     std::optional<std::filesystem::path> pdf;
     std::optional<std::filesystem::path> allegati;
     bool testo = false;
+    bool completa = false;
+    bool verifica = false;
     std::vector<std::string> files;
 };
 
@@ -147,8 +160,8 @@ int fatturaCommand(const Args& rawArgs)
             ++i;
             continue;
         }
-        if (a == "--testo") {
-            o.testo = true;
+        if (a == "--testo" || a == "--completa" || a == "--verifica") {
+            (a == "--testo" ? o.testo : a == "--completa" ? o.completa : o.verifica) = true;
             ++i;
             continue;
         }
@@ -174,6 +187,8 @@ int fatturaCommand(const Args& rawArgs)
         if (!taken) return usage("Opzione sconosciuta: " + a);
     }
     if (o.files.empty()) return usage("Manca il nome della fattura da mostrare");
+    if (o.verifica && (o.testo || o.completa || o.png || o.pdf || o.allegati))
+        return usage("--verifica non si combina con --testo, --completa, --png, --pdf, --allegati");
     if (!o.png && !o.pdf && !o.allegati) o.testo = true;
     std::error_code ec;
     if (o.pdf) {
@@ -186,10 +201,15 @@ int fatturaCommand(const Args& rawArgs)
     }
 
     const SuitePaths paths = suitePathsFor(common);
+    if (o.verifica) {
+        std::vector<std::filesystem::path> files;
+        for (const std::string& file : o.files) files.push_back(fileIndicato(file, paths));
+        return verifyInvoices(files);
+    }
     const Regional regional = regionalFor(common);
     const bool drawing = o.png || o.pdf;
     std::optional<OffscreenGui> gui;
-    if (drawing) gui.emplace();
+    if (drawing || o.completa) gui.emplace();  // the complete view measures its texts in the page's face
 
     // With several files --png names a folder; with one, a file (or a folder that exists).
     const bool pngFolder = o.png && (o.files.size() > 1 || std::filesystem::is_directory(*o.png, ec));
@@ -206,15 +226,22 @@ int fatturaCommand(const Args& rawArgs)
     std::vector<InvoicePage> pages;
     std::vector<std::string> titles;
     bool firstText = true;
+    SheetsForPdf completePdf;
     for (const std::string& file : o.files) {
         const std::filesystem::path path = fileIndicato(file, paths);
+        if (o.completa) {
+            CompleteOutputs outputs{o.testo, std::nullopt, o.pdf.has_value()};
+            if (o.png) outputs.png = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
+            if (!showComplete(path, outputs, regional, completePdf, firstText)) status = 1;
+            if (!o.allegati) continue;
+        }
         const InvoiceReading reading = readInvoiceFile(path);
         if (!reading.ok()) {
-            printErr(failureText(reading, path));
+            if (!o.completa) printErr(failureText(reading, path));  // the complete view told it already
             status = 1;
             continue;
         }
-        if (o.testo) {
+        if (o.testo && !o.completa) {
             if (!firstText) std::fputc('\n', stdout);
             firstText = false;
             const std::string text = "File: " + path.string() + "\n" + invoiceText(reading.fattura, regional);
@@ -234,7 +261,7 @@ int fatturaCommand(const Args& rawArgs)
                 }
             }
         }
-        if (!drawing) continue;
+        if (!drawing || o.completa) continue;
         InvoicePage page = layoutInvoice(reading.fattura, regional);
         if (o.png) {
             const std::filesystem::path target = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
@@ -252,6 +279,7 @@ int fatturaCommand(const Args& rawArgs)
             titles.push_back(path.filename().string());
         }
     }
+    if (o.pdf && !completePdf.empty() && !writeCompletePdf(completePdf, *o.pdf)) status = 1;
     if (o.pdf && !pages.empty()) {
         std::vector<PdfInvoice> invoices;
         for (std::size_t k = 0; k < pages.size(); ++k) invoices.push_back(PdfInvoice{&pages[k], titles[k]});

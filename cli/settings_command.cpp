@@ -60,6 +60,7 @@ std::string describe(const WindowSettings& s)
     out += std::string("->sp.rec (--sp-rec, --no-sp-rec): ") + stateText(s.spRec) + "\n";
     out += std::string("int.da file (--int-da-file, --no-int-da-file): ") + stateText(s.intDaFile) + "\n";
     out += std::string("Access (--access, --no-access): ") + stateText(s.usaAccess) + "\n";
+    out += std::string("Completa (finestra, \"Fatt.Elett\"): ") + stateText(s.completa) + "\n";
     return out;
 }
 

@@ -1,13 +1,16 @@
-// libFuzzer entry point for signed envelopes and the invoice reader: any
+// libFuzzer entry point for signed envelopes and the invoice readers: any
 // bytes are opened as a ".p7m" (an envelope, or XML as it stands) and read as
-// an invoice, then laid out as a page. Messages are expected; crashes, hangs
+// an invoice, then laid out as a page; the complete view's reader, the
+// signature facts and the schema check take them too. Messages are expected; crashes, hangs
 // and broken promises (checked below) are not.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "invoice/full_invoice_reader.h"
 #include "invoice/invoice_reader.h"
+#include "invoice/schema_check.h"
 #include "invoice/page_layout.h"
 #include "invoice/signed_envelope.h"
 
@@ -31,6 +34,21 @@ void readAndLayOut(const std::string& bytes, const std::string& name)
     require(page.ops.size() == 1 + 7 * r.fattura.righe.size() + 45);
 }
 
+void readComplete(const std::string& bytes)
+{
+    std::vector<crv::SignatureFacts> firme;
+    const crv::EnvelopeContent envelope = crv::openEnvelope(bytes, firme);
+    if (!envelope.ok) return;
+    for (const crv::SignatureFacts& f : firme) require(!f.esito.empty() && (f.integra == (f.esito.find("firma integra") == 0)));
+    crv::XmlDocument document;
+    if (document.loadBytes(envelope.content, "fuzz.xml")) {
+        crv::FatturaCompleta fattura;
+        crv::readFullInvoice(document, fattura);
+    }
+    const crv::SchemaVerdict verdict = crv::checkSchema(envelope.content);
+    require(verdict.valid() == verdict.violations.empty());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -41,5 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (envelope.ok && crv::looksLikeXml(bytes)) require(envelope.content == bytes);
     readAndLayOut(bytes, "fuzz.xml.p7m");
     readAndLayOut(bytes, "fuzz.xml");
+    readComplete(bytes);
     return 0;
 }

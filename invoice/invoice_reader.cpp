@@ -1,22 +1,28 @@
 #include "invoice/invoice_reader.h"
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
 
 #include "invoice/signed_envelope.h"
+#include "invoice/xml_walk.h"
 #include "text/encoding.h"
 #include "xml/parse_error_message.h"
 
 namespace crv {
 namespace {
 
+using invoice_xml::Elements;
+using invoice_xml::firstElement;
+using invoice_xml::secondElement;
+using invoice_xml::selectChildren;
+using invoice_xml::textOf;
+using invoice_xml::UpperName;
+
 constexpr const char* kNoFile = "NON TROVO IL FILE";
 // The old message first, as operators know it, then what it means.
-constexpr const char* kNoHeader =
-    "NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader";
+constexpr const char* kNoHeader = kNonTrovoHeader;
 
 // An element whose value the invoice cannot hold.
 class BadElement : public std::runtime_error {
@@ -33,87 +39,6 @@ private:
     std::string text_;
 };
 
-// An element's name, compared with the upper-case names the reader knows
-// letter by letter in upper case, stopping at the first difference (most
-// names differ in their first letters). The whole name counts:
-// "p:CedentePrestatore" is not "CEDENTEPRESTATORE".
-class UpperName {
-public:
-    explicit UpperName(pugi::xml_node node) : name_(node.name()) {}
-    bool operator==(std::string_view upper) const
-    {
-        for (std::size_t i = 0; i < upper.size(); ++i) {
-            const char c = name_[i];  // the terminator differs from every letter
-            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != upper[i]) return false;
-        }
-        return name_[upper.size()] == '\0';
-    }
-
-private:
-    const char* name_;
-};
-
-// The child elements of a node in document order (text, comments and
-// processing instructions are passed over).
-class Elements {
-public:
-    explicit Elements(pugi::xml_node parent) : parent_(parent) {}
-    class iterator {
-    public:
-        explicit iterator(pugi::xml_node n) { settle(n); }
-        pugi::xml_node operator*() const { return node_; }
-        iterator& operator++()
-        {
-            settle(node_.next_sibling());
-            return *this;
-        }
-        bool operator!=(const iterator& other) const { return atEnd_ != other.atEnd_ || node_ != other.node_; }
-
-    private:
-        // The first element from n on; one look at each node's type (the
-        // library's calls are not inlined, and invoices have many nodes).
-        void settle(pugi::xml_node n)
-        {
-            for (;; n = n.next_sibling()) {
-                const pugi::xml_node_type type = n.type();
-                if (type == pugi::node_element || type == pugi::node_null) {
-                    node_ = n;
-                    atEnd_ = type == pugi::node_null;
-                    return;
-                }
-            }
-        }
-        pugi::xml_node node_;
-        bool atEnd_ = true;
-    };
-    iterator begin() const { return iterator(parent_.first_child()); }
-    iterator end() const { return iterator(pugi::xml_node()); }
-
-private:
-    pugi::xml_node parent_;
-};
-
-// The text of an element and its descendants; a simple element holds its
-// text itself, without the walk.
-std::string textOf(pugi::xml_node element)
-{
-    // A null node has no child and an empty value.
-    if (element.first_child().type() == pugi::node_null) return element.value();
-    return nodeText(element);
-}
-
-pugi::xml_node firstElement(pugi::xml_node parent)
-{
-    return *Elements(parent).begin();
-}
-
-pugi::xml_node secondElement(pugi::xml_node parent)
-{
-    auto it = Elements(parent).begin();
-    if (!*it) return {};
-    return *++it;
-}
-
 // The amount of an element: its leading number read with "." and rounded
 // half to even to 4 decimals; 0 when there is none.
 Amount amountOf(pugi::xml_node element)
@@ -123,28 +48,6 @@ Amount amountOf(pugi::xml_node element)
                                                                        : Amount::parseLeadingNumber(textOf(element));
     if (!value) throw BadElement(element.name(), textOf(element), "importo fuori dall'intervallo ammesso");
     return *value;
-}
-
-// The namespace an unprefixed element is in: the nearest default namespace
-// declared on it or above it ("" when none, or reset with xmlns="").
-std::string_view defaultNamespaceOf(pugi::xml_node element)
-{
-    for (pugi::xml_node n = element; n && n.type() == pugi::node_element; n = n.parent()) {
-        if (const pugi::xml_attribute a = n.attribute("xmlns")) return a.value();
-    }
-    return {};
-}
-
-// The root's children with exactly this name and no namespace, as an XPath
-// selection of the plain name finds them: "FatturaElettronicaHeader" in
-// another letter case, with a prefix or in a default namespace is not one.
-std::vector<pugi::xml_node> selectChildren(pugi::xml_node root, const char* name)
-{
-    std::vector<pugi::xml_node> found;
-    for (const pugi::xml_node child : Elements(root)) {
-        if (std::strcmp(child.name(), name) == 0 && defaultNamespaceOf(child).empty()) found.push_back(child);
-    }
-    return found;
 }
 
 // The company name, or "Nome Cognome" for a person; otherwise the text of
@@ -313,14 +216,6 @@ InvoiceReading failed(InvoiceOutcome outcome, std::string message)
     return r;
 }
 
-bool hasP7mName(const std::string& name)
-{
-    if (name.size() < 4) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return tail == ".p7m";
-}
-
 // A value shown in a message, cut when it is long (a huge text node).
 std::string shortValue(const std::string& text)
 {
@@ -330,6 +225,14 @@ std::string shortValue(const std::string& text)
 }
 
 }  // namespace
+
+bool hasP7mName(const std::string& name)
+{
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return tail == ".p7m";
+}
 
 InvoiceReading readInvoiceDocument(const XmlDocument& document, const std::string& name)
 {

@@ -10,6 +10,10 @@
 
 namespace crv {
 
+// The message of a file that is no invoice (no "FatturaElettronicaHeader").
+inline constexpr const char* kNonTrovoHeader =
+    "NON TROVO HEADER.\nIl file non è una fattura elettronica: manca FatturaElettronicaHeader";
+
 // How a reading ended.
 enum class InvoiceOutcome {
     Read,          // the values are in `fattura`
@@ -27,6 +31,9 @@ struct InvoiceReading {
     FatturaLetta fattura;
     bool ok() const { return outcome == InvoiceOutcome::Read; }
 };
+
+// Whether a file name ends in ".p7m" (any letter case): a signed envelope.
+bool hasP7mName(const std::string& name);
 
 // Reads the file at path. A name ending in ".p7m" (any letter case) is opened
 // as a signed envelope unless its bytes are plain XML.

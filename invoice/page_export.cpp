@@ -19,8 +19,8 @@ namespace {
 constexpr int kPdfDpi = 300;
 constexpr double kMarginMm = 10;
 
-// The bytes made in memory written as the whole file: the system's reason
-// when it cannot be, in Italian (Qt's writers say "Unknown error").
+}  // namespace
+
 std::optional<std::string> writeBytes(const QByteArray& bytes, const std::filesystem::path& file)
 {
     try {
@@ -30,8 +30,6 @@ std::optional<std::string> writeBytes(const QByteArray& bytes, const std::filesy
     }
     return std::nullopt;
 }
-
-}  // namespace
 
 QImage renderPage(const InvoicePage& page, double interlinea)
 {

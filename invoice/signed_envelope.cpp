@@ -6,8 +6,10 @@
 #include <openssl/cms.h>
 #include <openssl/err.h>
 #include <openssl/objects.h>
+#include <openssl/x509.h>
 
 #include <climits>
+#include <ctime>
 #include <memory>
 
 namespace crv {
@@ -61,10 +63,114 @@ bool compactBase64(std::string_view text, std::string& out)
     return !out.empty();
 }
 
+std::string twoDigits(int n)
+{
+    return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10);
+}
+
+// "25/10/2018", with " 10:00:49 UTC" when the time is asked for; empty
+// when the time cannot be read.
+std::string timeText(const ASN1_TIME* t, bool withTime)
+{
+    std::tm tm{};
+    if (t == nullptr || ASN1_TIME_to_tm(t, &tm) != 1) return {};
+    std::string out = twoDigits(tm.tm_mday) + "/" + twoDigits(tm.tm_mon + 1) + "/" + std::to_string(tm.tm_year + 1900);
+    if (withTime)
+        out += " " + twoDigits(tm.tm_hour) + ":" + twoDigits(tm.tm_min) + ":" + twoDigits(tm.tm_sec) + " UTC";
+    return out;
+}
+
+// The first value of a name's attribute, as UTF-8; empty when the name has none.
+std::string nameEntry(const X509_NAME* name, int nid)
+{
+    const int at = X509_NAME_get_index_by_NID(name, nid, -1);
+    if (at < 0) return {};
+    const ASN1_STRING* value = X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, at));
+    unsigned char* utf8 = nullptr;
+    const int length = ASN1_STRING_to_UTF8(&utf8, value);
+    if (length < 0) return {};
+    std::string out(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(length));
+    OPENSSL_free(utf8);
+    return out;
+}
+
+void describeCertificate(X509* cert, SignatureFacts& f)
+{
+    const X509_NAME* subject = X509_get_subject_name(cert);
+    f.firmatario = nameEntry(subject, NID_commonName);
+    if (f.firmatario.empty()) {
+        f.firmatario = nameEntry(subject, NID_givenName);
+        const std::string surname = nameEntry(subject, NID_surname);
+        if (!f.firmatario.empty() && !surname.empty()) f.firmatario += ' ';
+        f.firmatario += surname;
+    }
+    f.organizzazione = nameEntry(subject, NID_organizationName);
+    // Qualified certificates put the holder's tax code in the serial number
+    // as "TINIT-<code>" (older ones "IT:<code>").
+    const std::string serial = nameEntry(subject, NID_serialNumber);
+    for (const std::string_view prefix : {"TINIT-", "IT:"}) {
+        if (std::string_view(serial).starts_with(prefix)) f.codiceFiscale = serial.substr(prefix.size());
+    }
+    if (f.codiceFiscale.empty()) f.identificativo = serial;
+    const X509_NAME* issuer = X509_get_issuer_name(cert);
+    f.emittente = nameEntry(issuer, NID_commonName);
+    const std::string issuerOrg = nameEntry(issuer, NID_organizationName);
+    if (!issuerOrg.empty() && issuerOrg != f.emittente) f.emittente += (f.emittente.empty() ? "" : ", ") + issuerOrg;
+    f.validoDal = timeText(X509_get0_notBefore(cert), false);
+    f.validoAl = timeText(X509_get0_notAfter(cert), false);
+}
+
+std::string signingTime(CMS_SignerInfo* si)
+{
+    const int at = CMS_signed_get_attr_by_NID(si, NID_pkcs9_signingTime, -1);
+    if (at < 0) return {};
+    const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(CMS_signed_get_attr(si, at), 0);
+    if (value == nullptr || (value->type != V_ASN1_UTCTIME && value->type != V_ASN1_GENERALIZEDTIME)) return {};
+    return timeText(value->value.utctime, true);
+}
+
+// Who signed and whether each signature matches the content: the digest of
+// the content against the signed attributes, and the signature over them
+// with the certificate's key. The certificate is taken as it comes.
+void collectFacts(CMS_ContentInfo* cms, std::vector<SignatureFacts>& firme)
+{
+    STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(cms);
+    if (signers == nullptr) return;
+    CMS_set1_signers_certs(cms, nullptr, 0);
+    // The content read once through the digests the signers use.
+    BIO* chain = CMS_dataInit(cms, nullptr);
+    if (chain != nullptr) {
+        char buffer[4096];
+        while (BIO_read(chain, buffer, sizeof buffer) > 0) {
+        }
+    }
+    for (int i = 0; i < sk_CMS_SignerInfo_num(signers); ++i) {
+        CMS_SignerInfo* si = sk_CMS_SignerInfo_value(signers, i);
+        SignatureFacts f;
+        X509* cert = nullptr;
+        CMS_SignerInfo_get0_algs(si, nullptr, &cert, nullptr, nullptr);
+        f.dataFirma = signingTime(si);
+        if (cert == nullptr) {
+            f.esito = "certificato del firmatario assente: firma non verificabile";
+        } else {
+            describeCertificate(cert, f);
+            const bool attributes = CMS_signed_get_attr_count(si) > 0;
+            const bool content = chain != nullptr && CMS_SignerInfo_verify_content(si, chain) == 1;
+            f.integra = content && (!attributes || CMS_SignerInfo_verify(si) == 1);
+            f.esito = f.integra ? "firma integra, certificato non verificato"
+                                : "firma NON integra: il documento non corrisponde alla firma";
+        }
+        firme.push_back(std::move(f));
+    }
+    if (chain != nullptr) BIO_free_all(chain);
+    ERR_clear_error();
+}
+
 enum class Parsed { Content, NotCms, NoContent, OtherType };
 
-// One level of envelope: the DER/BER bytes to the signed content.
-Parsed parseCms(std::string_view der, std::string& content)
+// One level of envelope: the DER/BER bytes to the signed content, and the
+// facts of its signatures when asked for.
+Parsed parseCms(std::string_view der, std::string& content, std::vector<SignatureFacts>* firme)
 {
     ERR_clear_error();
     if (der.size() > static_cast<std::size_t>(INT_MAX)) return Parsed::NotCms;
@@ -77,6 +183,7 @@ Parsed parseCms(std::string_view der, std::string& content)
     if (type != NID_pkcs7_signed && type != NID_pkcs7_data) return Parsed::OtherType;
     ASN1_OCTET_STRING** const pos = CMS_get0_content(cms.get());
     if (pos == nullptr || *pos == nullptr) return Parsed::NoContent;
+    if (firme != nullptr && type == NID_pkcs7_signed) collectFacts(cms.get(), *firme);
     const ASN1_OCTET_STRING* const octets = *pos;
     content.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(octets)),
                    static_cast<std::size_t>(ASN1_STRING_length(octets)));
@@ -101,7 +208,11 @@ bool looksLikeXml(std::string_view bytes)
     return i < bytes.size() && bytes[i] == '<';
 }
 
-EnvelopeContent openEnvelope(std::string bytes)
+namespace {
+
+// Opens envelopes down to the document; the facts of their signatures go
+// to firme when given.
+EnvelopeContent openLevels(std::string bytes, std::vector<SignatureFacts>* firme)
 {
     if (looksLikeXml(bytes)) return EnvelopeContent{true, std::move(bytes), {}};
     if (bytes.empty()) return failure("il file è vuoto");
@@ -124,7 +235,7 @@ EnvelopeContent openEnvelope(std::string bytes)
             bytes = std::move(decoded);
         }
         std::string content;
-        switch (parseCms(bytes, content)) {
+        switch (parseCms(bytes, content, firme)) {
         case Parsed::NotCms:
             return failure(outer ? "la busta firmata (.p7m) è danneggiata o incompleta" : kNotXml);
         case Parsed::OtherType:
@@ -139,6 +250,18 @@ EnvelopeContent openEnvelope(std::string bytes)
         bytes = std::move(content);  // signed twice: open the inner envelope
     }
     return failure("la busta firmata contiene troppe buste una dentro l'altra");
+}
+
+}  // namespace
+
+EnvelopeContent openEnvelope(std::string bytes)
+{
+    return openLevels(std::move(bytes), nullptr);
+}
+
+EnvelopeContent openEnvelope(std::string bytes, std::vector<SignatureFacts>& firme)
+{
+    return openLevels(std::move(bytes), &firme);
 }
 
 }  // namespace crv

@@ -21,6 +21,7 @@
 #include "db/open_db.h"
 #include "window/file_list.h"
 #include "window/import_run.h"
+#include "window/full_invoice_view.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/message_box.h"
@@ -117,6 +118,7 @@ void MainWindow::connectControls()
     connect(escape, &QShortcut::activated, this, &MainWindow::escapePressed);
     // Escape taken by the page itself: it has hidden itself, the listing comes back.
     connect(c_.Pic_Fatt, &InvoiceView::chiusa, this, [this] { c_.List1->setVisible(true); });
+    connect(c_.Pic_Fatt_Completa, &FullInvoiceView::chiusa, this, [this] { c_.List1->setVisible(true); });
 }
 
 bool MainWindow::Form_Load()
@@ -162,6 +164,7 @@ bool MainWindow::Form_Load()
     // The installation's buttons; the text mode needs "Importa ROVE".
     c_.Cmd_Importa[2]->setVisible(installazione_.mostraImportaRove || modoTesto_);
     c_.Cmd_Importa[3]->setVisible(installazione_.mostraFattElett);
+    c_.chkCompleta->setVisible(installazione_.mostraFattElett);
     // 8. The first tab.
     c_.SSTab1->setCurrentIndex(0);
     // 9. The database.
@@ -202,6 +205,7 @@ WindowSettings MainWindow::currentSettings() const
     s.spRec = stateOf(c_.chkAgg6);
     s.intDaFile = stateOf(c_.chkAgg16);
     s.usaAccess = stateOf(c_.chkUsaAccess);
+    s.completa = stateOf(c_.chkCompleta);
     return s;
 }
 
@@ -216,6 +220,7 @@ void MainWindow::applySettings(const WindowSettings& s)
     setState(c_.chkAgg6, s.spRec);
     setState(c_.chkAgg16, s.intDaFile);
     setState(c_.chkUsaAccess, s.usaAccess);
+    setState(c_.chkCompleta, s.completa);
 }
 
 void MainWindow::Cmd_Salva_Impostazioni_Click()

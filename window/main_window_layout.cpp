@@ -15,6 +15,7 @@
 #include <QStyle>
 
 #include "window/file_list.h"
+#include "window/full_invoice_view.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/main_window.h"
@@ -71,10 +72,11 @@ void MainWindow::Form_Resize()
     moveLeft(c_.Scheda[10], c_.SSTab1->width() - c_.Scheda[10]->width() - twips_.px(200));
     // 5. The invoice page over the listing, to the window's right edge.
     c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), atLeastZero(W - c_.List1->x()), c_.List1->height());
+    c_.Pic_Fatt_Completa->setGeometry(c_.Pic_Fatt->geometry());
     // A page shown in the maximised window keeps the place "Fatt.Elett" gave
     // it: the window manager maximises the window after the press, and that
     // resize must not undo the placement that follows the maximising.
-    if (isMaximized() && !c_.Pic_Fatt->isHidden()) placePicFatt();
+    if (isMaximized() && (!c_.Pic_Fatt->isHidden() || !c_.Pic_Fatt_Completa->isHidden())) placePicFatt();
 }
 
 QSize MainWindow::dimensioneMinima() const
@@ -118,6 +120,8 @@ void MainWindow::placePicFatt()
     const int width = std::min(twips_.px(16999) + chrome, atLeastZero(this->width() - c_.List1->x()));
     c_.Pic_Fatt->setGeometry(c_.List1->x(), c_.List1->y(), width,
                              atLeastZero(c_.SSTab1->height() - c_.List1->y() - twips_.px(100)));
+    // The complete invoice takes the page's place.
+    c_.Pic_Fatt_Completa->setGeometry(c_.Pic_Fatt->geometry());
 }
 
 void MainWindow::mostraPaginaFattura()
@@ -126,9 +130,13 @@ void MainWindow::mostraPaginaFattura()
     if (!isMaximized()) showMaximized();
     Form_Resize();
     placePicFatt();
-    c_.Pic_Fatt->setVisible(true);
-    c_.Pic_Fatt->raise();
-    c_.Pic_Fatt->setFocus();
+    // "Completa" chooses the complete invoice or the page; the other one goes.
+    const bool completa = c_.chkCompleta->isChecked();
+    QScrollArea* const shown = completa ? static_cast<QScrollArea*>(c_.Pic_Fatt_Completa) : c_.Pic_Fatt;
+    (completa ? static_cast<QScrollArea*>(c_.Pic_Fatt) : c_.Pic_Fatt_Completa)->setVisible(false);
+    shown->setVisible(true);
+    shown->raise();
+    shown->setFocus();
     Fatt_Elet();
 }
 
@@ -139,14 +147,16 @@ void MainWindow::Fatt_Elet()
     const double interlinea = InvoiceView::interlineaDa(*c_.Txt_Interlinea);
     const QString path = c_.File1->pathOf(c_.LBLFILEIMPORT->text());
     MouseAttesa();
-    const std::optional<QString> problem = c_.Pic_Fatt->mostraFattura(path, interlinea, config_.regional);
+    const bool completa = c_.chkCompleta->isChecked();
+    const std::optional<QString> problem = completa ? c_.Pic_Fatt_Completa->mostraFattura(path, config_.regional)
+                                                    : c_.Pic_Fatt->mostraFattura(path, interlinea, config_.regional);
     MouseNormale();
     // The page stays in place with what it showed before; Escape closes it.
     // A file that is no invoice at all was the wrong choice of file: the
     // listing and the file list come back with the message.
     if (problem) {
         mostraMessaggio(this, *problem);
-        if (c_.Pic_Fatt->nonEraUnaFattura()) escapePressed();
+        if (completa ? c_.Pic_Fatt_Completa->nonEraUnaFattura() : c_.Pic_Fatt->nonEraUnaFattura()) escapePressed();
     }
     // No database connection is held here: start-up closes the one it opens
     // and every run and utility opens its own, so after the page nothing is
@@ -157,7 +167,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     // Escape that no control took (the window's shortcut only fires while the
     // window is the active one, which a closed message box may not give back).
-    if (event->key() == Qt::Key_Escape && !c_.Pic_Fatt->isHidden()) {
+    if (event->key() == Qt::Key_Escape && (!c_.Pic_Fatt->isHidden() || !c_.Pic_Fatt_Completa->isHidden())) {
         escapePressed();
         event->accept();
         return;
@@ -167,8 +177,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::escapePressed()
 {
-    if (c_.Pic_Fatt->isHidden()) return;
+    if (c_.Pic_Fatt->isHidden() && c_.Pic_Fatt_Completa->isHidden()) return;
     c_.Pic_Fatt->setVisible(false);
+    c_.Pic_Fatt_Completa->setVisible(false);
     c_.List1->setVisible(true);
 }
 

@@ -14,6 +14,7 @@
 
 #include "window/counter_box.h"
 #include "window/file_list.h"
+#include "window/full_invoice_view.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/lotti_tab.h"
@@ -187,6 +188,12 @@ void buildImportTab(QWidget* page, const Twips& t, Controls& c)
     c.Cmd_Importa[3] = button(page, "Cmd_Importa_3", QStringLiteral("Fatt.Elett"), t, {1140, 420, 3015, 375});
     c.Cmd_Importa[3]->setVisible(false);
     c.Txt_Interlinea = textBox(page, "Txt_Interlinea", QStringLiteral("18"), t, {4320, 420, 675, 315}, Qt::AlignHCenter, 3);
+    // Not in the old window: the complete invoice instead of the page. Shown with "Fatt.Elett".
+    c.chkCompleta = checkBox(page, "chkCompleta", QStringLiteral("Completa"), t, {60, 450, 1065, 315}, false);
+    c.chkCompleta->setToolTip(QStringLiteral(
+        "\"Fatt.Elett\" mostra la fattura completa (ogni documento, righe, IVA, pagamenti, allegati, "
+        "verifica dello schema e della firma) invece della pagina"));
+    c.chkCompleta->setVisible(false);
 
     c.Frame1 = make<QGroupBox>(page, "Frame1", t, {120, 840, 13155, 645});
     c.Frame1->setTitle(QStringLiteral("Sezioni da importare"));
@@ -239,6 +246,8 @@ void buildImportTab(QWidget* page, const Twips& t, Controls& c)
     white.setColor(QPalette::WindowText, Qt::black);
     c.Pic_Fatt->setPalette(white);
     c.Pic_Fatt->setVisible(false);
+    c.Pic_Fatt_Completa = make<FullInvoiceView>(page, "Pic_Fatt_Completa", t, {3300, 1980, 3495, 2355});
+    c.Pic_Fatt_Completa->setVisible(false);
 }
 
 void buildVarieTab(QWidget* page, const Twips& t, Controls& c)

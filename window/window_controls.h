@@ -18,6 +18,7 @@ class QTableWidget;
 class QWidget;
 
 namespace crv {
+class FullInvoiceView;
 class InvoiceView;
 }
 
@@ -44,6 +45,7 @@ struct Controls {
     // The tab "Importazione".
     std::array<QPushButton*, 4> Cmd_Importa{};
     QLineEdit* Txt_Interlinea = nullptr;
+    QCheckBox* chkCompleta = nullptr;  // "Completa": "Fatt.Elett" shows the complete view
     QGroupBox* Frame1 = nullptr;
     std::array<QCheckBox*, 6> Chk_Sezioni_da_Importare{};
     QPushButton* Cmd_Salva_Impostazioni = nullptr;
@@ -53,6 +55,7 @@ struct Controls {
     QLabel* LBLFILEIMPORT = nullptr;
     QLabel* lblfileinfo = nullptr;
     InvoiceView* Pic_Fatt = nullptr;  // the invoice page
+    FullInvoiceView* Pic_Fatt_Completa = nullptr;  // the complete invoice, in the page's place
 
     // The tab "Varie".
     std::array<QPushButton*, 2> cmd_Varie{};

@@ -23,7 +23,7 @@ void PrintTo(const WindowSettings& s, std::ostream* os)
     *os << "{" << s.mandato << "|" << s.intervento << "|" << s.sitAffido << "| sezioni";
     for (const int v : s.sezioni) *os << " " << v;
     *os << " | " << s.dettagli << " " << s.soloTest << " " << s.spRec << " " << s.intDaFile << " "
-        << s.usaAccess << "}";
+        << s.usaAccess << " " << s.completa << "}";
 }
 }  // namespace crv
 
@@ -66,7 +66,8 @@ TEST(Settings, WritesTheFourteenLinesInWindows1252AndReadsThemBack)
     TempDir dir;
     const auto file = dir / "Crv_XML.ini";
     SalvaImpostazioni(file, sampleSettings());
-    EXPECT_EQ(readFile(file), readFile(dataFile("settings/Crv_XML.ini")));
+    // The old window's fourteen lines, then "Completa".
+    EXPECT_EQ(readFile(file), readFile(dataFile("settings/Crv_XML.ini")) + " 0 \r\n");
     EXPECT_EQ(readFrom(dataFile("settings/Crv_XML.ini")), sampleSettings());
     EXPECT_FALSE(fs::exists(dir / "Crv_XML.ini.tmp"));
 
@@ -92,7 +93,7 @@ TEST(Settings, CommaInATextShiftsEveryLaterValue)
     writeFile(file, lines({"A,B", "MO", "X", " 0 ", " 1 ", " 0 ", " 1 ", " 0 ", " 1 ", " 0 ", " 1 ", " 0 ", " 1 ",
                            " 2 "}));
 
-    // Values read: A, B, MO, X, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1 (line 14 unread).
+    // Values read: A, B, MO, X, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 2 (line 15 unread).
     WindowSettings expected;
     expected.mandato = "A";
     expected.intervento = "B";
@@ -103,6 +104,7 @@ TEST(Settings, CommaInATextShiftsEveryLaterValue)
     expected.spRec = 1;
     expected.intDaFile = 0;
     expected.usaAccess = 1;
+    expected.completa = 2;
     EXPECT_EQ(readFrom(file), expected);
 }
 

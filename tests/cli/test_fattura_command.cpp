@@ -2,7 +2,9 @@
 // PNG and PDF, files by name or by path, exit status and messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <regex>
 
 #include "support/golden_support.h"
 
@@ -167,6 +169,40 @@ TEST_F(FatturaCommand, AttachmentsAreSaved)
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "Nessun allegato nel file " +
                             (suite.paths().importDir() / "oca_FPR06_credit_note_TD04.xml").string() + "\n");
+}
+
+TEST_F(FatturaCommand, CompleteViewAndSchemaCheck)
+{
+    // --completa: every sample to one PDF, one PNG each, and the sheets' text.
+    const auto pngDir = out / "complete";
+    const auto pdf = out / "complete.pdf";
+    const Outcome o = fattura(root() + "--completa --testo --png " + shellWord(pngDir.string()) + " --pdf " +
+                              shellWord(pdf.string()) + names);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pngDir), std::filesystem::directory_iterator()), 9);
+    EXPECT_GE(pdfSheets(readFile(pdf)), 9u);
+    for (const char* value : {"Documento 2 di 2", "Esito: firma integra, certificato non verificato",
+                              "Conforme allo schema FatturaPA 1.2.2", "IBAN IT64C0310401600000000770885"})
+        EXPECT_NE(o.out.find(value), std::string::npos) << value;
+
+    // --verifica: one line per file, exit 1 as soon as one is not valid.
+    writeFile(suite.paths().importDir() / "rotta.xml",
+              std::regex_replace(readFile(dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml")),
+                                 std::regex("<Divisa>EUR</Divisa>"), "<Divisa>EUR</Divisa><Pippo>1</Pippo>"));
+    const Outcome valid = fattura(root() + "--verifica" + names);
+    EXPECT_EQ(valid.status, 0) << valid.err;
+    EXPECT_EQ(std::count(valid.out.begin(), valid.out.end(), '\n'), 9);
+    EXPECT_EQ(valid.out.find("Non conforme"), std::string::npos) << valid.out;
+    const Outcome broken = fattura(root() + "--verifica rotta.xml official_IT01234567890_FPR02_b2b_two_lines.xml");
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(broken.out, (suite.paths().importDir() / "rotta.xml").string() +
+                              ": Non conforme allo schema FatturaPA 1.2.2: 1 violazione: riga 53, elemento Pippo: "
+                              "elemento non previsto in questo punto; lo schema si aspetta: Data\n" +
+                              (suite.paths().importDir() / "official_IT01234567890_FPR02_b2b_two_lines.xml").string() +
+                              ": Conforme allo schema FatturaPA 1.2.2\n");
+    EXPECT_EQ(fattura(root() + "--verifica nessuno.xml").status, 1);
+    EXPECT_EQ(fattura(root() + "--verifica --png x.png rotta.xml").status, 2);
 }
 
 TEST_F(FatturaCommand, WrongUsage)

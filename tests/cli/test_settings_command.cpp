@@ -35,9 +35,9 @@ TEST_F(SettingsCommand, ShowsTheDesignValuesThenSavesAndShowsTheNewOnes)
     EXPECT_EQ(saved.status, 0) << saved.err;
     EXPECT_TRUE(saved.out.starts_with("Impostazioni salvate in " + suite.paths().crvXmlIni().string() + "\n"))
         << saved.out;
-    // The window's file: 14 lines in windows-1252, CR LF.
+    // The window's file: 15 lines in windows-1252, CR LF ("Completa" last).
     EXPECT_EQ(readFile(suite.paths().crvXmlIni()),
-              "DEZ\r\nMO\r\n\xC8\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 1 \r\n");
+              "DEZ\r\nMO\r\n\xC8\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n");
 
     // Options not given keep what was saved.
     const ProgramRun again = impostazioni({"--no-access", "--sp-rec"});

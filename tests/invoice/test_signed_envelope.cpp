@@ -39,6 +39,53 @@ TEST(SignedEnvelope, EveryFormGivesTheSameDocument)
     EXPECT_EQ(contentOf("FPR02_xml_in_chiaro.xml.p7m"), sample("FPR02_xml_in_chiaro.xml.p7m"));
 }
 
+TEST(SignedEnvelope, SignatureFactsSayWhoSignedAndWhetherTheContentMatches)
+{
+    const auto factsOf = [](const std::string& bytes) {
+        std::vector<SignatureFacts> firme;
+        const EnvelopeContent e = openEnvelope(bytes, firme);
+        EXPECT_TRUE(e.ok) << e.problem;
+        return firme;
+    };
+    const std::string der = sample("oca_FPR03_signed_cades_der.xml.p7m");
+    // The qualified signature of the sample, in every form of its envelope.
+    for (const char* name : {"oca_FPR03_signed_cades_der.xml.p7m", "FPR03_firmata_base64_76_crlf.xml.p7m",
+                             "FPR03_firmata_pem.xml.p7m"}) {
+        SCOPED_TRACE(name);
+        const std::vector<SignatureFacts> firme = factsOf(sample(name));
+        ASSERT_EQ(firme.size(), 1u);
+        const SignatureFacts& f = firme[0];
+        EXPECT_EQ(f.firmatario, "CORATO SERGIO");
+        EXPECT_EQ(f.codiceFiscale, "CRTSRG74M18A459G");
+        EXPECT_EQ(f.identificativo, "");
+        EXPECT_EQ(f.dataFirma, "21/12/2018 15:58:13 UTC");
+        EXPECT_EQ(f.emittente, "InfoCert Firma Qualificata 2, INFOCERT SPA");
+        EXPECT_EQ(f.validoDal, "25/10/2018");
+        EXPECT_EQ(f.validoAl, "25/10/2021");
+        EXPECT_TRUE(f.integra);
+        EXPECT_EQ(f.esito, "firma integra, certificato non verificato");
+    }
+    // Signed again over the signed file: both signatures, the outer first.
+    const std::vector<SignatureFacts> twice = factsOf(sample("FPR03_firmata_due_volte.xml.p7m.p7m"));
+    ASSERT_EQ(twice.size(), 2u);
+    EXPECT_EQ(twice[0].firmatario, "crvxml prova firma");
+    EXPECT_EQ(twice[0].codiceFiscale, "");
+    EXPECT_TRUE(twice[0].integra);
+    EXPECT_EQ(twice[1].firmatario, "CORATO SERGIO");
+    // One letter of the invoice changed after signing: the content no longer matches.
+    std::string altered = der;
+    const auto at = altered.find("SASSARI");
+    ASSERT_NE(at, std::string::npos);
+    altered[at] = 'T';
+    const std::vector<SignatureFacts> broken = factsOf(altered);
+    ASSERT_EQ(broken.size(), 1u);
+    EXPECT_FALSE(broken[0].integra);
+    EXPECT_EQ(broken[0].esito, "firma NON integra: il documento non corrisponde alla firma");
+    EXPECT_EQ(broken[0].firmatario, "CORATO SERGIO");  // who claims to have signed is still told
+    // A plain XML file has no signature to tell of.
+    EXPECT_TRUE(factsOf(sample("FPR02_xml_in_chiaro.xml.p7m")).empty());
+}
+
 TEST(SignedEnvelope, SignedFilesReadLikeTheirDocument)
 {
     for (const char* name : {"oca_FPR03_signed_cades_der.xml.p7m", "FPR03_firmata_ber.xml.p7m",

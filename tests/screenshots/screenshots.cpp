@@ -1,8 +1,8 @@
 // Takes a picture of the window in each of its states, for a person to look
 // at: start-up, a test import with Dettagli and one with totals of nine
 // figures, the bank presentation, the text mode, invoice pages (one with
-// long descriptions), the tab "Varie", the question about cases already in
-// the archive and the tab "Lotti". Run by
+// long descriptions), the complete invoice, the tab "Varie", the question
+// about cases already in the archive and the tab "Lotti". Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
 #include <cstdio>
@@ -167,6 +167,7 @@ void shots()
         const std::string descriptions =
             suite.addImportFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml");
         crv::test::writeFile(suite.paths().importDir() / "quaranta_righe.xml", crv::test::invoiceOfLines(40));
+        const std::string complete = suite.addImportFile("fatturapa/completa_tutti_i_blocchi.xml");
         suite.writeInstallation("fattura_elettronica=si\r\n");
         auto window = open(suite);
         selectFile(*window, QString::fromStdString(invoice));
@@ -185,6 +186,17 @@ void shots()
         selectFile(*window, QString::fromStdString(descriptions));
         pressFattElett(*window);
         save(*window, "fattura_descrizioni_lunghe");
+        // The complete invoice ("Completa" checked): its first sheet, then
+        // scrolled down to the payments and the attachments' save buttons.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        window->findChild<QCheckBox*>(QStringLiteral("chkCompleta"))->setChecked(true);
+        selectFile(*window, QString::fromStdString(complete));
+        pressFattElett(*window);
+        save(*window, "fattura_completa");
+        auto* const sheets = window->findChild<QScrollArea*>(QStringLiteral("Pic_Fatt_Completa"));
+        if (QWidget* button = sheets->widget()->findChild<QWidget*>(QStringLiteral("Salva_Allegato_1")))
+            sheets->ensureWidgetVisible(button, 50, sheets->viewport()->height() / 2);
+        save(*window, "fattura_completa_allegati");
     }
     {
         // The tab loads the export definition of the suite into its box.

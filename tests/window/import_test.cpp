@@ -206,7 +206,9 @@ TEST_F(Import, ACounterShowsItsNumberWholeOrNotAtAll)
         EXPECT_EQ(cap->toolTip(), QString::fromUtf8(total));
         // Whole: its first character is in view, not scrolled away on the left.
         EXPECT_EQ(cap->cursorPositionAt(cap->contentsRect().center() - QPoint(cap->width() / 2 - 3, 0)), 0);
-        if (std::string(shown) != "###") EXPECT_LT(cap->font().pointSizeF(), design) << "drawn smaller";
+        if (std::string(shown) != "###") {
+            EXPECT_LT(cap->font().pointSizeF(), design) << "drawn smaller";
+        }
     }
 }
 

@@ -111,7 +111,7 @@ TEST_F(Startup, SaveButtonWritesWhatTheNextStartRestores)
     EXPECT_TRUE(status.endsWith(QStringLiteral(" in ") + QString::fromStdString(suite.paths().crvXmlIni().string())))
         << status.toStdString();
     const std::string bytes = readFile(suite.paths().crvXmlIni());
-    EXPECT_EQ(bytes, "ZZZ\r\nMO\r\nA\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n");
+    EXPECT_EQ(bytes, "ZZZ\r\nMO\r\nA\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n 0 \r\n");
 
     ASSERT_TRUE(start());
     EXPECT_EQ(scheda(0)->text(), QStringLiteral("ZZZ"));

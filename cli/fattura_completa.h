@@ -1,0 +1,40 @@
+#pragma once
+// The complete invoice view and the schema check of "crvxml fattura":
+// --completa draws every value of each file on A4 sheets (text, PNG, PDF),
+// --verifica checks each file against the official schema.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "invoice/sheet_ops.h"
+#include "numbers/regional.h"
+
+namespace crv::cli {
+
+// What --completa writes of one file.
+struct CompleteOutputs {
+    bool testo = false;                          // the sheets' texts to standard output
+    std::optional<std::filesystem::path> png;    // the sheets as one picture
+    bool pdf = false;                            // the sheets kept for the PDF
+};
+
+// A file's sheets waiting for the PDF, with the file's name as title.
+using SheetsForPdf = std::vector<std::pair<SheetDocument, std::string>>;
+
+// Reads one file and writes what is asked. Prints the problem and returns
+// false when the file cannot be shown or its picture not written.
+bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outputs, const Regional& regional,
+                  SheetsForPdf& forPdf, bool& firstText);
+
+// Writes the sheets of every file into one PDF; prints the problem and
+// returns false when it cannot.
+bool writeCompletePdf(const SheetsForPdf& forPdf, const std::filesystem::path& file);
+
+// One line per file: "FILE: Conforme allo schema FatturaPA 1.2.2", or the
+// violations (line, element, what the schema expects). Returns the exit
+// status: 0 every file valid, 1 otherwise.
+int verifyInvoices(const std::vector<std::filesystem::path>& files);
+
+}  // namespace crv::cli
