@@ -22,6 +22,10 @@ int settingsCommand(const Args& args);
 int esportaCommand(const Args& args);
 // crvxml note-comuni: each case's common note appended to its memo.
 int noteComuniCommand(const Args& args);
+// crvxml lotti: the import batches, newest first.
+int lottiCommand(const Args& args);
+// crvxml annulla-lotto: what taking a batch back removes, and its removal.
+int annullaLottoCommand(const Args& args);
 // crvxml fattura: electronic invoices shown as values, PNG or PDF pages.
 int fatturaCommand(const Args& args);
 

@@ -22,13 +22,15 @@ constexpr Command kCommands[] = {
     {"impostazioni", "mostra o salva le impostazioni della finestra (dati/Crv_XML.ini)", settingsCommand},
     {"esporta", "esporta pratiche e note comuni in una cartella di lavoro .xlsx", esportaCommand},
     {"note-comuni", "accoda la nota comune di ogni pratica al suo memo", noteComuniCommand},
+    {"lotti", "elenca i lotti di importazione, dal più recente", lottiCommand},
+    {"annulla-lotto", "mostra ed elimina (--conferma) le pratiche di un lotto di importazione", annullaLottoCommand},
     {"fattura", "mostra fatture elettroniche (XML, .p7m): valori, PNG, PDF, allegati", fatturaCommand},
 };
 
 void printUsage(std::FILE* out)
 {
     std::fputs("Uso: crvxml COMANDO [opzioni]\n\nComandi:\n", out);
-    for (const Command& c : kCommands) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
+    for (const Command& c : kCommands) std::fprintf(out, "  %-14s %s\n", c.name, c.summary);
     std::fputs("\n\"crvxml COMANDO --aiuto\" descrive le opzioni di ciascun comando.\n"
                "\"crvxml --versione\" mostra la versione.\n"
                "--help e --version valgono come --aiuto e --versione.\n",

@@ -47,14 +47,19 @@ std::string helpText()
            "  --testo                     file di testo da convertire in XML, formato banca\n"
            "                              (Importa ROVE; anche quando il nome del programma\n"
            "                              contiene \"rove\")\n"
+           "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
+           "                              è già in archivio o si ripete nel file; senza,\n"
+           "                              l'importazione normale che ne trova si ferma prima\n"
+           "                              di scrivere e le elenca (la prova le elenca in fondo)\n"
            "\n" +
            kSettingsOptionsHelp +
            "\n"
            "Uscita: 0 a \"Importazione Conclusa\"; 1 per ogni altro esito (file mancante,\n"
-           "parametro, file non XML o senza pratiche, dato errato, errore del database:\n"
-           "l'archivio resta com'era); 2 per un uso errato (opzione sconosciuta, valore\n"
-           "mancante o illeggibile, data non valida). Ctrl-C interrompe l'importazione\n"
-           "(uscita 1, l'archivio resta com'era); un secondo Ctrl-C termina subito (130).\n";
+           "parametro, file non XML o senza pratiche, pratiche già in archivio o ripetute\n"
+           "nel file, dato errato, errore del database: l'archivio resta com'era); 2 per un\n"
+           "uso errato (opzione sconosciuta, valore mancante o illeggibile, data non\n"
+           "valida). Ctrl-C interrompe l'importazione (uscita 1, l'archivio resta com'era);\n"
+           "un secondo Ctrl-C termina subito (130).\n";
 }
 
 // The listing keeps the memo's tabs, a message its line breaks; any other
@@ -75,6 +80,12 @@ public:
     }
     bool progress(int, int) override { return !ctrlC_.pressed(); }
     bool stopRequested() const override { return ctrlC_.pressed(); }
+    // Nobody to ask: the facts are shown and the run stops before writing.
+    bool importareComunque(std::string_view fatti) override
+    {
+        message(fatti, Box::None);
+        return false;
+    }
 
 private:
     const CtrlC& ctrlC_;
@@ -186,6 +197,8 @@ int importCommand(const Args& rawArgs)
         if (taken) continue;
         if (a == "--banca") {
             params.modoDocumento = true;
+        } else if (a == "--anche-gia-presenti") {
+            params.ancheGiaPresenti = true;
         } else if (a == "--testo") {
             params.modoTesto = true;
             params.modoDocumento = true;
@@ -212,6 +225,8 @@ int importCommand(const Args& rawArgs)
     if (result.outcome == RunOutcome::AccessArchiveMissing)
         std::fprintf(stderr, "%s\n", archivioAccessMancante(paths).c_str());
     if (const auto hint = suggerimentoImporto(result, regional)) std::fprintf(stderr, "%s\n", hint->c_str());
+    if (result.outcome == RunOutcome::AlreadyImported)
+        std::fputs("Per importarle comunque: crvxml import --anche-gia-presenti\n", stderr);
     return result.outcome == RunOutcome::Concluded ? 0 : 1;
 }
 

@@ -619,6 +619,14 @@ void Database::executePrepared(const QString& sql, const QVariantList& binds)
     statement.finish();
 }
 
+QSqlQuery& Database::queryPrepared(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery& statement = cachedStatement(QStringLiteral("sql:") + sql, [&] { return sql; });
+    for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
+    if (!run(statement)) throw failure("Errore del database", statement.lastError(), &statement);
+    return statement;
+}
+
 QSqlQuery Database::query(const QString& sql, const QVariantList& binds)
 {
     settleRows();

@@ -109,6 +109,10 @@ public:
     // The same for a statement run many times in a row (the instalment
     // rows): it is prepared once and kept.
     void executePrepared(const QString& sql, const QVariantList& binds);
+    // A query run many times in a row (the lookup of a delivery's codes,
+    // chunk after chunk): prepared once and kept; its result is read, and
+    // finished, before the next call.
+    QSqlQuery& queryPrepared(const QString& sql, const QVariantList& binds);
 
     // Runs a fixed statement with bound values and returns the positioned-
     // before-first, forward-only result for reading.

@@ -204,6 +204,11 @@ private:
 
     void enterPipeline()
     {
+        // What Qt's driver left unread of a query it finished (the closing
+        // answer of a row-by-row result) is dropped, as libpq's own PQexec
+        // does before each statement: pipeline mode needs an idle connection.
+        if (PQisBusy(conn_) == 0 && PQtransactionStatus(conn_) == PQTRANS_ACTIVE)
+            while (PGresult* leftover = PQgetResult(conn_)) PQclear(leftover);
         if (PQenterPipelineMode(conn_) != 1)
             throw DbError("Impossibile inviare le righe al database", trimmed(PQerrorMessage(conn_)));
         // Sending never waits for the server: a full socket is emptied of

@@ -15,6 +15,8 @@
 namespace crv {
 
 class LimitiValori;
+struct CodiciFile;
+struct GiaPresenti;
 
 enum class TipoRata { Rata, Rapporto };  // InserisciRata: instalment or relation row
 
@@ -48,6 +50,10 @@ public:
     virtual void SommaTotaliRapporto(const Case& values) = 0;
     virtual void ImpostaTotali(const Case& values) = 0;
     virtual void InserisciRata(Case& values, TipoRata kind) = 0;
+
+    // Which of the file's codes the archive already holds; false when the
+    // store has no archive to look in (a test run's).
+    virtual bool cercaGiaPresenti(const CodiciFile&, GiaPresenti&) { return false; }
 };
 
 // Opens the store of a normal run (the database); throws on failure.

@@ -37,6 +37,7 @@ public:
     void SommaTotaliRapporto(const Case& values) override;
     void ImpostaTotali(const Case& values) override;
     void InserisciRata(Case& values, TipoRata kind) override;
+    bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti) override;
 
     db::Database& database() { return *db_; }
 

@@ -10,6 +10,8 @@
 
 #include "db/db_error.h"
 #include "db/row_writer.h"
+#include "db/open_db.h"
+#include "import/already_imported.h"
 #include "import/bank_reader.h"
 #include "import/case_error.h"
 #include "import/corvestra_reader.h"
@@ -209,6 +211,7 @@ private:
     RunResult stopped();
     bool checkParameters(RunResult& failed);
     void closeCase(const Case& v, const MemoText& memo);
+    void elencaGiaPresenti(const CodiciFile& codici);
 
     const RunParams& p_;
     const SuitePaths& paths_;
@@ -235,13 +238,18 @@ RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus)
 RunResult Run::abort(RunOutcome outcome, const std::string& message)
 {
     std::string text = message;
-    if (transactionOpen_) {
-        try {
-            store_->rollback();
-            text += "\nL'importazione è stata annullata: l'archivio non è stato modificato.";
-        } catch (const std::exception& e) {
-            text += std::string("\nAnnullamento non riuscito: ") + e.what();
+    // A normal run that reached its database; its batch and rows, when it
+    // got that far, are one transaction.
+    if (!p_.soloTest && store_) {
+        std::string undone = "\nL'importazione è stata annullata: l'archivio non è stato modificato.";
+        if (transactionOpen_) {
+            try {
+                store_->rollback();
+            } catch (const std::exception& e) {
+                undone = std::string("\nAnnullamento non riuscito: ") + e.what();
+            }
         }
+        text += undone;
         transactionOpen_ = false;
         rolledBack_ = true;
         counters_ = RunCounters{};
@@ -336,10 +344,6 @@ RunResult Run::execute()
     } else {
         try {
             store_ = openStore_(p_);
-            store_->begin();
-            transactionOpen_ = true;
-            counters_.lotto = store_->AddLotto(p_);
-            out_.countersChanged(counters_);
         } catch (const db::AccessArchiveMissing& e) {
             return abort(RunOutcome::AccessArchiveMissing, e.what());
         } catch (const std::bad_alloc&) {
@@ -392,6 +396,39 @@ RunResult Run::execute()
         std::string message = "Nessuna pratica da importare nel file " + chosen.string();
         if (path != chosen) message += " (letto come " + path.string() + ")";
         return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_));
+    }
+
+    // Nothing is written before the operator has heard which cases the
+    // archive already holds; the batch is opened only then.
+    CodiciFile codici;
+    if (!p_.ancheGiaPresenti) codici = codiciDelFile(cases, p_.modoDocumento);
+    if (!p_.soloTest) {
+        if (!p_.ancheGiaPresenti) {
+            GiaPresenti fatti;
+            try {
+                store_->cercaGiaPresenti(codici, fatti);
+            } catch (const std::bad_alloc&) {
+                throw;  // told once, by lavora
+            } catch (const std::exception& e) {
+                if (stopAsked(e)) return stopped();
+                return abort(RunOutcome::DatabaseError,
+                             std::string("Impossibile cercare in archivio le pratiche del file: ") + e.what());
+            }
+            if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
+                return abort(RunOutcome::AlreadyImported,
+                             "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.");
+        }
+        try {
+            store_->begin();
+            transactionOpen_ = true;
+            counters_.lotto = store_->AddLotto(p_);
+            out_.countersChanged(counters_);
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
+        } catch (const std::exception& e) {
+            if (stopAsked(e)) return stopped();
+            return abort(RunOutcome::DatabaseError, e.what());
+        }
     }
 
     Case values;
@@ -467,7 +504,36 @@ RunResult Run::execute()
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
+    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(codici);
     return finish(RunOutcome::Concluded, "Importazione Conclusa");
+}
+
+// A test run ends its listing with what a normal run would ask about. The
+// archive is only read, and only when one is configured; a failure to reach
+// it is one line, never the run's failure.
+void Run::elencaGiaPresenti(const CodiciFile& codici)
+{
+    GiaPresenti fatti = ripetuteNelFile(codici);
+    std::string problema;
+    try {
+        const bool configurato = p_.usaAccess || !db::LeggiConnString(paths_, false).empty();
+        if (configurato && openStore_) openStore_(p_)->cercaGiaPresenti(codici, fatti);
+    } catch (const std::exception& e) {
+        problema = e.what();
+    }
+    if (!problema.empty()) {
+        for (char& c : problema)
+            if (c == '\n') c = ' ';
+        out_.listingLine("Pratiche già presenti in archivio: non controllate (" + problema + ")");
+    }
+    if (fatti.nessuno()) return;
+    const std::string text = testoGiaPresenti(fatti, regional_);
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        out_.listingLine(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
 }
 
 }  // namespace

@@ -29,6 +29,9 @@ struct RunParams {
     std::array<bool, 6> sezioni{true, true, true, true, true, true};  // Chk_Sezioni_da_Importare
     bool modoDocumento = false;
     bool modoTesto = false;
+    // Write even the cases whose code the archive already holds or the file
+    // repeats, without looking for them.
+    bool ancheGiaPresenti = false;
     // How the front end that starts the run reads a file of each format, in
     // its own words, for the message about a file in the other format
     // ("si legge con il pulsante \"Importa\""); empty: it says nothing.
@@ -59,6 +62,7 @@ enum class RunOutcome {
     DatabaseError,   // the database refused or could not be reached
     AccessArchiveMissing,  // "Access" checked and the local archive missing: the program ends
     Stopped,         // the operator asked to stop
+    AlreadyImported, // cases already in the archive or repeated in the file, not to be imported anyway
 };
 
 // Parameter box that gets the focus after a parameter message.
@@ -74,6 +78,11 @@ public:
     virtual void countersChanged(const RunCounters&) {}
     // Called once per case after its listing; false asks the run to stop.
     virtual bool progress(int done, int total) = 0;
+    // Asked before a normal run writes its first row when the archive holds
+    // some of the file's cases or the file repeats a code; `fatti` says
+    // which. True imports them anyway; false (the default) ends the run with
+    // nothing written.
+    virtual bool importareComunque(std::string_view) { return false; }
     // Asked once more before a normal run is committed: a stop that came
     // after the last case still undoes the run.
     virtual bool stopRequested() const { return false; }

@@ -33,6 +33,7 @@ enum class Esito {
     DefinizioneNonValida,    // a column the case table does not have, or no column at all
     Errore,                  // the database or the file failed; nothing was changed or written
     Interrotta,              // stopped through the progress callback; nothing changed or written
+    Rifiutata,               // a batch that cannot be taken back (counter 0, missing, no case left)
 };
 
 // What a run did, and the message boxes to show, in order.

@@ -82,11 +82,12 @@ RunMessage ImportRun::pendingMessage()
     return message_.value_or(RunMessage());
 }
 
-void ImportRun::messageAnswered()
+void ImportRun::messageAnswered(bool si)
 {
     {
         const std::lock_guard lock(mutex_);
         messageDone_ = true;
+        answer_ = si;
     }
     answered_.notify_all();
 }
@@ -145,16 +146,28 @@ void ImportRun::waitCursor(bool on)
 
 void ImportRun::message(std::string_view text, Box focus)
 {
+    waitForOperator(RunMessage{std::string(text), focus});
+}
+
+bool ImportRun::importareComunque(std::string_view fatti)
+{
+    return waitForOperator(RunMessage{std::string(fatti), Box::None, true});
+}
+
+bool ImportRun::waitForOperator(RunMessage pending)
+{
     handOver();
     std::unique_lock lock(mutex_);
-    if (closing_) return;
-    message_ = RunMessage{std::string(text), focus};
+    if (closing_) return false;
+    message_ = std::move(pending);
     messageDone_ = false;
+    answer_ = false;
     lock.unlock();
     QMetaObject::invokeMethod(this, &ImportRun::messageWaiting, Qt::QueuedConnection);
     lock.lock();
     answered_.wait(lock, [this] { return messageDone_ || closing_; });
     message_.reset();
+    return messageDone_ && answer_ && !closing_;
 }
 
 }  // namespace crv::window

@@ -34,10 +34,11 @@ struct RunUpdate {
     std::optional<bool> waitCursor;        // the latest wait-cursor request
 };
 
-// A message the run waits on.
+// A message the run waits on, or a question it waits to have answered.
 struct RunMessage {
     std::string text;
     Box focus = Box::None;
+    bool domanda = false;  // Yes or No: whether to import cases the archive already holds
 };
 
 class ImportRun : public QObject, private RunListener {
@@ -63,8 +64,9 @@ public:
     RunUpdate take();
     // Window thread: the message the run waits on (after `messageWaiting`).
     RunMessage pendingMessage();
-    // Window thread: the operator has read the message; the run goes on.
-    void messageAnswered();
+    // Window thread: the operator has read the message (answered the
+    // question: `si` Yes); the run goes on.
+    void messageAnswered(bool si = false);
     // Window thread: the result, once `ended` was emitted.
     const RunResult& result() const { return result_; }
 
@@ -79,6 +81,8 @@ private:
     void listingCleared() override;
     void listingLine(std::string_view line) override;
     void message(std::string_view text, Box focus) override;
+    bool importareComunque(std::string_view fatti) override;
+    bool waitForOperator(RunMessage message);  // worker: until the window answers
     void countersChanged(const RunCounters& counters) override;
     bool progress(int done, int total) override;
     void waitCursor(bool on) override;
@@ -100,6 +104,7 @@ private:
     RunUpdate shared_;
     std::optional<RunMessage> message_;
     bool messageDone_ = false;
+    bool answer_ = false;  // the answer to the question
     bool closing_ = false;  // the window is going away: messages are not shown
     std::condition_variable answered_;
     WorkerThread worker_;  // last: the thread ends before the state it uses goes

@@ -109,6 +109,7 @@ void MainWindow::connectControls()
     connect(c_.Check1, &QCheckBox::clicked, this, &MainWindow::Check1_Click);
     connect(c_.SSTab1, &TabControl::currentChanged, this, [this](int index) { SSTab1_Click(index); });
     connect(c_.Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(c_.Cmd_Annulla_Lotto, &QPushButton::clicked, this, &MainWindow::Cmd_Annulla_Lotto_Click);
     for (int i = 0; i < static_cast<int>(c_.cmd_Varie.size()); ++i)
         connect(c_.cmd_Varie[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmd_Varie_Click(i); });

@@ -100,6 +100,10 @@ private:
     void applyVarieProgress();
     void varieEnded();
 
+    // The tab "Lotti" (main_window_lotti.cpp).
+    void aggiornaLotti();
+    void Cmd_Annulla_Lotto_Click();
+
     void lavora();
     void applyRunUpdate();
     void showRunMessage();

@@ -11,6 +11,7 @@
 #include "window/listing_view.h"
 #include "window/main_window.h"
 #include "window/message_box.h"
+#include "window/tab_control.h"
 
 namespace crv::window {
 
@@ -97,6 +98,7 @@ void MainWindow::setRunning(bool running)
 {
     for (QPushButton* b : c_.Cmd_Importa) b->setEnabled(!running);
     for (QPushButton* b : c_.cmd_Varie) b->setEnabled(!running);
+    c_.Cmd_Annulla_Lotto->setEnabled(!running);
     c_.Cmd_Interrompi->setEnabled(running);
 }
 
@@ -138,10 +140,16 @@ void MainWindow::showRunMessage()
     if (!run_) return;
     // Everything the run listed before its message is on screen first.
     applyRunUpdate();
+    const RunMessage message = run_->pendingMessage();
+    if (message.domanda) {
+        // Nothing is written yet: No ends the run as a stop does.
+        const bool si = domandaSiNo(this, QString::fromStdString(message.text), QStringLiteral("Importare comunque?"));
+        run_->messageAnswered(si);
+        return;
+    }
     // The run's message is its last word: its work is done or undone, and
     // nothing is left to stop while the operator reads it.
     c_.Cmd_Interrompi->setEnabled(false);
-    const RunMessage message = run_->pendingMessage();
     mostraMessaggio(this, QString::fromStdString(message.text));
     if (message.focus != Box::None) c_.Scheda[static_cast<std::size_t>(message.focus)]->setFocus();
     run_->messageAnswered();
@@ -159,7 +167,12 @@ void MainWindow::runEnded()
     setRunning(false);
     // "Archivio Access NON trovato. Il programma termina" has been shown:
     // the program ends, as at start-up.
-    if (lastResult_.outcome == RunOutcome::AccessArchiveMissing) close();
+    if (lastResult_.outcome == RunOutcome::AccessArchiveMissing) {
+        close();
+        return;
+    }
+    // The tab "Lotti", when shown meanwhile, lists the batch just written.
+    if (c_.SSTab1->currentIndex() == 2) aggiornaLotti();
 }
 
 }  // namespace crv::window

@@ -33,6 +33,7 @@ namespace crv::window {
 namespace {
 
 constexpr int kTabVarie = 1;
+constexpr int kTabLotti = 2;
 
 // Where the save dialog starts: the user's documents folder (its home when
 // the desktop has none), with a name holding today's date.
@@ -50,6 +51,7 @@ QString suggestedWorkbook()
 void MainWindow::SSTab1_Click(int index)
 {
     if (index == kTabVarie) LeggeDefinizione();
+    if (index == kTabLotti) aggiornaLotti();
 }
 
 void MainWindow::LeggeDefinizione()
@@ -179,7 +181,8 @@ void MainWindow::varieEnded()
         opened = QDesktopServices::openUrl(QUrl::fromLocalFile(fileEsportazione_));
     // The closing message says which filters chose the cases.
     for (std::size_t i = 0; i < result.messaggi.size(); ++i) {
-        const bool closing = result.esito == tools::Esito::Terminata && i + 1 == result.messaggi.size();
+        const bool closing =
+            result.esito == tools::Esito::Terminata && i + 1 == result.messaggi.size() && !filtriVarie_.empty();
         mostraMessaggio(this, QString::fromStdString(closing ? result.messaggi[i] + "\n" + filtriVarie_
                                                              : result.messaggi[i]));
     }
@@ -188,7 +191,11 @@ void MainWindow::varieEnded()
                                   .arg(QDir::toNativeSeparators(fileEsportazione_)));
     fileEsportazione_.clear();
     // "Archivio Access NON trovato. Il programma termina": as at start-up.
-    if (result.esito == tools::Esito::ArchivioAccessMancante) close();
+    if (result.esito == tools::Esito::ArchivioAccessMancante) {
+        close();
+        return;
+    }
+    if (c_.SSTab1->currentIndex() == kTabLotti) aggiornaLotti();
 }
 
 }  // namespace crv::window

@@ -23,16 +23,29 @@ void mostraMessaggio(QWidget* parent, const QString& text)
     box.exec();
 }
 
-bool confermaImportazione(QWidget* parent)
+namespace {
+
+bool siNo(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& name)
 {
-    QMessageBox box(QMessageBox::Critical, title(), QStringLiteral("Confermi importazione?"),
-                    QMessageBox::Yes | QMessageBox::No, parent);
-    box.setObjectName(QStringLiteral("Conferma"));
+    QMessageBox box(icon, title(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(name);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Sì"));
     box.button(QMessageBox::No)->setText(QStringLiteral("No"));
     return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace
+
+bool confermaImportazione(QWidget* parent)
+{
+    return siNo(parent, QMessageBox::Critical, QStringLiteral("Confermi importazione?"), QStringLiteral("Conferma"));
+}
+
+bool domandaSiNo(QWidget* parent, const QString& fatti, const QString& domanda)
+{
+    return siNo(parent, QMessageBox::Warning, fatti + QStringLiteral("\n\n") + domanda, QStringLiteral("Domanda"));
 }
 
 }  // namespace crv::window

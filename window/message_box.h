@@ -13,4 +13,9 @@ void mostraMessaggio(QWidget* parent, const QString& text);
 // "Confermi importazione?" with Yes and No, No the default; true on Yes.
 bool confermaImportazione(QWidget* parent);
 
+// A question about facts the operator must weigh ("Importare comunque?",
+// "Annullare il lotto?"), the facts above it; Yes and No, No the default;
+// true on Yes.
+bool domandaSiNo(QWidget* parent, const QString& fatti, const QString& domanda);
+
 }  // namespace crv::window

@@ -17,6 +17,7 @@
 #include "window/full_invoice_view.h"
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
+#include "window/lotti_tab.h"
 #include "window/tab_control.h"
 #include "window/twips.h"
 
@@ -269,7 +270,7 @@ Controls buildControls(QWidget& window, const Twips& twips)
     buildStrip(window, twips, c);
     buildImportTab(c.SSTab1->addTab(QStringLiteral("Importazione")), twips, c);
     buildVarieTab(c.SSTab1->addTab(QStringLiteral("Varie")), twips, c);
-    c.SSTab1->addTab(QStringLiteral("Tab 2"));
+    buildLottiTab(c.SSTab1->addTab(QStringLiteral("Lotti")), twips, c);
     // Not in the old window: confirmations that need no box of their own.
     c.Stato = std::make_unique<QStatusBar>(&window).release();
     c.Stato->setObjectName(QStringLiteral("Stato"));

@@ -1,7 +1,7 @@
 #pragma once
 // The controls of the main window, built at their design positions: the
 // strip of parameter boxes and switches at the top, and the tab control
-// with the tabs "Importazione", "Varie" and "Tab 2". Each control's object
+// with the tabs "Importazione", "Varie" and "Lotti". Each control's object
 // name is its design name ("Scheda_5" for Scheda(5)); the window's parent
 // ownership keeps them.
 #include <array>
@@ -14,6 +14,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class QTableWidget;
 class QWidget;
 
 namespace crv {
@@ -60,6 +61,11 @@ struct Controls {
     std::array<QPushButton*, 2> cmd_Varie{};
     QPlainTextEdit* TxtCampi = nullptr;
     QPushButton* Command1 = nullptr;  // "Salva Definizione"
+
+    // The tab "Lotti" (the design's empty "Tab 2").
+    QTableWidget* Lista_Lotti = nullptr;
+    QPushButton* Cmd_Annulla_Lotto = nullptr;
+    QLabel* lblLotti = nullptr;  // how many batches, or why the list could not be read
 };
 
 // Builds every control as a child of `window`, in its design state.

@@ -135,7 +135,9 @@ protected:
 TEST_F(FirstNormalRun, ADateMeansTheDayItsLocaleReadsAndIsoMeansOneDay)
 {
     writeFile(suite.paths().importDir() / "una.xml", kOneCase);
-    const std::vector<std::string> run = {"import", "--root", root(), "--no-test", "--access", "una.xml"};
+    // The same case four times, on purpose.
+    const std::vector<std::string> run = {"import", "--root", root(), "--no-test", "--access", "--anche-gia-presenti",
+                                          "una.xml"};
     auto with = [&](std::vector<std::string> extra, const std::string& locale) {
         std::vector<std::string> args = run;
         args.insert(args.end() - 1, extra.begin(), extra.end());

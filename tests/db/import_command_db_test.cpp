@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "app/suite_root.h"
 #include "db/connection_string.h"
@@ -38,6 +39,19 @@ protected:
         while (q.next()) out.push_back(q.value(0).toString().toStdString());
         return out;
     }
+    // Every row of a table, all its fields, in counter order.
+    std::vector<std::string> rowsOf(const char* table)
+    {
+        auto db = connect();
+        QSqlQuery q = db->query(QStringLiteral("SELECT * FROM %1 ORDER BY contatore").arg(db->quote(QString::fromUtf8(table))));
+        std::vector<std::string> out;
+        while (q.next()) {
+            std::string row;
+            for (int i = 0; i < q.record().count(); ++i) row += q.value(i).toString().toStdString() + "|";
+            out.push_back(row);
+        }
+        return out;
+    }
     SuiteFixture suite;
 };
 
@@ -67,6 +81,62 @@ TEST_P(ImportCommandDb, AGarbledSettingsFileCannotOverfillTheBoxesFields)
     EXPECT_EQ(column("Tabella Pratiche", "situazione affido"), std::vector<std::string>(3, "ABC"));
     EXPECT_EQ(column("TabellaLottiImp", "CodMandante"), std::vector<std::string>{"ABC"});
     EXPECT_EQ(column("TabellaLottiImp", "TipoIntervento"), std::vector<std::string>{"ABC"});
+}
+
+// A delivery imported twice is stopped before it writes, forced it is
+// written, and its batch taken back leaves the archive as the first run did.
+TEST_P(ImportCommandDb, ADeliveryImportedTwiceIsStoppedAndItsBatchCanBeTakenBack)
+{
+    auto contains = [](const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    };
+    // The same cases twice in one file.
+    const std::string sample = readFile(dataFile("corvestra/completo.xml"));
+    const std::size_t from = sample.find("<PRATICA>"), to = sample.rfind("</PRATICA>") + 10;
+    writeFile(suite.paths().importDir() / "doppio.xml",
+              sample.substr(0, to) + sample.substr(from, to - from) + sample.substr(to));
+    const ProgramRun doubled = crvxml({"import", "--no-test", "doppio.xml"});
+    EXPECT_EQ(doubled.status, 1);
+    EXPECT_TRUE(contains(doubled.err, "Codici ripetuti nel file: 3 codici, in 6 pratiche")) << doubled.err;
+    EXPECT_TRUE(rowsOf("TabellaLottiImp").empty());
+
+    ASSERT_EQ(crvxml({"import", "--no-test", "completo.xml"}).status, 0);
+    const auto cases = rowsOf("Tabella Pratiche");
+    const auto instalments = rowsOf("tabella fatture");
+    const ProgramRun again = crvxml({"import", "--no-test", "completo.xml"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(contains(again.err, "Pratiche già presenti in archivio: 3 delle 3 pratiche del file "
+                                    "(100200300, 100200301, 100200302-LUNGO-CODICE), nel lotto:\n  lotto 1 del "))
+        << again.err;
+    EXPECT_TRUE(contains(again.err, "\nPer importarle comunque: crvxml import --anche-gia-presenti\n")) << again.err;
+    EXPECT_EQ(rowsOf("Tabella Pratiche"), cases);
+    EXPECT_EQ(rowsOf("TabellaLottiImp").size(), 1u);
+
+    // A test run ends its listing with the same facts and succeeds.
+    const ProgramRun test = crvxml({"import", "--test", "completo.xml"});
+    EXPECT_EQ(test.status, 0);
+    EXPECT_TRUE(contains(test.out, "\nPratiche già presenti in archivio: 3 delle 3")) << test.out;
+
+    ASSERT_EQ(crvxml({"import", "--no-test", "--anche-gia-presenti", "completo.xml"}).status, 0);
+    EXPECT_EQ(rowsOf("Tabella Pratiche").size(), 6u);
+    const ProgramRun lotti = crvxml({"lotti"});
+    EXPECT_EQ(lotti.status, 0);
+    EXPECT_TRUE(contains(lotti.out, "NumPratiche  Pratiche oggi\n     2  ")) << lotti.out;
+    EXPECT_TRUE(lotti.out.ends_with("CRV      MO                    3              3\n")) << lotti.out;
+
+    const ProgramRun shown = crvxml({"annulla-lotto", "2"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_TRUE(contains(shown.err, "Si eliminano:\n  3 pratiche di [Tabella Pratiche]\n  0 rate")) << shown.err;
+    EXPECT_EQ(rowsOf("Tabella Pratiche").size(), 6u);
+    const ProgramRun taken = crvxml({"annulla-lotto", "2", "--conferma"});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    EXPECT_EQ(rowsOf("Tabella Pratiche"), cases);
+    EXPECT_EQ(rowsOf("tabella fatture"), instalments);
+    EXPECT_EQ(column("TabellaLottiImp", "NumPratiche"), (std::vector<std::string>{"3", "0"}));
+
+    for (const auto& [lotto, status] : {std::pair{"2", 1}, std::pair{"0", 1}, std::pair{"7", 1}, std::pair{"due", 2}})
+        EXPECT_EQ(crvxml({"annulla-lotto", lotto, "--conferma"}).status, status) << lotto;
+    EXPECT_EQ(rowsOf("Tabella Pratiche"), cases);
 }
 
 CRV_INSTANTIATE_FOR_DATABASES(ImportCommandDb);

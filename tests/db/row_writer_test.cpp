@@ -76,6 +76,7 @@ protected:
         RunParams p = suite.testParams(name);
         p.soloTest = false;
         p.modoDocumento = bank;
+        p.ancheGiaPresenti = true;  // the same delivery is written once per way
         const StoreOpener opener = [&](const RunParams& params) -> std::unique_ptr<CaseStore> {
             auto db = connect();
             if (onCase) {

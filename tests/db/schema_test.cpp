@@ -2,6 +2,9 @@
 // real layout of a table: names without regard to case, sizes as declared.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <QSqlQuery>
+
 #include "db/database_fixture.h"
 #include "db/schema.h"
 
@@ -40,6 +43,16 @@ TEST_P(SchemaTest, CreatesEveryTableAndFieldWithOptionalFields)
     EXPECT_TRUE(pratiche.has("PROVIDER_ID"));
     EXPECT_TRUE(pratiche.has("user_t15"));
     EXPECT_THROW(pratiche.definedSize("Telefono3"), DbError);
+
+    // The check of a delivery's cases looks them up by posizione.
+    QSqlQuery indexes = database->query(
+        isPostgres() ? QStringLiteral("SELECT indexdef FROM pg_indexes WHERE schemaname = current_schema() "
+                                      "AND tablename = 'Tabella Pratiche'")
+                     : QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Tabella Pratiche'"));
+    QStringList definitions;
+    while (indexes.next()) definitions << indexes.value(0).toString();
+    EXPECT_TRUE(definitions.join(QLatin1Char(' ')).contains(QRegularExpression(QStringLiteral("\\(\"?posizione\"?\\)"))))
+        << definitions.join(QLatin1Char('|')).toStdString();
 }
 
 TEST_P(SchemaTest, WithoutOptionalLeavesOutProviderAndUserT15Only)

@@ -1,7 +1,8 @@
 // Takes a picture of the window in each of its states, for a person to look
 // at: start-up, a test import with Dettagli and one with totals of nine
 // figures, the bank presentation, the text mode, invoice pages (one with
-// long descriptions), the complete invoice and the tab "Varie". Run by
+// long descriptions), the complete invoice, the tab "Varie", the question
+// about cases already in the archive and the tab "Lotti". Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <QWindow>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTest>
 
 #include "support/invoice_samples.h"
@@ -117,6 +119,7 @@ void shots()
     MessageBoxAnswerer answers;
     answers.onShown = [](QMessageBox& box) {
         if (box.text().startsWith(QStringLiteral("Confermi"))) save(box, "conferma");
+        if (box.text().endsWith(QStringLiteral("Importare comunque?"))) save(box, "gia_presenti");
     };
     {
         WindowSuite suite;
@@ -204,6 +207,23 @@ void shots()
         auto window = open(suite);
         window->findChild<crv::window::TabControl*>(QStringLiteral("SSTab1"))->setCurrentIndex(1);
         save(*window, "varie");
+    }
+    {
+        // The same delivery imported twice, the second time after the question
+        // about its cases already in the archive; then the tab "Lotti".
+        WindowSuite suite;
+        suite.addImportFile("corvestra/completo.xml");
+        auto window = open(suite);
+        window->findChild<QCheckBox*>(QStringLiteral("ChkSoloTest"))->setChecked(false);
+        selectFile(*window, QStringLiteral("completo.xml"));
+        for (const int questions : {1, 2}) {
+            for (int i = 0; i < questions; ++i) answers.answerNext(QMessageBox::Yes);
+            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Cmd_Importa_0")), Qt::LeftButton);
+            crv::test::waitFor([&] { return !window->importInCorso(); });
+        }
+        window->findChild<crv::window::TabControl*>(QStringLiteral("SSTab1"))->setCurrentIndex(2);
+        window->findChild<QTableWidget*>(QStringLiteral("Lista_Lotti"))->selectRow(0);
+        save(*window, "lotti");
     }
 }
 

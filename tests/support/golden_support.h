@@ -14,6 +14,7 @@ namespace crv::test {
 struct CollectedRun {
     std::vector<std::string> listing;
     std::vector<std::string> messages;
+    std::vector<std::string> domande;  // the facts of "Importare comunque?"
     RunResult result;
     std::string root;  // the suite root, shown as "<radice>" in the text
     // Listing, counters and messages as one text, as the expected files hold it.
@@ -28,7 +29,13 @@ public:
     void message(std::string_view text, Box) override { run_.messages.emplace_back(text); }
     bool progress(int done, int) override { return stopAt_ == 0 || done < stopAt_; }
     bool stopRequested() const override { return stopBeforeCommit_; }
+    bool importareComunque(std::string_view fatti) override
+    {
+        run_.domande.emplace_back(fatti);
+        return importareComunque_;
+    }
     int stopAt_ = 0;                  // ask to stop after this case (0: never)
+    bool importareComunque_ = false;  // the answer to "Importare comunque?"
     bool stopBeforeCommit_ = false;   // ask to stop once every case is read
 
 private:

@@ -29,14 +29,21 @@ QStringList expectedListing(const std::string& relative)
     return lines;
 }
 
-// A Corvestra delivery with the cases of completo.xml repeated `copies` times.
+// A Corvestra delivery with the cases of completo.xml repeated `copies`
+// times, each copy's codes made its own (a delivery repeats no code).
 std::string manyCases(int copies)
 {
     const std::string sample = readFile(dataFile("corvestra/completo.xml"));
     const std::size_t from = sample.find("  <PRATICA>");
     const std::size_t to = sample.rfind("</PRATICA>") + std::string("</PRATICA>\n").size();
+    const std::string tag = "<CODICE_PRATICA>";
     std::string out = sample.substr(0, from);
-    for (int i = 0; i < copies; ++i) out += sample.substr(from, to - from);
+    for (int i = 0; i < copies; ++i) {
+        std::string copy = sample.substr(from, to - from);
+        for (std::size_t at = 0; (at = copy.find(tag + "1", at)) != std::string::npos; at += tag.size())
+            copy.insert(at + tag.size(), std::to_string(i) + "-");
+        out += copy;
+    }
     return out + sample.substr(to);
 }
 

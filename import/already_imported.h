@@ -1,0 +1,51 @@
+#pragma once
+// Cases of a delivery that the archive already holds, and codes the delivery
+// itself repeats: counted before a normal run writes its first row (the
+// operator decides whether to import them anyway) and listed at the end of a
+// test run.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/batch_list.h"
+#include "import/case_codes.h"
+#include "numbers/regional.h"
+
+namespace crv {
+
+namespace db {
+class Database;
+}
+
+// The file's cases found in one batch.
+struct LottoGiaPresente {
+    std::optional<std::int64_t> lotto;  // lottoimportazione; nothing when Null
+    std::optional<db::Lotto> riga;      // its row of TabellaLottiImp, when there is one
+    int pratiche = 0;                   // the file's cases whose code stands in it
+};
+
+struct GiaPresenti {
+    int praticheFile = 0;        // the file's cases that have a code
+    int presenti = 0;            // of those, the ones whose code the archive holds
+    int codiciPresenti = 0;      // the distinct codes among them
+    std::vector<LottoGiaPresente> lotti;   // where, by batch counter (Null first)
+    int codiciRipetuti = 0;      // codes carried by more than one case of the file
+    int praticheRipetute = 0;    // the cases that carry them
+    std::vector<std::string> esempiPresenti;   // a few codes of each kind, for the message
+    std::vector<std::string> esempiRipetuti;
+
+    bool nessuno() const { return presenti == 0 && codiciRipetuti == 0; }
+};
+
+// The repeats inside the file (no database needed).
+GiaPresenti ripetuteNelFile(const CodiciFile& codici);
+
+// The same with the cases the archive holds, looked up by the database
+// itself. Throws db::DbError.
+GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici);
+
+// The facts as the operator reads them, one line each, without a final line break.
+std::string testoGiaPresenti(const GiaPresenti& fatti, const Regional& regional);
+
+}  // namespace crv

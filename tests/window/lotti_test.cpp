@@ -1,0 +1,107 @@
+// Cases already in the archive asked about before a normal run writes, and
+// the tab "Lotti": the batches listed and one taken back, the questions
+// answered both ways.
+#include <QCheckBox>
+#include <QTableWidget>
+#include <QTest>
+
+#include "window/tab_control.h"
+#include "window_fixture.h"
+
+namespace crv::test {
+namespace {
+
+class Lotti : public WindowTest {
+protected:
+    // Starts the window for normal runs of completo.xml.
+    void startNormal()
+    {
+        const std::string file = suite.addImportFile("corvestra/completo.xml");
+        ASSERT_TRUE(start());
+        auto* const test = find<QCheckBox>("ChkSoloTest");
+        if (test->isChecked()) QTest::mouseClick(test, Qt::LeftButton);
+        selectFile(QString::fromStdString(file));
+        answers.onShown = [this](QMessageBox& box) {
+            if (box.text().endsWith(QStringLiteral("?")) && !box.text().startsWith(QStringLiteral("Confermi")))
+                questionDefaults.push_back(box.standardButton(box.defaultButton()));
+        };
+    }
+    // "Importa", Yes to "Confermi importazione?", then `again` to the question
+    // about the cases already there, when it comes.
+    void importa(QMessageBox::StandardButton again)
+    {
+        answers.answerNext(QMessageBox::Yes);
+        answers.answerNext(again);
+        click("Cmd_Importa_0");
+        EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
+    }
+    QTableWidget* list() const { return find<QTableWidget>("Lista_Lotti"); }
+    QString cell(int row, int column) const { return list()->item(row, column)->text(); }
+
+    QList<QMessageBox::StandardButton> questionDefaults;
+};
+
+TEST_F(Lotti, ADeliveryAlreadyImportedIsImportedOnlyOnYes)
+{
+    ASSERT_NO_FATAL_FAILURE(startNormal());
+    importa(QMessageBox::NoButton);
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+    EXPECT_TRUE(questionDefaults.isEmpty()) << "nothing to ask the first time";
+
+    importa(QMessageBox::NoButton);  // the question's default
+    ASSERT_GE(answers.texts().size(), 3);
+    const QString question = answers.texts()[answers.texts().size() - 2];
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Pratiche già presenti in archivio: 3 delle 3 pratiche del file")))
+        << question.toStdString();
+    EXPECT_TRUE(question.endsWith(QStringLiteral("\n\nImportare comunque?"))) << question.toStdString();
+    EXPECT_EQ(questionDefaults, QList<QMessageBox::StandardButton>{QMessageBox::No});
+    EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Importazione non eseguita")));
+    EXPECT_EQ(window->ultimoRisultato().outcome, RunOutcome::AlreadyImported);
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 3);
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 1);
+    EXPECT_TRUE(scheda(9)->text().isEmpty());
+
+    importa(QMessageBox::Yes);
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 6);
+    EXPECT_EQ(scheda(9)->text(), QStringLiteral("2"));
+}
+
+TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
+{
+    ASSERT_NO_FATAL_FAILURE(startNormal());
+    importa(QMessageBox::NoButton);
+    importa(QMessageBox::Yes);
+    find<window::TabControl>("SSTab1")->setCurrentIndex(2);
+    ASSERT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("2"));  // newest first
+    EXPECT_EQ(cell(0, 4), QStringLiteral("CRV"));
+    EXPECT_EQ(cell(0, 6), QStringLiteral("3"));
+    EXPECT_EQ(cell(0, 7), QStringLiteral("3"));
+
+    list()->selectRow(0);
+    answers.answerNext(QMessageBox::NoButton);  // the default
+    click("Cmd_Annulla_Lotto");
+    EXPECT_TRUE(answers.texts().last().contains(QStringLiteral("3 pratiche di [Tabella Pratiche]")));
+    EXPECT_TRUE(answers.texts().last().endsWith(QStringLiteral("\n\nAnnullare il lotto 2?")));
+    EXPECT_EQ(questionDefaults.last(), QMessageBox::No);
+    EXPECT_FALSE(window->varieInCorso());
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 6);
+
+    answers.answerNext(QMessageBox::Yes);
+    click("Cmd_Annulla_Lotto");
+    EXPECT_TRUE(waitFor([this] { return !window->varieInCorso(); }));
+    EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Lotto 2 annullato: eliminate 3 pratiche e 0 rate")))
+        << answers.texts().last().toStdString();
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 3);
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 2);
+    EXPECT_EQ(cell(0, 6), QStringLiteral("0")) << "the list is read again";
+    EXPECT_EQ(cell(0, 7), QStringLiteral("0"));
+
+    list()->selectRow(0);
+    click("Cmd_Annulla_Lotto");
+    EXPECT_TRUE(answers.texts().last().contains(QStringLiteral("non ha più pratiche")));
+}
+
+}  // namespace
+}  // namespace crv::test

@@ -1,0 +1,28 @@
+#pragma once
+// The tab "Lotti": the import batches, newest first, as `crvxml lotti` lists
+// them, and the button that takes the selected one back.
+#include <vector>
+
+#include "db/batch_list.h"
+#include "numbers/regional.h"
+
+class QWidget;
+
+namespace crv::window {
+
+struct Controls;
+class Twips;
+
+// Builds the tab's controls on its page: the list fills the page above the
+// button and follows its size.
+void buildLottiTab(QWidget* page, const Twips& twips, Controls& c);
+
+// Shows the batches in the list; `problema`, when not empty, says why the
+// list could not be read (shown under it).
+void mostraLotti(const Controls& c, const std::vector<db::Lotto>& lotti, const Regional& regional,
+                 const QString& problema = {});
+
+// The counter of the batch selected in the list; 0 when none is.
+qint64 lottoScelto(const Controls& c);
+
+}  // namespace crv::window

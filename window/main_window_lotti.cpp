@@ -1,0 +1,63 @@
+// The tab "Lotti": the batches listed from the database when the tab is
+// shown and after each run, and "Annulla lotto" for the one selected.
+#include <QApplication>
+#include <QCheckBox>
+
+#include "db/open_db.h"
+#include "tools/batch_undo.h"
+#include "window/lotti_tab.h"
+#include "window/main_window.h"
+#include "window/message_box.h"
+
+namespace crv::window {
+
+void MainWindow::aggiornaLotti()
+{
+    // Its own pointer: a run going on keeps the one it asked for.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::vector<db::Lotto> lotti;
+    QString problema;
+    try {
+        const auto database = db::ApriDB(config_.paths, c_.chkUsaAccess->checkState() != Qt::Unchecked);
+        lotti = db::elencoLotti(*database);
+    } catch (const std::exception& error) {
+        problema = QStringLiteral("Elenco dei lotti non letto: ") + QString::fromStdString(error.what());
+    }
+    QApplication::restoreOverrideCursor();
+    mostraLotti(c_, lotti, config_.regional, problema);
+}
+
+void MainWindow::Cmd_Annulla_Lotto_Click()
+{
+    if (run_ || varieRun_) return;
+    const qint64 lotto = lottoScelto(c_);
+    if (lotto == 0) {
+        mostraMessaggio(this, QStringLiteral("Scegliere nell'elenco il lotto da annullare"));
+        return;
+    }
+    const SuitePaths paths = config_.paths;
+    const Regional regional = config_.regional;
+    const bool usaAccess = c_.chkUsaAccess->checkState() != Qt::Unchecked;
+
+    // What goes, read now; the removal looks again inside its transaction.
+    const tools::RisultatoVarie esame = tools::annullaLotto(paths, usaAccess, lotto, false, regional);
+    if (esame.esito != tools::Esito::Terminata) {
+        for (const std::string& text : esame.messaggi) mostraMessaggio(this, QString::fromStdString(text));
+        if (esame.esito == tools::Esito::ArchivioAccessMancante)
+            close();
+        else
+            aggiornaLotti();
+        return;
+    }
+    if (!domandaSiNo(this, QString::fromStdString(esame.messaggi.front()),
+                     QStringLiteral("Annullare il lotto %1?").arg(lotto)))
+        return;
+    // No filter chose the cases, and no workbook follows.
+    filtriVarie_.clear();
+    fileEsportazione_.clear();
+    avviaVarie([paths, usaAccess, lotto, regional](const tools::Avanzamento& avanzamento) {
+        return tools::annullaLotto(paths, usaAccess, lotto, true, regional, avanzamento);
+    });
+}
+
+}  // namespace crv::window
