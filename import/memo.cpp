@@ -1,6 +1,7 @@
 #include "import/memo.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "text/encoding.h"
@@ -126,8 +127,11 @@ void removeAll(std::string& text, std::size_t from, std::string_view what)
 
 void removeChars(std::string& text, std::size_t from, std::string_view chars)
 {
+    // A table, not a search of `chars` for every byte of a long memo.
+    std::array<bool, 256> drop{};
+    for (const char c : chars) drop[static_cast<unsigned char>(c)] = true;
     const auto start = text.begin() + static_cast<std::ptrdiff_t>(from);
-    text.erase(std::remove_if(start, text.end(), [chars](char c) { return chars.find(c) != std::string_view::npos; }),
+    text.erase(std::remove_if(start, text.end(), [&drop](char c) { return drop[static_cast<unsigned char>(c)]; }),
                text.end());
 }
 

@@ -8,7 +8,11 @@ namespace {
 std::size_t controlAt(std::string_view text, std::size_t i, std::string_view keep)
 {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c == 0x7F) return keep.find(static_cast<char>(c)) == std::string_view::npos ? 1 : 0;
+    if (c < 0x20 || c == 0x7F) {
+        for (const char k : keep)
+            if (k == static_cast<char>(c)) return 0;
+        return 1;
+    }
     if (c == 0xC2 && i + 1 < text.size()) {
         const auto next = static_cast<unsigned char>(text[i + 1]);
         if (next >= 0x80 && next <= 0x9F) return 2;
@@ -21,6 +25,12 @@ void blanking(std::string_view text, std::string_view keep, Emit&& emit)
 {
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size();) {
+        // Most bytes are plain: only these three can start a control character.
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != 0x7F && c != 0xC2) {
+            ++i;
+            continue;
+        }
         const std::size_t control = controlAt(text, i, keep);
         if (control == 0) {
             ++i;
