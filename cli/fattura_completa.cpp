@@ -44,6 +44,8 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
         if (const auto problem = writeSheetsPng(sheets, *outputs.png)) {
             printErr("Errore nel file " + path.string() + "\n" + *problem);
             ok = false;
+        } else {
+            std::printf("Fogli salvati in %s\n", outputs.png->string().c_str());
         }
     }
     if (outputs.pdf) forPdf.emplace_back(std::move(sheets), path.filename().string());
@@ -58,6 +60,8 @@ bool writeCompletePdf(const SheetsForPdf& forPdf, const std::filesystem::path& f
         printErr(*problem);
         return false;
     }
+    std::printf("PDF salvato in %s (%zu %s)\n", file.string().c_str(), documents.size(),
+                documents.size() == 1 ? "fattura" : "fatture");
     return true;
 }
 

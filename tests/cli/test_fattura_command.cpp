@@ -185,6 +185,12 @@ TEST_F(FatturaCommand, CompleteViewAndSchemaCheck)
     for (const char* value : {"Documento 2 di 2", "Esito: firma integra, certificato non verificato",
                               "Conforme allo schema FatturaPA 1.2.2", "IBAN IT64C0310401600000000770885"})
         EXPECT_NE(o.out.find(value), std::string::npos) << value;
+    // Every file written is told, as for the page.
+    EXPECT_NE(o.out.find("PDF salvato in " + pdf.string() + " (9 fatture)\n"), std::string::npos);
+    std::size_t told = 0;
+    for (std::size_t at = o.out.find("Fogli salvati in "); at != std::string::npos; at = o.out.find("Fogli salvati in ", at + 1))
+        ++told;
+    EXPECT_EQ(told, 9u);
 
     // --verifica: one line per file, exit 1 as soon as one is not valid.
     writeFile(suite.paths().importDir() / "rotta.xml",
