@@ -158,10 +158,13 @@ int annullaLottoCommand(const Args& rawArgs)
     const SuitePaths paths = suitePathsFor(common);
     const tools::RisultatoVarie result =
         tools::annullaLotto(paths, usaAccess(access, paths), *lotto, conferma, regionalFor(common));
-    for (const std::string& m : result.messaggi) std::fprintf(stderr, "%s\n", m.c_str());
-    if (result.esito != tools::Esito::Terminata) return 1;
+    // What would be removed, or was, is the command's answer (standard
+    // output, for a script to keep); a refusal or a failure is an error.
+    const bool done = result.esito == tools::Esito::Terminata;
+    for (const std::string& m : result.messaggi) std::fprintf(done ? stdout : stderr, "%s\n", m.c_str());
+    if (!done) return 1;
     if (!conferma)
-        std::fprintf(stderr, "Nessuna riga eliminata. Per eliminarle: crvxml annulla-lotto %lld --conferma\n", *lotto);
+        std::printf("Nessuna riga eliminata. Per eliminarle: crvxml annulla-lotto %lld --conferma\n", *lotto);
     return 0;
 }
 

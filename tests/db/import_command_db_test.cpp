@@ -126,7 +126,8 @@ TEST_P(ImportCommandDb, ADeliveryImportedTwiceIsStoppedAndItsBatchCanBeTakenBack
 
     const ProgramRun shown = crvxml({"annulla-lotto", "2"});
     EXPECT_EQ(shown.status, 0);
-    EXPECT_TRUE(contains(shown.err, "Si eliminano:\n  3 pratiche di [Tabella Pratiche]\n  0 rate")) << shown.err;
+    EXPECT_TRUE(contains(shown.out, "Si eliminano:\n  3 pratiche di [Tabella Pratiche]\n  0 rate")) << shown.out;
+    EXPECT_EQ(shown.err, "");
     EXPECT_EQ(rowsOf("Tabella Pratiche").size(), 6u);
     const ProgramRun taken = crvxml({"annulla-lotto", "2", "--conferma"});
     ASSERT_EQ(taken.status, 0) << taken.err;
