@@ -218,16 +218,11 @@ private:
         inRound_ = 0;
     }
 
-    // The prepared INSERT for the row's table and columns, prepared in the
-    // pipeline the first time. The real column names are shared texts: their
-    // addresses tell one column set from another without building the SQL.
+    // The prepared INSERT for the row's table and columns (shapeOf),
+    // prepared in the pipeline the first time.
     const std::string& statementFor(const Row& row, bool wantKey)
     {
-        std::vector<const void*> shape;
-        shape.reserve(row.values.size() + 2);
-        shape.push_back(row.table);
-        shape.push_back(wantKey ? this : nullptr);
-        for (const auto& [column, value] : row.values) shape.push_back(column.constData());
+        std::vector<const void*> shape = shapeOf(row, wantKey);
         const auto found = statements_.find(shape);
         if (found != statements_.end()) return found->second;
 

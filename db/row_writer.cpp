@@ -19,6 +19,17 @@ RowRefused::RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError
 {
 }
 
+std::vector<const void*> RowWriter::shapeOf(const Row& row, bool wantKey)
+{
+    static const char keyComesBack = 0;
+    std::vector<const void*> shape;
+    shape.reserve(row.values.size() + 2);
+    shape.push_back(row.table);
+    shape.push_back(wantKey ? &keyComesBack : nullptr);
+    for (const auto& [column, value] : row.values) shape.push_back(column.constData());
+    return shape;
+}
+
 RowWriter::Ref RowWriter::reserve()
 {
     keys_.emplace_back();

@@ -83,6 +83,11 @@ protected:
         std::optional<Ref> ref;
     };
 
+    // What tells one prepared INSERT from another: the table, whether the
+    // key comes back, and the real column names, which are shared texts told
+    // apart by their addresses (no SQL built to look one up).
+    static std::vector<const void*> shapeOf(const Row& row, bool wantKey);
+
     virtual void settleRows() = 0;
     // Writes a row now or later; its key goes to keys_[ref] when `wantKey`.
     virtual void insertRow(Ref ref, Row row, bool wantKey) = 0;

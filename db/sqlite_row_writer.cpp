@@ -42,15 +42,10 @@ private:
         }
     }
 
-    // The prepared INSERT for the row's table and columns: the real column
-    // names are shared texts, so their addresses tell one set from another.
+    // The prepared INSERT for the row's table and columns (shapeOf).
     sqlite3_stmt* statementFor(const Row& row, bool wantKey)
     {
-        std::vector<const void*> shape;
-        shape.reserve(row.values.size() + 2);
-        shape.push_back(row.table);
-        shape.push_back(wantKey ? this : nullptr);
-        for (const auto& [column, value] : row.values) shape.push_back(column.constData());
+        std::vector<const void*> shape = shapeOf(row, wantKey);
         const auto found = statements_.find(shape);
         if (found != statements_.end()) return found->second;
 
