@@ -97,7 +97,7 @@ class RawConnection {
 public:
     explicit RawConnection(const std::string& connString) : name_(QStringLiteral("crvbench-plain"))
     {
-        const db::ConnectionSpec connSpec = db::parseConnString(connString);
+        const db::ConnectionParams connSpec = db::parseConnString(connString);
         db_ = QSqlDatabase::addDatabase(connSpec.driverName, name_);
         db_.setDatabaseName(connSpec.databaseName);
         if (!connSpec.host.isEmpty()) db_.setHostName(connSpec.host);

@@ -40,7 +40,7 @@ ScratchDatabase::ScratchDatabase(Target target, const std::filesystem::path& wor
     db::createSchema(*database, true);
     if (target == Target::OdbcPostgreSQL) {
         // The same schema through Debian's ODBC driver, as an operator's vex32.ini names it.
-        const db::ConnectionSpec parts = db::parseConnString(server_);
+        const db::ConnectionParams parts = db::parseConnString(server_);
         connString_ = "Driver={PostgreSQL Unicode};Server=" + parts.host.toStdString() +
                       ";Port=" + std::to_string(parts.port > 0 ? parts.port : 5432) +
                       ";Database=" + parts.databaseName.toStdString() + ";Uid=" + parts.user.toStdString() +

@@ -53,40 +53,40 @@ void addOdbcKeyword(QString& connString, const char* key, int value)
 
 }  // namespace
 
-ConnectionSpec withConnectionDefaults(ConnectionSpec spec)
+ConnectionParams withConnectionDefaults(ConnectionParams connParams)
 {
-    switch (spec.dialect) {
+    switch (connParams.dialect) {
     case Dialect::SQLite:
         // Another operator's run holds the file's write lock for the length of
         // its transaction: wait for it rather than fail at once.
-        addOption(spec.options, QStringLiteral("QSQLITE_BUSY_TIMEOUT"), kLockWaitSeconds * 1000);
+        addOption(connParams.options, QStringLiteral("QSQLITE_BUSY_TIMEOUT"), kLockWaitSeconds * 1000);
         break;
     case Dialect::PostgreSQL:
-        addOption(spec.options, QStringLiteral("connect_timeout"), kConnectSeconds);
-        if (optionValue(spec.options, QStringLiteral("keepalives")) != QLatin1String("0")) {
-            addOption(spec.options, QStringLiteral("keepalives_idle"), kKeepaliveIdleSeconds);
-            addOption(spec.options, QStringLiteral("keepalives_interval"), kKeepaliveIntervalSeconds);
-            addOption(spec.options, QStringLiteral("keepalives_count"), kKeepaliveCount);
+        addOption(connParams.options, QStringLiteral("connect_timeout"), kConnectSeconds);
+        if (optionValue(connParams.options, QStringLiteral("keepalives")) != QLatin1String("0")) {
+            addOption(connParams.options, QStringLiteral("keepalives_idle"), kKeepaliveIdleSeconds);
+            addOption(connParams.options, QStringLiteral("keepalives_interval"), kKeepaliveIntervalSeconds);
+            addOption(connParams.options, QStringLiteral("keepalives_count"), kKeepaliveCount);
         }
         break;
     case Dialect::ODBC:
-        if (!odbcSetsConnectTimeout(spec.databaseName))
-            addOption(spec.options, QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT"), kConnectSeconds);
-        if (namesPostgresOdbcDriver(spec.databaseName)) {
-            addOdbcKeyword(spec.databaseName, "KeepaliveTime", kKeepaliveIdleSeconds);
-            addOdbcKeyword(spec.databaseName, "KeepaliveInterval", kKeepaliveIntervalSeconds);
+        if (!odbcSetsConnectTimeout(connParams.databaseName))
+            addOption(connParams.options, QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT"), kConnectSeconds);
+        if (namesPostgresOdbcDriver(connParams.databaseName)) {
+            addOdbcKeyword(connParams.databaseName, "KeepaliveTime", kKeepaliveIdleSeconds);
+            addOdbcKeyword(connParams.databaseName, "KeepaliveInterval", kKeepaliveIntervalSeconds);
         }
         break;
     }
-    return spec;
+    return connParams;
 }
 
-int connectSeconds(const ConnectionSpec& spec)
+int connectSeconds(const ConnectionParams& connParams)
 {
-    const QString key = spec.dialect == Dialect::ODBC ? QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT")
+    const QString key = connParams.dialect == Dialect::ODBC ? QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT")
                                                       : QStringLiteral("connect_timeout");
     bool ok = false;
-    const int seconds = optionValue(spec.options, key).toInt(&ok);
+    const int seconds = optionValue(connParams.options, key).toInt(&ok);
     return ok && seconds > 0 ? seconds : -1;
 }
 

@@ -16,16 +16,16 @@ inline constexpr int kKeepaliveIdleSeconds = 30;
 inline constexpr int kKeepaliveIntervalSeconds = 10;
 inline constexpr int kKeepaliveCount = 3;
 
-// The spec with the defaults added where the string says nothing: SQLite's
+// The connection parameters with the defaults added where the string says nothing: SQLite's
 // busy wait; libpq's connect_timeout and keepalives for Qt's PostgreSQL
 // driver; for ODBC the driver manager's login time-out and, when the string
 // names PostgreSQL's ODBC driver, its KeepaliveTime and KeepaliveInterval.
 // PostgreSQL's lock wait is set once connected (Database::open), where the
 // value the server already has for the session can be seen.
-ConnectionSpec withConnectionDefaults(ConnectionSpec spec);
+ConnectionParams withConnectionDefaults(ConnectionParams connParams);
 
-// Seconds the spec lets the connection wait for the server; -1 when it sets
+// Seconds the parameters let the connection wait for the server; -1 when it sets
 // no limit this code can read.
-int connectSeconds(const ConnectionSpec& spec);
+int connectSeconds(const ConnectionParams& connParams);
 
 }  // namespace crv::db

@@ -125,11 +125,11 @@ QString libpqOption(const QString& key, const QString& value)
     return key + QLatin1String("='") + quoted + QLatin1Char('\'');
 }
 
-ConnectionSpec sqliteSpec(const QString& path, const QString& original)
+ConnectionParams sqliteSpec(const QString& path, const QString& original)
 {
     if (path.trimmed().isEmpty())
         throw DbError("Stringa di connessione SQLite senza percorso dell'archivio (Data Source)");
-    ConnectionSpec connSpec;
+    ConnectionParams connSpec;
     connSpec.dialect = Dialect::SQLite;
     connSpec.driverName = QStringLiteral("QSQLITE");
     connSpec.databaseName = path.trimmed();
@@ -137,9 +137,9 @@ ConnectionSpec sqliteSpec(const QString& path, const QString& original)
     return connSpec;
 }
 
-ConnectionSpec postgresSpec(const Pairs& pairs, const QString& original)
+ConnectionParams postgresSpec(const Pairs& pairs, const QString& original)
 {
-    ConnectionSpec connSpec;
+    ConnectionParams connSpec;
     connSpec.dialect = Dialect::PostgreSQL;
     connSpec.driverName = QStringLiteral("QPSQL");
     connSpec.original = original;
@@ -167,7 +167,7 @@ ConnectionSpec postgresSpec(const Pairs& pairs, const QString& original)
     return connSpec;
 }
 
-ConnectionSpec uriSpec(const QString& text)
+ConnectionParams uriSpec(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid())
@@ -189,7 +189,7 @@ ConnectionSpec uriSpec(const QString& text)
 
 }  // namespace
 
-ConnectionSpec parseConnString(const std::string& connString)
+ConnectionParams parseConnString(const std::string& connString)
 {
     const QString text = QString::fromUtf8(connString).trimmed();
     if (text.isEmpty()) throw DbError("Stringa di connessione vuota");
@@ -205,7 +205,7 @@ ConnectionSpec parseConnString(const std::string& connString)
     static const QRegularExpression odbcKeyword(QStringLiteral(R"((^|;)\s*(driver|dsn|filedsn)\s*=)"),
                                                 QRegularExpression::CaseInsensitiveOption);
     if (odbcKeyword.match(text).hasMatch()) {
-        ConnectionSpec connSpec;
+        ConnectionParams connSpec;
         connSpec.dialect = Dialect::ODBC;
         connSpec.driverName = QStringLiteral("QODBC");
         connSpec.databaseName = text;  // QODBC takes a full connection string as the database name

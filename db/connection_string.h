@@ -19,7 +19,7 @@ enum class Dialect { SQLite, PostgreSQL, ODBC };
 
 // Everything needed to open one connection. `original` is the string as
 // configured; `options` goes to QSqlDatabase::setConnectOptions.
-struct ConnectionSpec {
+struct ConnectionParams {
     Dialect dialect = Dialect::SQLite;
     QString driverName;  // QSQLITE, QPSQL or QODBC
     QString databaseName;
@@ -33,7 +33,7 @@ struct ConnectionSpec {
 
 // Reads a connection string of one of the forms above. Throws DbError for an
 // empty string, an unknown provider or a form it cannot read.
-ConnectionSpec parseConnString(const std::string& connString);
+ConnectionParams parseConnString(const std::string& connString);
 
 // The connection string for an SQLite file at `path`, in the keyword form
 // (the path quoted when it holds a ";").

@@ -50,7 +50,7 @@ QString placeholders(qsizetype count)
 
 }  // namespace
 
-std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMode mode)
+std::unique_ptr<Database> Database::open(const ConnectionParams& connSpec, OpenMode mode)
 {
     if (!QSqlDatabase::isDriverAvailable(connSpec.driverName))
         throw DbError("Driver di database non disponibile", connSpec.driverName.toStdString());
@@ -60,7 +60,7 @@ std::unique_ptr<Database> Database::open(const ConnectionSpec& connSpec, OpenMod
 
     auto database = std::make_unique<Database>(Token{}, connSpec);
     QSqlDatabase& db = database->db_;
-    const ConnectionSpec limited = withConnectionDefaults(connSpec);
+    const ConnectionParams limited = withConnectionDefaults(connSpec);
     db.setDatabaseName(limited.databaseName);
     if (!connSpec.host.isEmpty()) db.setHostName(connSpec.host);
     if (connSpec.port > 0) db.setPort(connSpec.port);
@@ -129,10 +129,10 @@ void Database::setLockWait()
     }
 }
 
-Database::Database(Token, ConnectionSpec connSpec)
-    : spec_(std::move(connSpec)),
-      backend_(spec_.dialect == Dialect::PostgreSQL ? Backend::PostgreSQL : Backend::SQLite),
-      connectionName_(uniqueConnectionName()), db_(QSqlDatabase::addDatabase(spec_.driverName, connectionName_))
+Database::Database(Token, ConnectionParams connSpec)
+    : connParams_(std::move(connSpec)),
+      backend_(connParams_.dialect == Dialect::PostgreSQL ? Backend::PostgreSQL : Backend::SQLite),
+      connectionName_(uniqueConnectionName()), db_(QSqlDatabase::addDatabase(connParams_.driverName, connectionName_))
 {
 }
 
@@ -160,7 +160,7 @@ Database::~Database()
 
 std::string Database::errorText(const QSqlError& error) const
 {
-    return driverReason(error, spec_, backend_);
+    return driverReason(error, connParams_, backend_);
 }
 
 QString Database::quote(const QString& identifier) const

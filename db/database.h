@@ -39,7 +39,7 @@ public:
     // text when the open fails (NoAnswer when the server did not answer in
     // time), and naming the database when an ODBC driver reaches one this
     // layer does not know.
-    static std::unique_ptr<Database> open(const ConnectionSpec& connSpec,
+    static std::unique_ptr<Database> open(const ConnectionParams& connSpec,
                                           OpenMode mode = OpenMode::Existing);
 
     // Use open(); the token keeps construction inside this class.
@@ -47,7 +47,7 @@ public:
         friend class Database;
         Token() = default;
     };
-    Database(Token, ConnectionSpec connSpec);
+    Database(Token, ConnectionParams connSpec);
 
     // Rolls back an open transaction, closes the connection and removes it from Qt.
     ~Database();
@@ -55,10 +55,10 @@ public:
     Database& operator=(const Database&) = delete;
 
     // The driver: Qt's SQLite or PostgreSQL driver, or ODBC.
-    Dialect dialect() const { return spec_.dialect; }
+    Dialect dialect() const { return connParams_.dialect; }
     // The database behind the driver (for ODBC, the one the driver names).
     Backend backend() const { return backend_; }
-    const ConnectionSpec& connSpec() const { return spec_; }
+    const ConnectionParams& connSpec() const { return connParams_; }
     // Qt's connection, for the calls of the client library behind it (libpq's,
     // ODBC's) that Qt does not offer.
     const QSqlDatabase& connection() const { return db_; }
@@ -154,7 +154,7 @@ private:
                                const std::string& where = "Istruzione non accettata dal database");
     TableInfo readTable(const QString& name);
     QString realTableName(const QString& name);
-    bool odbc() const { return spec_.dialect == Dialect::ODBC; }
+    bool odbc() const { return connParams_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
     // Lets the row writer finish what it sent before another statement.
@@ -165,7 +165,7 @@ private:
     bool run(QSqlQuery& statement, const QString* sql = nullptr);
     void setLockWait();
 
-    ConnectionSpec spec_;
+    ConnectionParams connParams_;
     Backend backend_ = Backend::SQLite;
     QString connectionName_;
     QSqlDatabase db_;

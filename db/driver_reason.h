@@ -11,6 +11,6 @@
 
 namespace crv::db {
 
-std::string driverReason(const QSqlError& error, const ConnectionSpec& spec, Backend backend);
+std::string driverReason(const QSqlError& error, const ConnectionParams& connParams, Backend backend);
 
 }  // namespace crv::db

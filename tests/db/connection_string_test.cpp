@@ -162,7 +162,7 @@ TEST(ConnectionDefaults, AddedWhereTheStringSetsNone)
         {"DSN=vex32;Uid=u", "SQL_ATTR_LOGIN_TIMEOUT=10", "DSN=vex32;Uid=u"},
     };
     for (const Case& c : cases) {
-        const ConnectionSpec limited = withConnectionDefaults(parseConnString(c.connString));
+        const ConnectionParams limited = withConnectionDefaults(parseConnString(c.connString));
         EXPECT_EQ(limited.options.toStdString(), c.options) << c.connString;
         EXPECT_EQ(limited.databaseName.toStdString(), c.databaseName) << c.connString;
     }

@@ -111,7 +111,7 @@ std::string sqliteOdbcConnString(const std::filesystem::path& file)
 
 std::string postgresOdbcConnString(const std::string& server, const std::string& schema)
 {
-    const db::ConnectionSpec parts = db::parseConnString(server);
+    const db::ConnectionParams parts = db::parseConnString(server);
     std::string text = "Driver={PostgreSQL Unicode};Server=" + parts.host.toStdString() +
                        ";Port=" + std::to_string(parts.port > 0 ? parts.port : 5432) +
                        ";Database=" + parts.databaseName.toStdString() + ";Uid=" + parts.user.toStdString() +
