@@ -31,6 +31,16 @@ std::optional<std::string> writeBytes(const QByteArray& bytes, const std::filesy
     return std::nullopt;
 }
 
+std::optional<std::string> writePngImage(const QImage& image, const std::filesystem::path& file)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) return "impossibile creare l'immagine PNG di " + file.string() + ": memoria insufficiente";
+    return writeBytes(bytes, file);
+}
+
 QImage renderPage(const InvoicePage& page, double interlinea)
 {
     const int height = pageHeightPixels(page, interlinea);
@@ -50,12 +60,7 @@ std::optional<std::string> writePng(const InvoicePage& page, double interlinea, 
     if (image.isNull())
         return "la pagina è troppo alta per un'immagine PNG (" + std::to_string(pageHeightPixels(page, interlinea)) +
                " pixel, al massimo " + std::to_string(kMaxPngHeight) + "): usare --pdf";
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image)) return "impossibile creare l'immagine PNG di " + file.string() + ": memoria insufficiente";
-    return writeBytes(bytes, file);
+    return writePngImage(image, file);
 }
 
 bool pageFitsPng(const InvoicePage& page, double interlinea)

@@ -18,6 +18,8 @@ namespace crv {
 // The bytes made in memory written as the whole file: the system's reason
 // when it cannot be, in Italian (Qt's writers say "Unknown error").
 std::optional<std::string> writeBytes(const QByteArray& bytes, const std::filesystem::path& file);
+// The image encoded as PNG in memory, then written as writeBytes does.
+std::optional<std::string> writePngImage(const QImage& image, const std::filesystem::path& file);
 
 // The tallest image written as PNG; a longer invoice goes to PDF.
 inline constexpr int kMaxPngHeight = 32767;

@@ -1,7 +1,6 @@
 #include "invoice/sheet_export.h"
 
 #include <QBuffer>
-#include <QImageWriter>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -50,12 +49,7 @@ std::optional<std::string> writeSheetsPng(const SheetDocument& document, const s
         return "i " + std::to_string(document.sheets.size()) +
                " fogli sono troppi per un'immagine PNG (al massimo " + std::to_string(kMaxPngHeight) +
                " pixel di altezza): usare --pdf";
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image)) return "impossibile creare l'immagine PNG di " + file.string() + ": memoria insufficiente";
-    return writeBytes(bytes, file);
+    return writePngImage(image, file);
 }
 
 std::optional<std::string> writeSheetsPdf(std::span<const SheetPdf> documents, const std::filesystem::path& file)
