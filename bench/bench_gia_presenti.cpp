@@ -49,7 +49,7 @@ class Quiet final : public RunListener {
 public:
     void listingLine(std::string_view) override {}
     void message(std::string_view text, Box) override { last = std::string(text); }
-    bool progress(int, int) override { return true; }
+    bool progress(const RunProgress&) override { return true; }
     std::string last;
 };
 

@@ -33,7 +33,7 @@ class NullListener : public RunListener {
 public:
     void listingLine(std::string_view) override {}
     void message(std::string_view text, Box) override { last_ = std::string(text); }
-    bool progress(int, int) override { return true; }
+    bool progress(const RunProgress&) override { return true; }
     const std::string& lastMessage() const { return last_; }
 
 private:

@@ -78,7 +78,7 @@ public:
         writeBlankingControls(stderr, text, "\t\n");
         std::fputc('\n', stderr);
     }
-    bool progress(int, int) override { return !ctrlC_.pressed(); }
+    bool progress(const RunProgress&) override { return !ctrlC_.pressed(); }
     bool stopRequested() const override { return ctrlC_.pressed(); }
     // Nobody to ask: the facts are shown and the run stops before writing.
     bool importareComunque(std::string_view fatti) override

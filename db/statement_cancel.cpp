@@ -137,4 +137,11 @@ void CancelScope::join(const std::shared_ptr<Canceller>& canceller)
     if (scope->cancelled) canceller->cancel();
 }
 
+std::function<bool()> CancelScope::watch()
+{
+    std::shared_ptr<State> scope = currentScope;
+    if (!scope) return [] { return false; };
+    return [scope = std::move(scope)] { return scope->cancelled.load(); };
+}
+
 }  // namespace crv::db

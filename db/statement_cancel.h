@@ -10,6 +10,7 @@
 // The cancel key is the connection's own (libpq's PQcancel for Qt's
 // PostgreSQL driver, SQLCancel on the running ODBC statement); a statement
 // sent through libpq directly can use the same Canceller.
+#include <functional>
 #include <memory>
 
 #include <QSqlDatabase>
@@ -79,6 +80,9 @@ public:
 
     // Joins the canceller to the calling thread's scope, if there is one.
     static void join(const std::shared_ptr<Canceller>& canceller);
+    // Whether the calling thread's scope (if any) has been cancelled, as a
+    // test any thread may make later: threads a job starts stop with it.
+    static std::function<bool()> watch();
 
 private:
     std::shared_ptr<State> state_;

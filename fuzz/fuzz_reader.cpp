@@ -17,7 +17,7 @@ class NullListener final : public crv::RunListener {
 public:
     void listingLine(std::string_view) override {}
     void message(std::string_view, crv::Box) override {}
-    bool progress(int, int) override { return true; }
+    bool progress(const crv::RunProgress&) override { return true; }
 };
 
 void readAll(const crv::XmlDocument& doc, bool bank)

@@ -41,7 +41,7 @@ GiaPresenti ripetuteNelFile(const CodiciFile& codici)
     return out;
 }
 
-GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici)
+GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici, std::optional<std::int64_t> tranne)
 {
     GiaPresenti out = ripetuteNelFile(codici);
     std::vector<QString> codes;
@@ -53,6 +53,7 @@ GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici)
     std::vector<bool> present(codes.size(), false);
     std::map<std::optional<std::int64_t>, int> perLotto;
     for (const db::PosizioneTrovata& t : found) {
+        if (tranne && t.lotto == tranne) continue;
         present[t.indice] = true;
         perLotto[t.lotto] += codici.pratiche[t.indice];
     }
@@ -104,9 +105,9 @@ std::string testoGiaPresenti(const GiaPresenti& f, const Regional& regional)
     return out;
 }
 
-bool DbCaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti)
+bool DbCaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne)
 {
-    fatti = giaPresenti(*db_, codici);
+    fatti = giaPresenti(*db_, codici, tranne);
     return true;
 }
 

@@ -42,8 +42,9 @@ struct GiaPresenti {
 GiaPresenti ripetuteNelFile(const CodiciFile& codici);
 
 // The same with the cases the archive holds, looked up by the database
-// itself. Throws db::DbError.
-GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici);
+// itself, leaving out the rows of batch `tranne` (the run's own, written in
+// the same transaction). Throws db::DbError.
+GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici, std::optional<std::int64_t> tranne = {});
 
 // The facts as the operator reads them, one line each, without a final line break.
 std::string testoGiaPresenti(const GiaPresenti& fatti, const Regional& regional);

@@ -1,7 +1,6 @@
 #include "import/case_codes.h"
 
 #include <string_view>
-#include <unordered_map>
 
 #include "xml/xml_document.h"
 
@@ -53,22 +52,29 @@ std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool mod
     return code;
 }
 
+void RaccoltaCodici::aggiungi(std::optional<std::string> code)
+{
+    if (!code) return;
+    const auto [it, inserted] = seen_.try_emplace(*code, out_.codici.size());
+    if (inserted) {
+        out_.codici.push_back(std::move(*code));
+        out_.pratiche.push_back(1);
+    } else {
+        ++out_.pratiche[it->second];
+    }
+}
+
+CodiciFile RaccoltaCodici::fine() &&
+{
+    seen_.clear();
+    return std::move(out_);
+}
+
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento)
 {
-    CodiciFile out;
-    std::unordered_map<std::string, std::size_t> seen;
-    for (const pugi::xml_node element : cases) {
-        std::optional<std::string> code = codiceDaScrivere(element, modoDocumento);
-        if (!code) continue;
-        const auto [it, inserted] = seen.try_emplace(*code, out.codici.size());
-        if (inserted) {
-            out.codici.push_back(std::move(*code));
-            out.pratiche.push_back(1);
-        } else {
-            ++out.pratiche[it->second];
-        }
-    }
-    return out;
+    RaccoltaCodici raccolta;
+    for (const pugi::xml_node element : cases) raccolta.aggiungi(codiceDaScrivere(element, modoDocumento));
+    return std::move(raccolta).fine();
 }
 
 }  // namespace crv

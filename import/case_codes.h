@@ -4,6 +4,7 @@
 // which of them the archive already holds and which the file repeats.
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -27,5 +28,17 @@ struct CodiciFile {
 };
 
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento);
+
+// The same gathered one case at a time, as the cases are read.
+class RaccoltaCodici {
+public:
+    // The code of the next case (nothing: a case that cannot be recognised).
+    void aggiungi(std::optional<std::string> code);
+    CodiciFile fine() &&;
+
+private:
+    CodiciFile out_;
+    std::unordered_map<std::string, std::size_t> seen_;
+};
 
 }  // namespace crv

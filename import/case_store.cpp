@@ -26,9 +26,15 @@ std::string rigaListinoRata(const std::string& statement)
     return line;
 }
 
+void numeroRataVuoto(Case& values, TipoRata kind)
+{
+    // assign(1, c) rather than = "0": GCC 12 warns wrongly (-Wrestrict) on the literal.
+    if (kind == TipoRata::Rata && values.NumeroFattura.empty()) values.NumeroFattura.assign(1, '0');
+}
+
 void TestCaseStore::InserisciRata(Case& values, TipoRata kind)
 {
-    if (kind == TipoRata::Rata && values.NumeroFattura.empty()) values.NumeroFattura = "0";
+    numeroRataVuoto(values, kind);
     listener_.listingLine(rigaListinoRata(testoInserisciRata(values, contatore_, kind)));
 }
 

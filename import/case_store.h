@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,13 +52,20 @@ public:
     virtual void ImpostaTotali(const Case& values) = 0;
     virtual void InserisciRata(Case& values, TipoRata kind) = 0;
 
-    // Which of the file's codes the archive already holds; false when the
-    // store has no archive to look in (a test run's).
-    virtual bool cercaGiaPresenti(const CodiciFile&, GiaPresenti&) { return false; }
+    // Which of the file's codes the archive already holds outside batch
+    // `tranne`; false when the store has no archive to look in (a test run's).
+    virtual bool cercaGiaPresenti(const CodiciFile&, GiaPresenti&, std::optional<std::int64_t> /*tranne*/)
+    {
+        return false;
+    }
 };
 
 // Opens the store of a normal run (the database); throws on failure.
 using StoreOpener = std::function<std::unique_ptr<CaseStore>(const RunParams&)>;
+
+// InserisciRata's first step, the same for every store: an instalment
+// without a number gets "0", and the reader goes on with it.
+void numeroRataVuoto(Case& values, TipoRata kind);
 
 // The instalment statement text, as the suite has always built it; it is
 // listed in test mode, and its values are what a normal run binds.

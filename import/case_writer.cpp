@@ -401,8 +401,7 @@ void DbCaseStore::ImpostaTotali(const Case& v)
 
 void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
-    // assign(1, c) rather than = "0": GCC 12 warns wrongly (-Wrestrict) on the literal.
-    if (kind == TipoRata::Rata && v.NumeroFattura.empty()) v.NumeroFattura.assign(1, '0');
+    numeroRataVuoto(v, kind);
     if (!rataChecked_) {
         const db::TableInfo& t = db_->table(kFatture);
         auto isDate = [&](const char* field) {

@@ -37,7 +37,7 @@ public:
     void SommaTotaliRapporto(const Case& values) override;
     void ImpostaTotali(const Case& values) override;
     void InserisciRata(Case& values, TipoRata kind) override;
-    bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti) override;
+    bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne) override;
 
     db::Database& database() { return *db_; }
 

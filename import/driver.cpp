@@ -1,25 +1,29 @@
 #include "import/driver.h"
 
-#include <algorithm>
-#include <cctype>
+#include <atomic>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <system_error>
+#include <thread>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "db/db_error.h"
 #include "db/row_writer.h"
 #include "db/open_db.h"
+#include "db/statement_cancel.h"
 #include "import/already_imported.h"
-#include "import/bank_reader.h"
+#include "import/case_codes.h"
 #include "import/case_error.h"
-#include "import/corvestra_reader.h"
+#include "import/case_reading.h"
 #include "text/encoding.h"
 #include "import/memo.h"
 #include "import/text_repair.h"
 #include "xml/parse_error_message.h"
-#include "xml/xml_document.h"
 
 namespace crv {
 
@@ -90,46 +94,22 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
 // of the chosen format: what was looked for and, when the file holds the
 // other format's elements (at any depth: the bank format's repair wraps a
 // whole file in <root>), how the front end reads them.
-std::string motivoNessunaPratica(pugi::xml_node root, const RunParams& p)
+std::string motivoNessunaPratica(const StreamSummary& s, const RunParams& p)
 {
     const bool modoDocumento = p.modoDocumento;
     const std::string wanted = modoDocumento ? "documento" : "PRATICA";
     const std::string other = modoDocumento ? "PRATICA" : "documento";
-    struct Counter : pugi::xml_tree_walker {
-        std::string wanted, other;
-        int others = 0;
-        int deeper = 0;            // elements named as wanted, but not children of the root
-        std::string sameLetters;   // a name like the one wanted but for the case of its letters
-        bool for_each(pugi::xml_node& node) override
-        {
-            if (node.type() != pugi::node_element) return true;
-            const std::string name = node.name();
-            if (name == other) ++others;
-            if (name == wanted) ++deeper;  // the root's children were looked at already
-            if (sameLetters.empty() && name != wanted && name.size() == wanted.size() &&
-                std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-                }))
-                sameLetters = name;
-            return true;
-        }
-    } counter;
-    counter.wanted = wanted;
-    counter.other = other;
-    root.traverse(counter);
-
-    std::string out = "Nessun elemento " + wanted + " sotto la radice <" + std::string(root.name()) + ">.";
-    if (counter.others > 0) {
-        out += "\nIl file contiene " + std::to_string(counter.others) +
-               (counter.others == 1 ? " elemento " : " elementi ") + other;
+    std::string out = "Nessun elemento " + wanted + " sotto la radice <" + s.rootName + ">.";
+    if (s.otherFormat > 0) {
+        out += "\nIl file contiene " + std::to_string(s.otherFormat) +
+               (s.otherFormat == 1 ? " elemento " : " elementi ") + other;
         out += modoDocumento ? " (formato Corvestra)" : " (formato banca)";
         const std::string& come = modoDocumento ? p.comeLeggereCorvestra : p.comeLeggereBanca;
         out += come.empty() ? "." : ": " + come + ".";
     }
-    if (counter.deeper > 0)
-        out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
-    if (!counter.sameLetters.empty()) {
-        out += "\nIl file contiene elementi " + counter.sameLetters +
+    if (s.deeper > 0) out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
+    if (!s.sameLetters.empty()) {
+        out += "\nIl file contiene elementi " + s.sameLetters +
                ": il nome deve corrispondere esattamente, maiuscole comprese.";
     }
     return out;
@@ -145,56 +125,73 @@ std::string rigaListino(const Case& v, const Regional& regional)
            Filla(v.RataGlobale.toRegional(regional), 7);
 }
 
-// The case's code for a message: the value read so far, else the first
-// CODICE_PRATICA (or bank `posizione` number) found in the element.
-std::string codiceDi(const Case& v, pugi::xml_node caseElement)
-{
-    if (!v.CodicePratica.empty()) return v.CodicePratica;
-    struct Finder : pugi::xml_tree_walker {
-        std::string found;
-        bool for_each(pugi::xml_node& node) override
-        {
-            if (node.type() != pugi::node_element) return true;
-            std::string upper = node.name();
-            for (char& c : upper)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            if (upper == "CODICE_PRATICA") {
-                found = nodeText(node);
-                return false;
-            }
-            if (upper == "POSIZIONE" && node.attribute("numero")) {
-                found = node.attribute("numero").value();
-                return false;
-            }
-            return true;
-        }
-    } finder;
-    caseElement.traverse(finder);
-    return finder.found;
-}
+// The codes of the last cases written, by their number: a row the database
+// refuses is reported some cases after its own, while later ones are being
+// written (never more than a round of rows later).
+class CodiciRecenti {
+public:
+    void metti(int numero, const std::string& codice) { ultimi_[slot(numero)] = {numero, codice}; }
+    // " (codice X)", or nothing when the case is unknown or has no code.
+    std::string di(std::int64_t numero) const
+    {
+        if (numero < 1) return {};
+        const auto& [n, code] = ultimi_[slot(numero)];
+        if (n != numero || code.empty()) return {};
+        return " (codice " + code + ")";
+    }
+
+private:
+    static constexpr std::size_t kQuanti = 16384;
+    static std::size_t slot(std::int64_t numero) { return static_cast<std::size_t>(numero) % kQuanti; }
+    std::vector<std::pair<std::int64_t, std::string>> ultimi_ = decltype(ultimi_)(kQuanti);
+};
 
 // The message for a row the database refused, maybe some cases after the
 // one it belongs to: that case's number and code.
-std::string rigaRifiutata(const db::RowRefused& e, const std::vector<pugi::xml_node>& cases,
-                          const std::filesystem::path& path)
+std::string rigaRifiutata(const db::RowRefused& e, const CodiciRecenti& codici, const std::filesystem::path& path)
 {
-    auto codice = [&](std::int64_t numero) {
-        if (numero < 1 || numero > static_cast<std::int64_t>(cases.size())) return std::string();
-        const std::string code = codiceDi(Case(), cases[static_cast<std::size_t>(numero - 1)]);
-        return code.empty() ? std::string() : " (codice " + code + ")";
-    };
-    std::string pratica = "della pratica n. " + std::to_string(e.owner()) + codice(e.owner());
+    std::string pratica = "della pratica n. " + std::to_string(e.owner()) + codici.di(e.owner());
     if (e.lastOwner() != e.owner())
-        pratica = "di una delle pratiche dalla n. " + std::to_string(e.owner()) + codice(e.owner()) + " alla n. " +
-                  std::to_string(e.lastOwner()) + codice(e.lastOwner());
+        pratica = "di una delle pratiche dalla n. " + std::to_string(e.owner()) + codici.di(e.owner()) + " alla n. " +
+                  std::to_string(e.lastOwner()) + codici.di(e.lastOwner());
     return "Errore nella scrittura " + pratica + " del file " + path.string() + "\n" + e.what();
 }
+
+// The reading thread of a run. However the run ends, the thread is told to
+// give up and waited for before the run's state goes.
+class ReadingThread {
+public:
+    ReadingThread(const LetturaOpzioni& opzioni, CodaLetture& coda, std::atomic<bool>& abbandona)
+        : coda_(coda), abbandona_(abbandona), thread_([&opzioni, &coda] { leggiPratiche(opzioni, coda); })
+    {
+    }
+    ~ReadingThread()
+    {
+        abbandona_ = true;
+        coda_.close();
+        thread_.join();
+    }
+    ReadingThread(const ReadingThread&) = delete;
+    ReadingThread& operator=(const ReadingThread&) = delete;
+
+private:
+    CodaLetture& coda_;
+    std::atomic<bool>& abbandona_;
+    std::thread thread_;
+};
+
+// A few cases read ahead of the one being written: enough for the two
+// threads not to wait on each other at every case, few enough for memory to
+// follow the cases, not the file.
+constexpr std::size_t kPraticheInCoda = 16;
+constexpr std::size_t kByteInCoda = std::size_t{8} << 20;
 
 class Run {
 public:
     Run(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
         const StoreOpener& openStore)
-        : p_(params), paths_(paths), regional_(regional), out_(listener), openStore_(openStore)
+        : p_(params), paths_(paths), regional_(regional), out_(listener), openStore_(openStore),
+          annullata_(db::CancelScope::watch())
     {
     }
 
@@ -210,6 +207,12 @@ private:
     bool stopAsked(const std::exception& failure) const;
     RunResult stopped();
     bool checkParameters(RunResult& failed);
+    // The steps of a run that may end it: the run's result, or nothing to go on.
+    std::optional<RunResult> scriviPratiche(const std::filesystem::path& path);
+    std::optional<RunResult> apriLotto();
+    std::optional<RunResult> scrivi(PraticaLetta& letta, const std::filesystem::path& path);
+    RunResult fallitaLettura(std::exception_ptr error);
+    std::optional<RunResult> controllaGiaPresenti();
     void closeCase(const Case& v, const MemoText& memo);
     void elencaGiaPresenti(const CodiciFile& codici);
 
@@ -218,12 +221,16 @@ private:
     const Regional& regional_;
     RunListener& out_;
     const StoreOpener& openStore_;
+    const std::function<bool()> annullata_;  // Interrompi or Ctrl-C, at any moment
 
     std::unique_ptr<CaseStore> store_;
+    const LimitiValori* limiti_ = nullptr;
     RunCounters counters_;
     bool transactionOpen_ = false;
     bool rolledBack_ = false;
     int casesRead_ = 0;
+    RaccoltaCodici codici_;
+    CodiciRecenti recenti_;
 };
 
 RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus)
@@ -261,7 +268,8 @@ RunResult Run::abort(RunOutcome outcome, const std::string& message)
 bool Run::stopAsked(const std::exception& failure) const
 {
     const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
-    return (dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled) || out_.stopRequested();
+    return (dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled) || out_.stopRequested() ||
+           annullata_();
 }
 
 RunResult Run::outOfMemory()
@@ -344,6 +352,8 @@ RunResult Run::execute()
     } else {
         try {
             store_ = openStore_(p_);
+            // The reader refuses a value no field could hold before copying it.
+            limiti_ = store_->limiti();
         } catch (const db::AccessArchiveMissing& e) {
             return abort(RunOutcome::AccessArchiveMissing, e.what());
         } catch (const std::bad_alloc&) {
@@ -378,117 +388,11 @@ RunResult Run::execute()
         out_.waitCursor(true);
     }
 
-    XmlDocument doc;
-    if (!doc.load(path)) {
-        const XmlParseError& err = doc.parseError();
-        if (err.reason == kMemoriaInsufficiente) throw std::bad_alloc();
-        return abort(RunOutcome::ParseError, parseErrorMessage(err));
-    }
-
-    const pugi::xml_node root = doc.documentElement();
-    const char* caseName = p_.modoDocumento ? "documento" : "PRATICA";
-    std::vector<pugi::xml_node> cases;
-    for (const pugi::xml_node n : root.children(caseName)) cases.push_back(n);
-    const int total = static_cast<int>(cases.size());
-    if (total == 0) {
-        // The file the operator chose, and the repaired copy when that was read instead.
-        const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
-        std::string message = "Nessuna pratica da importare nel file " + chosen.string();
-        if (path != chosen) message += " (letto come " + path.string() + ")";
-        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_));
-    }
-
-    // Nothing is written before the operator has heard which cases the
-    // archive already holds; the batch is opened only then.
-    CodiciFile codici;
-    if (!p_.ancheGiaPresenti) codici = codiciDelFile(cases, p_.modoDocumento);
-    if (!p_.soloTest) {
-        if (!p_.ancheGiaPresenti) {
-            GiaPresenti fatti;
-            try {
-                store_->cercaGiaPresenti(codici, fatti);
-            } catch (const std::bad_alloc&) {
-                throw;  // told once, by lavora
-            } catch (const std::exception& e) {
-                if (stopAsked(e)) return stopped();
-                return abort(RunOutcome::DatabaseError,
-                             std::string("Impossibile cercare in archivio le pratiche del file: ") + e.what());
-            }
-            if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
-                return abort(RunOutcome::AlreadyImported,
-                             "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.");
-        }
-        try {
-            store_->begin();
-            transactionOpen_ = true;
-            counters_.lotto = store_->AddLotto(p_);
-            out_.countersChanged(counters_);
-        } catch (const std::bad_alloc&) {
-            throw;  // told once, by lavora
-        } catch (const std::exception& e) {
-            if (stopAsked(e)) return stopped();
-            return abort(RunOutcome::DatabaseError, e.what());
-        }
-    }
-
-    Case values;
-    MemoText memo(p_.modoDocumento);
-    ReaderOptions options;
-    options.sezioni = p_.sezioni;
-    options.modoDocumento = p_.modoDocumento;
-    try {
-        options.limiti = store_->limiti();
-    } catch (const std::bad_alloc&) {
-        throw;  // told once, by lavora
-    } catch (const std::exception& e) {
-        if (stopAsked(e)) return stopped();
-        return abort(RunOutcome::DatabaseError, e.what());
-    }
-    BankReader bank(values, memo, *store_, regional_);
-
-    int position = 0;
-    for (const pugi::xml_node element : cases) {
-        ++position;
-        try {
-            values = Case();
-            memo.clear();
-            bank.nuovaPratica();
-            store_->nuovaPratica(position);
-            leggiPratica(element, options, regional_, values, memo, p_.modoDocumento ? &bank : nullptr);
-            if (!p_.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
-                values.RataGlobale = CercaInMovimenti(memo.text(), regional_);
-            closeCase(values, memo);
-            if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(values, memo.text());
-        } catch (const db::RowRefused& e) {
-            if (stopAsked(e)) return stopped();
-            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
-        } catch (const CaseInputError& e) {
-            const std::string code = codiceDi(values, element);
-            return abort(RunOutcome::BadInput,
-                         "Errore nel file " + path.string() + "\nPratica n. " + std::to_string(position) +
-                             (code.empty() ? std::string() : " (codice " + code + ")") + "\nElemento " +
-                             e.element() + " = \"" + e.text() + "\": " + e.what());
-        } catch (const AmountOverflow& e) {
-            return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
-                                                   std::to_string(position) + ": " + e.what());
-        } catch (const std::bad_alloc&) {
-            throw;  // told once, by lavora
-        } catch (const std::exception& e) {
-            if (stopAsked(e)) return stopped();
-            const std::string code = codiceDi(values, element);
-            return abort(RunOutcome::DatabaseError,
-                         "Errore nella scrittura della pratica n. " + std::to_string(position) +
-                             (code.empty() ? std::string() : " (codice " + code + ")") + " del file " +
-                             path.string() + "\n" + e.what());
-        }
-        counters_.praticheImportate = position;
-        casesRead_ = position;
-        out_.countersChanged(counters_);
-        if (!out_.progress(position, total)) return stopped();
-    }
+    if (auto ended = scriviPratiche(path)) return std::move(*ended);
 
     if (!p_.soloTest) {
-        if (out_.stopRequested()) return stopped();
+        if (out_.stopRequested() || annullata_()) return stopped();
+        if (auto ended = controllaGiaPresenti()) return std::move(*ended);
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
@@ -496,7 +400,7 @@ RunResult Run::execute()
             transactionOpen_ = false;
         } catch (const db::RowRefused& e) {
             if (stopAsked(e)) return stopped();
-            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
+            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));
         } catch (const std::bad_alloc&) {
             throw;  // told once, by lavora
         } catch (const std::exception& e) {
@@ -504,8 +408,142 @@ RunResult Run::execute()
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
-    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(codici);
+    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(std::move(codici_).fine());
     return finish(RunOutcome::Concluded, "Importazione Conclusa");
+}
+
+// The cases come in the file's order from the reading thread, a few ahead;
+// each is listed, counted and written here as it comes.
+std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
+{
+    std::atomic<bool> abbandona{false};
+    LetturaOpzioni opzioni;
+    opzioni.file = path;
+    opzioni.params = &p_;
+    opzioni.regional = &regional_;
+    opzioni.limiti = limiti_;
+    opzioni.codiciScritti = !p_.ancheGiaPresenti;
+    opzioni.stop = [this, &abbandona] { return abbandona.load() || annullata_(); };
+    CodaLetture coda(kPraticheInCoda, kByteInCoda, annullata_);
+    const ReadingThread reading(opzioni, coda, abbandona);
+
+    for (;;) {
+        std::optional<Lettura> lettura = coda.pop();
+        if (!lettura) return stopped();
+        if (auto* error = std::get_if<std::exception_ptr>(&*lettura)) return fallitaLettura(*error);
+        if (auto* fine = std::get_if<FineLettura>(&*lettura)) {
+            if (casesRead_ > 0) return std::nullopt;
+            // The file the operator chose, and the repaired copy when that was read instead.
+            const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
+            std::string message = "Nessuna pratica da importare nel file " + chosen.string();
+            if (path != chosen) message += " (letto come " + path.string() + ")";
+            return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(fine->riepilogo, p_));
+        }
+        PraticaLetta& letta = std::get<PraticaLetta>(*lettura);
+        // The batch is opened once the file has given a case.
+        if (letta.numero == 1 && !p_.soloTest) {
+            if (auto ended = apriLotto()) return ended;
+        }
+        if (auto ended = scrivi(letta, path)) return ended;
+        if (annullata_()) return stopped();
+        if (!out_.progress(RunProgress{letta.numero, letta.letti, letta.dimensione})) return stopped();
+    }
+}
+
+// The run's transaction and its batch.
+std::optional<RunResult> Run::apriLotto()
+{
+    try {
+        store_->begin();
+        transactionOpen_ = true;
+        counters_.lotto = store_->AddLotto(p_);
+        out_.countersChanged(counters_);
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const std::exception& e) {
+        if (stopAsked(e)) return stopped();
+        return abort(RunOutcome::DatabaseError, e.what());
+    }
+    return std::nullopt;
+}
+
+// Lists and writes one case; in the bank format plays back the store calls
+// its reader made. When reading failed inside the case, its calls up to the
+// failure are played, then the failure ends the run.
+std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem::path& path)
+{
+    const int position = letta.numero;
+    const std::string& code = letta.codice;
+    recenti_.metti(position, code);
+    try {
+        store_->nuovaPratica(position);
+        riproduci(letta.chiamate, letta.memo.text(), *store_);
+        if (letta.errore) std::rethrow_exception(letta.errore);
+        closeCase(letta.valori, letta.memo);
+        if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo.text());
+    } catch (const db::RowRefused& e) {
+        if (stopAsked(e)) return stopped();
+        return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));
+    } catch (const CaseInputError& e) {
+        return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
+                                               std::to_string(position) +
+                                               (code.empty() ? std::string() : " (codice " + code + ")") +
+                                               "\nElemento " + e.element() + " = \"" + e.text() + "\": " + e.what());
+    } catch (const AmountOverflow& e) {
+        return abort(RunOutcome::BadInput,
+                     "Errore nel file " + path.string() + "\nPratica n. " + std::to_string(position) + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const std::exception& e) {
+        if (stopAsked(e)) return stopped();
+        return abort(RunOutcome::DatabaseError, "Errore nella scrittura della pratica n. " + std::to_string(position) +
+                                                    (code.empty() ? std::string() : " (codice " + code + ")") +
+                                                    " del file " + path.string() + "\n" + e.what());
+    }
+    if (!p_.ancheGiaPresenti) codici_.aggiungi(std::move(letta.codiceScritto));
+    counters_.praticheImportate = position;
+    casesRead_ = position;
+    out_.countersChanged(counters_);
+    return std::nullopt;
+}
+
+// The file could not be read further, outside any case.
+RunResult Run::fallitaLettura(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const StreamParseError& e) {
+        return abort(RunOutcome::ParseError, parseErrorMessage(e.error()));
+    } catch (const StreamStopped&) {
+        return stopped();
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const std::exception& e) {
+        return abort(RunOutcome::ParseError, e.what());
+    }
+}
+
+// Every case is written: the archive's cases outside this run's batch that
+// carry the file's codes, and the codes the file repeats, are looked for
+// inside the run's transaction; the operator decides whether to keep them.
+std::optional<RunResult> Run::controllaGiaPresenti()
+{
+    if (p_.ancheGiaPresenti) return std::nullopt;
+    GiaPresenti fatti;
+    try {
+        store_->cercaGiaPresenti(std::move(codici_).fine(), fatti, counters_.lotto);
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const std::exception& e) {
+        if (stopAsked(e)) return stopped();
+        return abort(RunOutcome::DatabaseError,
+                     std::string("Impossibile cercare in archivio le pratiche del file: ") + e.what());
+    }
+    if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
+        return abort(RunOutcome::AlreadyImported,
+                     "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.");
+    if (out_.stopRequested() || annullata_()) return stopped();
+    return std::nullopt;
 }
 
 // A test run ends its listing with what a normal run would ask about. The
@@ -517,7 +555,7 @@ void Run::elencaGiaPresenti(const CodiciFile& codici)
     std::string problema;
     try {
         const bool configurato = p_.usaAccess || !db::LeggiConnString(paths_, false).empty();
-        if (configurato && openStore_) openStore_(p_)->cercaGiaPresenti(codici, fatti);
+        if (configurato && openStore_) openStore_(p_)->cercaGiaPresenti(codici, fatti, std::nullopt);
     } catch (const std::exception& e) {
         problema = e.what();
     }

@@ -68,6 +68,15 @@ enum class RunOutcome {
 // Parameter box that gets the focus after a parameter message.
 enum class Box { None = -1, Mandato = 0, DataAffido = 1, Scadenza = 2, Intervento = 3 };
 
+// Where a run is: the cases listed so far, and how far into the file the
+// reading is (the number of cases is known only at the end).
+struct RunProgress {
+    int pratiche = 0;
+    std::uint64_t bytesRead = 0;
+    std::uint64_t size = 0;   // the delivery's size in bytes
+};
+
+// The calls come on the thread that called lavora(), in the file's order.
 class RunListener {
 public:
     virtual ~RunListener() = default;
@@ -77,14 +86,15 @@ public:
     virtual void message(std::string_view text, Box focus) = 0;
     virtual void countersChanged(const RunCounters&) {}
     // Called once per case after its listing; false asks the run to stop.
-    virtual bool progress(int done, int total) = 0;
-    // Asked before a normal run writes its first row when the archive holds
-    // some of the file's cases or the file repeats a code; `fatti` says
-    // which. True imports them anyway; false (the default) ends the run with
-    // nothing written.
+    virtual bool progress(const RunProgress& progress) = 0;
+    // Asked once every case is read and written, before a normal run is
+    // committed, when the archive holds some of the file's cases (outside
+    // this run's batch) or the file repeats a code; `fatti` says which. True
+    // imports them anyway; false (the default) undoes the run.
     virtual bool importareComunque(std::string_view) { return false; }
     // Asked once more before a normal run is committed: a stop that came
-    // after the last case still undoes the run.
+    // after the last case still undoes the run. (A stop at any other moment
+    // comes through progress() or the thread's db::CancelScope.)
     virtual bool stopRequested() const { return false; }
     virtual void waitCursor(bool) {}
 };

@@ -128,12 +128,12 @@ void ImportRun::countersChanged(const RunCounters& counters)
     shared_.counters = counters;
 }
 
-bool ImportRun::progress(int done, int total)
+bool ImportRun::progress(const RunProgress& progress)
 {
     if (std::chrono::steady_clock::now() - lastHandOver_ >= kHandOverEvery) handOver();
     {
         const std::lock_guard lock(mutex_);
-        shared_.progress = std::make_pair(done, total);
+        shared_.progress = progress;
     }
     return !stop_;
 }

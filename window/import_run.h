@@ -30,7 +30,7 @@ struct RunUpdate {
     bool cleared = false;                  // the listing was emptied first
     std::vector<ListingChunk> lines;       // new listing lines, in order
     std::optional<RunCounters> counters;   // the latest counters
-    std::optional<std::pair<int, int>> progress;  // cases done, case elements
+    std::optional<RunProgress> progress;   // the latest
     std::optional<bool> waitCursor;        // the latest wait-cursor request
 };
 
@@ -84,7 +84,7 @@ private:
     bool importareComunque(std::string_view fatti) override;
     bool waitForOperator(RunMessage message);  // worker: until the window answers
     void countersChanged(const RunCounters& counters) override;
-    bool progress(int done, int total) override;
+    bool progress(const RunProgress& progress) override;
     void waitCursor(bool on) override;
 
     void handOver();  // worker: moves the lines gathered so far to `shared_`

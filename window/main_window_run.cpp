@@ -1,4 +1,6 @@
 // The import dispatch and the import run of the window.
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,8 @@
 namespace crv::window {
 
 namespace {
+
+constexpr int kPassiBarra = 1000;
 
 bool on(const QCheckBox* box)
 {
@@ -89,6 +93,7 @@ void MainWindow::lavora()
     run_ = std::make_unique<ImportRun>(runParams(), config_.paths, config_.regional);
     connect(run_.get(), &ImportRun::messageWaiting, this, &MainWindow::showRunMessage);
     connect(run_.get(), &ImportRun::ended, this, &MainWindow::runEnded);
+    c_.ProgressBar1->setRange(0, kPassiBarra);
     setRunning(true);
     runTimer_.start();
     run_->start();
@@ -119,10 +124,11 @@ void MainWindow::applyRunUpdate()
         mostraContatore(*c_.Scheda[8], QString::fromStdString(k.spese.toGrouped2(config_.regional)));
         mostraContatore(*c_.Scheda[9], k.lotto ? QString::number(*k.lotto) : QString());
     }
-    if (update.progress) {
-        const auto [done, total] = *update.progress;
-        if (total > 0 && c_.ProgressBar1->maximum() != total) c_.ProgressBar1->setRange(0, total);
-        c_.ProgressBar1->setValue(std::min(done, c_.ProgressBar1->maximum()));
+    // The number of cases is known only at the end: the bar follows the
+    // part of the file read.
+    if (update.progress && update.progress->size > 0) {
+        const double part = static_cast<double>(update.progress->bytesRead) / static_cast<double>(update.progress->size);
+        c_.ProgressBar1->setValue(std::clamp(static_cast<int>(part * kPassiBarra), 0, kPassiBarra));
     }
     // A run undone (Interrompi, a failure) puts its counters back to zero,
     // after its last progress: the bar goes back with them.
@@ -160,6 +166,8 @@ void MainWindow::runEnded()
     applyRunUpdate();
     runTimer_.stop();
     lastResult_ = run_->result();
+    // The file's end is no case: the bar fills when the run is done.
+    if (lastResult_.outcome == RunOutcome::Concluded) c_.ProgressBar1->setValue(c_.ProgressBar1->maximum());
     // The run object emitted the signal being handled: it goes once the
     // handler has returned.
     run_.release()->deleteLater();

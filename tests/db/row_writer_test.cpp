@@ -94,8 +94,9 @@ protected:
             Listener(CollectedRun& r, int s, const std::function<void(int)>& c) : run(r), stopAt(s), onCase(c) {}
             void listingLine(std::string_view) override {}
             void message(std::string_view text, Box) override { run.messages.emplace_back(text); }
-            bool progress(int done, int) override
+            bool progress(const RunProgress& p) override
             {
+                const int done = p.pratiche;
                 if (onCase) onCase(done);
                 return stopAt == 0 || done < stopAt;
             }

@@ -200,7 +200,7 @@ TEST_P(WaitsAndLosses, InterrompiCancelsTheWaitingStatementOfTheRun)
         struct Quiet : RunListener {
             void listingLine(std::string_view) override {}
             void message(std::string_view, Box) override {}
-            bool progress(int, int) override { return true; }
+            bool progress(const RunProgress&) override { return true; }
         } listener;
         RunParams params = suite.testParams("completo.xml");
         params.soloTest = false;

@@ -27,7 +27,7 @@ public:
     void listingCleared() override { run_.listing.clear(); }
     void listingLine(std::string_view line) override { run_.listing.emplace_back(line); }
     void message(std::string_view text, Box) override { run_.messages.emplace_back(text); }
-    bool progress(int done, int) override { return stopAt_ == 0 || done < stopAt_; }
+    bool progress(const RunProgress& p) override { return stopAt_ == 0 || p.pratiche < stopAt_; }
     bool stopRequested() const override { return stopBeforeCommit_; }
     bool importareComunque(std::string_view fatti) override
     {

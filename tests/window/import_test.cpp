@@ -96,8 +96,9 @@ TEST_F(Import, TestRunListsEveryCaseWithItsMemo)
     EXPECT_EQ(scheda(8)->text(), QStringLiteral("1.000.020,00"));
     EXPECT_TRUE(scheda(9)->text().isEmpty()) << "a test run opens no batch";
     auto* const progress = find<QProgressBar>("ProgressBar1");
-    EXPECT_EQ(progress->maximum(), 3);
-    EXPECT_EQ(progress->value(), 3);
+    // The bar follows the file read, and is full when the run is done.
+    EXPECT_GT(progress->maximum(), 3);
+    EXPECT_EQ(progress->value(), progress->maximum());
     EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isEnabled());

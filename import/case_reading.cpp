@@ -1,0 +1,103 @@
+#include "import/case_reading.h"
+
+#include "import/bank_reader.h"
+#include "import/case_codes.h"
+#include "import/corvestra_reader.h"
+#include "import/driver.h"
+#include "xml/xml_document.h"
+
+namespace crv {
+namespace {
+
+// The case's code for a message: the value read so far, else the first
+// CODICE_PRATICA (or bank `posizione` number) found in the element.
+std::string codiceDi(const Case& v, pugi::xml_node caseElement)
+{
+    if (!v.CodicePratica.empty()) return v.CodicePratica;
+    struct Finder : pugi::xml_tree_walker {
+        std::string found;
+        bool for_each(pugi::xml_node& node) override
+        {
+            if (node.type() != pugi::node_element) return true;
+            std::string upper = node.name();
+            for (char& c : upper)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (upper == "CODICE_PRATICA") {
+                found = nodeText(node);
+                return false;
+            }
+            if (upper == "POSIZIONE" && node.attribute("numero")) {
+                found = node.attribute("numero").value();
+                return false;
+            }
+            return true;
+        }
+    } finder;
+    caseElement.traverse(finder);
+    return finder.found;
+}
+
+}  // namespace
+
+std::size_t pesoDi(const Lettura& lettura)
+{
+    const auto* p = std::get_if<PraticaLetta>(&lettura);
+    if (p == nullptr) return 0;
+    std::size_t bytes = sizeof(PraticaLetta) + p->memo.text().capacity();
+    for (const ChiamataStore& c : p->chiamate) bytes += sizeof(ChiamataStore) + c.testo.capacity();
+    return bytes;
+}
+
+void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda)
+{
+    const RunParams& p = *o.params;
+    try {
+        CaseStreamOptions streamOptions;
+        streamOptions.modoDocumento = p.modoDocumento;
+        streamOptions.modoTesto = p.modoTesto;
+        streamOptions.stopRequested = o.stop;
+        WholeDocumentCases cases(o.file, streamOptions);
+
+        ReaderOptions options;
+        options.sezioni = p.sezioni;
+        options.modoDocumento = p.modoDocumento;
+        options.limiti = o.limiti;
+        Case values;
+        MemoText memo(p.modoDocumento);
+        RecordedStore calls(o.limiti);
+        BankReader bank(values, memo, calls, *o.regional);
+
+        for (int numero = 1;; ++numero) {
+            const pugi::xml_node element = cases.next();
+            if (!element) break;
+            PraticaLetta letta;
+            letta.numero = numero;
+            try {
+                values = Case();
+                memo.clear();
+                bank.nuovaPratica();
+                leggiPratica(element, options, *o.regional, values, memo, p.modoDocumento ? &bank : nullptr);
+                if (!p.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
+                    values.RataGlobale = CercaInMovimenti(memo.text(), *o.regional);
+                if (o.codiciScritti) letta.codiceScritto = codiceDaScrivere(element, p.modoDocumento);
+            } catch (...) {
+                letta.errore = std::current_exception();
+            }
+            letta.codice = codiceDi(values, element);
+            letta.chiamate = calls.take();
+            letta.valori = std::move(values);
+            letta.memo = std::move(memo);
+            letta.letti = cases.bytesRead();
+            letta.dimensione = cases.size();
+            const bool failed = static_cast<bool>(letta.errore);
+            Lettura item(std::move(letta));
+            const std::size_t peso = pesoDi(item);
+            if (!coda.push(std::move(item), peso) || failed) return;
+        }
+        coda.push(FineLettura{cases.summary(), cases.size()}, 0);
+    } catch (...) {
+        coda.push(std::current_exception(), 0);
+    }
+}
+
+}  // namespace crv
