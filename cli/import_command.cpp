@@ -49,8 +49,9 @@ std::string helpText()
            "                              contiene \"rove\")\n"
            "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
            "                              è già in archivio o si ripete nel file; senza,\n"
-           "                              l'importazione normale che ne trova si ferma prima\n"
-           "                              di scrivere e le elenca (la prova le elenca in fondo)\n"
+           "                              l'importazione normale che ne trova le elenca dopo\n"
+           "                              l'ultima pratica e annulla tutto (la prova le\n"
+           "                              elenca in fondo al listato)\n"
            "\n" +
            kSettingsOptionsHelp +
            "\n"

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QFontDatabase>
+#include <QLocale>
+#include <QSignalBlocker>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -50,6 +52,10 @@ void ListingView::clear()
 {
     chunks_.clear();
     firstRow_.clear();
+    total_ = 0;
+    dropped_ = 0;
+    droppedNotice_.clear();
+    bytes_ = 0;
     count_ = 0;
     widest_ = 0;
     current_ = -1;
@@ -60,15 +66,60 @@ void ListingView::clear()
     viewport()->update();
 }
 
+namespace {
+std::size_t weight(const ListingChunk& chunk)
+{
+    return chunk.text.size() + chunk.ends.size() * sizeof(chunk.ends.front());
+}
+}  // namespace
+
 void ListingView::append(ListingChunk&& chunk)
 {
     if (chunk.empty()) return;
-    firstRow_.push_back(count_);
-    count_ += static_cast<std::int64_t>(chunk.lineCount());
+    firstRow_.push_back(total_);
+    total_ += static_cast<std::int64_t>(chunk.lineCount());
+    bytes_ += weight(chunk);
     widest_ = std::max(widest_, chunk.widest);
     chunks_.push_back(std::move(chunk));
+    count_ = total_ - dropped_ + (dropped_ > 0 ? 1 : 0);
+    if (bytes_ > limit_) dropOldest();
     updateScrollBars();
     viewport()->update();
+}
+
+void ListingView::setLimit(std::size_t bytes)
+{
+    limit_ = bytes;
+    if (bytes_ > limit_) {
+        dropOldest();
+        updateScrollBars();
+        viewport()->update();
+    }
+}
+
+// The oldest batches go, the newest always stays; what the operator looks
+// at, when he has scrolled up, stays in view as long as it is kept.
+void ListingView::dropOldest()
+{
+    const std::int64_t before = count_;
+    while (bytes_ > limit_ && chunks_.size() > 1) {
+        bytes_ -= weight(chunks_.front());
+        dropped_ += static_cast<std::int64_t>(chunks_.front().lineCount());
+        chunks_.pop_front();
+        firstRow_.pop_front();
+    }
+    if (dropped_ == 0) return;
+    count_ = total_ - dropped_ + 1;
+    droppedNotice_ = "... " + QLocale(QLocale::Italian).toString(static_cast<qlonglong>(dropped_)).toStdString() +
+                     (dropped_ == 1 ? " riga precedente non è più mostrata" : " righe precedenti non sono più mostrate") +
+                     " (la finestra tiene le ultime; il listato completo con crvxml import)";
+    const std::int64_t gone = before - count_;
+    if (current_ >= 0) current_ = current_ - gone >= 1 ? current_ - gone : -1;
+    if (!following_) {
+        QScrollBar* const bar = verticalScrollBar();
+        const QSignalBlocker quiet(bar);
+        bar->setValue(static_cast<int>(std::max<std::int64_t>(0, bar->value() - gone)));
+    }
 }
 
 void ListingView::addLine(const QString& line)
@@ -81,6 +132,10 @@ void ListingView::addLine(const QString& line)
 std::string_view ListingView::rawLine(std::int64_t row) const
 {
     if (row < 0 || row >= count_) return {};
+    if (dropped_ > 0) {
+        if (row == 0) return droppedNotice_;
+        row += dropped_ - 1;  // counted from the last clear()
+    }
     const auto it = std::upper_bound(firstRow_.begin(), firstRow_.end(), row);
     const std::size_t chunk = static_cast<std::size_t>(it - firstRow_.begin()) - 1;
     return chunks_[chunk].line(static_cast<std::size_t>(row - firstRow_[chunk]));

@@ -1,9 +1,14 @@
 #pragma once
 // The listing of an import run (List1): a read-only list of text lines in a
 // fixed-pitch font. It paints only the lines in view, so it stays quick with
-// millions of lines arriving while the run goes on.
+// millions of lines arriving while the run goes on, and keeps the newest
+// lines up to a limit, so its memory stays bounded for a delivery of a
+// million cases: the first line then says how many earlier lines went (the
+// command line prints every one).
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <deque>
+#include <string>
 
 #include <QAbstractScrollArea>
 #include <QString>
@@ -26,7 +31,14 @@ public:
     // Adds one line.
     void addLine(const QString& line);
 
-    // Number of lines.
+    // How much of the listing's text (line ends counted) the view keeps at
+    // most; the oldest batches go first. The default suits any delivery.
+    void setLimit(std::size_t bytes);
+    static constexpr std::size_t kDefaultLimit = std::size_t{64} << 20;
+    // Lines no longer kept since the last clear().
+    std::int64_t droppedLines() const { return dropped_; }
+
+    // Number of lines shown (the line about the dropped ones included).
     std::int64_t lineCount() const { return count_; }
     // Line `row` (0-based); empty when out of range.
     QString line(std::int64_t row) const;
@@ -46,12 +58,18 @@ protected:
 
 private:
     void updateScrollBars();
+    void dropOldest();
     int lineHeight() const;
     int visibleRows() const;
     std::string_view rawLine(std::int64_t row) const;
 
-    std::vector<ListingChunk> chunks_;
-    std::vector<std::int64_t> firstRow_;  // first line of each chunk
+    std::deque<ListingChunk> chunks_;
+    std::deque<std::int64_t> firstRow_;   // first line of each chunk, counted from the last clear()
+    std::int64_t total_ = 0;              // lines added since the last clear()
+    std::int64_t dropped_ = 0;            // of which no longer kept
+    std::string droppedNotice_;           // row 0 when some were dropped
+    std::size_t bytes_ = 0;               // text and line ends kept
+    std::size_t limit_ = kDefaultLimit;
     std::int64_t count_ = 0;
     std::size_t widest_ = 0;              // longest line, in columns at most
     std::int64_t current_ = -1;

@@ -174,5 +174,57 @@ TEST_F(Layout, ListingFollowsTheEndUntilScrolledUp)
     EXPECT_EQ(list->lineCount(), 0);
 }
 
+// A delivery of a million cases: the view keeps the newest batches up to its
+// limit, says how many lines went, and what the operator reads stays put.
+TEST_F(Layout, AListingOverItsLimitKeepsTheNewestLinesAndSaysSo)
+{
+    ASSERT_TRUE(start());
+    auto* const list = find<window::ListingView>("List1");
+    const auto batch = [](int from) {
+        window::ListingChunk chunk;
+        for (int i = from; i < from + 100; ++i) chunk.append("riga " + std::to_string(1000 + i));
+        return chunk;
+    };
+    // A batch weighs 100 lines of 9 bytes and their ends: three fit.
+    list->setLimit(3 * 1300 + 1);
+    const struct {
+        int batches;           // appended so far
+        std::int64_t dropped;  // lines no longer kept
+        const char* first;     // the first line kept
+    } steps[] = {{3, 0, "riga 1000"}, {4, 100, "riga 1100"}, {10, 700, "riga 1700"}};
+    int added = 0;
+    for (const auto& step : steps) {
+        while (added < step.batches) list->append(batch(100 * added++));
+        EXPECT_EQ(list->droppedLines(), step.dropped) << step.batches;
+        const int notice = step.dropped > 0 ? 1 : 0;
+        ASSERT_EQ(list->lineCount(), 300 + notice) << step.batches;
+        EXPECT_EQ(list->line(notice), QString::fromUtf8(step.first)) << step.batches;
+        EXPECT_EQ(list->line(list->lineCount() - 1), QStringLiteral("riga %1").arg(1000 + 100 * step.batches - 1));
+        if (notice) {
+            EXPECT_TRUE(list->line(0).startsWith(QStringLiteral("... %1 righe precedenti non sono più mostrate")
+                                                     .arg(step.dropped)))
+                << list->line(0).toStdString();
+        }
+    }
+    EXPECT_GT(list->firstVisibleRow(), 250) << "the view follows the end";
+
+    // Scrolled up to a line still kept, the line stays in view as older ones go.
+    list->setCurrentRow(150);
+    QTest::keyClick(list, Qt::Key_Up);
+    const std::int64_t top = list->firstVisibleRow();
+    const QString reading = list->line(top);
+    list->append(batch(100 * added++));
+    EXPECT_EQ(list->line(list->firstVisibleRow()), reading);
+    EXPECT_EQ(list->line(list->currentRow()), QStringLiteral("riga 1848"));
+
+    // A smaller limit drops at once; the newest batch always stays.
+    list->setLimit(1);
+    EXPECT_EQ(list->lineCount(), 101);
+    EXPECT_EQ(list->line(1), QStringLiteral("riga 2000"));
+    list->clear();
+    EXPECT_EQ(list->droppedLines(), 0);
+    EXPECT_EQ(list->lineCount(), 0);
+}
+
 }  // namespace
 }  // namespace crv::test
