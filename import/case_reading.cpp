@@ -39,16 +39,39 @@ std::string codiceDi(const Case& v, pugi::xml_node caseElement)
 
 }  // namespace
 
+std::unique_ptr<PraticaLetta> PraticheUsate::prendi()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (!libere_.empty()) {
+            std::unique_ptr<PraticaLetta> out = std::move(libere_.back());
+            libere_.pop_back();
+            return out;
+        }
+    }
+    return std::make_unique<PraticaLetta>();
+}
+
+void PraticheUsate::restituisci(std::unique_ptr<PraticaLetta> letta)
+{
+    // A case with a huge memo does not keep its room for the next ones.
+    if (letta->memo.capacity() > (std::size_t{1} << 20)) return;
+    const std::lock_guard lock(mutex_);
+    libere_.push_back(std::move(letta));
+}
+
 std::size_t pesoDi(const Lettura& lettura)
 {
-    const auto* p = std::get_if<PraticaLetta>(&lettura);
+    const auto* p = std::get_if<std::unique_ptr<PraticaLetta>>(&lettura);
     if (p == nullptr) return 0;
-    std::size_t bytes = sizeof(PraticaLetta) + p->memo.text().capacity();
-    for (const ChiamataStore& c : p->chiamate) bytes += sizeof(ChiamataStore) + c.testo.capacity();
+    const PraticaLetta& letta = **p;
+    std::size_t bytes = sizeof(PraticaLetta) + letta.memo.capacity();
+    for (std::size_t i = 0; i < letta.chiamate.quante; ++i)
+        bytes += sizeof(ChiamataStore) + letta.chiamate.voci[i].testo.capacity();
     return bytes;
 }
 
-void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda)
+void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& usate)
 {
     const RunParams& p = *o.params;
     try {
@@ -62,6 +85,7 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda)
         options.sezioni = p.sezioni;
         options.modoDocumento = p.modoDocumento;
         options.limiti = o.limiti;
+        // The readers work on these; a case read is swapped into its item.
         Case values;
         MemoText memo(p.modoDocumento);
         RecordedStore calls(o.limiti);
@@ -70,8 +94,11 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda)
         for (int numero = 1;; ++numero) {
             const pugi::xml_node element = cases.next();
             if (!element) break;
-            PraticaLetta letta;
-            letta.numero = numero;
+            std::unique_ptr<PraticaLetta> letta = usate.prendi();
+            letta->numero = numero;
+            letta->errore = nullptr;
+            letta->codiceScritto.reset();
+            calls.registraIn(letta->chiamate);
             try {
                 values = Case();
                 memo.clear();
@@ -79,17 +106,16 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda)
                 leggiPratica(element, options, *o.regional, values, memo, p.modoDocumento ? &bank : nullptr);
                 if (!p.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
                     values.RataGlobale = CercaInMovimenti(memo.text(), *o.regional);
-                if (o.codiciScritti) letta.codiceScritto = codiceDaScrivere(element, p.modoDocumento);
+                if (o.codiciScritti) letta->codiceScritto = codiceDaScrivere(element, p.modoDocumento);
             } catch (...) {
-                letta.errore = std::current_exception();
+                letta->errore = std::current_exception();
             }
-            letta.codice = codiceDi(values, element);
-            letta.chiamate = calls.take();
-            letta.valori = std::move(values);
-            letta.memo = std::move(memo);
-            letta.letti = cases.bytesRead();
-            letta.dimensione = cases.size();
-            const bool failed = static_cast<bool>(letta.errore);
+            letta->codice = codiceDi(values, element);
+            std::swap(letta->valori, values);
+            memo.swapText(letta->memo);
+            letta->letti = cases.bytesRead();
+            letta->dimensione = cases.size();
+            const bool failed = static_cast<bool>(letta->errore);
             Lettura item(std::move(letta));
             const std::size_t peso = pesoDi(item);
             if (!coda.push(std::move(item), peso) || failed) return;

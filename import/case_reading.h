@@ -9,6 +9,8 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <variant>
@@ -30,8 +32,8 @@ class LimitiValori;
 struct PraticaLetta {
     int numero = 0;             // 1 for the first case element
     Case valori;
-    MemoText memo;
-    std::vector<ChiamataStore> chiamate;  // bank format: the store calls, in order
+    std::string memo;           // its Memo text
+    ChiamateStore chiamate;     // bank format: the store calls, in order
     std::string codice;         // the case's code for a message (may be empty)
     std::optional<std::string> codiceScritto;  // the code its row will carry, when asked
     // Reading failed inside this case, after `chiamate`: the run stops there.
@@ -48,8 +50,20 @@ struct FineLettura {
 
 // A case, the end of the file, or a failure outside any case (the file does
 // not open or is not well-formed; the reading was stopped; memory ran out).
-using Lettura = std::variant<PraticaLetta, FineLettura, std::exception_ptr>;
+using Lettura = std::variant<std::unique_ptr<PraticaLetta>, FineLettura, std::exception_ptr>;
 using CodaLetture = BoundedQueue<Lettura>;
+
+// The cases the writing side is done with go back to the reading side,
+// which fills them again: their texts keep their room from case to case.
+class PraticheUsate {
+public:
+    std::unique_ptr<PraticaLetta> prendi();
+    void restituisci(std::unique_ptr<PraticaLetta> letta);
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<PraticaLetta>> libere_;
+};
 
 struct LetturaOpzioni {
     std::filesystem::path file;
@@ -62,7 +76,7 @@ struct LetturaOpzioni {
 
 // Reads the file into the queue until its end, a failure or the queue's
 // closing. Everything ends up in the queue; nothing is thrown.
-void leggiPratiche(const LetturaOpzioni& opzioni, CodaLetture& coda);
+void leggiPratiche(const LetturaOpzioni& opzioni, CodaLetture& coda, PraticheUsate& usate);
 
 // Bytes a case holds in the queue, about.
 std::size_t pesoDi(const Lettura& lettura);

@@ -161,8 +161,9 @@ std::string rigaRifiutata(const db::RowRefused& e, const CodiciRecenti& codici, 
 // give up and waited for before the run's state goes.
 class ReadingThread {
 public:
-    ReadingThread(const LetturaOpzioni& opzioni, CodaLetture& coda, std::atomic<bool>& abbandona)
-        : coda_(coda), abbandona_(abbandona), thread_([&opzioni, &coda] { leggiPratiche(opzioni, coda); })
+    ReadingThread(const LetturaOpzioni& opzioni, CodaLetture& coda, PraticheUsate& usate, std::atomic<bool>& abbandona)
+        : coda_(coda), abbandona_(abbandona),
+          thread_([&opzioni, &coda, &usate] { leggiPratiche(opzioni, coda, usate); })
     {
     }
     ~ReadingThread()
@@ -213,7 +214,7 @@ private:
     std::optional<RunResult> scrivi(PraticaLetta& letta, const std::filesystem::path& path);
     RunResult fallitaLettura(std::exception_ptr error);
     std::optional<RunResult> controllaGiaPresenti();
-    void closeCase(const Case& v, const MemoText& memo);
+    void closeCase(const Case& v, const std::string& memo);
     void elencaGiaPresenti(const CodiciFile& codici);
 
     const RunParams& p_;
@@ -312,14 +313,13 @@ bool Run::checkParameters(RunResult& failed)
     return true;
 }
 
-void Run::closeCase(const Case& v, const MemoText& memo)
+void Run::closeCase(const Case& v, const std::string& text)
 {
     out_.listingLine(rigaListino(v, regional_));
     counters_.capitale += v.Capitale;
     counters_.interessi += v.InteressiMora;
     counters_.spese += v.SpeseRecupero;
     if (p_.dettagli) {
-        const std::string& text = memo.text();
         std::size_t start = 0;
         while (!text.empty()) {
             const std::size_t end = text.find("\r\n", start);
@@ -424,8 +424,9 @@ std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
     opzioni.limiti = limiti_;
     opzioni.codiciScritti = !p_.ancheGiaPresenti;
     opzioni.stop = [this, &abbandona] { return abbandona.load() || annullata_(); };
+    PraticheUsate usate;
     CodaLetture coda(kPraticheInCoda, kByteInCoda, annullata_);
-    const ReadingThread reading(opzioni, coda, abbandona);
+    const ReadingThread reading(opzioni, coda, usate, abbandona);
 
     for (;;) {
         std::optional<Lettura> lettura = coda.pop();
@@ -439,14 +440,15 @@ std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
             if (path != chosen) message += " (letto come " + path.string() + ")";
             return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(fine->riepilogo, p_));
         }
-        PraticaLetta& letta = std::get<PraticaLetta>(*lettura);
+        std::unique_ptr<PraticaLetta> letta = std::move(std::get<std::unique_ptr<PraticaLetta>>(*lettura));
         // The batch is opened once the file has given a case.
-        if (letta.numero == 1 && !p_.soloTest) {
+        if (letta->numero == 1 && !p_.soloTest) {
             if (auto ended = apriLotto()) return ended;
         }
-        if (auto ended = scrivi(letta, path)) return ended;
+        if (auto ended = scrivi(*letta, path)) return ended;
         if (annullata_()) return stopped();
-        if (!out_.progress(RunProgress{letta.numero, letta.letti, letta.dimensione})) return stopped();
+        if (!out_.progress(RunProgress{letta->numero, letta->letti, letta->dimensione})) return stopped();
+        usate.restituisci(std::move(letta));
     }
 }
 
@@ -477,10 +479,10 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem:
     recenti_.metti(position, code);
     try {
         store_->nuovaPratica(position);
-        riproduci(letta.chiamate, letta.memo.text(), *store_);
+        riproduci(letta.chiamate, letta.memo, *store_);
         if (letta.errore) std::rethrow_exception(letta.errore);
         closeCase(letta.valori, letta.memo);
-        if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo.text());
+        if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
     } catch (const db::RowRefused& e) {
         if (stopAsked(e)) return stopped();
         return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));

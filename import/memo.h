@@ -29,6 +29,9 @@ public:
     const std::string& text() const { return text_; }
     // Drops what was appended after the first `size` bytes.
     void cut(std::size_t size) { text_.resize(size); }
+    // Exchanges the text with `other` (a finished case's memo handed on,
+    // the room of an earlier one taken back).
+    void swapText(std::string& other) noexcept { text_.swap(other); }
 
     // Appends the text as one entry.
     void AddMemoText(std::string_view entry);

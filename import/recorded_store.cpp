@@ -4,24 +4,26 @@
 
 namespace crv {
 
-std::vector<ChiamataStore> RecordedStore::take()
+void RecordedStore::registraIn(ChiamateStore& target)
 {
-    std::vector<ChiamataStore> out = std::move(chiamate_);
-    chiamate_.clear();
-    return out;
+    target_ = &target;
+    target_->quante = 0;
 }
 
-void RecordedStore::add(ChiamataStore::Tipo tipo, const Case* values)
+ChiamataStore& RecordedStore::add(ChiamataStore::Tipo tipo, const Case* values)
 {
-    ChiamataStore& c = chiamate_.emplace_back();
+    if (target_ == nullptr) throw std::logic_error("chiamate registrate senza una pratica");
+    std::vector<ChiamataStore>& voci = target_->voci;
+    if (target_->quante == voci.size()) voci.emplace_back();
+    ChiamataStore& c = voci[target_->quante++];
     c.tipo = tipo;
     if (values != nullptr) c.valori = *values;
+    return c;
 }
 
 void RecordedStore::ScriviPratica(const Case& values, const std::string& memo)
 {
-    add(ChiamataStore::Tipo::ScriviPratica, &values);
-    chiamate_.back().memo = memo.size();
+    add(ChiamataStore::Tipo::ScriviPratica, &values).memo = memo.size();
 }
 
 void RecordedStore::LeggiContatore()
@@ -31,8 +33,7 @@ void RecordedStore::LeggiContatore()
 
 void RecordedStore::AnteponiMemo(std::string_view text)
 {
-    add(ChiamataStore::Tipo::AnteponiMemo, nullptr);
-    chiamate_.back().testo = text;
+    add(ChiamataStore::Tipo::AnteponiMemo, nullptr).testo = text;
 }
 
 void RecordedStore::SommaTotaliRapporto(const Case& values)
@@ -49,8 +50,7 @@ void RecordedStore::InserisciRata(Case& values, TipoRata kind)
 {
     // The reader goes on with the number the store gave the instalment.
     numeroRataVuoto(values, kind);
-    add(ChiamataStore::Tipo::InserisciRata, &values);
-    chiamate_.back().rata = kind;
+    add(ChiamataStore::Tipo::InserisciRata, &values).rata = kind;
 }
 
 namespace {
@@ -66,10 +66,11 @@ void RecordedStore::rollback() { notForTheReader("rollback"); }
 std::int64_t RecordedStore::AddLotto(const RunParams&) { notForTheReader("AddLotto"); }
 void RecordedStore::SalvaNumPratiche(std::int64_t, int) { notForTheReader("SalvaNumPratiche"); }
 
-void riproduci(std::vector<ChiamataStore>& chiamate, const std::string& memo, CaseStore& store)
+void riproduci(ChiamateStore& chiamate, const std::string& memo, CaseStore& store)
 {
     using T = ChiamataStore::Tipo;
-    for (ChiamataStore& c : chiamate) {
+    for (std::size_t i = 0; i < chiamate.quante; ++i) {
+        ChiamataStore& c = chiamate.voci[i];
         switch (c.tipo) {
         case T::ScriviPratica:
             // The memo at the holder is the case's memo form, which the

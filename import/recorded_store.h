@@ -22,13 +22,20 @@ struct ChiamataStore {
     TipoRata rata = TipoRata::Rata;
 };
 
+// The calls of one case. The entries are kept from case to case (with the
+// room their texts took), so a call costs a copy, not an allocation.
+struct ChiamateStore {
+    std::vector<ChiamataStore> voci;
+    std::size_t quante = 0;  // the first `quante` entries are this case's
+};
+
 class RecordedStore final : public CaseStore {
 public:
     // `limiti`: those of the store the calls are played on (it lives longer).
     explicit RecordedStore(const LimitiValori* limiti) : limiti_(limiti) {}
 
-    // The calls made since the last take, in order.
-    std::vector<ChiamataStore> take();
+    // From now on the calls go to `target`, emptied first.
+    void registraIn(ChiamateStore& target);
 
     const LimitiValori* limiti() override { return limiti_; }
     void ScriviPratica(const Case& values, const std::string& memo) override;
@@ -46,14 +53,14 @@ public:
     void SalvaNumPratiche(std::int64_t, int) override;
 
 private:
-    void add(ChiamataStore::Tipo tipo, const Case* values);
+    ChiamataStore& add(ChiamataStore::Tipo tipo, const Case* values);
 
     const LimitiValori* limiti_;
-    std::vector<ChiamataStore> chiamate_;
+    ChiamateStore* target_ = nullptr;
 };
 
 // Plays the calls back on `store`. `memo` is the case's Memo text when its
 // reading ended: a Memo text at a call is its beginning.
-void riproduci(std::vector<ChiamataStore>& chiamate, const std::string& memo, CaseStore& store);
+void riproduci(ChiamateStore& chiamate, const std::string& memo, CaseStore& store);
 
 }  // namespace crv
