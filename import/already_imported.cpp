@@ -107,6 +107,9 @@ std::string testoGiaPresenti(const GiaPresenti& f, const Regional& regional)
 
 bool DbCaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne)
 {
+    // Asked once the cases are over: the row kept for the last bank case is
+    // complete, and goes before the statements of the search.
+    aggiungiRiga();
     fatti = giaPresenti(*db_, codici, tranne);
     return true;
 }

@@ -271,6 +271,69 @@ TEST_P(RowWriterTest, TheTablesOwnDefaultsAndRulesStillApply)
     EXPECT_EQ(q.value(0).toLongLong(), count("Tabella Pratiche"));  // the generated holders have no guarantor
 }
 
+// The check of the cases already in the archive comes after the last case,
+// inside the run's transaction, over files long enough for several rounds of
+// rows: the run's own rows never count, the row kept for the last bank case
+// is written first, a No undoes the whole run and a Yes keeps it.
+TEST_P(RowWriterTest, CasesAlreadyInTheArchiveAreFoundAfterTheLastCase)
+{
+    withSchema();
+    const std::string bank = bankFile(1300);
+    writeFile(suite.paths().importDir() / "banca.xml", bank);
+    writeFile(suite.paths().importDir() / "corvestra.xml", corvestraFile(1100));
+    // The first 40 cases twice: the file repeats their codes.
+    const std::size_t first = bank.find("<documento>");
+    const std::size_t fortieth = bank.find("<documento><posizione numero=\"B-41\"");
+    writeFile(suite.paths().importDir() / "doppia.xml",
+              bank.substr(0, fortieth) + bank.substr(first, fortieth - first) + "</root>\n");
+    // Cases with a holder make a row, and carry a code the check knows.
+    const int bankCases = 1300 - 1300 / 7;
+    const std::string inArchive = "Pratiche già presenti in archivio: " + std::to_string(bankCases) + " delle " +
+                                  std::to_string(bankCases) + " pratiche del file";
+    const struct {
+        const char* file;
+        bool bank;
+        bool answer;        // to "Importare comunque?"
+        RunOutcome outcome;
+        std::string asked;  // the start of the question; empty: none asked
+        int cases;          // case rows the archive holds afterwards
+    } steps[] = {
+        {"banca.xml", true, false, RunOutcome::Concluded, "", bankCases},
+        {"corvestra.xml", false, false, RunOutcome::Concluded, "", bankCases + 1100},
+        {"banca.xml", true, false, RunOutcome::AlreadyImported, inArchive, bankCases + 1100},
+        {"doppia.xml", true, false, RunOutcome::AlreadyImported, "Pratiche già presenti in archivio: 70 delle 70",
+         bankCases + 1100},
+        {"banca.xml", true, true, RunOutcome::Concluded, inArchive, 2 * bankCases + 1100},
+    };
+    for (const auto& step : steps) {
+        RunParams p = suite.testParams(step.file);
+        p.soloTest = false;
+        p.modoDocumento = step.bank;
+        CollectedRun run;
+        CollectingListener listener(run);
+        listener.importareComunque_ = step.answer;
+        run.result = lavora(p, suite.paths(), it, listener, [&](const RunParams& params) -> std::unique_ptr<CaseStore> {
+            return std::make_unique<DbCaseStore>(connect(), params, it);
+        });
+        EXPECT_EQ(run.result.outcome, step.outcome) << step.file << ": " << run.result.message;
+        ASSERT_EQ(run.domande.size(), step.asked.empty() ? 0u : 1u) << step.file;
+        if (!step.asked.empty()) {
+            EXPECT_TRUE(run.domande[0].starts_with(step.asked)) << step.file << ": " << run.domande[0];
+        }
+        if (std::string(step.file) == "doppia.xml") {
+            EXPECT_NE(run.domande[0].find("Codici ripetuti nel file: 35 codici, in 70 pratiche"), std::string::npos)
+                << run.domande[0];
+        }
+        // Every case was read before the question: the closing line says so.
+        if (step.outcome == RunOutcome::AlreadyImported) {
+            EXPECT_EQ(run.result.casesRead, std::string(step.file) == "doppia.xml" ? 80 : 1300) << step.file;
+            EXPECT_TRUE(run.result.rolledBack) << step.file;
+        }
+        EXPECT_EQ(count("Tabella Pratiche"), step.cases) << step.file;
+    }
+    EXPECT_EQ(count("TabellaLottiImp"), 3);
+}
+
 CRV_INSTANTIATE_FOR_DATABASES(RowWriterTest);
 
 }  // namespace
