@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPainter>
 #include <QPaintDevice>
 #include <QStringList>
@@ -13,6 +14,8 @@
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+#include "invoice/text_wrap.h"
 
 namespace crv {
 namespace {
@@ -194,7 +197,8 @@ FittedText fitText(const TextOp& t, const QFont& font, const QPaintDevice& devic
 {
     // A text kept within a limit shows its beginning, whichever its alignment.
     FittedText fitted{drawnText(t.text, t.alignRight && t.limit == 0), static_cast<double>(t.size), true};
-    if (t.limit == 0 || fitted.shown.isEmpty()) return fitted;
+    // A wrapped line was measured to fit when the page was laid out.
+    if (t.limit == 0 || t.fit == Fit::Wrap || fitted.shown.isEmpty()) return fitted;
     const double room = std::abs(t.limit - t.x) * kColumnPixels;
     const QFontMetricsF metrics(font, &device);
     if (metrics.horizontalAdvance(fitted.shown) <= room) return fitted;
@@ -214,6 +218,24 @@ FittedText fitText(const TextOp& t, const QFont& font, const QPaintDevice& devic
     }
     fitted.shown.clear();
     return fitted;
+}
+
+std::vector<std::string> pageLines(const TextOp& t)
+{
+    if (t.limit == 0 || t.fit == Fit::Wrap || t.text.empty()) return {};
+    // The page's own resolution: an image of it, as the PNG and the window draw it.
+    static const QImage device(1, 1, QImage::Format_RGB32);
+    const QFont font = pageFont(t.size, t.bold, device);
+    const FittedText fitted = fitText(t, font, device);
+    if (fitted.whole || (t.fit == Fit::Shrink && !fitted.shown.isEmpty())) return {};
+    QString text = QString::fromUtf8(t.text.data(), static_cast<qsizetype>(t.text.size()));
+    blankControls(text);
+    const double room = std::abs(t.limit - t.x) * kColumnPixels;
+    const QFontMetricsF metrics(font, &device);
+    std::vector<std::string> lines;
+    for (const QString& line : wrapWords(text, [&](const QString& s) { return metrics.horizontalAdvance(s) <= room; }))
+        lines.push_back(line.toStdString());
+    return lines;
 }
 
 QString textsNotShownWhole(const InvoicePage& page, double row, const QPaintDevice& device)

@@ -28,24 +28,32 @@ TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
     const InvoiceReading r =
         readInvoiceFile(test::dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml"));
     ASSERT_TRUE(r.ok());
-    const InvoicePage page = layoutInvoice(r.fattura, Regional::italian());
-    // Two lines: r = 15.
+    const std::vector<InvoicePage> pages = layoutInvoice(r.fattura, Regional::italian());
+    ASSERT_EQ(pages.size(), 1u);
+    const InvoicePage& page = pages[0];
+    // The first description goes on over six rows of its column, the line's
+    // row grows with it and moves everything below by five rows: r = 20.
     const std::vector<std::string> expected = {
         "clear",
         "text 2 12 12 regular left \"1\" to 5 shrink",
-        "text 5 12 12 regular left \"" + kLongDescription + "\" to 29 cut",
+        "text 5 12 12 regular left \"LA DESCRIZIONE DELLA FORNITURA PUO'\" to 29 wrap",
+        "text 5 13 12 regular left \"SUPERARE I CENTO CARATTERI CHE\" to 29 wrap",
+        "text 5 14 12 regular left \"RAPPRESENTAVANO IL PRECEDENTE\" to 29 wrap",
+        "text 5 15 12 regular left \"LIMITE DIMENSIONALE. TALE LIMITE\" to 29 wrap",
+        "text 5 16 12 regular left \"NELLA NUOVA VERSIONE E' STATO\" to 29 wrap",
+        "text 5 17 12 regular left \"PORTATO A MILLE CARATTERI\" to 29 wrap",
         "text 35 12 12 regular right \"5.00\" from 30 shrink",
         "text 45 12 12 regular right \"1\" from 36 shrink",
         "text 57 12 12 regular right \"0\" from 46 shrink",
         "text 67 12 12 regular right \"5\" from 58 shrink",
         "text 77 12 12 regular right \"22.00\" from 68 shrink",
-        "text 2 13 12 regular left \"2\" to 5 shrink",
-        "text 5 13 12 regular left \"FORNITURE VARIE PER UFFICIO\" to 29 cut",
-        "text 35 13 12 regular right \"10.00\" from 30 shrink",
-        "text 45 13 12 regular right \"2\" from 36 shrink",
-        "text 57 13 12 regular right \"0\" from 46 shrink",
-        "text 67 13 12 regular right \"20\" from 58 shrink",
-        "text 77 13 12 regular right \"22.00\" from 68 shrink",
+        "text 2 18 12 regular left \"2\" to 5 shrink",
+        "text 5 18 12 regular left \"FORNITURE VARIE PER UFFICIO\" to 29 cut",
+        "text 35 18 12 regular right \"10.00\" from 30 shrink",
+        "text 45 18 12 regular right \"2\" from 36 shrink",
+        "text 57 18 12 regular right \"0\" from 46 shrink",
+        "text 67 18 12 regular right \"20\" from 58 shrink",
+        "text 77 18 12 regular right \"22.00\" from 68 shrink",
         "text 2 1 14 bold left \"DATI CEDENTE/PRESTATORE\"",
         "text 30 1 14 bold left \"DATI DOCUMENTO\"",
         "text 56 1 14 bold left \"DATI CLIENTE\"",
@@ -72,36 +80,37 @@ TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
         "text 50 11 12 bold left \"Sconto/Magg.\"",
         "text 63 11 12 bold left \"Importo\"",
         "text 73 11 12 bold left \"Cod.Iva\"",
-        "line 1-80 15-15",
-        "line 38-38 15-21",
-        "text 50 16 14 bold left \"METODO DI PAGAMENTO\"",
-        "text 40 18 12 regular left \"Metodo: MP01\"",
-        "text 40 19 12 regular left \"Pagamento: 30,5\"",
-        "line 1-80 21-21",
-        "line 38-38 21-29",
-        "text 55 22 14 bold left \"TOTALI\"",
-        "text 40 24 12 regular left \"Importo prodotti o servizi\"",
-        "text 40 25 12 regular left \"Totale Imponibile\"",
-        "text 75 25 12 bold right \"25 € \"",
-        "text 40 26 12 regular left \"Totale Imposta\"",
-        "text 75 26 12 bold right \"5,5 € \"",
-        "text 40 27 12 regular left \"Totale Documento\"",
-        "text 75 27 12 bold right \"0 € \"",
-        "line 1-80 29-29",
-        "line 80-80 0.2-29",
+        "line 1-80 20-20",
+        "line 38-38 20-26",
+        "text 50 21 14 bold left \"METODO DI PAGAMENTO\"",
+        "text 40 23 12 regular left \"Metodo: MP01\"",
+        "text 40 24 12 regular left \"Pagamento: 30,5\"",
+        "line 1-80 26-26",
+        "line 38-38 26-34",
+        "text 55 27 14 bold left \"TOTALI\"",
+        "text 40 29 12 regular left \"Importo prodotti o servizi\"",
+        "text 40 30 12 regular left \"Totale Imponibile\"",
+        "text 75 30 12 bold right \"25 € \"",
+        "text 40 31 12 regular left \"Totale Imposta\"",
+        "text 75 31 12 bold right \"5,5 € \"",
+        "text 40 32 12 regular left \"Totale Documento\"",
+        // The file gives no ImportoTotaleDocumento: not 0 €.
+        "text 75 32 12 regular right \"non indicato\"",
+        "line 1-80 34-34",
+        "line 80-80 0.2-34",
         "line 1-80 0.2-0.2",
-        "line 1-1 0.2-29",
+        "line 1-1 0.2-34",
     };
     EXPECT_EQ(described(page), expected);
     // Cut only between two lines and between the blocks below them.
-    EXPECT_EQ(page.breakRows, (std::vector<float>{13, 15, 21}));
+    EXPECT_EQ(page.breakRows, (std::vector<float>{18, 20, 26}));
 }
 
 TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
 {
     FatturaLetta empty;
-    empty.dati.TipoDocumento = "TD04";
-    const InvoicePage page = layoutInvoice(empty, Regional::italian());
+    empty.documenti.emplace_back().TipoDocumento = "TD04";
+    const InvoicePage page = layoutInvoice(empty, Regional::italian()).at(0);
     const std::vector<std::string> ops = described(page);
     ASSERT_EQ(ops.size(), 46u);  // clear + 45 steps (the pen width is no operation)
     EXPECT_EQ(ops[5], "text 30 3 12 regular left \"Tipo: TD04\" to 53 cut");
@@ -114,14 +123,14 @@ TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
 TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
 {
     FatturaLetta f;
-    f.dati.TotaleDocumento = *Amount::parseLeadingNumber("1234.5");
-    f.dati.ImportoPagamento = *Amount::parseLeadingNumber("-0.0001");
+    DocumentoFattura& d = f.documenti.emplace_back();
+    d.TotaleDocumento = *Amount::parseLeadingNumber("1234.5");
+    d.ImportoPagamento = *Amount::parseLeadingNumber("-0.0001");
     RigaFattura riga;
     riga.PrezzoUnitario = *Amount::parseLeadingNumber("12.3457");
-    for (int k = 0; k < 40; ++k) f.righe.push_back(riga);
-    f.dati.ContaRighe = 40;
-    const InvoicePage it = layoutInvoice(f, Regional::italian());
-    const InvoicePage en = layoutInvoice(f, Regional::english());
+    for (int k = 0; k < 40; ++k) d.righe.push_back(riga);
+    const InvoicePage it = layoutInvoice(f, Regional::italian()).at(0);
+    const InvoicePage en = layoutInvoice(f, Regional::english()).at(0);
     const auto find = [](const InvoicePage& page, const std::string& prefix) {
         for (const DrawOp& op : page.ops) {
             const std::string d = describe(op);
