@@ -2,6 +2,7 @@
 // positions, sizes, weights, alignments, texts, the yellow band and the frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "invoice/invoice_reader.h"
@@ -143,6 +144,106 @@ TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
     EXPECT_EQ(find(it, "text 40 57 "), "text 40 57 12 regular left \"Pagamento: -0,0001\"");
     EXPECT_EQ(find(it, "text 45 51 "), "text 45 51 12 regular right \"12,3457\" from 36 shrink");  // line 40 on row 51
     EXPECT_EQ(find(it, "box "), "box 1-80 11-12 #FFFF00");
+}
+
+// The texts of a page's operations in drawing order.
+std::vector<std::string> textsOf(const InvoicePage& page)
+{
+    std::vector<std::string> out;
+    for (const DrawOp& op : page.ops) {
+        if (const auto* t = std::get_if<TextOp>(&op)) out.push_back(t->text);
+    }
+    return out;
+}
+
+bool has(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// A batch is one page per body, each with its own document data, lines,
+// payment and totals, "Documento i di n" under the document's date; a file
+// of one body has no such line.
+TEST(PageLayout, ABatchIsOnePagePerDocument)
+{
+    const InvoiceReading r =
+        readInvoiceFile(test::dataFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml"));
+    ASSERT_TRUE(r.ok());
+    const std::vector<InvoicePage> pages = layoutInvoice(r.fattura, Regional::italian());
+    ASSERT_EQ(pages.size(), 2u);
+    const struct {
+        const char* numero;
+        const char* documento;
+        const char* metodo;
+        const char* imponibile;
+        const char* other;  // a text of the other document's
+    } expected[] = {
+        {"Numero: 123", "Documento 1 di 2", "Metodo: MP01", "27 € ", "Numero: 456"},
+        {"Numero: 456", "Documento 2 di 2", "Metodo: MP19", "2000 € ", "FORNITURE VARIE PER UFFICIO"},
+    };
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::vector<std::string> ops = described(pages[i]);
+        const std::vector<std::string> texts = textsOf(pages[i]);
+        EXPECT_TRUE(has(texts, expected[i].numero));
+        EXPECT_TRUE(has(texts, expected[i].metodo));
+        EXPECT_TRUE(has(texts, expected[i].imponibile));
+        EXPECT_FALSE(has(texts, expected[i].other));
+        EXPECT_TRUE(has(texts, "non indicato"));  // neither body gives its total
+        EXPECT_FALSE(has(texts, "0 € "));
+        // Row 6 of the document's block, between the parties' last rows.
+        const auto at = std::find(ops.begin(), ops.end(),
+                                  "text 30 6 12 regular left \"" + std::string(expected[i].documento) + "\" to 53 cut");
+        ASSERT_NE(at, ops.end());
+        EXPECT_EQ(at[-1], "text 2 6 12 regular left \"07100 SASSARI\" to 27 cut");
+        EXPECT_EQ(at[1], "text 78 6 12 regular right \"00145 ROMA\" from 55 cut");
+    }
+    // The second body's one line starts at row 12 of its own page.
+    EXPECT_EQ(described(pages[1]).at(1), "text 2 12 12 regular left \"1\" to 5 shrink");
+
+    const InvoiceReading one =
+        readInvoiceFile(test::dataFile("fatturapa/oca_ripilogoiva_two_vat_rates_22_and_N1.xml"));
+    ASSERT_TRUE(one.ok());
+    const std::vector<InvoicePage> alone = layoutInvoice(one.fattura, Regional::italian());
+    ASSERT_EQ(alone.size(), 1u);
+    for (const std::string& text : textsOf(alone[0])) EXPECT_FALSE(text.starts_with("Documento ")) << text;
+}
+
+// A heading text that goes on over more rows moves the frame, the table and
+// every block below by as many rows; a text of the payment block that does
+// not fit before the frame goes on below as well, and the block grows.
+TEST(PageLayout, RowsGrowWhereTextsGoOn)
+{
+    FatturaLetta f;
+    f.Cedente.Denominazione = "AZIENDA PROVA & C. SNC DI PROVA TRASPORTI E LOGISTICA INTEGRATA";  // two rows
+    f.Cliente.SedeIndirizzo = "VIA DEL CONSORZIO AGRARIO PROVINCIALE DELLA PROVINCIA DI SASSARI 38-B";  // three
+    DocumentoFattura& d = f.documenti.emplace_back();
+    d.ModalitaPagamento = std::string(60, 'M');  // no code of the schema is so long
+    d.righe.emplace_back();
+    const std::vector<std::string> ops = described(layoutInvoice(f, Regional::italian()).at(0));
+    const auto position = [&ops](const std::string& start) {
+        return std::find_if(ops.begin(), ops.end(), [&start](const std::string& op) { return op.starts_with(start); });
+    };
+    // The buyer's address from row 5 to 7, so the buyer's CAP on row 8:
+    // the heading ends two rows lower than its design.
+    EXPECT_NE(position("text 78 7 12 regular right "), ops.end());
+    EXPECT_NE(position("text 78 8 12 regular right \" \" from 55 cut"), ops.end());
+    EXPECT_NE(position("text 2 4 12 regular left \"TRASPORTI E LOGISTICA INTEGRATA\" to 27 wrap"), ops.end());
+    EXPECT_NE(position("text 2 5 12 regular left \"P.Iva: \" to 27 cut"), ops.end());
+    for (const char* moved : {"line 28-28 0.2-10", "line 54-54 0.2-10", "line 1-80 10-10",
+                              "text 30 11 14 bold left \"PRODOTTI E SERVIZI\"", "box 1-80 13-14 #FFFF00",
+                              "text 2 13 12 bold left \"Nr\"", "text 2 14 12 regular left \"\" to 5 shrink",
+                              "line 1-80 16-16"})
+        EXPECT_NE(position(moved), ops.end()) << moved;
+    // "Metodo:" on row 19, its one word too long for a row broken over rows
+    // 20 and 21, the amount on 22: the payment block ends at 24 instead of
+    // 22, the totals follow it.
+    EXPECT_NE(position("text 40 19 12 regular left \"Metodo:\" to 79 wrap"), ops.end());
+    EXPECT_NE(position("text 40 21 12 regular left \"MMM"), ops.end());
+    EXPECT_NE(position("text 40 22 12 regular left \"Pagamento: non indicato\""), ops.end());
+    for (const char* moved : {"line 38-38 16-24", "line 1-80 24-24", "text 55 25 14 bold left \"TOTALI\"",
+                              "line 1-80 32-32", "line 1-1 0.2-32"})
+        EXPECT_NE(position(moved), ops.end()) << moved;
 }
 
 }  // namespace

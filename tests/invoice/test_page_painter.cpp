@@ -3,7 +3,9 @@
 // between rows.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QPdfWriter>
 #include <QPainter>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_support.h"
+#include "invoice/invoice_text.h"
 #include "invoice/page_export.h"
 #include "invoice/page_layout.h"
 #include "invoice/page_painter.h"
@@ -28,7 +31,8 @@ const char* const kSamples[] = {
     "official_IT01234567890_FPR03_lotto_two_bodies.xml", "oca_FPR03_signed_cades_der.xml.p7m",
     "oca_FPR06_credit_note_TD04.xml",                    "php_fattura_esempio_buyer_person_nome_cognome.xml",
     "oca_ripilogoiva_two_vat_rates_22_and_N1.xml",       "simevo_FPR04_attachment_jpg.xml",
-    "oca_FPR16_default_namespace_negative_total.xml",
+    "oca_FPR16_default_namespace_negative_total.xml",    "lotto_due_documenti_testi_lunghi.xml",
+    "completa_tutti_i_blocchi.xml",
 };
 
 // The pages of a sample, one per document.
@@ -150,6 +154,22 @@ TEST_P(PagePainter, GridPositionsInPixels)
 
 INSTANTIATE_TEST_SUITE_P(Interlinea, PagePainter, ::testing::Values(18, 20));
 
+// A made-up invoice whose names, addresses, document number and first
+// description are far too wide for their columns (a W is the widest
+// letter), with a quantity of 21 figures and numbers of every width.
+InvoiceReading wideInvoice()
+{
+    const std::string w(90, 'W');
+    const std::string party = "<DatiAnagrafici><Anagrafica><Denominazione>" + w +
+                              "</Denominazione></Anagrafica></DatiAnagrafici><Sede><Indirizzo>" + w + "</Indirizzo></Sede>";
+    return readInvoiceBytes(
+        test::invoiceXml("<FatturaElettronicaHeader><CedentePrestatore>" + party + "</CedentePrestatore><CessionarioCommittente>" +
+                         party + "</CessionarioCommittente></FatturaElettronicaHeader>" +
+                         test::body("TD01", w, test::line("1", w + w, "123456789012.12345678", "123456789012.1234", "1", "22") +
+                                                   test::line("2", "RIGA", "1.00000000", "1", "1", "22"))),
+        "larga.xml");
+}
+
 // The sample's long descriptions, and a made-up invoice with long names,
 // addresses and descriptions and numbers of every width: each text of a line
 // or of a party keeps to a column of its own, on the list and in pixels; a
@@ -158,15 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Interlinea, PagePainter, ::testing::Values(18, 20));
 TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
 {
     test::ensureGuiApplication();
-    const std::string w(90, 'W');
-    const std::string party = "<DatiAnagrafici><Anagrafica><Denominazione>" + w +
-                              "</Denominazione></Anagrafica></DatiAnagrafici><Sede><Indirizzo>" + w + "</Indirizzo></Sede>";
-    const InvoiceReading made = readInvoiceBytes(
-        test::invoiceXml("<FatturaElettronicaHeader><CedentePrestatore>" + party + "</CedentePrestatore><CessionarioCommittente>" +
-                         party + "</CessionarioCommittente></FatturaElettronicaHeader>" +
-                         test::body("TD01", w, test::line("1", w + w, "123456789012.12345678", "123456789012.1234", "1", "22") +
-                                                   test::line("2", "RIGA", "1.00000000", "1", "1", "22"))),
-        "larga.xml");
+    const InvoiceReading made = wideInvoice();
     ASSERT_TRUE(made.ok()) << made.message;
     const QImage probe(1, 1, QImage::Format_RGB32);
     std::map<std::string, int> seen;
@@ -336,6 +348,104 @@ TEST(PageExport, PdfSheetsAreA4WithThePageAcrossThePrintableWidth)
     ASSERT_FALSE(second.isNull());
     EXPECT_NE(second.pixel(free, band), qRgb(255, 255, 0));
     EXPECT_TRUE(inkIn(second, QRect(20, 100, 560, 1)).has_value());
+}
+
+// A text with its blanks and line ends taken out and its letters in their
+// plain form (a PDF reader gives "ﬁ" for the face's ligature): a text broken
+// over rows, at a blank or inside a word, reads back the same.
+QString solid(const QString& text)
+{
+    QString out;
+    for (const QChar c : text.normalized(QString::NormalizationForm_KC)) {
+        if (!c.isSpace() && c.unicode() >= 0x20 && c.unicode() != 0x7F) out += c;
+    }
+    return out;
+}
+
+QString solid(const std::string& text)
+{
+    return solid(QString::fromStdString(text));
+}
+
+// What the page must show of document i, each text as the page puts it
+// together: the parties, the document data, each line's texts one after
+// the other (the lines are drawn so), the payment and the totals.
+std::vector<std::string> pageTextsOf(const FatturaLetta& f, std::size_t i, const Regional& regional)
+{
+    const DocumentoFattura& d = f.documento(i);
+    std::vector<std::string> texts;
+    for (const Parte* p : {&f.Cedente, &f.Cliente}) {
+        texts.insert(texts.end(), {p->Denominazione, "P.Iva: " + p->PartitaIva, p->SedeIndirizzo,
+                                   p->SedeCap + " " + p->SedeComune});
+    }
+    texts.insert(texts.end(), {"Tipo: " + (d.TipoDocumento == "TD01" ? std::string("Fattura") : d.TipoDocumento),
+                               "Numero: " + d.NumeroDocumento, "Data: " + d.DataDocumento,
+                               "Metodo: " + d.ModalitaPagamento,
+                               "Pagamento: " + importoMostrato(d.ImportoPagamento, regional)});
+    for (const RigaFattura& r : d.righe) {
+        texts.push_back(r.NumeroLinea + r.Descrizione + r.Quantita + r.PrezzoUnitario.toRegional(regional) + "0" +
+                        r.PrezzoTotale.toRegional(regional) + r.AliquotaIva);
+    }
+    for (const auto& [label, amount] : {std::pair{"Totale Imponibile", d.TotaleImponibile},
+                                        {"Totale Imposta", d.TotaleImposta},
+                                        {"Totale Documento", d.TotaleDocumento}}) {
+        texts.push_back(std::string(label) + (amount ? amount->toRegional(regional) + "€" : kNonIndicato));
+    }
+    return texts;
+}
+
+// The text of a PDF in the order it was drawn, as pdftotext reads it.
+std::string pdfText(const std::filesystem::path& pdf, const test::TempDir& tmp)
+{
+    const std::filesystem::path out = tmp / "testo.txt";
+    const std::string command = "pdftotext -raw -enc UTF-8 '" + pdf.string() + "' '" + out.string() + "'";
+    const int status = std::system(command.c_str());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return test::readFile(out);
+}
+
+// Paper loses nothing: on every document of every sample (and of the made-up
+// invoice of texts far too wide), the painter shows every text whole on an
+// image and on a PDF, never cut with "…" nor left out, and the PDF written
+// holds every text of the document, a line's texts one after the other.
+TEST(PageExport, NoTextOfAnySampleIsCutInThePngOrThePdf)
+{
+    test::ensureGuiApplication();
+    test::TempDir tmp;
+    const Regional regional = Regional::italian();
+    std::vector<std::pair<std::string, InvoiceReading>> invoices;
+    for (const char* name : kSamples) invoices.emplace_back(name, readInvoiceFile(dataFile(std::string("fatturapa/") + name)));
+    invoices.emplace_back("larga.xml", wideInvoice());
+    QByteArray pdfBytes;
+    QBuffer pdfBuffer(&pdfBytes);
+    QPdfWriter pdfDevice(&pdfBuffer);
+    pdfDevice.setResolution(300);  // as the PDF files are written
+    const QImage imageDevice(1, 1, QImage::Format_RGB32);
+    std::size_t documents = 0;
+    for (const auto& [name, reading] : invoices) {
+        ASSERT_TRUE(reading.ok()) << name << ": " << reading.message;
+        const std::vector<InvoicePage> pages = layoutInvoice(reading.fattura, regional);
+        for (std::size_t i = 0; i < pages.size(); ++i, ++documents) {
+            SCOPED_TRACE(name + ", documento " + std::to_string(i + 1));
+            for (const DrawOp& op : pages[i].ops) {
+                const auto* t = std::get_if<TextOp>(&op);
+                if (t == nullptr) continue;
+                for (const QPaintDevice* device : {static_cast<const QPaintDevice*>(&imageDevice),
+                                                   static_cast<const QPaintDevice*>(&pdfDevice)}) {
+                    const FittedText f = fitText(*t, pageFont(t->size, t->bold, *device), *device);
+                    EXPECT_EQ(solid(f.shown).toStdString(), solid(t->text).toStdString()) << describe(op);
+                }
+            }
+            const std::filesystem::path pdf = tmp / ("d" + std::to_string(documents) + ".pdf");
+            const std::vector<PdfInvoice> one = {PdfInvoice{&pages[i], name}};
+            ASSERT_EQ(writePdf(one, 18, pdf), std::nullopt);
+            const QString drawn = solid(pdfText(pdf, tmp));
+            ASSERT_FALSE(drawn.isEmpty()) << "pdftotext non ha letto il PDF";
+            for (const std::string& text : pageTextsOf(reading.fattura, i, regional))
+                EXPECT_TRUE(drawn.contains(solid(text))) << text << "\nnel PDF: " << drawn.toStdString();
+        }
+    }
+    EXPECT_EQ(documents, std::size(kSamples) + 3 + 1);  // three batches of two, the made-up one
 }
 
 }  // namespace
