@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPaintDevice>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -220,20 +222,58 @@ FittedText fitText(const TextOp& t, const QFont& font, const QPaintDevice& devic
     return fitted;
 }
 
+namespace {
+
+// The page's face at one size and weight, measured on an image of the page
+// (its own resolution, as the PNG and the window draw it). Kept per thread:
+// a page measures every text it lays out, thousands for a long invoice.
+struct PageMeasure {
+    QFont font;
+    QFontMetricsF metrics;
+    QHash<QString, qreal> widths;  // of whole texts: amounts, rates and codes come again and again
+    PageMeasure(int size, bool bold, const QImage& device)
+        : font(pageFont(size, bold, device)), metrics(font, &device)
+    {
+    }
+    qreal width(const QString& text)
+    {
+        if (const auto it = widths.constFind(text); it != widths.constEnd()) return *it;
+        if (widths.size() > 50000) widths.clear();  // a bound for a long session in the window
+        return *widths.insert(text, metrics.horizontalAdvance(text));
+    }
+};
+
+const QImage& pageDevice()
+{
+    static const QImage device(1, 1, QImage::Format_RGB32);
+    return device;
+}
+
+PageMeasure& pageMeasure(int size, bool bold)
+{
+    thread_local std::vector<std::pair<std::pair<int, bool>, std::unique_ptr<PageMeasure>>> made;
+    for (const auto& [key, measure] : made) {
+        if (key.first == size && key.second == bold) return *measure;
+    }
+    made.emplace_back(std::pair(size, bold), std::make_unique<PageMeasure>(size, bold, pageDevice()));
+    return *made.back().second;
+}
+
+}  // namespace
+
 std::vector<std::string> pageLines(const TextOp& t)
 {
     if (t.limit == 0 || t.fit == Fit::Wrap || t.text.empty()) return {};
-    // The page's own resolution: an image of it, as the PNG and the window draw it.
-    static const QImage device(1, 1, QImage::Format_RGB32);
-    const QFont font = pageFont(t.size, t.bold, device);
-    const FittedText fitted = fitText(t, font, device);
-    if (fitted.whole || (t.fit == Fit::Shrink && !fitted.shown.isEmpty())) return {};
+    PageMeasure& measure = pageMeasure(t.size, t.bold);
+    const double room = std::abs(t.limit - t.x) * kColumnPixels;
     QString text = QString::fromUtf8(t.text.data(), static_cast<qsizetype>(t.text.size()));
     blankControls(text);
-    const double room = std::abs(t.limit - t.x) * kColumnPixels;
-    const QFontMetricsF metrics(font, &device);
+    // Most texts fit as they are: one measure, as fitText takes it.
+    if (text.size() <= kMaxDrawnChars && measure.width(text) <= room) return {};
+    if (t.fit == Fit::Shrink && !fitText(t, measure.font, pageDevice()).shown.isEmpty()) return {};
     std::vector<std::string> lines;
-    for (const QString& line : wrapWords(text, [&](const QString& s) { return metrics.horizontalAdvance(s) <= room; }))
+    for (const QString& line :
+         wrapWords(text, [&](const QString& s) { return measure.metrics.horizontalAdvance(s) <= room; }))
         lines.push_back(line.toStdString());
     return lines;
 }
