@@ -20,16 +20,17 @@ std::vector<std::string> described(const InvoicePage& page)
     return out;
 }
 
-const std::string kLongDescription =
-    "LA DESCRIZIONE DELLA FORNITURA PUO' SUPERARE I CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE LIMITE "
-    "DIMENSIONALE. TALE LIMITE NELLA NUOVA VERSIONE E' STATO PORTATO A MILLE CARATTERI";
+// The pages of a sample, one per document.
+std::vector<InvoicePage> samplePages(const std::string& name)
+{
+    const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/" + name));
+    EXPECT_TRUE(r.ok()) << name << ": " << r.message;
+    return layoutInvoice(r.fattura, Regional::italian());
+}
 
 TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
 {
-    const InvoiceReading r =
-        readInvoiceFile(test::dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml"));
-    ASSERT_TRUE(r.ok());
-    const std::vector<InvoicePage> pages = layoutInvoice(r.fattura, Regional::italian());
+    const std::vector<InvoicePage> pages = samplePages("official_IT01234567890_FPR02_b2b_two_lines.xml");
     ASSERT_EQ(pages.size(), 1u);
     const InvoicePage& page = pages[0];
     // The first description goes on over six rows of its column, the line's
@@ -166,10 +167,7 @@ bool has(const std::vector<std::string>& texts, const std::string& text)
 // of one body has no such line.
 TEST(PageLayout, ABatchIsOnePagePerDocument)
 {
-    const InvoiceReading r =
-        readInvoiceFile(test::dataFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml"));
-    ASSERT_TRUE(r.ok());
-    const std::vector<InvoicePage> pages = layoutInvoice(r.fattura, Regional::italian());
+    const std::vector<InvoicePage> pages = samplePages("official_IT01234567890_FPR03_lotto_two_bodies.xml");
     ASSERT_EQ(pages.size(), 2u);
     const struct {
         const char* numero;
@@ -201,10 +199,7 @@ TEST(PageLayout, ABatchIsOnePagePerDocument)
     // The second body's one line starts at row 12 of its own page.
     EXPECT_EQ(described(pages[1]).at(1), "text 2 12 12 regular left \"1\" to 5 shrink");
 
-    const InvoiceReading one =
-        readInvoiceFile(test::dataFile("fatturapa/oca_ripilogoiva_two_vat_rates_22_and_N1.xml"));
-    ASSERT_TRUE(one.ok());
-    const std::vector<InvoicePage> alone = layoutInvoice(one.fattura, Regional::italian());
+    const std::vector<InvoicePage> alone = samplePages("oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
     ASSERT_EQ(alone.size(), 1u);
     for (const std::string& text : textsOf(alone[0])) EXPECT_FALSE(text.starts_with("Documento ")) << text;
 }
