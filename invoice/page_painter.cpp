@@ -30,6 +30,11 @@ constexpr double kPageDpi = 96.0;
 // whole would only keep the painter busy.
 constexpr qsizetype kMaxDrawnChars = 400;
 
+// No text of a valid invoice is longer than 1,000 characters; one of a
+// broken file beyond this many goes on over the rows up to here and ends
+// with "…" (--testo gives it whole), so that the page stays a page.
+constexpr qsizetype kMaxWrappedChars = 10000;
+
 // A number too wide for its column is drawn smaller by these steps, down to
 // the smallest size that still reads.
 constexpr double kShrinkStep = 0.5;
@@ -271,6 +276,7 @@ std::vector<std::string> pageLines(const TextOp& t)
     // Most texts fit as they are: one measure, as fitText takes it.
     if (text.size() <= kMaxDrawnChars && measure.width(text) <= room) return {};
     if (t.fit == Fit::Shrink && !fitText(t, measure.font, pageDevice()).shown.isEmpty()) return {};
+    if (text.size() > kMaxWrappedChars) text = text.left(kMaxWrappedChars) + QChar(0x2026);
     std::vector<std::string> lines;
     for (const QString& line :
          wrapWords(text, [&](const QString& s) { return measure.metrics.horizontalAdvance(s) <= room; }))

@@ -45,7 +45,8 @@ FittedText fitText(const TextOp& text, const QFont& font, const QPaintDevice& de
 // row (whole, or a number drawn smaller), else the text broken into lines
 // that each fit the room its limit leaves at its own size (at blanks where
 // it can), measured as on an image of the page. Control characters count as
-// blanks; nothing else of the text is left out.
+// blanks; nothing else of the text is left out, but for a text longer than
+// any valid invoice holds (10,000 characters), which ends there with "…".
 std::vector<std::string> pageLines(const TextOp& text);
 
 // The texts on a row of the page (the row from y to y + 1) that the page

@@ -241,5 +241,22 @@ TEST(PageLayout, RowsGrowWhereTextsGoOn)
         EXPECT_NE(position(moved), ops.end()) << moved;
 }
 
+// A text far longer than any valid invoice holds (one of 8 MB, one word)
+// goes on over the rows up to 10,000 characters and ends with "…", every
+// row of it whole: the page stays a page.
+TEST(PageLayout, AHugeTextGoesOnUpToALimit)
+{
+    FatturaLetta f;
+    RigaFattura& riga = f.documenti.emplace_back().righe.emplace_back();
+    riga.Descrizione = std::string(8 << 20, 'x');
+    const InvoicePage page = layoutInvoice(f, Regional::italian()).at(0);
+    std::string shown;
+    for (const DrawOp& op : page.ops) {
+        const auto* t = std::get_if<TextOp>(&op);
+        if (t != nullptr && t->x == 5 && t->fit == Fit::Wrap) shown += t->text;
+    }
+    EXPECT_EQ(shown, std::string(10000, 'x') + "…");
+}
+
 }  // namespace
 }  // namespace crv
