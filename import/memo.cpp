@@ -107,32 +107,79 @@ std::size_t markupSize(pugi::xml_node node)
     return sizer.size;
 }
 
-// Removes every `what` from the text after `from`, in place.
-void removeAll(std::string& text, std::size_t from, std::string_view what)
-{
-    std::size_t write = from;
-    std::size_t read = from;
-    for (;;) {
-        const std::size_t hit = text.find(what, read);
-        const std::size_t end = hit == std::string::npos ? text.size() : hit;
-        if (write != read) std::copy(text.begin() + static_cast<std::ptrdiff_t>(read),
-                                     text.begin() + static_cast<std::ptrdiff_t>(end),
-                                     text.begin() + static_cast<std::ptrdiff_t>(write));
-        write += end - read;
-        if (hit == std::string::npos) break;
-        read = hit + what.size();
-    }
-    text.resize(write);
-}
+// Removes, left to right, the non-overlapping occurrences of a word that
+// cannot overlap itself ("documento", "valore": no proper prefix is also a
+// suffix), one character at a time: what a search and removal of each
+// occurrence in turn leaves, without going over the text again.
+class WordRemover {
+public:
+    explicit WordRemover(std::string_view word) : word_(word) {}
 
-void removeChars(std::string& text, std::size_t from, std::string_view chars)
+    bool idle() const { return matched_ == 0; }
+    // Feeds one character; `emit` gets what is certainly not part of an occurrence.
+    template <typename Emit>
+    void put(char c, Emit&& emit)
+    {
+        if (c == word_[matched_]) {
+            if (++matched_ == word_.size()) matched_ = 0;  // a whole occurrence: dropped
+            return;
+        }
+        for (std::size_t i = 0; i < matched_; ++i) emit(word_[i]);
+        matched_ = 0;
+        // Without a border the character can only start a new occurrence.
+        if (c == word_[0]) {
+            matched_ = 1;
+            return;
+        }
+        emit(c);
+    }
+    template <typename Emit>
+    void flush(Emit&& emit)
+    {
+        for (std::size_t i = 0; i < matched_; ++i) emit(word_[i]);
+        matched_ = 0;
+    }
+
+private:
+    std::string_view word_;
+    std::size_t matched_ = 0;
+};
+
+// The bank memo entry from an element's markup, after `from`, in place: in
+// the suite's order, "documento" removed, then the markup signs < > /, then
+// "valore", then the double quotes. One pass: each step takes what the one
+// before lets through, so the result is the same as four passes.
+void stripBankMarkup(std::string& text, std::size_t from)
 {
-    // A table, not a search of `chars` for every byte of a long memo.
-    std::array<bool, 256> drop{};
-    for (const char c : chars) drop[static_cast<unsigned char>(c)] = true;
-    const auto start = text.begin() + static_cast<std::ptrdiff_t>(from);
-    text.erase(std::remove_if(start, text.end(), [&drop](char c) { return drop[static_cast<unsigned char>(c)]; }),
-               text.end());
+    // The characters that some step may hold back or drop; any other goes
+    // through all four unchanged while no word is half matched.
+    static const std::array<bool, 256> special = [] {
+        std::array<bool, 256> t{};
+        for (const char c : std::string_view("dv<>/\"")) t[static_cast<unsigned char>(c)] = true;
+        return t;
+    }();
+    WordRemover documento("documento");
+    WordRemover valore("valore");
+    char* const p = text.data();
+    const std::size_t size = text.size();
+    std::size_t write = from;
+    const auto keep = [&](char c) {
+        if (c != '"') p[write++] = c;
+    };
+    const auto afterDocumento = [&](char c) {
+        if (c != '<' && c != '>' && c != '/') valore.put(c, keep);
+    };
+    // Never more written than read: the text is rewritten where it stands.
+    for (std::size_t read = from; read < size;) {
+        if (documento.idle() && valore.idle()) {
+            while (read < size && !special[static_cast<unsigned char>(p[read])]) p[write++] = p[read++];
+            if (read == size) break;
+        }
+        documento.put(p[read++], afterDocumento);
+    }
+    documento.flush(afterDocumento);
+    valore.flush(keep);
+    text.resize(write);
 }
 
 }  // namespace
@@ -148,10 +195,7 @@ void MemoText::AddMemo(pugi::xml_node node)
         std::string& text = newEntry(markupSize(node));
         const std::size_t start = text.size();
         appendMarkup(text, node);
-        removeAll(text, start, "documento");
-        removeChars(text, start, "<>/");
-        removeAll(text, start, "valore");
-        removeChars(text, start, "\"");
+        stripBankMarkup(text, start);
         return;
     }
     const int level = ContaLivelli(node);

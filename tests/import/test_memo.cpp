@@ -100,5 +100,47 @@ TEST(MemoText, BankFormatUsesTheStrippedMarkup)
     EXPECT_EQ(memo.ContaLivelli(find(doc, "procedura")), 0);
 }
 
+// The suite's four replacements, one after the other over the whole markup.
+std::string fourPasses(std::string text)
+{
+    const auto removeAll = [&](std::string_view what) {
+        std::string out;
+        for (std::size_t at = 0;;) {
+            const std::size_t hit = text.find(what, at);
+            out += text.substr(at, hit == std::string::npos ? std::string::npos : hit - at);
+            if (hit == std::string::npos) break;
+            at = hit + what.size();
+        }
+        text = out;
+    };
+    removeAll("documento");
+    for (const char* sign : {"<", ">", "/"}) removeAll(sign);
+    removeAll("valore");
+    removeAll("\"");
+    return text;
+}
+
+TEST(MemoText, BankStrippingIsTheSuitesFourReplacementsInTurn)
+{
+    // Words that straddle the signs, quotes and each other: each step sees
+    // only what the step before left, and never the joins its own removals make.
+    const char* const values[] = {
+        "val/ore", "val\"ore", "vavalorelore", "docu/mento", "documentovalore", "valvalore", "docdocumentoumento",
+        "valor", "documen", "v", "d", "</valore>", "valore\"", "\"\"", "a&b<c>", "valorevalore", "documentodocumento",
+        "x/valore/y", "vadocumentolore",
+    };
+    for (const char* value : values) {
+        for (const bool inText : {false, true}) {
+            pugi::xml_document raw;
+            pugi::xml_node a = raw.append_child("root").append_child("documento").append_child("a");
+            a.append_attribute("valore") = inText ? "" : value;
+            if (inText) a.text() = value;
+            MemoText memo(true);
+            memo.AddMemo(raw.child("root").child("documento"));
+            EXPECT_EQ(memo.text(), fourPasses(nodeMarkup(raw.child("root").child("documento")))) << value << " " << inText;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace crv
