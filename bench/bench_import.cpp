@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "child_process.h"
-#include "relay_process.h"
 #include "workloads.h"
 
 namespace crv::bench {
@@ -90,22 +89,11 @@ std::vector<std::string> childArguments(const Options& o, Mode mode, Target targ
 
 void measure(const Options& o, Measure& m)
 {
-    std::optional<ChildResult> best;
-    for (int r = 0; r < o.repeat; ++r) {
-        std::optional<RelayProcess> relay;
-        if (m.hold > 0) relay.emplace(RelayProcess::besideThisProgram(), o.pg, m.hold);
-        ChildResult one = runChild(childArguments(o, m.mode, m.target, relay ? relay->uri() : o.pg));
-        if (relay) {
-            const long waits = relay->stop().waits;
-            if (!m.waits || waits < *m.waits) m.waits = waits;
-        }
-        if (!one.ok) {
-            m.result = one;
-            return;
-        }
-        if (!best || one.work.seconds < best->work.seconds) best = one;
-    }
-    m.result = best;
+    const FastestRun run = fastestRun(o.repeat, m.hold, o.pg, [&](const std::string& conn) {
+        return childArguments(o, m.mode, m.target, conn);
+    });
+    m.result = run.result;
+    m.waits = run.waits;
 }
 
 // "1 ms" for a hold of 500 microseconds each way.

@@ -14,7 +14,6 @@
 
 #include "child_process.h"
 #include "cpu_clock.h"
-#include "relay_process.h"
 #include "db/connection_string.h"
 #include "db/database.h"
 #include "db/field_kind.h"
@@ -223,27 +222,19 @@ void restoreMemos(const ScratchDatabase& scratch)
 
 void measure(Measure& m, const ScratchDatabase& scratch, const std::filesystem::path& work, int repeat)
 {
-    std::optional<ChildResult> fastest;
-    for (int i = 0; i < repeat; ++i) {
-        if (isNotes(m)) restoreMemos(scratch);
-        std::optional<RelayProcess> relay;
-        if (m.hold > 0) relay.emplace(RelayProcess::besideThisProgram(), scratch.connString(), m.hold);
-        std::vector<std::string> args = m.args;
-        for (const std::string& a : {std::string("--conn"), relay ? relay->uri() : scratch.connString(),
-                                     std::string("--work"), work.string()})
-            args.push_back(a);
-        ChildResult one = runChild(args);
-        if (relay) {
-            const long waits = relay->stop().waits;
-            if (!m.waits || waits < *m.waits) m.waits = waits;
-        }
-        if (!one.ok) {
-            m.result = one;
-            return;
-        }
-        if (!fastest || one.work.seconds < fastest->work.seconds) fastest = one;
-    }
-    m.result = *fastest;
+    const FastestRun run = fastestRun(
+        repeat, m.hold, scratch.connString(),
+        [&](const std::string& conn) {
+            std::vector<std::string> args = m.args;
+            for (const std::string& a : {std::string("--conn"), conn, std::string("--work"), work.string()})
+                args.push_back(a);
+            return args;
+        },
+        [&] {
+            if (isNotes(m)) restoreMemos(scratch);
+        });
+    m.result = run.result;
+    m.waits = run.waits;
 }
 
 void runTarget(Target target, const std::string& name, long cases, const std::string& pg,

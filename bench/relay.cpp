@@ -123,14 +123,27 @@ int connectTo(const std::string& host, const std::string& port)
 // Reads what the source has; false when the connection broke.
 bool readInto(Way& way, Link& link, bool up, std::chrono::microseconds hold)
 {
-    std::string buffer(kReadSize, '\0');
-    const ssize_t n = ::read(way.from, buffer.data(), buffer.size());
-    if (n == 0) {
-        way.ended = true;
-        return true;
+    // What the source has now, up to one buffer, makes one chunk: a client
+    // that writes many small pieces costs the relay no more wake-ups than
+    // one that writes large ones.
+    static std::vector<char> space(kReadSize);
+    std::size_t have = 0;
+    while (have < space.size()) {
+        const ssize_t n = ::read(way.from, space.data() + have, space.size() - have);
+        if (n == 0) {
+            way.ended = true;
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+            return false;
+        }
+        have += static_cast<std::size_t>(n);
     }
-    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    buffer.resize(static_cast<std::size_t>(n));
+    if (have == 0) return true;
+    const ssize_t n = static_cast<ssize_t>(have);
+    std::string buffer(space.data(), have);
     if (up)
         link.counter.fromClient(buffer.data(), buffer.size());
     else
