@@ -58,7 +58,7 @@ struct Measure {
     Target target;
     std::optional<ChildResult> result;
     long hold = 0;              // through the relay when > 0
-    std::optional<long> waits;  // the client's waits the relay counted (preparation included)
+    std::optional<long> waits{};  // the client's waits the relay counted (preparation included)
 };
 
 std::string targetName(Target t)

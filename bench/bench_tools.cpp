@@ -205,7 +205,7 @@ struct Measure {
     std::vector<std::string> args;  // without the connection
     ChildResult result;
     long hold = 0;              // through the relay when > 0
-    std::optional<long> waits;  // the client's waits the relay counted
+    std::optional<long> waits{};  // the client's waits the relay counted
 };
 
 bool isNotes(const Measure& m)
