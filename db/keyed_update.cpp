@@ -108,7 +108,6 @@ void KeyedUpdate::applyJoined()
 
 void KeyedUpdate::fillByInserts(const QString& temp)
 {
-    std::vector<QVariant> row;
     QVariantList binds;
     qsizetype bytes = 0;
     std::size_t rows = 0;

@@ -81,19 +81,6 @@ void pgLost(const Database& db, pg_conn* conn, const std::string& context)
                                         QSqlError::ConnectionError));
 }
 
-std::int64_t pgExecute(const Database& db, pg_conn* conn, const QString& sql, const std::string& context)
-{
-    db.refuseIfCancelled();
-    const Canceller::Running running(db.canceller(), nullptr);
-    const Result result(PQexec(conn, sql.toUtf8().constData()));
-    const ExecStatusType status = PQresultStatus(result.r);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        if (result.r == nullptr) pgLost(db, conn, context);
-        throw pgFailure(db, context, result.r);
-    }
-    return std::strtoll(PQcmdTuples(result.r), nullptr, 10);
-}
-
 void pgCopyIn(const Database& db, pg_conn* conn, const QString& sql, const QString& table, const CopySpool& spool)
 {
     const std::string where = "Errore nell'aggiunta delle righe a " + table.toStdString();

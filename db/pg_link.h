@@ -3,7 +3,6 @@
 // transaction: for what Qt does not offer (a pipeline, COPY). Failures are
 // told as the rest of the database layer tells them (DbError, with what is
 // known of them: a stop, a lost server).
-#include <cstdint>
 #include <string>
 
 #include <QString>
@@ -27,10 +26,6 @@ std::string pgSqlState(const pg_result* result);
 DbError pgFailure(const Database& db, const std::string& context, const pg_result* result);
 // The connection broke while libpq was sending or waiting.
 [[noreturn]] void pgLost(const Database& db, pg_conn* conn, const std::string& context);
-
-// Runs one statement and waits for its end (the operator's stop reaches it);
-// returns the rows it changed. Throws DbError.
-std::int64_t pgExecute(const Database& db, pg_conn* conn, const QString& sql, const std::string& context);
 
 // A COPY the server refused, with the row it named (from 1; 0 when it named none).
 class CopyRefused : public DbError {
