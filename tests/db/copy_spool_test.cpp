@@ -77,7 +77,9 @@ TEST(CopySpool, RowsComeBackAsWrittenFromMemoryAndFromTheScratchFile)
         const std::vector<Fields> written = rows(count);
         write(spool, written);
         EXPECT_EQ(spool.rows(), written.size());
-        if (count > 7) EXPECT_GT(spool.bytes(), 4u << 20) << "more than the memory keeps";
+        if (count > 7) {
+            EXPECT_GT(spool.bytes(), 4u << 20) << "more than the memory keeps";
+        }
         EXPECT_EQ(readBack(spool), written);
         std::uint64_t replayed = 0;
         spool.replay([&](const char*, std::size_t size) { replayed += size; });
