@@ -38,7 +38,8 @@ const char* const kUsage =
     "  --no-dettagli   listato senza il memo di ogni pratica (\"Dettagli\" spento)\n"
     "  --ritardo US    misura anche (f) e (d) su PostgreSQL attraverso crvxml-relay, che\n"
     "                  trattiene ogni blocco US microsecondi per verso (500: giro di 1 ms,\n"
-    "                  5000: 10 ms); ripetibile. Conta anche le attese del client\n";
+    "                  5000: 10 ms; 0: attraverso il relay senza ritardo, il costo del relay\n"
+    "                  stesso); ripetibile. Conta anche le attese del client\n";
 
 struct Options {
     std::filesystem::path file;
@@ -57,7 +58,7 @@ struct Measure {
     Mode mode;
     Target target;
     std::optional<ChildResult> result;
-    long hold = 0;              // through the relay when > 0
+    long hold = -1;             // through the relay holding this long each way when >= 0
     std::optional<long> waits{};  // the client's waits the relay counted (preparation included)
 };
 
@@ -99,6 +100,7 @@ void measure(const Options& o, Measure& m)
 // "1 ms" for a hold of 500 microseconds each way.
 std::string roundTrip(long hold)
 {
+    if (hold == 0) return "0 ms (relay)";
     char text[32];
     std::snprintf(text, sizeof text, "%g ms", 2.0 * static_cast<double>(hold) / 1000.0);
     return text;
@@ -111,18 +113,18 @@ double mb(double bytes)
 
 void printTable(double fileBytes, const std::vector<Measure>& measures)
 {
-    std::printf("\n%-48s %8s %8s %11s %8s %9s %10s %7s\n", "misura", "s", "cpu s", "pratiche/s", "MB/s", "picco MB",
+    std::printf("\n%-52s %8s %8s %11s %8s %9s %10s %7s\n", "misura", "s", "cpu s", "pratiche/s", "MB/s", "picco MB",
                 "picco/file", "attese");
     for (const Measure& m : measures) {
         if (!m.result) continue;
         const ChildResult& r = *m.result;
         if (!r.ok) {
-            std::printf("%-48s NON RIUSCITA: %s\n", m.label.c_str(), r.error.c_str());
+            std::printf("%-52s NON RIUSCITA: %s\n", m.label.c_str(), r.error.c_str());
             continue;
         }
         const double s = r.work.seconds;
         const double peak = r.peakKb * 1024.0;
-        std::printf("%-48s %8.2f %8.2f %11.0f %8.1f %9.1f %10.2f %7s\n", m.label.c_str(), s, r.work.cpuSeconds,
+        std::printf("%-52s %8.2f %8.2f %11.0f %8.1f %9.1f %10.2f %7s\n", m.label.c_str(), s, r.work.cpuSeconds,
                     s > 0 ? r.work.cases / s : 0.0, s > 0 ? mb(fileBytes) / s : 0.0, mb(peak), peak / fileBytes,
                     m.waits ? std::to_string(*m.waits).c_str() : "");
     }
@@ -145,7 +147,7 @@ void printTable(double fileBytes, const std::vector<Measure>& measures)
     }
 }
 
-const ChildResult* find(const std::vector<Measure>& measures, Mode mode, Target target, long hold = 0)
+const ChildResult* find(const std::vector<Measure>& measures, Mode mode, Target target, long hold = -1)
 {
     for (const Measure& m : measures)
         if (m.mode == mode && m.target == target && m.hold == hold && m.result && m.result->ok) return &*m.result;
@@ -156,12 +158,12 @@ void goal(const char* what, const ChildResult* top, const ChildResult* bottom, d
           double fileBytes)
 {
     if (top == nullptr || (bottom == nullptr && !memory)) {
-        std::printf("  %-44s   n/d\n", what);
+        std::printf("  %-50s   n/d\n", what);
         return;
     }
     const double ratio =
         memory ? top->peakKb * 1024.0 / fileBytes : top->work.seconds / bottom->work.seconds;
-    std::printf("  %-44s %6.2f  (obiettivo <= %.1f)  %s", what, ratio, limit, ratio <= limit ? "OK" : "MANCATO");
+    std::printf("  %-50s %6.2f  (obiettivo <= %.1f)  %s", what, ratio, limit, ratio <= limit ? "OK" : "MANCATO");
     if (!memory && bottom->work.cpuSeconds > 0)
         std::printf("   [cpu: %.2f]", top->work.cpuSeconds / bottom->work.cpuSeconds);
     std::printf("\n");
@@ -347,7 +349,7 @@ int main(int argc, char** argv)
         } else if (a == "--repeat" && hasValue) {
             o.repeat = std::max(1, std::atoi(args[++i].c_str()));
         } else if (a == "--ritardo" && hasValue) {
-            o.holds.push_back(std::max(1L, std::atol(args[++i].c_str())));
+            o.holds.push_back(std::max(0L, std::atol(args[++i].c_str())));
         } else if (a.rfind("--", 0) == 0 || !o.file.empty()) {
             std::fprintf(stderr, "Argomento non valido: %s\n\n%s", a.c_str(), kUsage);
             return 2;

@@ -101,7 +101,7 @@ FastestRun fastestRun(int repeat, long hold, const std::string& pg,
     for (int i = 0; i < repeat; ++i) {
         if (before) before();
         std::optional<RelayProcess> relay;
-        if (hold > 0) relay.emplace(RelayProcess::besideThisProgram(), pg, hold);
+        if (hold >= 0) relay.emplace(RelayProcess::besideThisProgram(), pg, hold);
         const ChildResult one = runChild(arguments(relay ? relay->uri() : pg));
         if (relay) {
             const long waits = relay->stop().waits;

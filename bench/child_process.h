@@ -31,7 +31,7 @@ struct FastestRun {
     ChildResult result;
     std::optional<long> waits;
 };
-// With `hold` > 0 each run goes through a crvxml-relay towards the server of
+// With `hold` >= 0 each run goes through a crvxml-relay towards the server of
 // `pg`, holding every chunk `hold` microseconds each way; `arguments` gets the
 // connection string to use. `before` runs before each run (untimed).
 FastestRun fastestRun(int repeat, long hold, const std::string& pg,
