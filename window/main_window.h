@@ -103,6 +103,8 @@ private:
     // The tab "Lotti" (main_window_lotti.cpp).
     void aggiornaLotti();
     void Cmd_Annulla_Lotto_Click();
+    // The end of the removal of `lotto`: what shows that batch goes.
+    void lottoAnnullato(qint64 lotto, const tools::RisultatoVarie& result);
 
     void lavora();
     void applyRunUpdate();
@@ -120,6 +122,7 @@ private:
     std::unique_ptr<ImportRun> run_;
     QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;
+    bool provaInCorso_ = false;  // the run under way (or the last one) is a test run
     std::unique_ptr<VarieRun> varieRun_;
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;
@@ -128,6 +131,7 @@ private:
     // trying run) when it ended well: the question, then the real run.
     std::function<void(const tools::RisultatoVarie&)> seguitoVarie_;
     std::string filtriVarie_;         // the filters of the utility under way, for its closing message
+    qint64 lottoInAnnullamento_ = 0;  // the batch being taken back by the utility under way
 };
 
 }  // namespace crv::window

@@ -1,9 +1,10 @@
 // Takes a picture of the window in each of its states, for a person to look
-// at: start-up, a test import with Dettagli and one with totals of nine
-// figures, the bank presentation, the text mode, invoice pages (one with
-// long descriptions, both documents of a batch), the complete invoice, the
-// tab "Varie", the question about cases already in the archive, the tab
-// "Lotti" and the question before common notes are appended to the memos. Run by
+// at: start-up, the question before a test run and before an import, a test
+// import with Dettagli and one with totals of nine figures, the bank
+// presentation, the text mode, invoice pages (one with long descriptions,
+// both documents of a batch), the complete invoice, the tab "Varie", the
+// question about cases already in the archive, the tab "Lotti" and the
+// question before common notes are appended to the memos. Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
 #include <cstdio>
@@ -34,6 +35,7 @@
 #include "window/file_list.h"
 #include "window/main_window.h"
 #include "window/qt_italiano.h"
+#include "window/runtime_folder.h"
 #include "window/tab_control.h"
 
 namespace {
@@ -122,7 +124,9 @@ void shots()
 {
     MessageBoxAnswerer answers;
     answers.onShown = [](QMessageBox& box) {
-        if (box.text().startsWith(QStringLiteral("Confermi"))) save(box, "conferma");
+        // The question names the file and what the run will do: a test run, an import.
+        if (box.text().startsWith(QStringLiteral("Confermi")))
+            save(box, box.text().contains(QStringLiteral("prova")) ? "conferma_prova" : "conferma_importazione");
         if (box.text().endsWith(QStringLiteral("Importare comunque?"))) save(box, "gia_presenti");
         if (box.text().startsWith(QStringLiteral("Accodare la nota comune"))) save(box, "note_comuni_domanda");
     };
@@ -258,6 +262,7 @@ void shots()
 
 int main(int argc, char** argv)
 {
+    const crv::window::CartellaRuntime runtime;  // as the program does
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     crv::window::installaTraduzioneQt();  // as the program does
