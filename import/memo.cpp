@@ -31,6 +31,20 @@ std::string DataXML(std::string_view text)
 {
     // Works on characters, as the old string functions did: Right(t, 2),
     // Mid(t, 6, 2), Left(t, 4); short texts give whatever those hold.
+    // A date is ASCII: its characters are its bytes.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        const auto sub = [&](std::size_t from, std::size_t count) {
+            return from >= text.size() ? std::string_view() : text.substr(from, count);
+        };
+        std::string out;
+        out.reserve(10);
+        out += text.size() >= 2 ? text.substr(text.size() - 2) : text;
+        out += '/';
+        out += sub(5, 2);
+        out += '/';
+        out += sub(0, 4);
+        return out;
+    }
     const std::size_t len = utf8Length(text);
     auto sub = [&](std::size_t from, std::size_t count) {
         if (from >= len) return std::string();

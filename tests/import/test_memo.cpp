@@ -25,6 +25,8 @@ TEST(TextHelpers, FillFillaDataXML)
     EXPECT_EQ(DataXML("2019-03-15T00:00:00"), "00/03/2019");
     EXPECT_EQ(DataXML(""), "//");
     EXPECT_EQ(DataXML("2019"), "19//2019");
+    EXPECT_EQ(DataXML("2019-0"), "-0/0/2019");
+    EXPECT_EQ(DataXML("àèìòù-12-25"), "25/-1/àèìò");  // characters, not bytes
 }
 
 TEST(MemoText, EntriesAreSeparatedByCrLfWithoutLeadingOrTrailingOne)
