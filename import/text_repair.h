@@ -6,6 +6,7 @@
 // Files are windows-1252 text and are handled as bytes, never transcoded.
 // Lines end at CR LF, LF or CR; every line written ends with CR LF. Files are
 // streamed, so a file of any size is repaired without holding it in memory.
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -47,5 +48,13 @@ bool Rinomina(std::filesystem::path& path);
 // The character repair of one line (windows-1252 bytes in and out):
 // "@", "Ý", "§" become "&#64;", "°" becomes "&#248;", "Ù" becomes "U'".
 std::string Aggiusta(std::string_view line);
+
+// The same repair of UTF-8 text, character by character, appended to `out`.
+void aggiustaTesto(std::string& out, std::string_view text);
+// Of the UTF-8 text `text` as it was before the repair, the bytes that lie
+// before the point `repaired` bytes into its repaired form (a point inside
+// a replacement is the character it replaced); `repaired` is reduced by the
+// repaired length of those bytes.
+std::size_t primaDellaRiparazione(std::string_view text, std::uint64_t& repaired);
 
 }  // namespace crv
