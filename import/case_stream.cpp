@@ -149,6 +149,7 @@ private:
     Fd fd_;
     std::uint64_t size_ = 0;
     std::uint64_t read_ = 0;
+    const std::size_t readSize_;
     std::vector<char> chunk_;
     StreamDecoder decoder_;
     std::string decoded_;  // one piece, before the repair
@@ -178,7 +179,8 @@ CaseStream::Reader::Reader(std::filesystem::path path, CaseStreamOptions options
       otherName_(options_.modoDocumento ? "PRATICA" : "documento"),
       repairs_(options_.modoDocumento || options_.modoTesto),
       fd_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)),
-      chunk_(kChunk),
+      readSize_(options_.readSize > 0 ? options_.readSize : kChunk),
+      chunk_(readSize_),
       decoder_([this](std::uint64_t offset) { return utf8From(fd_.get(), offset); })
 {
     if (fd_.get() < 0) throw CaseStreamError(unreadable(path_, errno));
@@ -197,19 +199,15 @@ bool CaseStream::Reader::fill()
     if (eof_ || fault_) return false;
     if (options_.stopRequested && options_.stopRequested()) throw StreamStopped();
     compact();
-    std::size_t got = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd_.get(), chunk_.data() + got, chunk_.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            phase_ = Phase::Done;
-            throw CaseStreamError(unreadable(path_, error));
-        }
-        got += static_cast<std::size_t>(n);
-        // The first piece holds the XML declaration whole: it names the encoding.
-        if (n == 0 || read_ > 0 || got == chunk_.size()) break;
+    ssize_t n = 0;
+    while ((n = ::read(fd_.get(), chunk_.data(), chunk_.size())) < 0 && errno == EINTR) {
     }
+    if (n < 0) {
+        const int error = errno;
+        phase_ = Phase::Done;
+        throw CaseStreamError(unreadable(path_, error));
+    }
+    const auto got = static_cast<std::size_t>(n);
     const std::string_view bytes(chunk_.data(), got);
     read_ += got;
     if (got > 0 && options_.onBytes) options_.onBytes(bytes);
@@ -236,7 +234,7 @@ bool CaseStream::Reader::fill()
 // the end of the file; a decoding fault is thrown when reading reaches it.
 bool CaseStream::Reader::more()
 {
-    const std::size_t wanted = std::max(kChunk, text_.size() - pos_);
+    const std::size_t wanted = std::max(readSize_, text_.size() - pos_);
     const std::uint64_t target = at(text_.size()) + wanted;
     bool any = false;
     while (at(text_.size()) < target && fill()) any = true;
@@ -492,6 +490,11 @@ pugi::xml_node CaseStream::Reader::rootContent()
             lt = static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
             break;
         }
+        // Text checked need not be kept, but for a reference it may end in.
+        const std::size_t amp = text_.rfind('&');
+        const std::size_t checked = amp != npos && amp >= pos_ ? amp : text_.size();
+        checkText(pos_, checked);
+        pos_ = checked;
         if (!more()) {
             checkText(pos_, text_.size());
             // The closing root tag is missing: in the bank format the file

@@ -31,6 +31,9 @@ struct CaseStreamOptions {
     std::function<bool()> stopRequested;
     // Every byte of the delivery as it is read, in order.
     std::function<void(std::string_view)> onBytes;
+    // Bytes read at a time; 0: a megabyte. Small sizes put the edges of the
+    // reads anywhere in the file, as tests want them.
+    std::size_t readSize = 0;
 };
 
 // What a run that found no case tells the operator. The counts cover the

@@ -13,6 +13,8 @@ namespace crv {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+// A declaration not ended within this much is read from its first kilobyte.
+constexpr std::size_t kLongestHead = std::size_t{1} << 20;
 
 }  // namespace
 
@@ -86,9 +88,27 @@ void StreamDecoder::choose(std::string_view head)
     }
 }
 
+// Whether the first bytes of a file tell its encoding: the byte order marks
+// and unmarked UTF-16 need four, an XML declaration all of itself.
+bool StreamDecoder::canChoose(std::string_view head, bool last)
+{
+    if (last) return true;
+    if (head.size() < 6) return false;
+    if (!head.starts_with("<?xml")) return true;
+    const char c = head[5];
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
+    return head.find("?>") != std::string_view::npos || head.size() >= kLongestHead;
+}
+
 void StreamDecoder::decode(std::string_view bytes, bool last, std::string& out)
 {
+    std::string head;
     if (mode_ == Mode::Undecided) {
+        head_.append(bytes);
+        if (!canChoose(head_, last)) return;
+        head = std::move(head_);
+        head_.clear();
+        bytes = head;
         choose(bytes);
         const std::size_t skip = std::min(choice_.skip, bytes.size());
         bytes.remove_prefix(skip);

@@ -37,9 +37,8 @@ public:
     StreamDecoder& operator=(StreamDecoder&&) noexcept;
 
     // Decodes the next bytes of the file and appends the text to `out`. The
-    // encoding is chosen on the first call, which should hold the file's
-    // first megabyte (or all of it): its declaration must be there. `last`
-    // says that no bytes follow. After a fault the text goes on as a
+    // encoding is chosen once the first bytes tell it (the declaration
+    // whole); until then nothing comes out. `last` says that no bytes follow. After a fault the text goes on as a
     // readable rendering (bad sequences as U+FFFD), for showing the line.
     void decode(std::string_view bytes, bool last, std::string& out);
 
@@ -55,6 +54,7 @@ public:
 private:
     enum class Mode { Undecided, Ascii, Utf8Strict, Utf8Trusted, Windows1252, Utf16, Named, Unsupported };
 
+    static bool canChoose(std::string_view head, bool last);
     void choose(std::string_view head);
     void decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict);
     void decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out);
@@ -72,6 +72,7 @@ private:
     EncodingChoice choice_;
     bool bigEndian_ = false;
     std::unique_ptr<QStringDecoder> named_;
+    std::string head_;            // the first bytes, until they tell the encoding
     std::string carry_;           // bytes of a character that the last piece cut
     std::uint64_t fileOffset_ = 0;  // file offset of the first byte not yet decoded (the carried ones)
     std::uint64_t decoded_ = 0;

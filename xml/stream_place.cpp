@@ -45,6 +45,16 @@ public:
             if (text[0] == '\n') i = 1;  // CR LF: the CR had ended the line already
             newLine();
         }
+        // Without CR the lines are counted all at once: a file may hold billions.
+        if (std::memchr(text.data() + i, '\r', text.size() - i) == nullptr) {
+            const std::string_view rest = text.substr(i);
+            const auto lines = std::count(rest.begin(), rest.end(), '\n');
+            if (lines == 0) return keep(rest);
+            line_number_ += lines;
+            line_.clear();
+            dropped_ = 0;
+            return keep(rest.substr(rest.rfind('\n') + 1));
+        }
         while (i < text.size()) {
             const std::size_t end = lineEnd(text, i);
             keep(text.substr(i, end - i));
@@ -175,18 +185,11 @@ void placeInFile(const std::filesystem::path& path, StreamDecoder decoder, std::
     std::string text;
     LineFollower lines;
     std::uint64_t toGo = offset;
-    bool first = true;
     for (;;) {
-        // The first piece holds the declaration whole, as the stream's did.
-        std::size_t got = 0;
-        for (;;) {
-            const ssize_t n = ::read(fd, chunk.data() + got, chunk.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<std::size_t>(n);
-            if (!first || got == chunk.size()) break;
+        ssize_t n = 0;
+        while ((n = ::read(fd, chunk.data(), chunk.size())) < 0 && errno == EINTR) {
         }
-        first = false;
+        const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
         const bool last = got == 0;
         text.clear();
         decoder.decode(std::string_view(chunk.data(), got), last, text);
