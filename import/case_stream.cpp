@@ -221,7 +221,7 @@ bool CaseStream::Reader::fill()
         decoded_.resize(static_cast<std::size_t>(std::clamp<std::uint64_t>(fault_->offset, before, before + decoded_.size()) - before));
     }
     if (repairing_)
-        aggiustaTesto(text_, decoded_);
+        Aggiusta(text_, decoded_);
     else
         text_.append(decoded_);
     if (fault_) faultAt_ = at(text_.size());
@@ -258,7 +258,7 @@ void CaseStream::Reader::startRepairAt(std::size_t i)
     if (repairing_) return;
     const std::string tail = text_.substr(i);
     text_.resize(i);
-    aggiustaTesto(text_, tail);
+    Aggiusta(text_, tail);
     repairing_ = true;
     repairFrom_ = at(i);
 }
