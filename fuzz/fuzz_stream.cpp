@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,20 +79,39 @@ bool documentLevel(const std::string& reason)
     return reason == crv::kSecondaRadice || reason == crv::kTestoFuoriRadice || reason == crv::kRadiceMancante;
 }
 
+void show(const char* who, const std::optional<crv::XmlParseError>& e)
+{
+    if (!e) {
+        std::fprintf(stderr, "%s: nessun errore\n", who);
+        return;
+    }
+    std::fprintf(stderr, "%s: linea %lld pos %lld [%s] %s\n", who, static_cast<long long>(e->line),
+                 static_cast<long long>(e->linepos), e->srcText.c_str(), e->reason.c_str());
+}
+
+// Aborts after showing both readings' faults.
+[[noreturn]] void differ(const Reading& s, const std::optional<crv::XmlParseError>& whole)
+{
+    show("flusso", s.error);
+    show("intero", whole);
+    std::abort();
+}
+
 void compare(const Reading& s, const std::string& bytes, const std::string& url, bool bank)
 {
     crv::XmlDocument doc;
     if (!doc.loadBytes(bytes, url)) {
         const crv::XmlParseError& w = doc.parseError();
-        require(s.error.has_value());
+        if (!s.error) differ(s, w);
         const crv::XmlParseError& e = *s.error;
         if (e.line == w.line && e.linepos == w.linepos && e.srcText == w.srcText && e.reason == w.reason) return;
         // Another fault, met earlier in the file.
         const bool earlier = e.line < w.line || (e.line == w.line && e.linepos < w.linepos);
-        require(earlier && (putFirstByTheWholeReading(w.reason) || documentLevel(w.reason) || documentLevel(e.reason)));
+        if (!earlier || !(putFirstByTheWholeReading(w.reason) || documentLevel(w.reason) || documentLevel(e.reason)))
+            differ(s, w);
         return;
     }
-    require(!s.error.has_value());
+    if (s.error) differ(s, std::nullopt);
     const pugi::xml_node root = doc.documentElement();
     std::vector<std::string> cases;
     for (const pugi::xml_node c : root.children(bank ? "documento" : "PRATICA")) cases.push_back(crv::nodeMarkup(c));

@@ -19,6 +19,7 @@
 #include "xml/parse_error_message.h"
 #include "xml/stream_decoder.h"
 #include "xml/stream_place.h"
+#include "xml/text_buffer.h"
 
 namespace crv {
 namespace {
@@ -154,7 +155,8 @@ private:
     StreamDecoder decoder_;
     std::string decoded_;  // one piece, before the repair
 
-    std::string text_;       // the text read and not yet passed
+    std::string repaired_;  // one piece, repaired
+    TextBuffer text_;        // the text read and not yet passed
     std::uint64_t base_ = 0;  // offset of text_[0] in the text read
     std::size_t pos_ = 0;     // where reading goes on; the start of any piece not yet whole
     bool eof_ = false;        // the file is read to its end
@@ -220,12 +222,16 @@ bool CaseStream::Reader::fill()
         fault_ = decoder_.fault();
         decoded_.resize(static_cast<std::size_t>(std::clamp<std::uint64_t>(fault_->offset, before, before + decoded_.size()) - before));
     }
-    if (repairing_)
-        Aggiusta(text_, decoded_);
-    else
+    if (repairing_) {
+        repaired_.clear();
+        Aggiusta(repaired_, decoded_);
+        text_.append(repaired_);
+    } else {
         text_.append(decoded_);
+    }
     if (fault_) faultAt_ = at(text_.size());
-    if (last) eof_ = true;
+    // A text cut by a fault does not end where the file does.
+    if (last && !fault_) eof_ = true;
     return true;
 }
 
@@ -234,7 +240,12 @@ bool CaseStream::Reader::fill()
 // the end of the file; a decoding fault is thrown when reading reaches it.
 bool CaseStream::Reader::more()
 {
-    const std::size_t wanted = std::max(readSize_, text_.size() - pos_);
+    compact();
+    const std::size_t wanted = std::max(readSize_, text_.size());
+    // Room for what comes, no more than the file still holds: a huge case
+    // is held once, not in a buffer twice its size.
+    const std::uint64_t left = size_ > read_ ? size_ - read_ : 0;
+    text_.reserve(text_.size() + static_cast<std::size_t>(std::min<std::uint64_t>(wanted, left)) + readSize_);
     const std::uint64_t target = at(text_.size()) + wanted;
     bool any = false;
     while (at(text_.size()) < target && fill()) any = true;
@@ -247,7 +258,7 @@ bool CaseStream::Reader::more()
 void CaseStream::Reader::compact()
 {
     if (pos_ == 0) return;
-    text_.erase(0, pos_);
+    text_.dropFront(pos_);
     base_ += pos_;
     elementEnd_.shift(pos_);
     pos_ = 0;
@@ -256,9 +267,10 @@ void CaseStream::Reader::compact()
 void CaseStream::Reader::startRepairAt(std::size_t i)
 {
     if (repairing_) return;
-    const std::string tail = text_.substr(i);
-    text_.resize(i);
-    Aggiusta(text_, tail);
+    repaired_.clear();
+    Aggiusta(repaired_, text_.view().substr(i));
+    text_.truncate(i);
+    text_.append(repaired_);
     repairing_ = true;
     repairFrom_ = at(i);
 }
@@ -267,10 +279,10 @@ void CaseStream::Reader::startRepairAt(std::size_t i)
 Markup CaseStream::Reader::markup()
 {
     for (;;) {
-        const Markup m = markupAt(text_, pos_, eof_);
+        const Markup m = markupAt(text_.view(), pos_, eof_);
         const bool whole = m.end != npos || m.kind == MarkupKind::Doctype || m.kind == MarkupKind::Invalid;
         if ((m.known && whole) || eof_) return m;
-        if (!more()) return markupAt(text_, pos_, true);
+        if (!more()) return markupAt(text_.view(), pos_, true);
     }
 }
 
@@ -307,6 +319,9 @@ void CaseStream::Reader::fail(std::uint64_t offset, const char* reason)
 // and a tag left open there is an element not closed.
 void CaseStream::Reader::failStatus(std::uint64_t offset, pugi::xml_parse_status status)
 {
+    // Whether the file ends there.
+    while (!eof_ && offset + 1 >= at(text_.size()) && more()) {
+    }
     const std::uint64_t total = at(text_.size());
     const bool atTheEnd = eof_ && offset >= total;
     if (atTheEnd && offset > 0) offset = total - 1;
@@ -344,7 +359,7 @@ void CaseStream::Reader::failDoctype()
 
 void CaseStream::Reader::checkText(std::size_t from, std::size_t to)
 {
-    const std::size_t bad = firstForbiddenCharReference(std::string_view(text_).substr(from, to - from));
+    const std::size_t bad = firstForbiddenCharReference(text_.view().substr(from, to - from));
     if (bad != npos) fail(at(from + bad), kRiferimentoVietato);
 }
 
@@ -352,7 +367,7 @@ void CaseStream::Reader::checkText(std::size_t from, std::size_t to)
 // a reader of the whole file would meet in it.
 void CaseStream::Reader::parsePiece(std::size_t from, std::size_t to)
 {
-    const std::size_t badReference = firstForbiddenCharReference(std::string_view(text_).substr(from, to - from));
+    const std::size_t badReference = firstForbiddenCharReference(text_.view().substr(from, to - from));
     doc_.reset();
     // The parser ends the buffer with its last character: a terminator of
     // our own, put back afterwards, keeps the piece whole.
@@ -371,7 +386,7 @@ void CaseStream::Reader::parsePiece(std::size_t from, std::size_t to)
     for (const pugi::xml_node child : doc_.children()) {
         if (child.type() != pugi::node_doctype) continue;
         const std::size_t value = static_cast<std::size_t>(child.value() - text_.data());
-        const std::size_t start = text_.rfind("<!DOCTYPE", value);
+        const std::size_t start = text_.view().rfind("<!DOCTYPE", value);
         fault = Fault{start == npos || start < from ? from : start, kDoctypeNonAmmesso, pugi::status_ok};
         break;
     }
@@ -437,7 +452,7 @@ void CaseStream::Reader::prolog()
         if (m.end == npos) failParsingFrom(pos_);
         fail(at(pos_), kTestoFuoriRadice);
     case MarkupKind::StartTag: {
-        const std::string_view name = std::string_view(text_).substr(pos_ + 1, m.nameEnd - pos_ - 1);
+        const std::string_view name = text_.view().substr(pos_ + 1, m.nameEnd - pos_ - 1);
         // A text export begins with its first case: the root is missing.
         if (repairs_ && (name == caseName_ || name == otherName_)) return supplyRoot();
         return openRoot(m);
@@ -451,7 +466,7 @@ void CaseStream::Reader::openRoot(const Markup& m)
 {
     if (m.end == npos) failParsingFrom(pos_);
     // The start tag alone, closed on itself so that the parser reads it whole.
-    const std::string_view tag = std::string_view(text_).substr(pos_, m.end - pos_);
+    const std::string_view tag = text_.view().substr(pos_, m.end - pos_);
     const std::size_t badReference = firstForbiddenCharReference(tag);
     std::string alone(tag);
     if (!m.selfClosed) alone.insert(alone.size() - 1, "/");
@@ -491,7 +506,7 @@ pugi::xml_node CaseStream::Reader::rootContent()
             break;
         }
         // Text checked need not be kept, but for a reference it may end in.
-        const std::size_t amp = text_.rfind('&');
+        const std::size_t amp = text_.view().rfind('&');
         const std::size_t checked = amp != npos && amp >= pos_ ? amp : text_.size();
         checkText(pos_, checked);
         pos_ = checked;
@@ -531,16 +546,16 @@ pugi::xml_node CaseStream::Reader::rootContent()
 pugi::xml_node CaseStream::Reader::element(const Markup& m)
 {
     if (m.end == npos) failParsingFrom(pos_);
-    const bool isCase = std::string_view(text_).substr(pos_ + 1, m.nameEnd - pos_ - 1) == caseName_;
+    const bool isCase = text_.view().substr(pos_ + 1, m.nameEnd - pos_ - 1) == caseName_;
     std::size_t end = m.end;
     if (!m.selfClosed) {
         elementEnd_.start(m.end);
         for (;;) {
-            end = elementEnd_.find(text_, eof_);
+            end = elementEnd_.find(text_.view(), eof_);
             if (end != npos) break;
             if (elementEnd_.invalidAt() != npos) failParsingFrom(pos_);
             if (!more()) {
-                end = elementEnd_.find(text_, true);
+                end = elementEnd_.find(text_.view(), true);
                 if (end != npos) break;
                 failParsingFrom(pos_);
             }

@@ -193,6 +193,9 @@ std::vector<Sample> samples()
         {"doctype_after_root", "<CORVESTRA/><!DOCTYPE x>"},
         {"utf8_fault_after_cases", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CORVESTRA><PRATICA/>\n<PRATICA>\xE0</PRATICA></CORVESTRA>"},
         {"nul_after_cases", std::string("<CORVESTRA><PRATICA/>\n<PRATICA>\0</PRATICA></CORVESTRA>", 52)},
+        {"root_tag_fault_at_the_last_byte", "<CORVESTRA a=\"1\" b>"},
+        {"decoding_fault_inside_the_declaration",
+         "\xFF\xFE" + utf16le(u"<?xml version=\"1.0\" ") + std::string("\x00\xD8", 2) + utf16le(u"?><CORVESTRA/>")},
         {"utf16_cut_pair", "\xFF\xFE" + utf16le(u"<CORVESTRA><PRATICA>") + std::string("\x34\xD8", 2) +
                                utf16le(u"</PRATICA></CORVESTRA>")},
     };
