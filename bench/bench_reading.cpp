@@ -36,7 +36,6 @@ const char* const kUsage =
     "e ne visita ogni pratica; per ogni modo: secondi, secondi di CPU, picco di memoria.\n"
     "  intero      XmlDocument::load del file intero, poi la visita\n"
     "  flusso      CaseStream, la lettura a pratiche dell'importazione\n"
-    "  scanner     lettura a blocchi, ricerca dei confini di ogni pratica, pugixml sulla pratica\n"
     "  blocchi     lettura a blocchi, pugixml su tutte le pratiche complete del blocco\n"
     "  libxml2     xmlTextReader, xmlTextReaderExpand su ogni pratica, xmlTextReaderNext\n"
     "  expat       eventi di expat, senza albero\n"
@@ -142,98 +141,7 @@ std::size_t skipToRootContent(Source& src)
     }
 }
 
-// ------------------------------------------------------------------ scanner + pugixml per case
-
-// The end of the element that starts at `open` (its "<"), found by counting
-// tags and skipping comments, CDATA, instructions and quoted values; npos
-// when the text ends first.
-std::size_t elementEnd(std::string_view s, std::size_t open)
-{
-    int depth = 0;
-    std::size_t p = open;
-    for (;;) {
-        if (p >= s.size()) return std::string_view::npos;
-        if (s[p] != '<') {
-            const void* lt = std::memchr(s.data() + p, '<', s.size() - p);
-            if (!lt) return std::string_view::npos;
-            p = static_cast<std::size_t>(static_cast<const char*>(lt) - s.data());
-        }
-        const std::string_view rest = s.substr(p);
-        const auto skip = [&](std::string_view end, std::size_t from) {
-            const std::size_t e = s.find(end, p + from);
-            return e == std::string_view::npos ? e : e + end.size();
-        };
-        std::size_t next = 0;
-        if (rest.starts_with("<!--")) {
-            next = skip("-->", 4);
-        } else if (rest.starts_with("<![CDATA[")) {
-            next = skip("]]>", 9);
-        } else if (rest.starts_with("<?")) {
-            next = skip("?>", 2);
-        } else if (rest.starts_with("</")) {
-            next = skip(">", 2);
-            if (next != std::string_view::npos && --depth == 0) return next;
-        } else {
-            std::size_t q = p + 1;
-            char quote = 0;
-            for (; q < s.size(); ++q) {
-                const char c = s[q];
-                if (quote) {
-                    if (c == quote) quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>') {
-                    break;
-                }
-            }
-            if (q >= s.size()) return std::string_view::npos;
-            next = q + 1;
-            if (s[q - 1] != '/') ++depth;
-            else if (depth == 0) return next;
-        }
-        if (next == std::string_view::npos) return next;
-        p = next;
-    }
-}
-
 constexpr unsigned kOptions = pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_fragment;
-
-Tally readScanner(const char* path, const char* caseName)
-{
-    Source src(path);
-    std::size_t pos = skipToRootContent(src);
-    pugi::xml_document doc;
-    Tally t;
-    bool eof = false;
-    for (;;) {
-        std::string& s = src.text();
-        const std::size_t open = s.find('<', pos);
-        if (open == std::string::npos || open + 1 >= s.size()) {
-            if (eof || !src.more()) break;
-            continue;
-        }
-        if (s[open + 1] == '/') break;  // the root's end
-        const std::size_t end = elementEnd(s, open);
-        if (end == std::string::npos) {
-            if (src.text().size() > pos) {
-                src.drop(pos);
-                pos = 0;
-            }
-            eof = !src.more();
-            if (eof) throw std::runtime_error("pratica non chiusa");
-            continue;
-        }
-        const char saved = s[end];
-        s[end] = '\0';
-        const pugi::xml_parse_result r = doc.load_buffer_inplace(s.data() + open, end - open + 1, kOptions,
-                                                                 pugi::encoding_utf8);
-        if (!r) throw std::runtime_error(r.description());
-        for (const pugi::xml_node c : doc.children(caseName)) walkPugi(c, t);
-        s[end] = saved;
-        pos = end;
-    }
-    return t;
-}
 
 // ------------------------------------------------------------------ pugixml on every complete case of a chunk
 
@@ -493,7 +401,6 @@ int run(int argc, char** argv)
     const std::vector<Way> ways = {
         {"intero", readWhole},
         {"flusso", readStream},
-        {"scanner", readScanner},
         {"blocchi", readBlocks},
         {"libxml2", readLibxml},
         {"expat", [](const char* p, const char* c) { return readExpat(p, c, false); }},

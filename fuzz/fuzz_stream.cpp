@@ -1,10 +1,10 @@
 // libFuzzer entry point for the delivery read one case at a time: any bytes
 // are written to a file and read with CaseStream, with reads of every size,
 // and held against the whole document read at once. The same cases under the
-// same root, or the same fault at the same place; a fault may be reported
-// earlier than the whole reading reports it only where that reading puts
-// another fault first (a DTD, a decoding fault, the rules of the document
-// level). Aborts on any other difference, on a crash or a hang.
+// same root, or the same fault at the same place; another fault, met no later
+// in the file, only where the whole reading puts a later fault first (a DTD,
+// a decoding fault, and the rules of the document level, which it checks
+// after the syntax). Aborts on any other difference, on a crash or a hang.
 #include <unistd.h>
 
 #include <cstdint>
@@ -105,9 +105,10 @@ void compare(const Reading& s, const std::string& bytes, const std::string& url,
         if (!s.error) differ(s, w);
         const crv::XmlParseError& e = *s.error;
         if (e.line == w.line && e.linepos == w.linepos && e.srcText == w.srcText && e.reason == w.reason) return;
-        // Another fault, met earlier in the file.
-        const bool earlier = e.line < w.line || (e.line == w.line && e.linepos < w.linepos);
-        if (!earlier || !(putFirstByTheWholeReading(w.reason) || documentLevel(w.reason) || documentLevel(e.reason)))
+        // Another fault, met earlier in the file (or at the same place: text
+        // outside the root that begins with a forbidden reference is both).
+        const bool later = e.line > w.line || (e.line == w.line && e.linepos > w.linepos);
+        if (later || !(putFirstByTheWholeReading(w.reason) || documentLevel(w.reason) || documentLevel(e.reason)))
             differ(s, w);
         return;
     }

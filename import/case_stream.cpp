@@ -315,16 +315,19 @@ void CaseStream::Reader::fail(std::uint64_t offset, const char* reason)
 }
 
 // A failure of the parser at `offset`, told as the parser of the whole file
-// tells it: one met on the end of the file is placed on its last character,
-// and a tag left open there is an element not closed.
+// tells it: one met on the terminator after the last character is placed on
+// that character, one past it at the end of the file, and a tag left open at
+// the end is an element not closed.
 void CaseStream::Reader::failStatus(std::uint64_t offset, pugi::xml_parse_status status)
 {
     // Whether the file ends there.
     while (!eof_ && offset + 1 >= at(text_.size()) && more()) {
     }
     const std::uint64_t total = at(text_.size());
-    const bool atTheEnd = eof_ && offset >= total;
-    if (atTheEnd && offset > 0) offset = total - 1;
+    if (eof_ && offset == total && total > 0)
+        offset = total - 1;
+    else if (eof_ && offset > total)
+        offset = total;
     const bool unclosed = status == pugi::status_end_element_mismatch && eof_ && offset + 1 >= total;
     fail(offset, unclosed ? kElementoNonChiuso : parseStatusReason(status));
 }

@@ -194,6 +194,7 @@ std::vector<Sample> samples()
         {"utf8_fault_after_cases", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CORVESTRA><PRATICA/>\n<PRATICA>\xE0</PRATICA></CORVESTRA>"},
         {"nul_after_cases", std::string("<CORVESTRA><PRATICA/>\n<PRATICA>\0</PRATICA></CORVESTRA>", 52)},
         {"root_tag_fault_at_the_last_byte", "<CORVESTRA a=\"1\" b>"},
+        {"attribute_cut_by_the_end", "<CORVESTRA>\n  <ALTRO>\n    <DATI  IuD"},
         {"decoding_fault_inside_the_declaration",
          "\xFF\xFE" + utf16le(u"<?xml version=\"1.0\" ") + std::string("\x00\xD8", 2) + utf16le(u"?><CORVESTRA/>")},
         {"utf16_cut_pair", "\xFF\xFE" + utf16le(u"<CORVESTRA><PRATICA>") + std::string("\x34\xD8", 2) +
