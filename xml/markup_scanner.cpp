@@ -144,13 +144,47 @@ Markup markupAt(std::string_view text, std::size_t pos, bool complete)
 std::size_t ElementEnd::find(std::string_view text, bool complete)
 {
     invalid_ = npos;
-    while (pos_ < text.size()) {
-        const void* lt = std::memchr(text.data() + pos_, '<', text.size() - pos_);
+    const auto* const data = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    while (pos_ < size) {
+        const void* lt = std::memchr(data + pos_, '<', size - pos_);
         if (lt == nullptr) {
-            pos_ = text.size();
+            pos_ = size;
             break;
         }
-        const auto at = static_cast<std::size_t>(static_cast<const char*>(lt) - text.data());
+        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - data);
+        if (at + 1 >= size && !complete) {
+            pos_ = at;
+            return npos;
+        }
+        // The common tags first, without their names: only their ends count here.
+        const unsigned char next = at + 1 < size ? data[at + 1] : 0;
+        if (next == '/') {
+            const void* gt = std::memchr(data + at + 2, '>', size - std::min(size, at + 2));
+            if (gt == nullptr) {
+                pos_ = at;
+                return npos;
+            }
+            pos_ = static_cast<std::size_t>(static_cast<const unsigned char*>(gt) - data) + 1;
+            if (--depth_ == 0) return pos_;
+            continue;
+        }
+        if (kNameStart[next]) {
+            std::size_t i = at + 2;
+            for (;;) {
+                while (i < size && !kTagStop[data[i]]) ++i;
+                if (i >= size || data[i] == '>') break;
+                const void* close = std::memchr(data + i + 1, data[i], size - i - 1);
+                i = close == nullptr ? size : static_cast<std::size_t>(static_cast<const unsigned char*>(close) - data) + 1;
+            }
+            if (i >= size) {
+                pos_ = at;
+                return npos;
+            }
+            if (data[i - 1] != '/') ++depth_;
+            pos_ = i + 1;
+            continue;
+        }
         const Markup m = markupAt(text, at, complete);
         if (!m.known) {
             pos_ = at;
@@ -166,11 +200,6 @@ std::size_t ElementEnd::find(std::string_view text, bool complete)
             return npos;
         }
         pos_ = m.end;
-        if (m.kind == MarkupKind::StartTag && !m.selfClosed) {
-            ++depth_;
-        } else if (m.kind == MarkupKind::EndTag && --depth_ == 0) {
-            return m.end;
-        }
     }
     return npos;
 }
