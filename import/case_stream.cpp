@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/file_descriptor.h"
 #include "files/system_reason.h"
 #include "import/text_repair.h"
 #include "text/encoding.h"
@@ -50,21 +51,6 @@ XmlParseError unreadable(const std::filesystem::path& path, int error)
     return e;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Whether the file's bytes from `offset` to its end are well-formed UTF-8.
 bool utf8From(int fd, std::uint64_t offset)
 {
@@ -77,20 +63,9 @@ bool utf8From(int fd, std::uint64_t offset)
         if (n == 0) return pending.empty();
         offset += static_cast<std::uint64_t>(n);
         pending.append(chunk.data(), static_cast<std::size_t>(n));
-        std::size_t i = 0;
-        while (i < pending.size()) {
-            i = firstNonAscii(pending, i);
-            if (i == pending.size()) break;
-            const std::size_t len = utf8CharLength(pending, i);
-            if (len != 0) {
-                i += len;
-                continue;
-            }
-            const std::size_t lead = utf8LeadLength(static_cast<unsigned char>(pending[i]));
-            if (lead < 2 || i + lead <= pending.size()) return false;
-            break;  // cut by the chunk: decided with the next one
-        }
-        pending.erase(0, i);
+        bool broken = false;
+        pending.erase(0, wholeUtf8Prefix(pending, broken));
+        if (broken) return false;
     }
 }
 
@@ -138,6 +113,7 @@ private:
     pugi::xml_node rootContent();
     pugi::xml_node element(const Markup& m);
     void closeRoot();
+    void passOver(const Markup& m);
     void epilog();
     void count(pugi::xml_node top);
 
@@ -147,7 +123,7 @@ private:
     const std::string otherName_;
     const bool repairs_;
 
-    Fd fd_;
+    FileDescriptor fd_;
     std::uint64_t size_ = 0;
     std::uint64_t read_ = 0;
     const std::size_t readSize_;
@@ -444,11 +420,7 @@ void CaseStream::Reader::prolog()
     const Markup m = markup();
     switch (m.kind) {
     case MarkupKind::Instruction:
-    case MarkupKind::Comment:
-        if (m.end == npos) failParsingFrom(pos_);
-        parsePiece(pos_, m.end);
-        pos_ = m.end;
-        return;
+    case MarkupKind::Comment: return passOver(m);
     case MarkupKind::Doctype: failDoctype();
     case MarkupKind::CData:
         if (repairs_) return supplyRoot();
@@ -533,12 +505,7 @@ pugi::xml_node CaseStream::Reader::rootContent()
     case MarkupKind::EndTag: closeRoot(); return {};
     case MarkupKind::Comment:
     case MarkupKind::CData:
-    case MarkupKind::Instruction:
-        if (m.end == npos) failParsingFrom(pos_);
-        parsePiece(pos_, m.end);
-        doc_.reset();
-        pos_ = m.end;
-        return {};
+    case MarkupKind::Instruction: passOver(m); return {};
     case MarkupKind::Doctype: fail(at(pos_), kDoctypeNonAmmesso);  // within an element
     case MarkupKind::Invalid: failParsingFrom(pos_);
     }
@@ -614,12 +581,7 @@ void CaseStream::Reader::epilog()
     const Markup m = markup();
     switch (m.kind) {
     case MarkupKind::Instruction:
-    case MarkupKind::Comment:
-        if (m.end == npos) failParsingFrom(pos_);
-        parsePiece(pos_, m.end);
-        doc_.reset();
-        pos_ = m.end;
-        return;
+    case MarkupKind::Comment: return passOver(m);
     case MarkupKind::Doctype: failDoctype();
     case MarkupKind::StartTag: fail(at(pos_), kSecondaRadice);
     case MarkupKind::CData:
@@ -628,6 +590,15 @@ void CaseStream::Reader::epilog()
     case MarkupKind::EndTag:
     case MarkupKind::Invalid: failParsingFrom(pos_);
     }
+}
+
+// A comment, instruction or CDATA section: checked by the parser, then passed over.
+void CaseStream::Reader::passOver(const Markup& m)
+{
+    if (m.end == npos) failParsingFrom(pos_);
+    parsePiece(pos_, m.end);
+    doc_.reset();
+    pos_ = m.end;
 }
 
 // What the "Nessuna pratica" message counts, in an element that is no case.

@@ -100,10 +100,36 @@ std::size_t firstNonAscii(std::string_view text, std::size_t from)
     return i;
 }
 
-std::size_t utf8CharLength(std::string_view text, std::size_t i)
+std::size_t wholeUtf8Prefix(std::string_view bytes, bool& broken)
 {
-    char32_t cp = 0;
-    return decodeOne(text, i, cp);
+    broken = false;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        i = firstNonAscii(bytes, i);
+        if (i == bytes.size()) break;
+        char32_t cp = 0;
+        const std::size_t len = decodeOne(bytes, i, cp);
+        if (len == 0) {
+            const std::size_t lead = utf8LeadLength(static_cast<unsigned char>(bytes[i]));
+            broken = lead < 2 || i + lead <= bytes.size();
+            return i;
+        }
+        i += len;
+    }
+    return i;
+}
+
+std::string withNulShown(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t from = 0;;) {
+        const std::size_t nul = text.find('\0', from);
+        out.append(text.substr(from, nul == std::string_view::npos ? nul : nul - from));
+        if (nul == std::string_view::npos) return out;
+        out.append("\xEF\xBF\xBD");
+        from = nul + 1;
+    }
 }
 
 std::size_t utf8LeadLength(unsigned char lead)
@@ -147,16 +173,8 @@ std::string utf8ToCp1252(std::string_view text)
 
 bool isValidUtf8(std::string_view bytes)
 {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        i = firstNonAscii(bytes, i);
-        if (i >= bytes.size()) break;
-        char32_t cp = 0;
-        const std::size_t len = decodeOne(bytes, i, cp);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
+    bool broken = false;
+    return wholeUtf8Prefix(bytes, broken) == bytes.size();
 }
 
 std::size_t utf8Length(std::string_view text)

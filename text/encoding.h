@@ -19,14 +19,18 @@ std::string utf8ToCp1252(std::string_view text);
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool isValidUtf8(std::string_view bytes);
 
-// Length of the well-formed UTF-8 character at text[i]; 0 when the bytes
-// there are not one (or the text ends inside it).
-std::size_t utf8CharLength(std::string_view text, std::size_t i);
 // Length of the sequence that the lead byte announces: 1 to 4, 0 when the
 // byte cannot start one.
 std::size_t utf8LeadLength(unsigned char lead);
 // Offset of the first byte above ASCII from `from` on; text.size() when none.
 std::size_t firstNonAscii(std::string_view text, std::size_t from = 0);
+// Length of the longest start of `bytes` made of whole, well-formed UTF-8
+// characters; `broken` tells whether what follows is malformed rather than a
+// character the end of `bytes` cuts short.
+std::size_t wholeUtf8Prefix(std::string_view bytes, bool& broken);
+
+// The text with each NUL shown as U+FFFD: a NUL would cut a message short.
+std::string withNulShown(std::string_view text);
 
 // Number of characters (code points) of a UTF-8 text.
 std::size_t utf8Length(std::string_view text);

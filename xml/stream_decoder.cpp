@@ -146,19 +146,9 @@ void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, std::st
     // of the rest is, windows-1252 otherwise. A fault in this piece answers
     // without reading ahead.
     if (!unnamedIsUtf8_) {
-        std::size_t i = high;
-        bool bad = false;
-        while (i < bytes.size()) {
-            i = firstNonAscii(bytes, i);
-            if (i == bytes.size()) break;
-            const std::size_t len = utf8CharLength(bytes, i);
-            if (len == 0) {
-                bad = last || i + utf8LeadLength(static_cast<unsigned char>(bytes[i])) <= bytes.size() ||
-                      utf8LeadLength(static_cast<unsigned char>(bytes[i])) < 2;
-                break;
-            }
-            i += len;
-        }
+        bool broken = false;
+        const std::size_t whole = wholeUtf8Prefix(bytes.substr(high), broken);
+        const bool bad = broken || (last && high + whole < bytes.size());
         unnamedIsUtf8_ = bad ? false : utf8FromHere_(fileOffset_ + high);
     }
     mode_ = *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
@@ -174,15 +164,11 @@ void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& o
     std::size_t i = 0;
     std::size_t plain = 0;  // start of the bytes not yet emitted
     while (i < bytes.size()) {
-        i = firstNonAscii(bytes, i);
+        bool broken = false;
+        i += wholeUtf8Prefix(bytes.substr(i), broken);
         if (i == bytes.size()) break;
-        const std::size_t len = utf8CharLength(bytes, i);
-        if (len != 0) {
-            i += len;
-            continue;
-        }
-        const std::size_t lead = utf8LeadLength(static_cast<unsigned char>(bytes[i]));
-        if (!last && lead > 1 && i + lead > bytes.size()) {
+        if (!broken && !last) {
+            // A character cut by the end of the piece: completed by the next one.
             carry_.assign(bytes.substr(i));
             putText(out, bytes.substr(plain, i - plain));
             return;

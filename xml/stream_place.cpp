@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/file_descriptor.h"
 #include "text/encoding.h"
 
 namespace crv {
@@ -16,20 +17,6 @@ namespace {
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 // Of a very long line, this much is kept on each side of the fault.
 constexpr std::size_t kAround = std::size_t{1} << 16;
-
-class FileCloser {
-public:
-    explicit FileCloser(int fd) : fd_(fd) {}
-    ~FileCloser()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-
-private:
-    int fd_;
-};
 
 // Follows the lines of the decoded text as the parser counts them (LF,
 // CR LF and a lone CR each end one) up to the fault, then takes the rest of
@@ -117,14 +104,7 @@ public:
         error.linepos = linepos_;
         error.srcFrom = static_cast<std::int64_t>(dropped_) + 1;
         error.srcContinues = continues_;
-        error.srcText.clear();
-        error.srcText.reserve(line_.size());
-        for (const char c : line_) {
-            if (c == '\0')
-                error.srcText += "\xEF\xBF\xBD";  // shown as U+FFFD, a NUL would cut the message
-            else
-                error.srcText += c;
-        }
+        error.srcText = withNulShown(line_);
     }
 
 private:
@@ -178,9 +158,9 @@ private:
 void placeInFile(const std::filesystem::path& path, StreamDecoder decoder, std::uint64_t offset,
                  const OriginalBytes& originalBytes, XmlParseError& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const int fd = file.get();
     if (fd < 0) return;
-    const FileCloser closer(fd);
     std::vector<char> chunk(kChunk);
     std::string text;
     LineFollower lines;

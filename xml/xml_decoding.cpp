@@ -49,16 +49,6 @@ DecodedXml failure(std::string text, std::size_t offset, const char* reason)
     return out;
 }
 
-// Length of the UTF-8 sequence that the lead byte announces (0: not a lead byte).
-std::size_t sequenceLength(unsigned char lead)
-{
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
-    return 0;
-}
-
 // The bytes with each malformed UTF-8 sequence replaced by U+FFFD. The text
 // before the first bad byte is unchanged, so firstBad is an offset in both.
 std::string sanitizeUtf8(std::string_view bytes, std::size_t& firstBad)
@@ -68,7 +58,7 @@ std::string sanitizeUtf8(std::string_view bytes, std::size_t& firstBad)
     out.reserve(bytes.size() + 16);
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const std::size_t len = sequenceLength(static_cast<unsigned char>(bytes[i]));
+        const std::size_t len = utf8LeadLength(static_cast<unsigned char>(bytes[i]));
         if (len != 0 && i + len <= bytes.size() && isValidUtf8(bytes.substr(i, len))) {
             out.append(bytes.substr(i, len));
             i += len;

@@ -55,14 +55,7 @@ Place placeIn(std::string_view text, std::size_t offset)
     const std::size_t column = utf8Length(text.substr(lineStart, std::min(offset, lineEnd) - lineStart));
 
     Place place{static_cast<std::int64_t>(line), static_cast<std::int64_t>(column + 1), {}};
-    const std::string_view src = text.substr(lineStart, lineEnd - lineStart);
-    place.srcText.reserve(src.size());
-    for (const char c : src) {
-        if (c == '\0')
-            place.srcText += "\xEF\xBF\xBD";  // shown as U+FFFD, a NUL would cut the message
-        else
-            place.srcText += c;
-    }
+    place.srcText = withNulShown(text.substr(lineStart, lineEnd - lineStart));
     return place;
 }
 
