@@ -175,7 +175,10 @@ CaseStream::Reader::Reader(std::filesystem::path path, CaseStreamOptions options
 bool CaseStream::Reader::fill()
 {
     if (eof_ || fault_) return false;
-    if (options_.stopRequested && options_.stopRequested()) throw StreamStopped();
+    if (options_.stopRequested && options_.stopRequested()) {
+        phase_ = Phase::Done;
+        throw StreamStopped();
+    }
     compact();
     ssize_t n = 0;
     while ((n = ::read(fd_.get(), chunk_.data(), chunk_.size())) < 0 && errno == EINTR) {
@@ -325,13 +328,14 @@ void CaseStream::Reader::failDoctype()
             probe.load_buffer(text_.data() + pos_, text_.size() - pos_, kXmlParseOptions, pugi::encoding_utf8);
         for (const pugi::xml_node child : probe.children())
             if (child.type() == pugi::node_doctype) fail(at(pos_), kDoctypeNonAmmesso);
-        if (result || eof_ || text_.size() - pos_ > kDoctypeLimit) {
-            if (result) fail(at(pos_), kDoctypeNonAmmesso);
-            failStatus(at(pos_ + static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0))), result.status);
-        }
-        // Where the text ends the parser stops: a longer DTD needs more of it.
+        if (result) fail(at(pos_), kDoctypeNonAmmesso);
         const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0));
-        if (pos_ + offset + 1 < text_.size()) failStatus(at(pos_ + offset), result.status);
+        // Where the text ends the parser stops: a longer DTD needs more of it.
+        if (eof_ || pos_ + offset + 1 < text_.size() || text_.size() - pos_ > kDoctypeLimit) {
+            // A malformed DTD is no DTD: a reference before its fault counts first.
+            checkText(pos_, std::min(pos_ + offset, text_.size()));
+            failStatus(at(pos_ + offset), result.status);
+        }
         more();
     }
 }

@@ -26,7 +26,7 @@ namespace crv {
 
 struct CaseStreamOptions {
     bool modoDocumento = false;  // case elements `documento` (bank format), else `PRATICA`
-    bool modoTesto = false;      // text export; with modoDocumento, the repairs above
+    bool modoTesto = false;      // text mode: the repairs above, in either format
     // Polled while reading, also inside one huge case: true ends next() with StreamStopped.
     std::function<bool()> stopRequested;
     // Every byte of the delivery as it is read, in order.

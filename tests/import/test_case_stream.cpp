@@ -191,6 +191,7 @@ std::vector<Sample> samples()
         {"bad_instruction_first", "<? x?><CORVESTRA/>"},
         {"doctype_unclosed", "<!DOCTYPE x [ <!ENTITY a 'b'> "},
         {"doctype_after_root", "<CORVESTRA/><!DOCTYPE x>"},
+        {"reference_in_a_broken_doctype", "<!DOCTYPE x [ <!ELEMENT a ANY> &#6; <z"},
         {"utf8_fault_after_cases", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CORVESTRA><PRATICA/>\n<PRATICA>\xE0</PRATICA></CORVESTRA>"},
         {"nul_after_cases", std::string("<CORVESTRA><PRATICA/>\n<PRATICA>\0</PRATICA></CORVESTRA>", 52)},
         {"root_tag_fault_at_the_last_byte", "<CORVESTRA a=\"1\" b>"},
@@ -388,6 +389,7 @@ TEST(CaseStream, StopsWhenAskedAlsoInsideOneHugeCase)
     EXPECT_TRUE(stream.next());
     EXPECT_THROW(stream.next(), StreamStopped);
     EXPECT_LT(stream.bytesRead(), stream.size());
+    EXPECT_FALSE(stream.next()) << "a stopped stream reads no further";
     EXPECT_EQ(stream.size(), bytes.size());
 }
 
