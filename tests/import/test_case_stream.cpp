@@ -140,6 +140,21 @@ std::string largeDelivery()
     return out + "</CORVESTRA>\r\n";
 }
 
+// The same in the bank format: values in attributes, quoted both ways.
+std::string largeBankDelivery()
+{
+    std::string out = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<root>\r\n";
+    for (int i = 0; i < 12000; ++i) {
+        const std::string n = std::to_string(i);
+        out += "  <documento>\r\n    <posizione numero=\"B-" + n + "\" rif_banca='R>" + n +
+               "'/>\r\n    <intestatario><denominazione valore=\"CAF\xC9 &amp; C. &quot;" + n +
+               "&quot;\"/><tel tipo=\"casa\" valore=\"06" + n + "\"/></intestatario>\r\n"
+               "    <rapportiCC><rapporto><rata numero=\"1\" data=\"15/07/2023\"><insoluto valore=\"1.024,84\"/>"
+               "</rata></rapporto></rapportiCC>\r\n  </documento>\r\n";
+    }
+    return out + "</root>\r\n";
+}
+
 std::vector<Sample> samples()
 {
     std::vector<Sample> out;
@@ -167,6 +182,7 @@ std::vector<Sample> samples()
         {"deep_case", "<CORVESTRA><PRATICA>" + repeat("<A>", 3000) + "x" + repeat("</A>", 3000) +
                           "</PRATICA></CORVESTRA>"},
         {"large_delivery", largeDelivery()},
+        {"large_bank_delivery", largeBankDelivery()},
         // Faults inside and around the cases.
         {"unclosed_case_at_end", "<CORVESTRA><PRATICA/><PRATICA><A>x</A>"},
         {"mismatch_in_second_case", "<CORVESTRA>\n<PRATICA/>\n<PRATICA><A>\n</B></PRATICA></CORVESTRA>"},
