@@ -52,29 +52,28 @@ std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool mod
     return code;
 }
 
-void RaccoltaCodici::aggiungi(std::optional<std::string> code)
+void CodiciFile::aggiungi(pugi::xml_node caseElement, bool modoDocumento)
 {
-    if (!code) return;
-    const auto [it, inserted] = seen_.try_emplace(*code, out_.codici.size());
-    if (inserted) {
-        out_.codici.push_back(std::move(*code));
-        out_.pratiche.push_back(1);
-    } else {
-        ++out_.pratiche[it->second];
-    }
+    aggiungi(codiceDaScrivere(caseElement, modoDocumento));
 }
 
-CodiciFile RaccoltaCodici::fine() &&
+void CodiciFile::aggiungi(std::optional<std::string> code)
 {
-    seen_.clear();
-    return std::move(out_);
+    if (!code) return;
+    const auto [it, inserted] = indice_.try_emplace(*code, codici.size());
+    if (inserted) {
+        codici.push_back(std::move(*code));
+        pratiche.push_back(1);
+    } else {
+        ++pratiche[it->second];
+    }
 }
 
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento)
 {
-    RaccoltaCodici raccolta;
-    for (const pugi::xml_node element : cases) raccolta.aggiungi(codiceDaScrivere(element, modoDocumento));
-    return std::move(raccolta).fine();
+    CodiciFile out;
+    for (const pugi::xml_node element : cases) out.aggiungi(element, modoDocumento);
+    return out;
 }
 
 }  // namespace crv

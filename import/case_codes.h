@@ -25,20 +25,17 @@ std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool mod
 struct CodiciFile {
     std::vector<std::string> codici;
     std::vector<int> pratiche;
+
+    // Counts the code of one more case element, as the cases come.
+    void aggiungi(pugi::xml_node caseElement, bool modoDocumento);
+    // The same with the code already taken from it (nothing: a case that
+    // cannot be recognised).
+    void aggiungi(std::optional<std::string> code);
+
+private:
+    std::unordered_map<std::string, std::size_t> indice_;
 };
 
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento);
-
-// The same gathered one case at a time, as the cases are read.
-class RaccoltaCodici {
-public:
-    // The code of the next case (nothing: a case that cannot be recognised).
-    void aggiungi(std::optional<std::string> code);
-    CodiciFile fine() &&;
-
-private:
-    CodiciFile out_;
-    std::unordered_map<std::string, std::size_t> seen_;
-};
 
 }  // namespace crv

@@ -79,7 +79,7 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& us
         streamOptions.modoDocumento = p.modoDocumento;
         streamOptions.modoTesto = p.modoTesto;
         streamOptions.stopRequested = o.stop;
-        WholeDocumentCases cases(o.file, streamOptions);
+        CaseStream cases(o.file, streamOptions);
 
         ReaderOptions options;
         options.sezioni = p.sezioni;

@@ -21,7 +21,7 @@
 #include "import/memo.h"
 #include "import/recorded_store.h"
 #include "import/run.h"
-#include "import/whole_document_cases.h"
+#include "import/case_stream.h"
 #include "numbers/regional.h"
 
 namespace crv {

@@ -22,7 +22,6 @@
 #include "import/case_reading.h"
 #include "text/encoding.h"
 #include "import/memo.h"
-#include "import/text_repair.h"
 #include "xml/parse_error_message.h"
 
 namespace crv {
@@ -92,8 +91,7 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
 
 // The lines that follow "Nessuna pratica" when the file holds no case element
 // of the chosen format: what was looked for and, when the file holds the
-// other format's elements (at any depth: the bank format's repair wraps a
-// whole file in <root>), how the front end reads them.
+// other format's elements (at any depth), how the front end reads them.
 std::string motivoNessunaPratica(const StreamSummary& s, const RunParams& p)
 {
     const bool modoDocumento = p.modoDocumento;
@@ -104,7 +102,13 @@ std::string motivoNessunaPratica(const StreamSummary& s, const RunParams& p)
         out += "\nIl file contiene " + std::to_string(s.otherFormat) +
                (s.otherFormat == 1 ? " elemento " : " elementi ") + other;
         out += modoDocumento ? " (formato Corvestra)" : " (formato banca)";
-        const std::string& come = modoDocumento ? p.comeLeggereCorvestra : p.comeLeggereBanca;
+        // An export without root element in the Corvestra format is no
+        // Corvestra delivery: "Importa" does not read it.
+        const bool esportazione = s.rootSupplied && modoDocumento;
+        if (esportazione) out += " senza elemento radice";
+        const std::string& come = esportazione ? p.comeLeggereCorvestraTesto
+                                  : modoDocumento ? p.comeLeggereCorvestra
+                                                  : p.comeLeggereBanca;
         out += come.empty() ? "." : ": " + come + ".";
     }
     if (s.deeper > 0) out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
@@ -230,7 +234,7 @@ private:
     bool transactionOpen_ = false;
     bool rolledBack_ = false;
     int casesRead_ = 0;
-    RaccoltaCodici codici_;
+    CodiciFile codici_;
     CodiciRecenti recenti_;
 };
 
@@ -334,7 +338,7 @@ void Run::closeCase(const Case& v, const std::string& text)
 
 RunResult Run::execute()
 {
-    std::filesystem::path path = paths_.importDir() / p_.fileName;
+    const std::filesystem::path path = paths_.importDir() / p_.fileName;
     if (const std::string missing = messaggioFileMancante(paths_, p_.fileName); !missing.empty())
         return finish(RunOutcome::NoFile, missing);
 
@@ -366,29 +370,6 @@ RunResult Run::execute()
     }
 
     out_.waitCursor(true);
-    if (p_.modoDocumento || p_.modoTesto) {
-        try {
-            bool replaced = false;
-            if (MancaRoot(path)) {
-                replaced = Converti2XML(path);
-            } else {
-                if (MancaFineRoot(path)) AccodaFineRoot(path);
-                std::string upper = path.string();
-                for (char& c : upper)
-                    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                if (!upper.ends_with(".XML")) replaced = Rinomina(path);
-            }
-            // The copy takes the name of a file that was there: the operator
-            // learns that an earlier file is gone.
-            if (replaced) out_.listingLine("Il file " + path.string() + " che c'era è stato sostituito dalla copia riparata");
-        } catch (const std::bad_alloc&) {
-            throw;  // told once, by lavora
-        } catch (const std::exception& e) {
-            return abort(RunOutcome::RepairError, e.what());
-        }
-        out_.waitCursor(true);
-    }
-
     if (auto ended = scriviPratiche(path)) return std::move(*ended);
 
     if (!p_.soloTest) {
@@ -409,7 +390,7 @@ RunResult Run::execute()
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
-    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(std::move(codici_).fine());
+    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(codici_);
     return finish(RunOutcome::Concluded, "Importazione Conclusa");
 }
 
@@ -435,11 +416,8 @@ std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
         if (auto* error = std::get_if<std::exception_ptr>(&*lettura)) return fallitaLettura(*error);
         if (auto* fine = std::get_if<FineLettura>(&*lettura)) {
             if (casesRead_ > 0) return std::nullopt;
-            // The file the operator chose, and the repaired copy when that was read instead.
-            const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
-            std::string message = "Nessuna pratica da importare nel file " + chosen.string();
-            if (path != chosen) message += " (letto come " + path.string() + ")";
-            return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(fine->riepilogo, p_));
+            return abort(RunOutcome::NoCases, "Nessuna pratica da importare nel file " + path.string() + "\n" +
+                                                  motivoNessunaPratica(fine->riepilogo, p_));
         }
         std::unique_ptr<PraticaLetta> letta = std::move(std::get<std::unique_ptr<PraticaLetta>>(*lettura));
         // The batch is opened once the file has given a case.
@@ -515,7 +493,7 @@ RunResult Run::fallitaLettura(std::exception_ptr error)
 {
     try {
         std::rethrow_exception(error);
-    } catch (const StreamParseError& e) {
+    } catch (const CaseStreamError& e) {
         return abort(RunOutcome::ParseError, parseErrorMessage(e.error()));
     } catch (const StreamStopped&) {
         return stopped();
@@ -534,7 +512,7 @@ std::optional<RunResult> Run::controllaGiaPresenti()
     if (p_.ancheGiaPresenti) return std::nullopt;
     GiaPresenti fatti;
     try {
-        store_->cercaGiaPresenti(std::move(codici_).fine(), fatti, counters_.lotto);
+        store_->cercaGiaPresenti(codici_, fatti, counters_.lotto);
     } catch (const std::bad_alloc&) {
         throw;  // told once, by lavora
     } catch (const std::exception& e) {
