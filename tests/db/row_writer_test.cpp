@@ -9,6 +9,7 @@
 
 #include "db/database_fixture.h"
 #include "db/row_writer.h"
+#include "db/statement_cancel.h"
 #include "import/case_writer.h"
 #include "support/golden_support.h"
 
@@ -332,6 +333,91 @@ TEST_P(RowWriterTest, CasesAlreadyInTheArchiveAreFoundAfterTheLastCase)
         EXPECT_EQ(count("Tabella Pratiche"), step.cases) << step.file;
     }
     EXPECT_EQ(count("TabellaLottiImp"), 3);
+}
+
+// A delivery broken after some cases: they are listed (and, in a normal
+// run, written) before the fault is met, then the run stops with the fault
+// and the archive as it was.
+TEST_P(RowWriterTest, AFileBrokenAfterSomeCasesListsThemThenTheFault)
+{
+    withSchema();
+    const struct {
+        const char* name;
+        std::string content;
+        bool bank;
+        int listed;  // cases before the fault
+    } files[] = {
+        {"banca_rotta.xml", bankFile(1300).substr(0, bankFile(1300).find("<documento><posizione numero=\"B-901\"")) +
+                                "<documento><posizione numero=\"B-901\"></documento>",
+         true, 900},
+        {"corvestra_rotta.xml", corvestraFile(1100).substr(0, corvestraFile(1100).rfind("</CORVESTRA>")), false, 1100},
+    };
+    for (const auto& f : files) {
+        writeFile(suite.paths().importDir() / f.name, f.content);
+        for (const bool normale : {false, true}) {
+            RunParams p = suite.testParams(f.name);
+            p.soloTest = !normale;
+            p.modoDocumento = f.bank;
+            p.dettagli = false;
+            const CollectedRun run = suite.run(p, it, [&](const RunParams& params) -> std::unique_ptr<CaseStore> {
+                return std::make_unique<DbCaseStore>(connect(), params, it);
+            });
+            const std::string what = std::string(f.name) + (normale ? ", normale" : ", prova");
+            EXPECT_EQ(run.result.outcome, RunOutcome::ParseError) << what << ": " << run.result.message;
+            EXPECT_EQ(run.result.casesRead, f.listed) << what;
+            // Every case up to the fault has its line, in order.
+            std::vector<std::string> cases;
+            for (const std::string& line : run.listing)
+                if (line.starts_with(f.bank ? "B-" : "C-")) cases.push_back(line.substr(0, line.find(' ')));
+            ASSERT_EQ(cases.size(), static_cast<std::size_t>(f.listed)) << what;
+            EXPECT_EQ(cases.back(), (f.bank ? "B-" : "C-") + std::to_string(f.listed)) << what;
+            ASSERT_EQ(run.messages.size(), 1u) << what;
+            EXPECT_TRUE(run.messages[0].starts_with("Errore nel file ")) << what << ": " << run.messages[0];
+            EXPECT_EQ(run.result.rolledBack, normale) << what;
+            EXPECT_EQ(count("Tabella Pratiche"), 0) << what;
+            EXPECT_EQ(count("TabellaLottiImp"), 0) << what;
+        }
+    }
+}
+
+// Interrompi while the writing side waits for the next case, the reading
+// side deep in a large one: both sides stop, nothing is written.
+TEST_P(RowWriterTest, AStopWhileTheNextCaseIsReadEndsBothSides)
+{
+    withSchema();
+    // The second case holds a note of 40 MB: read a megabyte at a time.
+    std::string file = bankFile(3);
+    const std::size_t second = file.find("<documento><posizione numero=\"B-2\"");
+    file.insert(second + std::string("<documento>").size(),
+                "<note><nota a=\"x\" b=\"" + std::string(40u << 20, 'n') + "\"/></note>");
+    writeFile(suite.paths().importDir() / "grande.xml", file);
+    for (const bool normale : {false, true}) {
+        RunParams p = suite.testParams("grande.xml");
+        p.soloTest = !normale;
+        p.modoDocumento = true;
+        db::CancelScope scope;
+        auto inside = std::make_optional<db::CancelScope::Inside>(scope);
+        CollectedRun run;
+        struct Listener final : RunListener {
+            db::CancelScope& scope;
+            explicit Listener(db::CancelScope& s) : scope(s) {}
+            void listingLine(std::string_view) override {}
+            void message(std::string_view, Box) override {}
+            bool progress(const RunProgress&) override
+            {
+                scope.cancel();  // the operator presses Interrompi at the first case
+                return true;
+            }
+        } listener(scope);
+        run.result = lavora(p, suite.paths(), it, listener, [&](const RunParams& params) -> std::unique_ptr<CaseStore> {
+            return std::make_unique<DbCaseStore>(connect(), params, it);
+        });
+        inside.reset();  // the checks below are another session's
+        EXPECT_EQ(run.result.outcome, RunOutcome::Stopped) << normale << ": " << run.result.message;
+        EXPECT_EQ(run.result.casesRead, 1) << normale;
+        EXPECT_EQ(count("Tabella Pratiche"), 0) << normale;
+        EXPECT_EQ(count("TabellaLottiImp"), 0) << normale;
+    }
 }
 
 CRV_INSTANTIATE_FOR_DATABASES(RowWriterTest);
