@@ -307,6 +307,7 @@ void Database::commit()
         throw failure("Impossibile confermare la transazione", db_.lastError());
     }
     inTransaction_ = false;
+    heldForTransaction_.reset();
 }
 
 void Database::rollback()
@@ -316,6 +317,8 @@ void Database::rollback()
     if (writer_) writer_->discard();
     for (auto& [key, statement] : statements_) statement->finish();
     inTransaction_ = false;
+    // Given back once the server has dropped the transaction, below.
+    const std::shared_ptr<void> held = std::move(heldForTransaction_);
     // A broken connection took its transaction with it: the server keeps nothing of it.
     if (connectionLost(db_)) return;
     QSqlQuery statement(db_);
