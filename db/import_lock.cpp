@@ -1,14 +1,18 @@
 #include "db/import_lock.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
 
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include "db/database.h"
 #include "db/lock_file.h"
+#include "db/quiet_sql_warnings.h"
 
 namespace crv::db {
 namespace {
@@ -23,16 +27,6 @@ constexpr long long kLockClass = 0x43525658;  // "CRVX"
 // The name of the lock file in the suite's dati/.
 constexpr const char* kLockFileName = "crvxml-importazione.lock";
 
-// The ODBC SQLite driver's own wait (its Timeout= keyword, 100 seconds
-// unless the string sets one): SQLite does not report a busy handler's.
-int odbcSqliteTimeout(const QString& connString)
-{
-    static const QRegularExpression key(QStringLiteral(R"((?:^|;)\s*timeout\s*=\s*(\d+))"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const auto match = key.match(connString);
-    return match.hasMatch() ? match.captured(1).toInt() : 100000;
-}
-
 int queryInt(Database& db, const QString& sql, const QVariantList& binds = {})
 {
     QSqlQuery row = db.query(sql, binds);
@@ -41,13 +35,102 @@ int queryInt(Database& db, const QString& sql, const QVariantList& binds = {})
     return value;
 }
 
+// Waits, saying so once, until `free` is true or the operator stops the run.
+void waitUntil(Database& db, const std::function<bool()>& free, bool& told, const std::function<void()>& inAttesa)
+{
+    while (!free()) {
+        if (!told) {
+            told = true;
+            if (inAttesa) inAttesa();
+        }
+        db.refuseIfCancelled();
+        std::this_thread::sleep_for(kPoll);
+        db.refuseIfCancelled();
+    }
+}
+
+// The SQLite file an ODBC string names (Database=), or empty (a DSN).
+QString odbcSqliteFile(const QString& connString)
+{
+    static const QRegularExpression key(QStringLiteral(R"((?:^|;)\s*database\s*=\s*([^;]*))"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto match = key.match(connString);
+    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+}
+
+// A connection of this program's own to an SQLite file, through Qt's driver,
+// that waits for nothing: whether another connection holds the file's
+// write lock now.
+class SqliteProbe {
+public:
+    explicit SqliteProbe(const QString& file)
+    {
+        static std::atomic<int> serial{0};
+        name_ = QStringLiteral("crvxml-sonda-%1").arg(++serial);
+        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db_.setDatabaseName(file);
+        db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        opened_ = db_.open();
+    }
+    ~SqliteProbe()
+    {
+        db_.close();
+        db_ = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    SqliteProbe(const SqliteProbe&) = delete;
+    SqliteProbe& operator=(const SqliteProbe&) = delete;
+
+    // False only when another holds the lock; any other failure is left to
+    // the real BEGIN to report.
+    bool free()
+    {
+        if (!opened_) return true;
+        QSqlQuery statement(db_);
+        if (statement.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            statement.exec(QStringLiteral("ROLLBACK"));
+            return true;
+        }
+        return (statement.lastError().nativeErrorCode().toInt() & 0xff) != kSqliteBusy;
+    }
+
+private:
+    static constexpr int kSqliteBusy = 5;
+    QString name_;
+    QSqlDatabase db_;
+    bool opened_ = false;
+};
+
+// SQLite through ODBC: the driver waits for a busy file on its own, whatever
+// busy_timeout says, for its Timeout= (100 seconds unless set), and a stop
+// does not reach that wait. SQLite is asked first through a probe of the
+// program's own; the driver's wait is left for the rare run that takes the
+// file between the probe and the BEGIN, and is then begun again.
+void odbcSqliteExclusive(Database& db, const std::function<void()>& inAttesa)
+{
+    const QString file = odbcSqliteFile(db.connSpec().databaseName);
+    if (file.isEmpty() || !QFileInfo::exists(file)) return db.begin();
+    const QuietSqlWarnings quiet;
+    SqliteProbe probe(file);
+    bool told = false;
+    for (;;) {
+        waitUntil(db, [&] { return probe.free(); }, told, inAttesa);
+        try {
+            db.begin();
+            return;
+        } catch (const DbError& e) {
+            if (e.failure() != DbFailure::LockTimeout) throw;
+        }
+    }
+}
+
 // SQLite: BEGIN IMMEDIATE is the lock. Tried without SQLite's own wait, so
 // that the run can say it waits and the operator can stop it; the usual
 // wait comes back once the transaction is open (or not).
 void sqliteExclusive(Database& db, const std::function<void()>& inAttesa)
 {
-    int usual = queryInt(db, QStringLiteral("PRAGMA busy_timeout"));
-    if (usual == 0 && db.dialect() == Dialect::ODBC) usual = odbcSqliteTimeout(db.connSpec().databaseName);
+    if (db.dialect() == Dialect::ODBC) return odbcSqliteExclusive(db, inAttesa);
+    const int usual = queryInt(db, QStringLiteral("PRAGMA busy_timeout"));
     db.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
     struct Restore {
         Database& db;
@@ -62,21 +145,18 @@ void sqliteExclusive(Database& db, const std::function<void()>& inAttesa)
         }
     } restore{db, usual};
     bool told = false;
-    for (;;) {
-        try {
-            db.begin();
-            return;
-        } catch (const DbError& e) {
-            if (e.failure() != DbFailure::LockTimeout) throw;
-        }
-        if (!told) {
-            told = true;
-            if (inAttesa) inAttesa();
-        }
-        db.refuseIfCancelled();
-        std::this_thread::sleep_for(kPoll);
-        db.refuseIfCancelled();
-    }
+    waitUntil(
+        db,
+        [&] {
+            try {
+                db.begin();
+                return true;
+            } catch (const DbError& e) {
+                if (e.failure() != DbFailure::LockTimeout) throw;
+                return false;
+            }
+        },
+        told, inAttesa);
 }
 
 // PostgreSQL: a transaction-level advisory lock on the case table. The
@@ -141,14 +221,9 @@ void lockFileExclusive(Database& db, const std::function<void()>& inAttesa)
         throw DbError("Impossibile bloccare l'archivio per l'importazione",
                       "nessuna cartella per il file di blocco");
     const std::filesystem::path path = db.lockFolder() / kLockFileName;
-    std::unique_ptr<LockFile> lock = LockFile::tryTake(path);
-    if (!lock && inAttesa) inAttesa();
-    while (!lock) {
-        db.refuseIfCancelled();
-        std::this_thread::sleep_for(kPoll);
-        db.refuseIfCancelled();
-        lock = LockFile::tryTake(path);
-    }
+    std::unique_ptr<LockFile> lock;
+    bool told = false;
+    waitUntil(db, [&] { return (lock = LockFile::tryTake(path)) != nullptr; }, told, inAttesa);
     db.begin();
     db.holdUntilTransactionEnds(std::shared_ptr<LockFile>(std::move(lock)));
 }
