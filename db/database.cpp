@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <libpq-fe.h>
+
 #include "db/connection_defaults.h"
 #include "db/driver_reason.h"
 #include "db/driver_state.h"
@@ -95,6 +97,10 @@ std::unique_ptr<Database> Database::open(const ConnectionParams& connSpec, OpenM
                           "si usano SQLite, PostgreSQL, Microsoft SQL Server e Microsoft Access");
         database->backend_ = *backend;
     }
+    // The server's notices and warnings (English, on libpq's standard error
+    // by default) stay out of the terminal: what the program must say of a
+    // failure it says in its own words.
+    if (PGconn* const libpq = libpqConnection(db)) PQsetNoticeProcessor(libpq, [](void*, const char*) {}, nullptr);
     database->setLockWait();
     database->canceller_ = std::make_shared<Canceller>(db);
     CancelScope::join(database->canceller_);

@@ -102,6 +102,12 @@ void BackgroundRun::interrupt()
 
 bool BackgroundRun::ended()
 {
+    // What the program wrote meanwhile is taken, so that a full pipe never
+    // holds it up.
+    for (std::size_t before = run_.out.size() + run_.err.size() + 1; before != run_.out.size() + run_.err.size();) {
+        before = run_.out.size() + run_.err.size();
+        if (!readSome(std::chrono::milliseconds(0))) break;
+    }
     if (reaped_) return true;
     if (pid_ <= 0) return true;
     int status = 0;

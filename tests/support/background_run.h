@@ -29,7 +29,9 @@ public:
     bool waitForErr(const std::string& text, std::chrono::seconds patience = std::chrono::seconds(120));
     // Sends SIGINT, as Ctrl-C does.
     void interrupt();
-    // Whether the program has ended, without waiting.
+    // Whether the program has ended, without waiting; reads what it has
+    // written so far (a test that waits on something else calls it now and
+    // then, so the program never blocks on a full pipe).
     bool ended();
     // Waits for the end and gives the whole output and the exit status.
     ProgramRun finish();
