@@ -16,6 +16,7 @@
 #include "db/driver_state.h"
 #include "db/field_length.h"
 #include "db/odbc_catalog.h"
+#include "db/odbc_log.h"
 #include "db/row_writer.h"
 #include "db/quiet_sql_warnings.h"
 
@@ -162,6 +163,11 @@ Database::~Database()
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
+    // Closed with CommLog=0 of ours, psqlODBC has written its closing line
+    // all the same.
+    if (odbc() && backend_ == Backend::PostgreSQL &&
+        !connParams_.databaseName.contains(QLatin1String("commlog"), Qt::CaseInsensitive))
+        removeClosingOnlyOdbcLog();
 }
 
 std::string Database::errorText(const QSqlError& error) const
