@@ -32,9 +32,11 @@ std::string helpText()
                "Importa FILE come i pulsanti di importazione della finestra. FILE è un nome\n"
                "nella cartella import/ della radice della suite, o il percorso di un file\n"
                "(assoluto o dalla cartella corrente) quando contiene \"/\". Il listato e i\n"
-               "contatori vanno sullo standard output; i messaggi, e in una importazione\n"
-               "normale la riga \"Database: \" con la stringa di connessione accorciata, sullo\n"
-               "standard error.\n"
+               "contatori vanno sullo standard output, quelli di una prova seguiti dalla riga\n"
+               "\"Prova: l'archivio non è stato modificato\"; un'importazione che non può\n"
+               "iniziare (file mancante, parametro vuoto) non ne scrive. I messaggi, e in una\n"
+               "importazione normale la riga \"Database: \" con la stringa di connessione\n"
+               "accorciata, vanno sullo standard error.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
@@ -228,9 +230,13 @@ int importCommand(const Args& rawArgs)
     ConsoleListener listener(ctrlC);
     const StoreOpener opener = [&](const RunParams& p) { return openDatabaseStore(paths, p, regional); };
     const RunResult result = lavora(params, paths, regional, listener, opener);
-    const std::string report = riepilogoRun(result, regional);
-    std::fwrite(report.data(), 1, report.size(), stdout);
-    std::fflush(stdout);
+    // A run that never started has no counters: zeros would read as a result.
+    if (runAvviato(result.outcome)) {
+        std::string report = riepilogoRun(result, regional);
+        if (params.soloTest) report += std::string(kProvaSenzaModifiche) + "\n";
+        std::fwrite(report.data(), 1, report.size(), stdout);
+        std::fflush(stdout);
+    }
     if (result.outcome == RunOutcome::AccessArchiveMissing)
         std::fprintf(stderr, "%s\n", archivioAccessMancante(paths).c_str());
     if (const auto hint = suggerimentoImporto(result, regional)) std::fprintf(stderr, "%s\n", hint->c_str());
