@@ -7,6 +7,7 @@
 #include <QSqlRecord>
 
 #include "app/suite_root.h"
+#include "db/case_lookup.h"
 #include "db/connection_string.h"
 #include "db/database_fixture.h"
 #include "support/golden_support.h"
@@ -154,6 +155,27 @@ TEST_P(ImportCommandDb, ADeliveryImportedTwiceIsStoppedAndItsBatchCanBeTakenBack
         EXPECT_TRUE(contains(run.err, r.says)) << run.err;
     }
     EXPECT_EQ(rowsOf("Tabella Pratiche"), cases);
+}
+
+// The suite's own table has no index on posizione: each run says so once,
+// with the statement that adds it, and goes on; nothing adds it unasked.
+TEST_P(ImportCommandDb, AnArchiveWithoutTheIndexIsNotedOncePerRun)
+{
+    db_->execute(QStringLiteral("DROP INDEX ix_tabella_pratiche_posizione"));
+    const std::string note = "Nota: [Tabella Pratiche] non ha un indice sul campo posizione";
+    auto times = [&](const std::string& text) {
+        int n = 0;
+        for (std::size_t at = 0; (at = text.find(note, at)) != std::string::npos; at += note.size()) ++n;
+        return n;
+    };
+    for (const char* mode : {"--no-test", "--test"}) {
+        const ProgramRun run = crvxml({"import", mode, "completo.xml"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(times(run.err), 1) << mode << ": " << run.err;
+        EXPECT_EQ(times(run.out), 0) << mode << ": the listing is the file's";
+    }
+    auto db = connect();
+    EXPECT_EQ(db::posizioneIndicizzata(*db), std::optional<bool>(false));
 }
 
 CRV_INSTANTIATE_FOR_DATABASES(ImportCommandDb);
