@@ -15,7 +15,6 @@
 
 #include "db/connection_string.h"
 #include "db/database.h"
-#include "db/import_lock.h"
 #include "window/listing_view.h"
 #include "window_fixture.h"
 
@@ -219,14 +218,12 @@ TEST_F(Import, ARunWaitingForAnotherImportSaysSoAndStopsAtOnce)
     uncheck("ChkSoloTest");
     selectFile(QString::fromStdString(file));
     auto* const stato = find<QStatusBar>("Stato");
-    const QString waits = QString::fromUtf8(db::kAttesaAltraImportazione);
-    auto holder = db::Database::open(db::parseConnString(db::sqliteConnString(suite.database().string())));
     for (const bool stop : {true, false}) {
         SCOPED_TRACE(stop ? "Interrompi" : "let through");
-        db::beginExclusive(*holder, {});
+        const auto holder = holdArchive();
         answers.answerNext(QMessageBox::Yes);
         click("Cmd_Importa_0");
-        EXPECT_TRUE(waitFor([&] { return stato->currentMessage() == waits || !window->importInCorso(); }));
+        EXPECT_TRUE(saysItWaits([this] { return window->importInCorso(); }));
         ASSERT_TRUE(window->importInCorso()) << answers.texts().last().toStdString();
         EXPECT_TRUE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
         if (stop) {

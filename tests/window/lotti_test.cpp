@@ -7,9 +7,6 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "db/connection_string.h"
-#include "db/database.h"
-#include "db/import_lock.h"
 #include "window/tab_control.h"
 #include "window_fixture.h"
 
@@ -117,15 +114,13 @@ TEST_F(Lotti, TakingABatchBackWaitsForAnotherImportAndSaysSo)
     importa(QMessageBox::NoButton);
     find<window::TabControl>("SSTab1")->setCurrentIndex(2);
     auto* const stato = find<QStatusBar>("Stato");
-    const QString waits = QString::fromUtf8(db::kAttesaAltraImportazione);
-    auto holder = db::Database::open(db::parseConnString(db::sqliteConnString(suite.database().string())));
     for (const bool stop : {true, false}) {
         SCOPED_TRACE(stop ? "Interrompi" : "let through");
-        db::beginExclusive(*holder, {});
+        const auto holder = holdArchive();
         list()->selectRow(0);
         answers.answerNext(QMessageBox::Yes);
         click("Cmd_Annulla_Lotto");
-        EXPECT_TRUE(waitFor([&] { return stato->currentMessage() == waits || !window->varieInCorso(); }));
+        EXPECT_TRUE(saysItWaits([this] { return window->varieInCorso(); }));
         ASSERT_TRUE(window->varieInCorso()) << answers.texts().last().toStdString();
         if (stop) {
             click("Cmd_Interrompi");
