@@ -202,8 +202,7 @@ bool connessionePersa(const std::exception& failure)
 std::string messaggioConnessionePersa(const std::filesystem::path& path, int pratica)
 {
     return "Connessione al database persa durante l'importazione del file " + path.string() +
-           (pratica > 0 ? " (alla pratica n. " + std::to_string(pratica) + ")" : std::string()) +
-           ": il server non è più raggiungibile.";
+           (pratica > 0 ? " (alla pratica n. " + std::to_string(pratica) + ")" : std::string()) + ".";
 }
 
 class Run {
