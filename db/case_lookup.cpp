@@ -13,7 +13,7 @@ const QString kPratiche = QStringLiteral("Tabella Pratiche");
 // Codes per statement where they go in chunks: within every database's limit
 // on parameters and on the rows of a VALUES list (SQL Server: 1000).
 constexpr std::size_t kPerStatement = 500;
-// The codes of one check on SQLite, dropped once it is done.
+// The codes of one check on SQLite, emptied once it is done.
 const QString kCodiciSqlite = QStringLiteral("temp.crvxml_codici");
 
 // PostgreSQL types a parameter as text, and citext = text compares as text,
@@ -106,12 +106,14 @@ std::vector<PosizioneTrovata> inUnPassoPostgres(Database& db, const Nomi& n, con
 // file, so even an archive that may only be read takes it). With an index on
 // posizione SQLite looks each code up; without, it reads the table once and
 // looks each row up in an index it makes on the codes. The column stands on
-// the left: its collation decides.
+// the left: its collation decides. The table is emptied, never dropped: a
+// DROP would fail while a statement of the run's writer is still open.
 std::vector<PosizioneTrovata> inUnPassoSqlite(Database& db, const Nomi& n, const std::vector<QString>& codici,
                                               const std::optional<qint64>& escludiLotto)
 {
-    db.execute(QStringLiteral("DROP TABLE IF EXISTS ") + kCodiciSqlite);
-    db.execute(QStringLiteral("CREATE TABLE ") + kCodiciSqlite + QStringLiteral(" (k INTEGER PRIMARY KEY, c TEXT)"));
+    db.execute(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS crvxml_codici (k INTEGER PRIMARY KEY, c TEXT)"));
+    const QString empty = QStringLiteral("DELETE FROM ") + kCodiciSqlite;
+    db.execute(empty);
     std::vector<PosizioneTrovata> found;
     try {
         db.execute(QStringLiteral("INSERT INTO ") + kCodiciSqlite +
@@ -126,13 +128,13 @@ std::vector<PosizioneTrovata> inUnPassoSqlite(Database& db, const Nomi& n, const
         leggiTrovate(rows, 0, found);
     } catch (...) {
         try {
-            db.execute(QStringLiteral("DROP TABLE IF EXISTS ") + kCodiciSqlite);
+            db.execute(empty);
         } catch (const DbError&) {
             // The first failure is the one to tell.
         }
         throw;
     }
-    db.execute(QStringLiteral("DROP TABLE ") + kCodiciSqlite);
+    db.execute(empty);
     return found;
 }
 

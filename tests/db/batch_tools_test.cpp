@@ -13,6 +13,8 @@
 #include "db/case_lookup.h"
 #include "db/database_fixture.h"
 #include "import/already_imported.h"
+#include "import/case_writer.h"
+#include "support/golden_support.h"
 
 namespace crv::test {
 namespace {
@@ -161,6 +163,35 @@ TEST_P(BatchTools, OddCodesAndTheNoteAboutAMissingIndex)
               "Nota: [Tabella Pratiche] non ha un indice sul campo posizione, e la ricerca delle pratiche già presenti "
               "legge ogni volta tutta la tabella. Chi amministra il database può aggiungerlo una volta per tutte con: "
               "CREATE INDEX \"ix_tabella_pratiche_posizione\" ON \"Tabella Pratiche\" (\"posizione\")");
+}
+
+// Inside a run's transaction, its own rows already handed to the writer,
+// the check can leave the run's batch out and still sees the others.
+TEST_P(BatchTools, ARunsOwnBatchIsLeftOutInsideItsTransaction)
+{
+    auto& database = withSchema();
+    addCase(database, db::AddLotto(database, QDate(2026, 12, 7), QDate(2027, 1, 6), "CRV", "MO"), "P1", 0);
+    SuiteFixture suite;
+    RunParams params = suite.testParams("nessuno.xml");
+    params.soloTest = false;
+    const Regional it = Regional::italian();
+    DbCaseStore store(connect(), params, it);
+    store.begin({});
+    const std::int64_t lotto = store.AddLotto(params);
+    for (const char* code : {"P1", "P2"}) {
+        Case values;
+        values.CodicePratica = code;
+        store.ScriviPratica(values, "");
+    }
+    const CodiciFile codici{{"P1", "P2", "P3"}, {1, 1, 1}};
+    const GiaPresenti all = giaPresenti(store.database(), codici);
+    EXPECT_EQ(all.presenti, 2);
+    EXPECT_EQ(all.lotti.size(), 2u);
+    const GiaPresenti others = giaPresenti(store.database(), codici, lotto);
+    EXPECT_EQ(others.presenti, 1);
+    ASSERT_EQ(others.lotti.size(), 1u);
+    EXPECT_NE(others.lotti[0].lotto, std::optional<std::int64_t>(lotto));
+    store.commit();
 }
 
 TEST_P(BatchTools, ABatchTakenBackLosesExactlyItsRows)
