@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/db_error.h"
+#include "db/import_lock.h"
 #include "db/row_writer.h"
 #include "db/open_db.h"
 #include "import/already_imported.h"
@@ -177,6 +178,20 @@ std::string rigaRifiutata(const db::RowRefused& e, const std::vector<std::string
     return "Errore nella scrittura " + pratica + " del file " + path.string() + "\n" + e.what();
 }
 
+// A connection that broke is said as such: the case being written when it
+// broke has nothing wrong.
+bool connessionePersa(const std::exception& failure)
+{
+    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
+    return dbError != nullptr && dbError->failure() == db::DbFailure::ConnectionLost;
+}
+
+std::string messaggioConnessionePersa(const std::filesystem::path& path, int pratica)
+{
+    return "Connessione al database persa durante l'importazione del file " + path.string() +
+           (pratica > 0 ? " (alla pratica n. " + std::to_string(pratica) + ")" : std::string()) + ".";
+}
+
 class Run {
 public:
     Run(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
@@ -209,6 +224,7 @@ private:
     std::unique_ptr<CaseStore> store_;
     RunCounters counters_;
     bool transactionOpen_ = false;
+    bool commitUnanswered_ = false;  // the connection broke during the commit itself
     bool rolledBack_ = false;
     int casesRead_ = 0;
 };
@@ -229,6 +245,12 @@ RunResult Run::abort(RunOutcome outcome, const std::string& message)
     // got that far, are one transaction.
     if (!p_.soloTest && store_) {
         std::string undone = "\nL'importazione è stata annullata: l'archivio non è stato modificato.";
+        // The connection broke while the server was committing: the batch
+        // row, written in the same transaction as the cases, tells.
+        if (commitUnanswered_ && counters_.lotto)
+            undone = "\nLa conferma è rimasta senza risposta: l'importazione può essere stata registrata intera "
+                     "oppure per niente. Se l'elenco dei lotti (crvxml lotti) mostra il lotto " +
+                     std::to_string(*counters_.lotto) + ", è registrata; altrimenti l'archivio non è stato modificato.";
         if (transactionOpen_) {
             try {
                 store_->rollback();
@@ -375,6 +397,24 @@ RunResult Run::execute()
     }
 
     if (!p_.soloTest) {
+        // The transaction comes with the archive's import lock, and the check
+        // follows it: another import of the same cases waits here until this
+        // one is over, and then finds them.
+        bool waited = false;
+        try {
+            store_->begin([&] {
+                waited = true;
+                out_.attesa(db::kAttesaAltraImportazione);
+            });
+            transactionOpen_ = true;
+        } catch (const std::bad_alloc&) {
+            throw;  // told once, by lavora
+        } catch (const std::exception& e) {
+            if (waited) out_.attesa({});
+            if (stopAsked(e)) return stopped();
+            return abort(RunOutcome::DatabaseError, e.what());
+        }
+        if (waited) out_.attesa({});
         if (!p_.ancheGiaPresenti) {
             GiaPresenti fatti;
             try {
@@ -386,13 +426,12 @@ RunResult Run::execute()
                 return abort(RunOutcome::DatabaseError,
                              std::string("Impossibile cercare in archivio le pratiche del file: ") + e.what());
             }
+            if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
             if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
                 return abort(RunOutcome::AlreadyImported,
                              "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.");
         }
         try {
-            store_->begin();
-            transactionOpen_ = true;
             counters_.lotto = store_->AddLotto(p_);
             out_.countersChanged(counters_);
         } catch (const std::bad_alloc&) {
@@ -436,6 +475,7 @@ RunResult Run::execute()
             if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(values, memo.text());
         } catch (const db::RowRefused& e) {
             if (stopAsked(e)) return stopped();
+            if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
             return abort(RunOutcome::DatabaseError, rigaRifiutata(e, codes, path));
         } catch (const CaseInputError& e) {
             const std::string code = codiceDi(values, element);
@@ -450,6 +490,7 @@ RunResult Run::execute()
             throw;  // told once, by lavora
         } catch (const std::exception& e) {
             if (stopAsked(e)) return stopped();
+            if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
             const std::string code = codiceDi(values, element);
             return abort(RunOutcome::DatabaseError,
                          "Errore nella scrittura della pratica n. " + std::to_string(position) +
@@ -475,18 +516,26 @@ RunResult Run::execute()
 
     if (!p_.soloTest) {
         if (out_.stopRequested()) return stopped();
+        bool committing = false;
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
+            committing = true;
             store_->commit();
             transactionOpen_ = false;
         } catch (const db::RowRefused& e) {
+            // Rows still on their way: the commit itself was never sent.
             if (stopAsked(e)) return stopped();
+            if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, casesRead_));
             return abort(RunOutcome::DatabaseError, rigaRifiutata(e, codes, path));
         } catch (const std::bad_alloc&) {
             throw;  // told once, by lavora
         } catch (const std::exception& e) {
             if (stopAsked(e)) return stopped();
+            if (connessionePersa(e)) {
+                commitUnanswered_ = committing;
+                return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, 0));
+            }
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
@@ -507,6 +556,7 @@ void Run::elencaGiaPresenti(const CodiciFile& codici)
     } catch (const std::exception& e) {
         problema = e.what();
     }
+    if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
     if (!problema.empty()) {
         for (char& c : problema)
             if (c == '\n') c = ' ';
