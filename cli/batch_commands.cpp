@@ -7,8 +7,10 @@
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/ctrl_c.h"
 #include "db/batch_list.h"
 #include "db/database.h"
+#include "db/import_lock.h"
 #include "tools/batch_undo.h"
 #include "tools/database_access.h"
 
@@ -49,8 +51,12 @@ std::string annullaHelp()
            kCommonOptionsHelp + kAccessHelp +
            "  --conferma                  elimina davvero (senza: mostra soltanto)\n"
            "\n"
+           "Con --conferma, mentre sullo stesso archivio è in corso un'importazione (o un\n"
+           "altro annullamento) lo attende, e lo dice; Ctrl-C interrompe anche l'attesa.\n"
+           "\n"
            "Uscita: 0 mostrato o annullato, 1 lotto rifiutato (0, inesistente, senza\n"
-           "pratiche) o errore (nessuna riga eliminata), 2 per un uso errato.\n";
+           "pratiche), errore o interruzione (nessuna riga eliminata), 2 per un uso errato\n"
+           "(anche un numero oltre 2147483647, che nessun lotto può avere).\n";
 }
 
 // A whole number of digits only.
@@ -60,6 +66,9 @@ std::optional<long long> numero(const std::string& text)
         return std::nullopt;
     return std::stoll(text);
 }
+
+// The highest batch counter: lottoimportazione is a 32-bit whole number.
+constexpr long long kLottoMassimo = 2147483647;
 
 // The "Access" box: the option, else the saved setting.
 bool usaAccess(const std::optional<bool>& option, const SuitePaths& paths)
@@ -150,14 +159,20 @@ int annullaLottoCommand(const Args& rawArgs)
             access = a == "--access";
         } else if (a.rfind("--", 0) == 0 || lotto) {
             return usageError("annulla-lotto", "Argomento sconosciuto: " + a);
-        } else if (!(lotto = numero(a))) {
-            return usageError("annulla-lotto", "Il lotto è il suo numero (contatore), un intero: " + a);
+        } else if (!(lotto = numero(a)) || *lotto > kLottoMassimo) {
+            // Past the counters' range no batch can exist, and the database
+            // would refuse the number in its own words.
+            return usageError("annulla-lotto", "Il lotto è il suo numero (contatore), un intero da 0 a " +
+                                                   std::to_string(kLottoMassimo) + ": " + a);
         }
     }
     if (!lotto) return usageError("annulla-lotto", "Manca il numero del lotto da annullare");
     const SuitePaths paths = suitePathsFor(common);
-    const tools::RisultatoVarie result =
-        tools::annullaLotto(paths, usaAccess(access, paths), *lotto, conferma, regionalFor(common));
+    const CtrlC ctrlC;
+    const tools::RisultatoVarie result = tools::annullaLotto(
+        paths, usaAccess(access, paths), *lotto, conferma, regionalFor(common),
+        [&](long, long) { return !ctrlC.pressed(); },
+        [] { std::fprintf(stderr, "%s\n", db::kAttesaAltraImportazione); });
     // What would be removed, or was, is the command's answer (standard
     // output, for a script to keep); a refusal or a failure is an error.
     const bool done = result.esito == tools::Esito::Terminata;

@@ -63,7 +63,11 @@ std::string helpText()
            "nel file, dato errato, errore del database: l'archivio resta com'era); 2 per un\n"
            "uso errato (opzione sconosciuta, valore mancante o illeggibile, data non\n"
            "valida). Ctrl-C interrompe l'importazione (uscita 1, l'archivio resta com'era);\n"
-           "un secondo Ctrl-C termina subito (130).\n";
+           "un secondo Ctrl-C termina subito (130).\n"
+           "Un archivio riceve una importazione alla volta: mentre ne è in corso un'altra\n"
+           "(o l'annullamento di un lotto) l'importazione normale la attende, e lo dice;\n"
+           "poi controlla le pratiche già presenti e scrive. Ctrl-C interrompe anche\n"
+           "l'attesa.\n";
 }
 
 // The listing keeps the memo's tabs, a message its line breaks; any other
@@ -90,6 +94,11 @@ public:
         message(fatti, Box::None);
         return false;
     }
+    void attesa(std::string_view text) override
+    {
+        if (!text.empty()) message(text, Box::None);
+    }
+    void nota(std::string_view text) override { message(text, Box::None); }
 
 private:
     const CtrlC& ctrlC_;

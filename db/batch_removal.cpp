@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "db/database.h"
+#include "db/import_lock.h"
 
 namespace crv::db {
 namespace {
@@ -71,10 +72,11 @@ ContenutoLotto esaminaLotto(Database& db, qint64 lotto)
     return out;
 }
 
-std::optional<ContenutoLotto> annullaLotto(Database& db, qint64 lotto, const std::function<bool()>& continua)
+std::optional<ContenutoLotto> annullaLotto(Database& db, qint64 lotto, const std::function<bool()>& continua,
+                                           const std::function<void()>& inAttesa)
 {
     auto goOn = [&] { return !continua || continua(); };
-    db.begin();
+    beginExclusive(db, inAttesa);
     try {
         // Looked at again inside the transaction: what is removed is what is counted.
         ContenutoLotto found = esaminaLotto(db, lotto);

@@ -29,10 +29,13 @@ public:
 // LottoRifiutato or DbError.
 ContenutoLotto esaminaLotto(Database& db, qint64 lotto);
 
-// Removes it in one transaction (no transaction of the caller's may be open).
-// `continua` is asked between the steps and before the commit; false rolls
-// everything back and gives nothing. Any failure rolls back and throws:
-// every row stays in place.
-std::optional<ContenutoLotto> annullaLotto(Database& db, qint64 lotto, const std::function<bool()>& continua = {});
+// Removes it in one transaction (no transaction of the caller's may be open),
+// under the archive's import lock: another removal of the same batch, or an
+// import, is waited for (`inAttesa` is called once then), and the batch is
+// looked at only afterwards. `continua` is asked between the steps and
+// before the commit; false rolls everything back and gives nothing. Any
+// failure rolls back and throws: every row stays in place.
+std::optional<ContenutoLotto> annullaLotto(Database& db, qint64 lotto, const std::function<bool()>& continua = {},
+                                           const std::function<void()>& inAttesa = {});
 
 }  // namespace crv::db

@@ -19,8 +19,20 @@ struct PosizioneTrovata {
     qint64 righe = 0;
 };
 
-// Looks every code up, a few hundred per statement; one entry per code and
-// batch that holds it, in no particular order. Throws DbError.
-std::vector<PosizioneTrovata> cercaPosizioni(Database& db, const std::vector<QString>& codici);
+// Looks every code up; one entry per code and batch that holds it, in no
+// particular order. The rows of batch `escludiLotto` are left out. On SQLite
+// and PostgreSQL the codes go to the database whole, in one join that reads
+// the archive once at most, with or without an index on posizione;
+// elsewhere a few hundred codes per statement. Throws DbError.
+std::vector<PosizioneTrovata> cercaPosizioni(Database& db, const std::vector<QString>& codici,
+                                             std::optional<qint64> escludiLotto = {});
+
+// Whether [Tabella Pratiche] has an index whose first column is posizione;
+// nothing when the database does not tell (Access).
+std::optional<bool> posizioneIndicizzata(Database& db);
+
+// The statement that gives posizione the index `crvxml init-db` makes, for
+// the database in use.
+QString istruzioneIndicePosizione(Database& db);
 
 }  // namespace crv::db

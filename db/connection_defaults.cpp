@@ -75,6 +75,9 @@ ConnectionParams withConnectionDefaults(ConnectionParams connParams)
         if (namesPostgresOdbcDriver(connParams.databaseName)) {
             addOdbcKeyword(connParams.databaseName, "KeepaliveTime", kKeepaliveIdleSeconds);
             addOdbcKeyword(connParams.databaseName, "KeepaliveInterval", kKeepaliveIntervalSeconds);
+            // Debian registers the driver with its communication log on: a
+            // psqlodbc_*.log in the temporary folder for every connection.
+            addOdbcKeyword(connParams.databaseName, "CommLog", 0);
         }
         break;
     }

@@ -19,7 +19,8 @@ inline constexpr int kKeepaliveCount = 3;
 // The connection parameters with the defaults added where the string says nothing: SQLite's
 // busy wait; libpq's connect_timeout and keepalives for Qt's PostgreSQL
 // driver; for ODBC the driver manager's login time-out and, when the string
-// names PostgreSQL's ODBC driver, its KeepaliveTime and KeepaliveInterval.
+// names PostgreSQL's ODBC driver, its KeepaliveTime and KeepaliveInterval and
+// CommLog=0 (no communication log left in the temporary folder).
 // PostgreSQL's lock wait is set once connected (Database::open), where the
 // value the server already has for the session can be seen.
 ConnectionParams withConnectionDefaults(ConnectionParams connParams);

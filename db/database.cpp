@@ -9,11 +9,14 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <libpq-fe.h>
+
 #include "db/connection_defaults.h"
 #include "db/driver_reason.h"
 #include "db/driver_state.h"
 #include "db/field_length.h"
 #include "db/odbc_catalog.h"
+#include "db/odbc_log.h"
 #include "db/row_writer.h"
 #include "db/quiet_sql_warnings.h"
 
@@ -98,6 +101,10 @@ std::unique_ptr<Database> Database::open(const ConnectionParams& connSpec, OpenM
                           "si usano SQLite, PostgreSQL, Microsoft SQL Server e Microsoft Access");
         database->backend_ = *backend;
     }
+    // The server's notices and warnings (English, on libpq's standard error
+    // by default) stay out of the terminal: what the program must say of a
+    // failure it says in its own words.
+    if (PGconn* const libpq = libpqConnection(db)) PQsetNoticeProcessor(libpq, [](void*, const char*) {}, nullptr);
     database->setLockWait();
     database->canceller_ = std::make_shared<Canceller>(db);
     CancelScope::join(database->canceller_);
@@ -159,6 +166,11 @@ Database::~Database()
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
+    // Closed with CommLog=0 of ours, psqlODBC has written its closing line
+    // all the same.
+    if (odbc() && backend_ == Backend::PostgreSQL &&
+        !connParams_.databaseName.contains(QLatin1String("commlog"), Qt::CaseInsensitive))
+        removeClosingOnlyOdbcLog();
 }
 
 std::string Database::errorText(const QSqlError& error) const
@@ -310,6 +322,7 @@ void Database::commit()
         throw failure("Impossibile confermare la transazione", db_.lastError());
     }
     inTransaction_ = false;
+    heldForTransaction_.reset();
 }
 
 void Database::rollback()
@@ -319,6 +332,8 @@ void Database::rollback()
     if (writer_) writer_->discard();
     for (auto& [key, statement] : statements_) statement->finish();
     inTransaction_ = false;
+    // Given back once the server has dropped the transaction, below.
+    const std::shared_ptr<void> held = std::move(heldForTransaction_);
     // A broken connection took its transaction with it: the server keeps nothing of it.
     if (connectionLost(db_)) return;
     QSqlQuery statement(db_);

@@ -4,6 +4,7 @@
 // Microsoft Access. Every value reaches the database as a bound parameter;
 // identifiers are quoted as the database behind the connection wants them
 // and matched without regard to case against the tables' real columns.
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -81,6 +82,16 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const { return inTransaction_; }
+    // Something held for as long as the open transaction lasts (the lock
+    // file of a database that has no lock of its own): given back by the
+    // commit, the rollback or the closing.
+    void holdUntilTransactionEnds(std::shared_ptr<void> held) { heldForTransaction_ = std::move(held); }
+
+    // The folder of the lock file that keeps the runs writing an archive's
+    // cases one at a time where the database offers no lock (the suite's
+    // dati/, set by ApriDB); empty when none was given.
+    void setLockFolder(std::filesystem::path folder) { lockFolder_ = std::move(folder); }
+    const std::filesystem::path& lockFolder() const { return lockFolder_; }
 
     // Adds one row and returns the value of `keyColumn` of that very row.
     // Field names are matched to the table's real columns without regard to
@@ -170,6 +181,8 @@ private:
     QString connectionName_;
     QSqlDatabase db_;
     bool inTransaction_ = false;
+    std::shared_ptr<void> heldForTransaction_;
+    std::filesystem::path lockFolder_;
     std::shared_ptr<Canceller> canceller_;
     QString lockWait_;  // the lock wait in force, in words ("30 secondi")
     std::map<QString, TableInfo> tables_;                     // by lower-case name

@@ -30,7 +30,9 @@ std::unique_ptr<Database> ApriDB(const SuitePaths& paths, bool usaAccess)
 {
     const std::string connString = LeggiConnString(paths, usaAccess);
     if (connString.empty()) throw DbError(connStringMancante(paths));
-    return Database::open(parseConnString(connString));
+    auto db = Database::open(parseConnString(connString));
+    db->setLockFolder(paths.dataDir());
+    return db;
 }
 
 }  // namespace crv::db

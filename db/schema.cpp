@@ -107,14 +107,13 @@ QString columnType(Backend backend, const ColumnDef& column)
     return {};
 }
 
-QString indexName(const TableDef& table, const char* column)
+}  // namespace
+
+QString indexName(const char* table, const char* column)
 {
-    QString name = QStringLiteral("ix_%1_%2").arg(QString::fromUtf8(table.name),
-                                                  QString::fromUtf8(column));
+    QString name = QStringLiteral("ix_%1_%2").arg(QString::fromUtf8(table), QString::fromUtf8(column));
     return name.toLower().replace(QLatin1Char(' '), QLatin1Char('_'));
 }
-
-}  // namespace
 
 std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
 {
@@ -143,7 +142,7 @@ std::vector<CreatedTable> createSchema(Database& db, bool withOptional)
             db.execute(QStringLiteral("CREATE TABLE ") + db.quote(name) + QStringLiteral(" (") +
                        columns.join(QStringLiteral(", ")) + QLatin1Char(')'));
             for (const char* column : table.indexed)
-                db.execute(QStringLiteral("CREATE INDEX ") + db.quote(indexName(table, column)) +
+                db.execute(QStringLiteral("CREATE INDEX ") + db.quote(indexName(table.name, column)) +
                            QStringLiteral(" ON ") + db.quote(name) + QStringLiteral(" (") +
                            db.quote(QString::fromUtf8(column)) + QLatin1Char(')'));
             created.push_back({name, static_cast<int>(columns.size())});

@@ -34,6 +34,9 @@ struct CreatedTable {
     int columns = 0;
 };
 
+// The name init-db gives the index of `column` ("ix_tabella_pratiche_posizione").
+QString indexName(const char* table, const char* column);
+
 // Creates the suite's tables in one transaction and returns what it made.
 // `withOptional` false leaves out provider_id and User_T15. Refuses (DbError)
 // when any of the tables exists already, and on databases other than SQLite

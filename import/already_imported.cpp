@@ -25,6 +25,16 @@ std::string esempi(const std::vector<std::string>& codici, int totale)
     return " (" + out + ")";
 }
 
+// The note about a missing index, once per check.
+std::string avvisoSenzaIndice(db::Database& db)
+{
+    if (db::posizioneIndicizzata(db).value_or(true)) return {};
+    return "Nota: [Tabella Pratiche] non ha un indice sul campo posizione, e la ricerca delle pratiche già "
+           "presenti legge ogni volta tutta la tabella. Chi amministra il database può aggiungerlo una volta "
+           "per tutte con: " +
+           db::istruzioneIndicePosizione(db).toStdString();
+}
+
 }  // namespace
 
 GiaPresenti ripetuteNelFile(const CodiciFile& codici)
@@ -41,19 +51,19 @@ GiaPresenti ripetuteNelFile(const CodiciFile& codici)
     return out;
 }
 
-GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici, std::optional<std::int64_t> tranne)
+GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici, std::optional<std::int64_t> escludiLotto)
 {
     GiaPresenti out = ripetuteNelFile(codici);
+    out.avvisoIndice = avvisoSenzaIndice(db);
     std::vector<QString> codes;
     codes.reserve(codici.codici.size());
     for (const std::string& code : codici.codici) codes.push_back(QString::fromStdString(code));
-    const std::vector<db::PosizioneTrovata> found = db::cercaPosizioni(db, codes);
+    const std::vector<db::PosizioneTrovata> found = db::cercaPosizioni(db, codes, escludiLotto);
 
     // A code counts once per batch, with the number of the file's cases that carry it.
     std::vector<bool> present(codes.size(), false);
     std::map<std::optional<std::int64_t>, int> perLotto;
     for (const db::PosizioneTrovata& t : found) {
-        if (tranne && t.lotto == tranne) continue;
         present[t.indice] = true;
         perLotto[t.lotto] += codici.pratiche[t.indice];
     }

@@ -34,6 +34,9 @@ struct GiaPresenti {
     int praticheRipetute = 0;    // the cases that carry them
     std::vector<std::string> esempiPresenti;   // a few codes of each kind, for the message
     std::vector<std::string> esempiRipetuti;
+    // When the archive has no index on posizione: what that costs and how to
+    // add it, for the operator (the check never adds it). Empty otherwise.
+    std::string avvisoIndice;
 
     bool nessuno() const { return presenti == 0 && codiciRipetuti == 0; }
 };
@@ -42,9 +45,10 @@ struct GiaPresenti {
 GiaPresenti ripetuteNelFile(const CodiciFile& codici);
 
 // The same with the cases the archive holds, looked up by the database
-// itself, leaving out the rows of batch `tranne` (the run's own, written in
-// the same transaction). Throws db::DbError.
-GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici, std::optional<std::int64_t> tranne = {});
+// itself; the rows of batch `escludiLotto` (a run's own, already written)
+// do not count. Throws db::DbError.
+GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici,
+                        std::optional<std::int64_t> escludiLotto = std::nullopt);
 
 // The facts as the operator reads them, one line each, without a final line break.
 std::string testoGiaPresenti(const GiaPresenti& fatti, const Regional& regional);

@@ -25,8 +25,10 @@ class CaseStore {
 public:
     virtual ~CaseStore() = default;
 
-    // The whole run is one transaction, the batch row included.
-    virtual void begin() = 0;
+    // The whole run is one transaction, the batch row included. It begins
+    // with the archive's import lock: while another run holds it,
+    // `inAttesa` is called once and the run waits.
+    virtual void begin(const std::function<void()>& inAttesa) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
 
@@ -77,7 +79,7 @@ std::string rigaListinoRata(const std::string& statement);
 class TestCaseStore final : public CaseStore {
 public:
     explicit TestCaseStore(RunListener& listener) : listener_(listener) {}
-    void begin() override {}
+    void begin(const std::function<void()>&) override {}
     void commit() override {}
     void rollback() override {}
     std::int64_t AddLotto(const RunParams&) override { return 0; }

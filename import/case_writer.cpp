@@ -7,6 +7,7 @@
 
 #include "db/batches.h"
 #include "db/field_length.h"
+#include "db/import_lock.h"
 #include "db/open_db.h"
 #include "text/encoding.h"
 
@@ -131,9 +132,9 @@ DbCaseStore::DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& para
 {
 }
 
-void DbCaseStore::begin()
+void DbCaseStore::begin(const std::function<void()>& inAttesa)
 {
-    db_->begin();
+    db::beginExclusive(*db_, inAttesa);
 }
 
 void DbCaseStore::commit()

@@ -23,7 +23,7 @@ class DbCaseStore final : public CaseStore {
 public:
     DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& params, const Regional& regional);
 
-    void begin() override;
+    void begin(const std::function<void()>& inAttesa) override;
     void commit() override;
     void rollback() override;
     const LimitiValori* limiti() override;

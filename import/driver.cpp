@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/db_error.h"
+#include "db/import_lock.h"
 #include "db/row_writer.h"
 #include "db/open_db.h"
 #include "db/statement_cancel.h"
@@ -161,6 +162,20 @@ std::string rigaRifiutata(const db::RowRefused& e, const CodiciRecenti& codici, 
     return "Errore nella scrittura " + pratica + " del file " + path.string() + "\n" + e.what();
 }
 
+// A connection that broke is said as such: the case being written when it
+// broke has nothing wrong.
+bool connessionePersa(const std::exception& failure)
+{
+    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
+    return dbError != nullptr && dbError->failure() == db::DbFailure::ConnectionLost;
+}
+
+std::string messaggioConnessionePersa(const std::filesystem::path& path, int pratica)
+{
+    return "Connessione al database persa durante l'importazione del file " + path.string() +
+           (pratica > 0 ? " (alla pratica n. " + std::to_string(pratica) + ")" : std::string()) + ".";
+}
+
 // The reading thread of a run. However the run ends, the thread is told to
 // give up and waited for before the run's state goes.
 class ReadingThread {
@@ -232,6 +247,7 @@ private:
     const LimitiValori* limiti_ = nullptr;
     RunCounters counters_;
     bool transactionOpen_ = false;
+    bool commitUnanswered_ = false;  // the connection broke during the commit itself
     bool rolledBack_ = false;
     int casesRead_ = 0;
     CodiciFile codici_;
@@ -254,6 +270,12 @@ RunResult Run::abort(RunOutcome outcome, const std::string& message)
     // got that far, are one transaction.
     if (!p_.soloTest && store_) {
         std::string undone = "\nL'importazione è stata annullata: l'archivio non è stato modificato.";
+        // The connection broke while the server was committing: the batch
+        // row, written in the same transaction as the cases, tells.
+        if (commitUnanswered_ && counters_.lotto)
+            undone = "\nLa conferma è rimasta senza risposta: l'importazione può essere stata registrata intera "
+                     "oppure per niente. Se l'elenco dei lotti (crvxml lotti) mostra il lotto " +
+                     std::to_string(*counters_.lotto) + ", è registrata; altrimenti l'archivio non è stato modificato.";
         if (transactionOpen_) {
             try {
                 store_->rollback();
@@ -375,18 +397,26 @@ RunResult Run::execute()
     if (!p_.soloTest) {
         if (out_.stopRequested() || annullata_()) return stopped();
         if (auto ended = controllaGiaPresenti()) return std::move(*ended);
+        bool committing = false;
         try {
             if (counters_.praticheImportate != 0)
                 store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
+            committing = true;
             store_->commit();
             transactionOpen_ = false;
         } catch (const db::RowRefused& e) {
+            // Rows still on their way: the commit itself was never sent.
             if (stopAsked(e)) return stopped();
+            if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, casesRead_));
             return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));
         } catch (const std::bad_alloc&) {
             throw;  // told once, by lavora
         } catch (const std::exception& e) {
             if (stopAsked(e)) return stopped();
+            if (connessionePersa(e)) {
+                commitUnanswered_ = committing;
+                return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, 0));
+            }
             return abort(RunOutcome::DatabaseError, e.what());
         }
     }
@@ -431,18 +461,27 @@ std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
     }
 }
 
-// The run's transaction and its batch.
+// The run's transaction and its batch. The transaction comes with the
+// archive's import lock: another import into the same archive waits here
+// until this one is over, and then finds its cases.
 std::optional<RunResult> Run::apriLotto()
 {
+    bool waited = false;
     try {
-        store_->begin();
+        store_->begin([&] {
+            waited = true;
+            out_.attesa(db::kAttesaAltraImportazione);
+        });
         transactionOpen_ = true;
+        if (waited) out_.attesa({});
         counters_.lotto = store_->AddLotto(p_);
         out_.countersChanged(counters_);
     } catch (const std::bad_alloc&) {
         throw;  // told once, by lavora
     } catch (const std::exception& e) {
+        if (waited) out_.attesa({});
         if (stopAsked(e)) return stopped();
+        if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(paths_.importDir() / p_.fileName, 0));
         return abort(RunOutcome::DatabaseError, e.what());
     }
     return std::nullopt;
@@ -464,6 +503,7 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem:
         if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
     } catch (const db::RowRefused& e) {
         if (stopAsked(e)) return stopped();
+        if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
         return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));
     } catch (const CaseInputError& e) {
         return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
@@ -477,6 +517,7 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem:
         throw;  // told once, by lavora
     } catch (const std::exception& e) {
         if (stopAsked(e)) return stopped();
+        if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
         return abort(RunOutcome::DatabaseError, "Errore nella scrittura della pratica n. " + std::to_string(position) +
                                                     (code.empty() ? std::string() : " (codice " + code + ")") +
                                                     " del file " + path.string() + "\n" + e.what());
@@ -520,6 +561,7 @@ std::optional<RunResult> Run::controllaGiaPresenti()
         return abort(RunOutcome::DatabaseError,
                      std::string("Impossibile cercare in archivio le pratiche del file: ") + e.what());
     }
+    if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
     if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
         return abort(RunOutcome::AlreadyImported,
                      "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.");
@@ -540,6 +582,7 @@ void Run::elencaGiaPresenti(const CodiciFile& codici)
     } catch (const std::exception& e) {
         problema = e.what();
     }
+    if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
     if (!problema.empty()) {
         for (char& c : problema)
             if (c == '\n') c = ' ';

@@ -99,6 +99,12 @@ public:
     // comes through progress() or the thread's db::CancelScope.)
     virtual bool stopRequested() const { return false; }
     virtual void waitCursor(bool) {}
+    // The run waits for another run on the same archive and says so, once;
+    // an empty text: the wait is over. The run can still be stopped.
+    virtual void attesa(std::string_view) {}
+    // A note about the archive, once per run (the lack of an index that the
+    // check of the cases already in it would use); it does not stop the run.
+    virtual void nota(std::string_view text) { listingLine(text); }
 };
 
 struct RunResult {

@@ -5,6 +5,11 @@
 #include "tools/varie_messages.h"
 
 namespace crv::tools {
+namespace {
+
+const char* const kInterrotto = "Annullamento interrotto: nessuna riga eliminata";
+
+}  // namespace
 
 std::string testoAnnullamento(const db::ContenutoLotto& c, const Regional& regional)
 {
@@ -19,7 +24,7 @@ std::string testoAnnullamento(const db::ContenutoLotto& c, const Regional& regio
 }
 
 RisultatoVarie annullaLotto(db::Database& db, std::int64_t lotto, bool conferma, const Regional& regional,
-                            const Avanzamento& avanzamento)
+                            const Avanzamento& avanzamento, const std::function<void()>& inAttesa)
 {
     constexpr long kPassi = 3;  // the instalments, the cases, the batch row
     long passo = 0;
@@ -31,9 +36,9 @@ RisultatoVarie annullaLotto(db::Database& db, std::int64_t lotto, bool conferma,
             result.messaggi = {testoAnnullamento(c, regional)};
             return result;
         }
-        const auto done = db::annullaLotto(db, lotto, [&] { return !avanzamento || avanzamento(passo++, kPassi); });
-        if (!done)
-            return esitoSenzaLavoro(Esito::Interrotta, {"Annullamento interrotto: nessuna riga eliminata"});
+        const auto done =
+            db::annullaLotto(db, lotto, [&] { return !avanzamento || avanzamento(passo++, kPassi); }, inAttesa);
+        if (!done) return esitoSenzaLavoro(Esito::Interrotta, {kInterrotto});
         RisultatoVarie result;
         result.pratiche = done->pratiche;
         result.modificate = done->pratiche;
@@ -45,17 +50,22 @@ RisultatoVarie annullaLotto(db::Database& db, std::int64_t lotto, bool conferma,
         return result;
     } catch (const db::LottoRifiutato& refusal) {
         return esitoSenzaLavoro(Esito::Rifiutata, {refusal.what()});
+    } catch (const db::DbError& error) {
+        // A stop of the operator, met while waiting for another run.
+        if (error.failure() == db::DbFailure::Cancelled) return esitoSenzaLavoro(Esito::Interrotta, {kInterrotto});
+        return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(error.what(), "Nessuna riga eliminata")});
     } catch (const std::exception& error) {
         return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(error.what(), "Nessuna riga eliminata")});
     }
 }
 
 RisultatoVarie annullaLotto(const SuitePaths& paths, bool usaAccess, std::int64_t lotto, bool conferma,
-                            const Regional& regional, const Avanzamento& avanzamento)
+                            const Regional& regional, const Avanzamento& avanzamento,
+                            const std::function<void()>& inAttesa)
 {
     DatabaseAperto aperto = apriDatabase(paths, usaAccess);
     if (!aperto.db) return aperto.errore;
-    return annullaLotto(*aperto.db, lotto, conferma, regional, avanzamento);
+    return annullaLotto(*aperto.db, lotto, conferma, regional, avanzamento, inAttesa);
 }
 
 }  // namespace crv::tools

@@ -144,6 +144,12 @@ void ImportRun::waitCursor(bool on)
     shared_.waitCursor = on;
 }
 
+void ImportRun::attesa(std::string_view text)
+{
+    const std::lock_guard lock(mutex_);
+    shared_.attesa = std::string(text);
+}
+
 void ImportRun::message(std::string_view text, Box focus)
 {
     waitForOperator(RunMessage{std::string(text), focus});

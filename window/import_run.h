@@ -32,6 +32,7 @@ struct RunUpdate {
     std::optional<RunCounters> counters;   // the latest counters
     std::optional<RunProgress> progress;   // the latest
     std::optional<bool> waitCursor;        // the latest wait-cursor request
+    std::optional<std::string> attesa;     // what the run waits for now; empty: nothing
 };
 
 // A message the run waits on, or a question it waits to have answered.
@@ -86,6 +87,7 @@ private:
     void countersChanged(const RunCounters& counters) override;
     bool progress(const RunProgress& progress) override;
     void waitCursor(bool on) override;
+    void attesa(std::string_view text) override;
 
     void handOver();  // worker: moves the lines gathered so far to `shared_`
 

@@ -4,6 +4,7 @@
 // and the utilities of the tab "Varie" on worker threads. The work behind the
 // buttons is the core's.
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +99,8 @@ private:
     QString chiediFileEsportazione();
     void avviaVarie(std::function<tools::RisultatoVarie(const tools::Avanzamento&)> work);
     void applyVarieProgress();
+    // The status line while "Annulla lotto" waits for another run, and after.
+    void mostraAttesaLotto(bool inAttesa);
     void varieEnded();
 
     // The tab "Lotti" (main_window_lotti.cpp).
@@ -132,6 +135,9 @@ private:
     std::function<void(const tools::RisultatoVarie&)> seguitoVarie_;
     std::string filtriVarie_;         // the filters of the utility under way, for its closing message
     qint64 lottoInAnnullamento_ = 0;  // the batch being taken back by the utility under way
+    // Set while "Annulla lotto" waits for another run on the archive (its
+    // worker thread writes it, the window's timer shows it).
+    std::shared_ptr<std::atomic<bool>> lottoInAttesa_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace crv::window

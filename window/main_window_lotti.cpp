@@ -59,8 +59,14 @@ void MainWindow::Cmd_Annulla_Lotto_Click()
     filtriVarie_.clear();
     fileEsportazione_.clear();
     lottoInAnnullamento_ = lotto;
-    avviaVarie([paths, usaAccess, lotto, regional](const tools::Avanzamento& avanzamento) {
-        return tools::annullaLotto(paths, usaAccess, lotto, true, regional, avanzamento);
+    *lottoInAttesa_ = false;
+    avviaVarie([paths, usaAccess, lotto, regional, attesa = lottoInAttesa_](const tools::Avanzamento& avanzamento) {
+        // The first step comes once the archive is this run's: the wait is over.
+        const tools::Avanzamento passi = [&](long fatte, long totale) {
+            *attesa = false;
+            return avanzamento(fatte, totale);
+        };
+        return tools::annullaLotto(paths, usaAccess, lotto, true, regional, passi, [&] { *attesa = true; });
     });
 }
 

@@ -139,6 +139,14 @@ void MainWindow::applyRunUpdate()
     // A run undone (Interrompi, a failure) puts its counters back to zero,
     // after its last progress: the bar goes back with them.
     if (update.counters && update.counters->praticheImportate == 0) c_.ProgressBar1->setValue(0);
+    // A wait for another run on the same archive shows on the status line
+    // for as long as it lasts; Interrompi stays at hand.
+    if (update.attesa) {
+        if (update.attesa->empty())
+            c_.Stato->clearMessage();
+        else
+            c_.Stato->showMessage(QString::fromStdString(*update.attesa));
+    }
     if (update.waitCursor) {
         if (*update.waitCursor)
             MouseAttesa();

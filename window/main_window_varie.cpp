@@ -16,8 +16,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QUrl>
 
+#include "db/import_lock.h"
 #include "tools/case_check.h"
 #include "tools/case_export.h"
 #include "tools/case_selection.h"
@@ -166,6 +168,7 @@ void MainWindow::avviaVarie(std::function<tools::RisultatoVarie(const tools::Ava
 void MainWindow::applyVarieProgress()
 {
     if (!varieRun_) return;
+    mostraAttesaLotto(*lottoInAttesa_);
     const auto [done, total] = varieRun_->progress();
     if (total <= 0) return;
     const int maximum = static_cast<int>(std::min<long>(total, std::numeric_limits<int>::max()));
@@ -173,10 +176,21 @@ void MainWindow::applyVarieProgress()
     c_.ProgressBar1->setValue(static_cast<int>(std::min<long>(done, maximum)));
 }
 
+void MainWindow::mostraAttesaLotto(bool inAttesa)
+{
+    const QString testo = QString::fromUtf8(db::kAttesaAltraImportazione);
+    if (inAttesa && c_.Stato->currentMessage() != testo)
+        c_.Stato->showMessage(testo);
+    else if (!inAttesa && c_.Stato->currentMessage() == testo)
+        c_.Stato->clearMessage();
+}
+
 void MainWindow::varieEnded()
 {
     applyVarieProgress();
     runTimer_.stop();
+    *lottoInAttesa_ = false;
+    mostraAttesaLotto(false);
     const tools::RisultatoVarie result = varieRun_->result();
     // The run object emitted the signal being handled: it goes once the
     // handler has returned.

@@ -155,9 +155,11 @@ TEST(ConnectionDefaults, AddedWhereTheStringSetsNone)
          "connect_timeout=3;keepalives_idle=5;keepalives_interval=10;keepalives_count=3", "d"},
         {"Host=h;Database=d;keepalives=0", "keepalives=0;connect_timeout=10", "d"},
         {"Driver={PostgreSQL Unicode};Server=h;Database=d", "SQL_ATTR_LOGIN_TIMEOUT=10",
-         "Driver={PostgreSQL Unicode};Server=h;Database=d;KeepaliveTime=30;KeepaliveInterval=10"},
+         "Driver={PostgreSQL Unicode};Server=h;Database=d;KeepaliveTime=30;KeepaliveInterval=10;CommLog=0"},
         {"Driver={PostgreSQL ANSI};Server=h;keepalivetime=5;Pqopt={connect_timeout=2};", "",
-         "Driver={PostgreSQL ANSI};Server=h;keepalivetime=5;Pqopt={connect_timeout=2};KeepaliveInterval=10"},
+         "Driver={PostgreSQL ANSI};Server=h;keepalivetime=5;Pqopt={connect_timeout=2};KeepaliveInterval=10;CommLog=0"},
+        {"Driver={PostgreSQL Unicode};Server=h;commlog=1", "SQL_ATTR_LOGIN_TIMEOUT=10",
+         "Driver={PostgreSQL Unicode};Server=h;commlog=1;KeepaliveTime=30;KeepaliveInterval=10"},
         {"Driver={SQLite3};Database=/srv/a.sqlite", "SQL_ATTR_LOGIN_TIMEOUT=10", "Driver={SQLite3};Database=/srv/a.sqlite"},
         {"DSN=vex32;Uid=u", "SQL_ATTR_LOGIN_TIMEOUT=10", "DSN=vex32;Uid=u"},
     };

@@ -22,6 +22,7 @@
 #include "db/driver_state.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
+#include "support/background_run.h"
 #include "support/golden_support.h"
 
 namespace crv::test {
@@ -238,6 +239,66 @@ TEST_P(WaitsAndLosses, ALostConnectionGivesOneMessage)
             EXPECT_EQ(run.err.find(noise), std::string::npos) << c.name << ": " << run.err;
         holder->rollback();
         expectNothingWritten(c.name);
+    }
+}
+
+// The connection breaks while the server commits (a deferred trigger holds
+// the commit at a lock this test has): nobody can know whether the run was
+// kept, and the message says where to look.
+TEST_P(WaitsAndLosses, AConnectionLostDuringTheCommitSaysWhereToLook)
+{
+    const QString key = QStringLiteral("hashtext(current_schema())");
+    db_->execute(QStringLiteral("CREATE FUNCTION attendi_conferma() RETURNS trigger LANGUAGE plpgsql AS "
+                                "$$ BEGIN PERFORM pg_advisory_xact_lock(%1); RETURN NULL; END $$")
+                     .arg(key));
+    db_->execute(QStringLiteral("CREATE CONSTRAINT TRIGGER alla_conferma AFTER INSERT ON \"TabellaLottiImp\" "
+                                "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION attendi_conferma()"));
+    auto holder = connect();
+    holder->begin();
+    holder->execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(key));
+    auto watcher = connect();
+    auto terminator = std::async(std::launch::async, [&] {
+        for (const int pid : waitingSessions(*watcher, sessionOf(*holder), std::chrono::seconds(20)))
+            watcher->execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+    });
+    const ProgramRun run = crvxml(kCommands[0].args);
+    terminator.get();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Connessione al database persa durante l'importazione del file "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("\nLa conferma è rimasta senza risposta: l'importazione può essere stata registrata "
+                           "intera oppure per niente. Se l'elenco dei lotti (crvxml lotti) mostra il lotto 1, è "
+                           "registrata; altrimenti l'archivio non è stato modificato."),
+              std::string::npos)
+        << run.err;
+    holder->rollback();
+    expectNothingWritten("commit");
+}
+
+// psqlODBC as Debian registers it leaves a log in the temporary folder for
+// every program that connects; the program's connections say CommLog=0 and
+// leave nothing behind, and a string that asks for the log still gets it,
+// the whole conversation with the server.
+TEST_P(WaitsAndLosses, NoCommunicationLogUnlessTheStringAsksForIt)
+{
+    if (!isOdbc()) GTEST_SKIP() << "psqlODBC's own log";
+    for (const auto& [extra, logged] : {std::pair{"", false}, std::pair{";CommLog=1", true}}) {
+        SCOPED_TRACE(extra);
+        useConnString(connString_ + extra);
+        BackgroundRun run({"import", "--root", suite.paths().root.string(), "--no-test", "--anche-gia-presenti",
+                           "completo.xml"});
+        const pid_t pid = run.pid();
+        ASSERT_EQ(run.finish().status, 0);
+        std::string log;
+        for (const auto& entry : std::filesystem::directory_iterator("/tmp")) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("psqlodbc_") && name.ends_with(std::to_string(pid) + ".log")) {
+                log += readFile(entry.path());
+                std::filesystem::remove(entry.path());
+            }
+        }
+        EXPECT_EQ(!log.empty(), logged) << log.substr(0, 500);
+        EXPECT_EQ(log.find("INSERT INTO") != std::string::npos, logged) << log.substr(0, 500);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTest>
@@ -208,6 +209,42 @@ TEST_F(Import, StopEndsTheRunWithNothingWritten)
     EXPECT_TRUE(find<QPushButton>("Cmd_Importa_0")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+// Another operator's import holds the archive: the run says on the status
+// line that it waits; Interrompi ends the wait at once with nothing written,
+// and a run let through once the other is over finds nothing in its way.
+TEST_F(Import, ARunWaitingForAnotherImportSaysSoAndStopsAtOnce)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    uncheck("ChkSoloTest");
+    selectFile(QString::fromStdString(file));
+    auto* const stato = find<QStatusBar>("Stato");
+    for (const bool stop : {true, false}) {
+        SCOPED_TRACE(stop ? "Interrompi" : "let through");
+        const auto holder = holdArchive();
+        answers.answerNext(QMessageBox::Yes);
+        click("Cmd_Importa_0");
+        EXPECT_TRUE(saysItWaits([this] { return window->importInCorso(); }));
+        ASSERT_TRUE(window->importInCorso()) << answers.texts().last().toStdString();
+        EXPECT_TRUE(find<QPushButton>("Cmd_Interrompi")->isEnabled());
+        if (stop) {
+            click("Cmd_Interrompi");
+            EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); })) << "still waiting for the other import";
+            EXPECT_EQ(window->ultimoRisultato().outcome, RunOutcome::Stopped);
+            EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Importazione interrotta dall'operatore.")))
+                << answers.texts().last().toStdString();
+            holder->rollback();
+            EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
+        } else {
+            holder->rollback();
+            EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
+            EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+            EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 3);
+        }
+        EXPECT_TRUE(stato->currentMessage().isEmpty()) << stato->currentMessage().toStdString();
+    }
 }
 
 TEST_F(Import, TheListingFollowsTheLastLineUnlessScrolledUp)

@@ -3,6 +3,7 @@
 // answered both ways.
 #include <QCheckBox>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -102,6 +103,40 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
     list()->selectRow(0);
     click("Cmd_Annulla_Lotto");
     EXPECT_TRUE(answers.texts().last().contains(QStringLiteral("non ha più pratiche")));
+}
+
+// Another operator's import holds the archive: "Annulla lotto" says on the
+// status line that it waits, and Interrompi ends the wait with every row in
+// place; let through, it takes the batch back.
+TEST_F(Lotti, TakingABatchBackWaitsForAnotherImportAndSaysSo)
+{
+    ASSERT_NO_FATAL_FAILURE(startNormal());
+    importa(QMessageBox::NoButton);
+    find<window::TabControl>("SSTab1")->setCurrentIndex(2);
+    auto* const stato = find<QStatusBar>("Stato");
+    for (const bool stop : {true, false}) {
+        SCOPED_TRACE(stop ? "Interrompi" : "let through");
+        const auto holder = holdArchive();
+        list()->selectRow(0);
+        answers.answerNext(QMessageBox::Yes);
+        click("Cmd_Annulla_Lotto");
+        EXPECT_TRUE(saysItWaits([this] { return window->varieInCorso(); }));
+        ASSERT_TRUE(window->varieInCorso()) << answers.texts().last().toStdString();
+        if (stop) {
+            click("Cmd_Interrompi");
+            EXPECT_TRUE(waitFor([this] { return !window->varieInCorso(); })) << "still waiting for the other run";
+            EXPECT_EQ(answers.texts().last(), QStringLiteral("Annullamento interrotto: nessuna riga eliminata"));
+            holder->rollback();
+            EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 3);
+        } else {
+            holder->rollback();
+            EXPECT_TRUE(waitFor([this] { return !window->varieInCorso(); }));
+            EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Lotto 1 annullato")))
+                << answers.texts().last().toStdString();
+            EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
+        }
+        EXPECT_TRUE(stato->currentMessage().isEmpty()) << stato->currentMessage().toStdString();
+    }
 }
 
 TEST_F(Lotti, TakingBackTheBatchOnScreenClearsItsCountersAndTheBar)

@@ -1,6 +1,10 @@
 #include "window_fixture.h"
 
+#include <QStatusBar>
 #include <QTest>
+
+#include "db/connection_string.h"
+#include "db/import_lock.h"
 
 #include "window/file_list.h"
 #include "window/listing_view.h"
@@ -50,6 +54,21 @@ QStringList WindowTest::listing() const
     QStringList lines;
     for (std::int64_t i = 0; i < list->lineCount(); ++i) lines.push_back(list->line(i));
     return lines;
+}
+
+std::unique_ptr<db::Database> WindowTest::holdArchive() const
+{
+    auto holder = db::Database::open(db::parseConnString(db::sqliteConnString(suite.database().string())));
+    db::beginExclusive(*holder, {});
+    return holder;
+}
+
+bool WindowTest::saysItWaits(const std::function<bool()>& running) const
+{
+    auto* const stato = find<QStatusBar>("Stato");
+    const QString waits = QString::fromUtf8(db::kAttesaAltraImportazione);
+    waitFor([&] { return stato->currentMessage() == waits || !running(); });
+    return stato->currentMessage() == waits;
 }
 
 }  // namespace crv::test

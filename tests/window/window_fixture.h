@@ -1,6 +1,7 @@
 #pragma once
 // A test that drives the real window over a scratch suite root, answering
 // its message boxes as an operator would.
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -12,6 +13,7 @@
 #include <QStringList>
 
 #include "support/message_boxes.h"
+#include "db/database.h"
 #include "support/window_suite.h"
 #include "window/main_window.h"
 
@@ -45,6 +47,12 @@ protected:
     void importWith(const char* button, QMessageBox::StandardButton answer = QMessageBox::Yes);
     // Every line of the listing.
     QStringList listing() const;
+    // A second connection to the suite's archive holding its import lock, as
+    // another operator's run holds it.
+    std::unique_ptr<db::Database> holdArchive() const;
+    // Waits until the status line says that a run waits for another (true),
+    // or `running` turns false.
+    bool saysItWaits(const std::function<bool()>& running) const;
 
     WindowSuite suite;
     MessageBoxAnswerer answers;

@@ -1,0 +1,175 @@
+// Two operators on one archive: real crvxml processes started together, held
+// at the archive's import lock by a second connection until each says it
+// waits, then let go. Whoever comes second finds the first one's cases (or
+// its batch gone) and writes nothing; two different deliveries both land;
+// Ctrl-C ends a waiting run at once.
+#include <gtest/gtest.h>
+
+#include <QSqlQuery>
+
+#include "db/database_fixture.h"
+#include "db/import_lock.h"
+#include "support/background_run.h"
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+const std::string kWaits = db::kAttesaAltraImportazione;
+
+class OneAtATime : public DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        withSchema();
+        writeFile(suite.paths().vex32Ini(), "connstring=" + connString_ + "\r\n");
+        suite.addImportFile("corvestra/completo.xml");
+        suite.addImportFile("banca/due_pratiche.xml");
+    }
+
+    // A second connection holding the lock every import and removal of a
+    // batch takes, until it is dropped or rolled back.
+    std::unique_ptr<db::Database> holdArchive()
+    {
+        auto holder = connect();
+        db::beginExclusive(*holder, {});
+        return holder;
+    }
+
+    std::unique_ptr<BackgroundRun> start(std::vector<std::string> args) const
+    {
+        args.insert(args.begin() + 1, {"--root", suite.paths().root.string()});
+        return std::make_unique<BackgroundRun>(args);
+    }
+    static std::vector<std::string> importOf(const char* file)
+    {
+        std::vector<std::string> args{"import", "--no-test", file};
+        if (std::string(file) == "due_pratiche.xml") args.insert(args.begin() + 1, "--banca");
+        return args;
+    }
+
+    qint64 count(const char* table, const QString& where = {}, const QVariantList& binds = {})
+    {
+        QSqlQuery q = db_->query(QStringLiteral("SELECT COUNT(*) FROM ") + db_->quote(QString::fromUtf8(table)) +
+                                     (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
+                                 binds);
+        const qint64 n = q.next() ? q.value(0).toLongLong() : -1;
+        q.finish();
+        return n;
+    }
+    void emptyArchive()
+    {
+        for (const char* table : {"tabella fatture", "Tabella Pratiche", "TabellaLottiImp"})
+            db_->execute(QStringLiteral("DELETE FROM ") + db_->quote(QString::fromUtf8(table)));
+    }
+
+    // Starts each run with the archive held, waits until every one says it
+    // waits, lets the archive go and gives what each run printed.
+    std::vector<ProgramRun> raceHeld(const std::vector<std::vector<std::string>>& runs)
+    {
+        auto holder = holdArchive();
+        std::vector<std::unique_ptr<BackgroundRun>> started;
+        for (const auto& args : runs) started.push_back(start(args));
+        for (auto& run : started) EXPECT_TRUE(run->waitForErr(kWaits)) << run->finish().err;
+        for (auto& run : started) EXPECT_FALSE(run->ended()) << "a waiting run ended while the archive was held";
+        holder->rollback();
+        std::vector<ProgramRun> results;
+        for (auto& run : started) results.push_back(run->finish());
+        return results;
+    }
+
+    SuiteFixture suite;
+};
+
+TEST_P(OneAtATime, TheSameDeliveryStartedTwiceAtOnceIsWrittenOnce)
+{
+    for (int pair = 1; pair <= 20; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        emptyArchive();
+        const auto runs = raceHeld({importOf("completo.xml"), importOf("completo.xml")});
+        const bool firstWrote = runs[0].status == 0;
+        const ProgramRun& wrote = runs[firstWrote ? 0 : 1];
+        const ProgramRun& stopped = runs[firstWrote ? 1 : 0];
+        EXPECT_EQ(wrote.status, 0) << wrote.err;
+        EXPECT_TRUE(wrote.err.ends_with("\nImportazione Conclusa\n")) << wrote.err;
+        EXPECT_EQ(stopped.status, 1) << stopped.err;
+        EXPECT_NE(stopped.err.find("Pratiche già presenti in archivio: 3 delle 3 pratiche del file"), std::string::npos)
+            << stopped.err;
+        EXPECT_EQ(count("Tabella Pratiche"), 3);
+        EXPECT_EQ(count("TabellaLottiImp"), 1);
+        if (HasFailure()) break;
+    }
+}
+
+TEST_P(OneAtATime, TwoDifferentDeliveriesAtOnceBothLand)
+{
+    const auto runs = raceHeld({importOf("completo.xml"), importOf("due_pratiche.xml")});
+    for (const ProgramRun& run : runs) EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(count("Tabella Pratiche"), 5);
+    EXPECT_EQ(count("TabellaLottiImp"), 2);
+    EXPECT_EQ(count("tabella fatture"), 4);  // the bank file's instalment and relation rows
+}
+
+TEST_P(OneAtATime, CtrlCEndsAWaitingRunAtOnceWithNothingWritten)
+{
+    ASSERT_EQ(start(importOf("due_pratiche.xml"))->finish().status, 0);
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } commands[] = {
+        {importOf("completo.xml"), "Importazione interrotta dall'operatore."},
+        {{"annulla-lotto", "1", "--conferma"}, "Annullamento interrotto: nessuna riga eliminata"},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.args.front());
+        auto holder = holdArchive();
+        auto run = start(c.args);
+        ASSERT_TRUE(run->waitForErr(kWaits)) << run->finish().err;
+        run->interrupt();
+        // Ended while the archive is still held: the wait itself was stopped.
+        const ProgramRun result = run->finish();
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+        holder->rollback();
+        EXPECT_EQ(count("Tabella Pratiche"), 2);
+        EXPECT_EQ(count("tabella fatture"), 4);
+        EXPECT_EQ(count("TabellaLottiImp"), 1);
+    }
+}
+
+TEST_P(OneAtATime, OneBatchTakenBackTwiceAtOnceGoesOnce)
+{
+    ASSERT_EQ(start(importOf("due_pratiche.xml"))->finish().status, 0);
+    const std::vector<std::string> undo{"annulla-lotto", "1", "--conferma"};
+    const auto runs = raceHeld({undo, undo});
+    const bool firstRemoved = runs[0].status == 0;
+    EXPECT_EQ(runs[firstRemoved ? 0 : 1].status, 0) << runs[firstRemoved ? 0 : 1].err;
+    EXPECT_NE(runs[firstRemoved ? 0 : 1].out.find("Lotto 1 annullato: eliminate 2 pratiche e 4 rate"),
+              std::string::npos);
+    const ProgramRun& second = runs[firstRemoved ? 1 : 0];
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.err.find("Il lotto 1 non ha più pratiche in archivio"), std::string::npos) << second.err;
+    EXPECT_EQ(count("Tabella Pratiche"), 0);
+    EXPECT_EQ(count("tabella fatture"), 0);
+}
+
+TEST_P(OneAtATime, ABatchTakenBackBesideAnImportTakesOnlyItsOwnRows)
+{
+    ASSERT_EQ(start(importOf("completo.xml"))->finish().status, 0);
+    const auto runs = raceHeld({{"annulla-lotto", "1", "--conferma"}, importOf("due_pratiche.xml")});
+    for (const ProgramRun& run : runs) EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(count("Tabella Pratiche", QStringLiteral("lottoimportazione = ?"), {1}), 0);
+    EXPECT_EQ(count("Tabella Pratiche", QStringLiteral("lottoimportazione = ?"), {2}), 2);
+    EXPECT_EQ(count("tabella fatture",
+                    QStringLiteral("conta IN (SELECT contatore FROM %1 WHERE lottoimportazione = ?)")
+                        .arg(db_->quote(QStringLiteral("Tabella Pratiche"))),
+                    {2}),
+              4);
+}
+
+CRV_INSTANTIATE_FOR_DATABASES(OneAtATime);
+
+}  // namespace
+}  // namespace crv::test
