@@ -33,24 +33,30 @@ QString tipoDellaColonna(Database& db, const QString& table, const QString& colu
 }
 
 // The codes as one JSON array of strings, which both SQLite and PostgreSQL
-// unfold into rows.
-QString jsonArray(const std::vector<QString>& codici)
+// unfold into rows; made in UTF-8 and turned into the one text bound.
+QString jsonArray(const CodiciDaCercare& codici)
 {
-    QString out = QStringLiteral("[");
+    std::string out = "[";
     for (std::size_t i = 0; i < codici.size(); ++i) {
-        if (i > 0) out += QLatin1Char(',');
-        out += QLatin1Char('"');
-        for (const QChar c : codici[i]) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-                out += QLatin1Char('\\') + c;
-            else if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
+        if (i > 0) out += ',';
+        out += '"';
+        for (const char c : codici.codice(i)) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
                 out += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xF];
+                out += hex[c & 0xF];
+            } else {
+                out += c;
+            }
         }
-        out += QLatin1Char('"');
+        out += '"';
     }
-    return out + QLatin1Char(']');
+    out += ']';
+    return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
 }
 
 // The names one lookup needs, quoted, with the table's alias p.
@@ -70,14 +76,16 @@ struct Nomi {
     }
 };
 
-void leggiTrovate(QSqlQuery& rows, std::size_t from, std::vector<PosizioneTrovata>& found)
+using Trovata = std::function<void(const PosizioneTrovata&)>;
+
+void leggiTrovate(QSqlQuery& rows, std::size_t from, const Trovata& trovata)
 {
     while (rows.next()) {
         PosizioneTrovata t;
         t.indice = from + static_cast<std::size_t>(rows.value(0).toLongLong());
         if (!rows.value(1).isNull()) t.lotto = rows.value(1).toLongLong();
         t.righe = rows.value(2).toLongLong();
-        found.push_back(t);
+        trovata(t);
     }
     rows.finish();
 }
@@ -85,8 +93,8 @@ void leggiTrovate(QSqlQuery& rows, std::size_t from, std::vector<PosizioneTrovat
 // PostgreSQL: the codes unfold from one JSON parameter. The planner takes
 // them for a hundred rows: it looks each up through an index on posizione
 // when there is one, and otherwise hashes them and reads the table once.
-std::vector<PosizioneTrovata> inUnPassoPostgres(Database& db, const Nomi& n, const std::vector<QString>& codici,
-                                                const std::optional<qint64>& escludiLotto)
+void inUnPassoPostgres(Database& db, const Nomi& n, const CodiciDaCercare& codici,
+                       const std::optional<qint64>& escludiLotto, const Trovata& trovata)
 {
     const auto& info = db.table(kPratiche);
     const QString cast = tipoDellaColonna(db, info.realName(), info.realColumn(QStringLiteral("posizione")));
@@ -97,9 +105,7 @@ std::vector<PosizioneTrovata> inUnPassoPostgres(Database& db, const Nomi& n, con
                        "AS v(c, k) JOIN %2 p ON %3 = CAST(v.c AS %4)%5 GROUP BY v.k, %1")
             .arg(n.lotto, n.table, n.posizione, cast, n.escluso(escludiLotto)),
         binds);
-    std::vector<PosizioneTrovata> found;
-    leggiTrovate(rows, 0, found);
-    return found;
+    leggiTrovate(rows, 0, trovata);
 }
 
 // SQLite: the codes go to a temporary table of the connection (its own
@@ -108,13 +114,12 @@ std::vector<PosizioneTrovata> inUnPassoPostgres(Database& db, const Nomi& n, con
 // looks each row up in an index it makes on the codes. The column stands on
 // the left: its collation decides. The table is emptied, never dropped: a
 // DROP would fail while a statement of the run's writer is still open.
-std::vector<PosizioneTrovata> inUnPassoSqlite(Database& db, const Nomi& n, const std::vector<QString>& codici,
-                                              const std::optional<qint64>& escludiLotto)
+void inUnPassoSqlite(Database& db, const Nomi& n, const CodiciDaCercare& codici,
+                     const std::optional<qint64>& escludiLotto, const Trovata& trovata)
 {
     db.execute(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS crvxml_codici (k INTEGER PRIMARY KEY, c TEXT)"));
     const QString empty = QStringLiteral("DELETE FROM ") + kCodiciSqlite;
     db.execute(empty);
-    std::vector<PosizioneTrovata> found;
     try {
         db.execute(QStringLiteral("INSERT INTO ") + kCodiciSqlite +
                        QStringLiteral(" (k, c) SELECT CAST(key AS INTEGER), value FROM json_each(?)"),
@@ -125,7 +130,7 @@ std::vector<PosizioneTrovata> inUnPassoSqlite(Database& db, const Nomi& n, const
                                                  "GROUP BY t.k, %1")
                                       .arg(n.lotto, n.table, kCodiciSqlite, n.posizione, n.escluso(escludiLotto)),
                                   binds);
-        leggiTrovate(rows, 0, found);
+        leggiTrovate(rows, 0, trovata);
     } catch (...) {
         try {
             db.execute(empty);
@@ -135,13 +140,12 @@ std::vector<PosizioneTrovata> inUnPassoSqlite(Database& db, const Nomi& n, const
         throw;
     }
     db.execute(empty);
-    return found;
 }
 
 // SQL Server and Access: a few hundred codes per statement (Access, which
 // knows no VALUES list, one).
-std::vector<PosizioneTrovata> aPezzi(Database& db, const Nomi& n, const std::vector<QString>& codici,
-                                     const std::optional<qint64>& escludiLotto)
+void aPezzi(Database& db, const Nomi& n, const CodiciDaCercare& codici, const std::optional<qint64>& escludiLotto,
+            const Trovata& trovata)
 {
     const bool access = db.backend() == Backend::Access;
     const QString escluso = n.escluso(escludiLotto);
@@ -157,33 +161,51 @@ std::vector<PosizioneTrovata> aPezzi(Database& db, const Nomi& n, const std::vec
     };
 
     const std::size_t perStatement = access ? 1 : kPerStatement;
-    std::vector<PosizioneTrovata> found;
     for (std::size_t from = 0; from < codici.size(); from += perStatement) {
         const std::size_t count = std::min(perStatement, codici.size() - from);
         QVariantList binds;
-        for (std::size_t k = 0; k < count; ++k) binds << codici[from + k];
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::string_view code = codici.codice(from + k);
+            binds << QString::fromUtf8(code.data(), static_cast<qsizetype>(code.size()));
+        }
         if (escludiLotto) binds << *escludiLotto;
         // Every full chunk runs the same statement, parsed and planned once.
         QSqlQuery& rows = db.queryPrepared(statementFor(count), binds);
-        leggiTrovate(rows, from, found);
+        leggiTrovate(rows, from, trovata);
     }
-    return found;
 }
 
 }  // namespace
 
-std::vector<PosizioneTrovata> cercaPosizioni(Database& db, const std::vector<QString>& codici,
-                                             std::optional<qint64> escludiLotto)
+void cercaPosizioni(Database& db, const CodiciDaCercare& codici, std::optional<qint64> escludiLotto,
+                    const std::function<void(const PosizioneTrovata&)>& trovata)
 {
     const Nomi n(db);
-    if (codici.empty()) return {};
+    if (codici.size() == 0) return;
     switch (db.backend()) {
-    case Backend::PostgreSQL: return inUnPassoPostgres(db, n, codici, escludiLotto);
-    case Backend::SQLite: return inUnPassoSqlite(db, n, codici, escludiLotto);
+    case Backend::PostgreSQL: return inUnPassoPostgres(db, n, codici, escludiLotto, trovata);
+    case Backend::SQLite: return inUnPassoSqlite(db, n, codici, escludiLotto, trovata);
     case Backend::SqlServer:
     case Backend::Access: break;
     }
-    return aPezzi(db, n, codici, escludiLotto);
+    aPezzi(db, n, codici, escludiLotto, trovata);
+}
+
+std::vector<PosizioneTrovata> cercaPosizioni(Database& db, const std::vector<QString>& codici,
+                                             std::optional<qint64> escludiLotto)
+{
+    struct Codici final : CodiciDaCercare {
+        std::vector<QByteArray> utf8;
+        std::size_t size() const override { return utf8.size(); }
+        std::string_view codice(std::size_t i) const override
+        {
+            return std::string_view(utf8[i].constData(), static_cast<std::size_t>(utf8[i].size()));
+        }
+    } codes;
+    for (const QString& c : codici) codes.utf8.push_back(c.toUtf8());
+    std::vector<PosizioneTrovata> found;
+    cercaPosizioni(db, codes, escludiLotto, [&](const PosizioneTrovata& t) { found.push_back(t); });
+    return found;
 }
 
 std::optional<bool> posizioneIndicizzata(Database& db)

@@ -40,13 +40,13 @@ std::string avvisoSenzaIndice(db::Database& db)
 GiaPresenti ripetuteNelFile(const CodiciFile& codici)
 {
     GiaPresenti out;
-    for (std::size_t i = 0; i < codici.codici.size(); ++i) {
-        const int n = codici.pratiche[i];
+    for (std::size_t i = 0; i < codici.size(); ++i) {
+        const int n = codici.pratiche(i);
         out.praticheFile += n;
         if (n < 2) continue;
         ++out.codiciRipetuti;
         out.praticheRipetute += n;
-        if (out.esempiRipetuti.size() < kEsempi) out.esempiRipetuti.push_back(codici.codici[i]);
+        if (out.esempiRipetuti.size() < kEsempi) out.esempiRipetuti.emplace_back(codici.codice(i));
     }
     return out;
 }
@@ -55,23 +55,26 @@ GiaPresenti giaPresenti(db::Database& db, const CodiciFile& codici, std::optiona
 {
     GiaPresenti out = ripetuteNelFile(codici);
     out.avvisoIndice = avvisoSenzaIndice(db);
-    std::vector<QString> codes;
-    codes.reserve(codici.codici.size());
-    for (const std::string& code : codici.codici) codes.push_back(QString::fromStdString(code));
-    const std::vector<db::PosizioneTrovata> found = db::cercaPosizioni(db, codes, escludiLotto);
+    struct Vista final : db::CodiciDaCercare {
+        const CodiciFile& codici;
+        explicit Vista(const CodiciFile& c) : codici(c) {}
+        std::size_t size() const override { return codici.size(); }
+        std::string_view codice(std::size_t i) const override { return codici.codice(i); }
+    } vista(codici);
 
-    // A code counts once per batch, with the number of the file's cases that carry it.
-    std::vector<bool> present(codes.size(), false);
+    // A code counts once per batch, with the number of the file's cases that
+    // carry it; the entries are counted as they come, not kept.
+    std::vector<bool> present(codici.size(), false);
     std::map<std::optional<std::int64_t>, int> perLotto;
-    for (const db::PosizioneTrovata& t : found) {
+    db::cercaPosizioni(db, vista, escludiLotto, [&](const db::PosizioneTrovata& t) {
         present[t.indice] = true;
-        perLotto[t.lotto] += codici.pratiche[t.indice];
-    }
+        perLotto[t.lotto] += codici.pratiche(t.indice);
+    });
     for (std::size_t i = 0; i < present.size(); ++i) {
         if (!present[i]) continue;
-        out.presenti += codici.pratiche[i];
+        out.presenti += codici.pratiche(i);
         ++out.codiciPresenti;
-        if (out.esempiPresenti.size() < kEsempi) out.esempiPresenti.push_back(codici.codici[i]);
+        if (out.esempiPresenti.size() < kEsempi) out.esempiPresenti.emplace_back(codici.codice(i));
     }
     for (const auto& [lotto, n] : perLotto) {
         LottoGiaPresente entry;

@@ -1,5 +1,6 @@
 #include "import/case_codes.h"
 
+#include <functional>
 #include <string_view>
 
 #include "xml/xml_document.h"
@@ -57,16 +58,42 @@ void CodiciFile::aggiungi(pugi::xml_node caseElement, bool modoDocumento)
     aggiungi(codiceDaScrivere(caseElement, modoDocumento));
 }
 
-void CodiciFile::aggiungi(std::optional<std::string> code)
+std::string_view CodiciFile::codice(std::size_t i) const
+{
+    const std::uint64_t from = i == 0 ? 0 : fine_[i - 1];
+    return std::string_view(testo_).substr(from, fine_[i] - from);
+}
+
+// Twice the places, each code put again: half of them at most are taken.
+void CodiciFile::allarga()
+{
+    std::vector<std::uint32_t> posti(posti_.empty() ? 1024 : 2 * posti_.size(), 0);
+    const std::size_t mask = posti.size() - 1;
+    for (std::size_t i = 0; i < size(); ++i) {
+        std::size_t at = std::hash<std::string_view>{}(codice(i)) & mask;
+        while (posti[at] != 0) at = (at + 1) & mask;
+        posti[at] = static_cast<std::uint32_t>(i + 1);
+    }
+    posti_.swap(posti);
+}
+
+void CodiciFile::aggiungi(const std::optional<std::string>& code)
 {
     if (!code) return;
-    const auto [it, inserted] = indice_.try_emplace(*code, codici.size());
-    if (inserted) {
-        codici.push_back(std::move(*code));
-        pratiche.push_back(1);
-    } else {
-        ++pratiche[it->second];
+    if (2 * (size() + 1) > posti_.size()) allarga();
+    const std::size_t mask = posti_.size() - 1;
+    std::size_t at = std::hash<std::string_view>{}(*code) & mask;
+    for (; posti_[at] != 0; at = (at + 1) & mask) {
+        const std::size_t i = posti_[at] - 1;
+        if (codice(i) == *code) {
+            ++pratiche_[i];
+            return;
+        }
     }
+    testo_ += *code;
+    fine_.push_back(testo_.size());
+    pratiche_.push_back(1);
+    posti_[at] = static_cast<std::uint32_t>(size());
 }
 
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento)

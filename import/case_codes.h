@@ -2,9 +2,10 @@
 // The case codes a delivery will store in [Tabella Pratiche].posizione, read
 // from the case elements before anything is written, so that a run can tell
 // which of them the archive already holds and which the file repeats.
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -21,19 +22,30 @@ namespace crv {
 std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool modoDocumento);
 
 // The distinct codes of a file's cases, in order of first appearance, each
-// with the number of cases that carry it (compared byte for byte).
-struct CodiciFile {
-    std::vector<std::string> codici;
-    std::vector<int> pratiche;
-
+// with the number of cases that carry it (compared byte for byte). Kept in
+// a few flat arrays: a delivery of millions of cases costs some 30 bytes a
+// code, not the hundred of a string and a map entry each.
+class CodiciFile {
+public:
     // Counts the code of one more case element, as the cases come.
     void aggiungi(pugi::xml_node caseElement, bool modoDocumento);
     // The same with the code already taken from it (nothing: a case that
     // cannot be recognised).
-    void aggiungi(std::optional<std::string> code);
+    void aggiungi(const std::optional<std::string>& code);
+
+    // The distinct codes.
+    std::size_t size() const { return fine_.size(); }
+    std::string_view codice(std::size_t i) const;
+    // The cases that carry code `i`.
+    int pratiche(std::size_t i) const { return static_cast<int>(pratiche_[i]); }
 
 private:
-    std::unordered_map<std::string, std::size_t> indice_;
+    void allarga();
+
+    std::string testo_;                 // the codes one after the other
+    std::vector<std::uint64_t> fine_;   // where each ends in testo_
+    std::vector<std::uint32_t> pratiche_;
+    std::vector<std::uint32_t> posti_;  // open addressing: index + 1 of a code, 0 free
 };
 
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento);

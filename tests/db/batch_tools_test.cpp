@@ -144,12 +144,8 @@ TEST_P(BatchTools, OddCodesAndTheNoteAboutAMissingIndex)
                            QStringLiteral("G\tH"), QStringLiteral("Ü-ß €"), QStringLiteral("[\"]")};
     for (int i = 0; i < 6; ++i) addCase(database, i + 1, odd[i].toUtf8().constData(), 0);
     CodiciFile codici;
-    for (const QString& code : odd) {
-        codici.codici.push_back(code.toStdString());
-        codici.pratiche.push_back(1);
-    }
-    codici.codici.push_back("assente");
-    codici.pratiche.push_back(1);
+    for (const QString& code : odd) codici.aggiungi(code.toStdString());
+    codici.aggiungi(std::string("assente"));
     GiaPresenti fatti = giaPresenti(database, codici);
     EXPECT_EQ(fatti.presenti, 6);
     EXPECT_EQ(fatti.lotti.size(), 6u);
@@ -184,8 +180,7 @@ TEST_P(BatchTools, ARunsOwnBatchIsLeftOutInsideItsTransaction)
         store.ScriviPratica(values, "");
     }
     CodiciFile codici;
-    codici.codici = {"P1", "P2", "P3"};
-    codici.pratiche = {1, 1, 1};
+    for (const char* code : {"P1", "P2", "P3"}) codici.aggiungi(std::string(code));
     const GiaPresenti all = giaPresenti(store.database(), codici);
     EXPECT_EQ(all.presenti, 2);
     EXPECT_EQ(all.lotti.size(), 2u);

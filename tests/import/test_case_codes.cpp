@@ -59,8 +59,28 @@ TEST(CaseCodes, DistinctCodesWithTheirCasesInFileOrder)
                                     "<documento><posizione numero=\"b\"/><intestatario/></documento>"
                                     "<documento/><documento><posizione numero=\"B\"/><intestatario/></documento></R>");
     const CodiciFile codici = codiciDelFile(cases, true);
-    EXPECT_EQ(codici.codici, (std::vector<std::string>{"B", "A", "b"}));
-    EXPECT_EQ(codici.pratiche, (std::vector<int>{2, 1, 1}));
+    std::vector<std::pair<std::string, int>> seen;
+    for (std::size_t i = 0; i < codici.size(); ++i) seen.emplace_back(codici.codice(i), codici.pratiche(i));
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"B", 2}, {"A", 1}, {"b", 1}}));
+}
+
+// Enough codes for the table to grow several times: every code keeps its
+// place of first appearance and the count of its cases.
+TEST(CaseCodes, ManyCodesKeepTheirOrderAndTheirCounts)
+{
+    CodiciFile codici;
+    constexpr int kCodes = 5000;
+    for (int round = 1; round <= 3; ++round)
+        for (int i = 0; i < kCodes; ++i)
+            if (i % round == 0) codici.aggiungi("P-" + std::to_string(i));
+    codici.aggiungi(std::nullopt);
+    codici.aggiungi(std::string());  // an empty code is a code like any other here
+    ASSERT_EQ(codici.size(), static_cast<std::size_t>(kCodes) + 1);
+    for (int i = 0; i < kCodes; ++i) {
+        EXPECT_EQ(codici.codice(static_cast<std::size_t>(i)), "P-" + std::to_string(i));
+        EXPECT_EQ(codici.pratiche(static_cast<std::size_t>(i)), 1 + (i % 2 == 0) + (i % 3 == 0)) << i;
+    }
+    EXPECT_EQ(codici.codice(kCodes), "");
 }
 
 }  // namespace
