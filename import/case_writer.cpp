@@ -132,6 +132,14 @@ DbCaseStore::DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& para
 {
 }
 
+const db::TableInfo& DbCaseStore::pratiche() const
+{
+    // Looked up once: a case asks for it a dozen times, and its name is
+    // folded to lower case at every lookup.
+    if (pratiche_ == nullptr) pratiche_ = &db_->table(kPratiche);
+    return *pratiche_;
+}
+
 void DbCaseStore::begin(const std::function<void()>& inAttesa)
 {
     db::beginExclusive(*db_, inAttesa);
@@ -156,7 +164,7 @@ const LimitiValori* DbCaseStore::limiti()
     if (limiti_) return &*limiti_;
     // The values ScriviPratica stores whole (a longer one is refused there),
     // under the conditions it stores them.
-    const db::TableInfo& table = db_->table(kPratiche);
+    const db::TableInfo& table = pratiche();
     LimitiValori& l = limiti_.emplace();
     const auto whole = [&](std::string Case::* valore, const char* field) {
         if (const db::Column* column = table.find(field))
@@ -194,10 +202,19 @@ void DbCaseStore::SalvaNumPratiche(std::int64_t lotto, int count)
     db::SalvaNumPratiche(*db_, lotto, count);
 }
 
+namespace {
+// The same field whatever the letter case; a row has some forty, compared
+// at every value set: most differ at the first letter.
+bool sameField(const char* a, const char* b)
+{
+    return a == b || ((a[0] | 0x20) == (b[0] | 0x20) && qstricmp(a, b) == 0);
+}
+}  // namespace
+
 void DbCaseStore::set(const char* field, QVariant value)
 {
     for (auto& [name, old] : riga_->values) {
-        if (qstricmp(name, field) == 0) {
+        if (sameField(name, field)) {
             old = std::move(value);
             return;
         }
@@ -208,7 +225,7 @@ void DbCaseStore::set(const char* field, QVariant value)
 const QVariant* DbCaseStore::current(const char* field) const
 {
     for (const auto& [name, value] : riga_->values)
-        if (qstricmp(name, field) == 0) return &value;
+        if (sameField(name, field)) return &value;
     return nullptr;
 }
 
@@ -221,7 +238,7 @@ Amount DbCaseStore::amountOf(const char* field) const
 
 QString DbCaseStore::cut(const std::string& text, const char* field) const
 {
-    const int size = db_->table(kPratiche).definedSize(field);
+    const int size = pratiche().definedSize(field);
     return q(tagliaA(text, size));
 }
 
@@ -236,7 +253,7 @@ QVariant DbCaseStore::dateOrText(const std::string& text, bool dateColumn) const
 
 void DbCaseStore::verificaLunghezza(const char* field, std::size_t length, std::string_view start) const
 {
-    const db::TableInfo& table = db_->table(kPratiche);
+    const db::TableInfo& table = pratiche();
     const db::Column* column = table.find(field);
     if (column == nullptr) return;
     const std::size_t limit = static_cast<std::size_t>(column->definedSize >= 0 ? column->definedSize : db::kLongestText);
@@ -265,7 +282,7 @@ void DbCaseStore::aggiungiRiga()
 
 void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
 {
-    const db::TableInfo& table = db_->table(kPratiche);
+    const db::TableInfo& table = pratiche();
     if (!tableChecked_) {
         esisteProvider_ = table.has("provider_id");
         esisteUserT15_ = table.has("User_T15");
@@ -345,7 +362,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
 
 void DbCaseStore::ScriviGarante(const Case& v)
 {
-    const db::TableInfo& table = db_->table(kPratiche);
+    const db::TableInfo& table = pratiche();
     const std::string nome = tagliaA(dimezzaSpazi(v.GaranteNome), table.definedSize("garante"));
     if (!nome.empty()) set("Garante", q(nome));
     if (!v.GaranteIndirizzo.empty()) set("ind_Garante", cut(v.GaranteIndirizzo, "ind_Garante"));

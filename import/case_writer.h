@@ -53,6 +53,8 @@ private:
         std::vector<std::pair<const char*, QVariant>> values;
     };
 
+    // The case table's columns, read once per store.
+    const db::TableInfo& pratiche() const;
     void set(const char* field, QVariant value);
     const QVariant* current(const char* field) const;
     Amount amountOf(const char* field) const;  // `No`: Null as 0
@@ -66,6 +68,7 @@ private:
     QVariant dateOrText(const std::string& text, bool dateColumn) const;
 
     std::unique_ptr<db::Database> db_;
+    mutable const db::TableInfo* pratiche_ = nullptr;
     const RunParams& params_;
     const Regional& regional_;
     std::int64_t lotto_ = 0;
