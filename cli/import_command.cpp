@@ -222,6 +222,9 @@ int importCommand(const Args& rawArgs)
     const std::string report = riepilogoRun(result, regional);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
+    // A name in import/ of a root that is not there: how to make one.
+    if (result.outcome == RunOutcome::NoFile && std::filesystem::path(params.fileName).is_relative())
+        if (const std::string come = radiceMancante(paths); !come.empty()) std::fprintf(stderr, "%s\n", come.c_str());
     if (result.outcome == RunOutcome::AccessArchiveMissing)
         std::fprintf(stderr, "%s\n", archivioAccessMancante(paths).c_str());
     if (const auto hint = suggerimentoImporto(result, regional)) std::fprintf(stderr, "%s\n", hint->c_str());
