@@ -18,6 +18,7 @@
 #include "import/case_error.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
+#include "import/run_register.h"
 #include "import/run_report.h"
 #include "text/printable.h"
 
@@ -218,7 +219,12 @@ int importCommand(const Args& rawArgs)
     const CtrlC ctrlC;
     ConsoleListener listener(ctrlC);
     const StoreOpener opener = [&](const RunParams& p) { return openDatabaseStore(paths, p, regional); };
-    const RunResult result = lavora(params, paths, regional, listener, opener);
+    // Another program appending to the register: say why this one waits.
+    const auto inAttesa = [&paths] {
+        std::fprintf(stderr, "Il registro %s è in uso da un altro programma: attendo\n",
+                     fileRegistro(paths).string().c_str());
+    };
+    const RunResult result = lavoraRegistrato(params, paths, regional, listener, opener, inAttesa);
     const std::string report = riepilogoRun(result, regional);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);

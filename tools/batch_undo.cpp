@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "tools/database_access.h"
+#include "tools/varie_register.h"
 #include "tools/varie_messages.h"
 
 namespace crv::tools {
@@ -53,9 +54,11 @@ RisultatoVarie annullaLotto(db::Database& db, std::int64_t lotto, bool conferma,
 RisultatoVarie annullaLotto(const SuitePaths& paths, bool usaAccess, std::int64_t lotto, bool conferma,
                             const Regional& regional, const Avanzamento& avanzamento)
 {
-    DatabaseAperto aperto = apriDatabase(paths, usaAccess);
-    if (!aperto.db) return aperto.errore;
-    return annullaLotto(*aperto.db, lotto, conferma, regional, avanzamento);
+    return conRegistro(paths, usaAccess, {"annulla-lotto", !conferma, {}, lotto}, [&] {
+        DatabaseAperto aperto = apriDatabase(paths, usaAccess);
+        if (!aperto.db) return aperto.errore;
+        return annullaLotto(*aperto.db, lotto, conferma, regional, avanzamento);
+    });
 }
 
 }  // namespace crv::tools

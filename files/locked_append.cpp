@@ -1,0 +1,128 @@
+#include "files/locked_append.h"
+
+#include <cerrno>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files/system_reason.h"
+#include "files/whole_file.h"
+
+namespace crv {
+namespace {
+
+// Closes the descriptor, and so drops the lock, on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now; the errno of a failure, or 0.
+    int close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void fail(const std::filesystem::path& file, const std::string& reason)
+{
+    throw FileError("Impossibile scrivere il file " + file.string() + ": " + reason, reason);
+}
+
+int writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+// Takes the write lock on the whole file, waiting up to maxWait for another
+// holder. Polled rather than waited on in the kernel: a holder that never
+// lets go (a program stopped in a debugger, a machine gone from the
+// network) must not keep this one waiting for ever.
+void lock(int fd, const std::filesystem::path& file, const AppendOptions& options)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto until = Clock::now() + options.maxWait;
+    bool told = false;
+    for (;;) {
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        if (::fcntl(fd, F_SETLK, &whole) == 0) return;
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error != EACCES && error != EAGAIN) {
+            if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS)
+                fail(file, "il disco non permette di bloccare il file mentre si scrive (" + motivoDiSistema(error) +
+                               "): la riga non è stata scritta per non mescolarla a quella di un altro programma");
+            fail(file, motivoDiSistema(error));
+        }
+        if (!told && options.onWait) options.onWait();
+        told = true;
+        if (Clock::now() >= until)
+            fail(file, "è bloccato da un altro programma da più di " +
+                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(options.maxWait).count()) +
+                           " secondi");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+}  // namespace
+
+void appendLocked(const std::filesystem::path& file, std::string_view line, const AppendOptions& options)
+{
+    int fd;
+    do {
+        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        fail(file, motivoDiScrittura(file.has_parent_path() ? file.parent_path() : ".", error));
+    }
+    Descriptor descriptor(fd);
+    lock(fd, file, options);
+
+    // The file as it is now that nobody else writes to it.
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) fail(file, motivoDiSistema(errno));
+    std::string bytes;
+    if (status.st_size == 0) {
+        bytes = options.header;
+    } else {
+        // Read through the same descriptor: closing another one of this
+        // program's on the file would drop the lock.
+        char last = '\n';
+        if (::pread(fd, &last, 1, status.st_size - 1) != 1) last = '\n';
+        if (last != '\n') bytes = "\r\n";
+    }
+    bytes += line;
+    int error = writeAll(fd, bytes);
+    if (error != 0) {
+        // A line cut short (a full disk) is taken back while the lock is held.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd, status.st_size);
+    }
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) error = errno;
+    if (error == 0) error = descriptor.close();
+    if (error != 0) fail(file, motivoDiScrittura(file.has_parent_path() ? file.parent_path() : ".", error));
+}
+
+}  // namespace crv
