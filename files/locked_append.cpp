@@ -78,10 +78,11 @@ void lock(int fd, const std::filesystem::path& file, const AppendOptions& option
         }
         if (!told && options.onWait) options.onWait();
         told = true;
-        if (Clock::now() >= until)
-            fail(file, "è bloccato da un altro programma da più di " +
-                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(options.maxWait).count()) +
-                           " secondi");
+        if (Clock::now() >= until) {
+            const auto seconds = std::chrono::ceil<std::chrono::seconds>(options.maxWait).count();
+            fail(file, "è bloccato da un altro programma da più di " + std::to_string(seconds) +
+                           (seconds == 1 ? " secondo" : " secondi"));
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
@@ -96,7 +97,10 @@ void appendLocked(const std::filesystem::path& file, std::string_view line, cons
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int error = errno;
-        fail(file, motivoDiScrittura(file.has_parent_path() ? file.parent_path() : ".", error));
+        // The folder missing, or the disk full, is said of the folder.
+        fail(file, error == ENOENT || error == ENOSPC
+                       ? motivoDiScrittura(file.has_parent_path() ? file.parent_path() : ".", error)
+                       : motivoDiSistema(error));
     }
     Descriptor descriptor(fd);
     lock(fd, file, options);

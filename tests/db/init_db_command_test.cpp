@@ -79,6 +79,7 @@ TEST(InitDbCommand, UsageErrorsAndASettingsFileWithoutItsKey)
     EXPECT_EQ(runInitDb({"--help"}).exitCode, 0);
 
     TempDir root;
+    std::filesystem::create_directories(root / "dati");
     writeFile(root / "dati" / "vex32.ini", "altro=1\r\n");
     const Outcome noKey = runInitDb({"--root", root.path().string()});
     EXPECT_EQ(noKey.exitCode, 1);
@@ -123,7 +124,10 @@ TEST(InitDbCommand, MakesASuiteRootFromWhatIsMissing)
         for (const std::string& folder : c.present) std::filesystem::create_directories(scratch / folder);
         SuitePaths paths;
         paths.root = scratch / "a/radice";
-        if (!c.vex32Ini.empty()) writeFile(paths.vex32Ini(), here(c.vex32Ini));
+        if (!c.vex32Ini.empty()) {
+            std::filesystem::create_directories(paths.dataDir());
+            writeFile(paths.vex32Ini(), here(c.vex32Ini));
+        }
         std::vector<std::string> args = {"--root", paths.root.string()};
         for (const std::string& option : c.options) args.push_back(here(option));
 
