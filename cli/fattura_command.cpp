@@ -36,15 +36,21 @@ std::string helpText()
     "\n"
     "Mostra le fatture elettroniche FILE (XML, anche firmate .xml.p7m) come il pulsante\n"
     "\"Fatt.Elett\" della finestra. FILE è un nome nella cartella import/ della radice\n"
-    "della suite, o un percorso quando contiene \"/\". Ogni file scritto (pagina,\n"
-    "PDF, allegato) è detto in una riga dello standard output.\n"
+    "della suite, o un percorso quando contiene \"/\". Un file con più documenti\n"
+    "(un lotto: più FatturaElettronicaBody) ha una pagina per documento, con\n"
+    "\"Documento i di n\". Ogni file scritto (pagina, PDF, allegato) è detto in una\n"
+    "riga dello standard output.\n"
     "\n") + kCommonOptionsHelp +
     "  --interlinea N              altezza di una riga della pagina in pixel (predefinita 18)\n"
     "  --png FILE                  la pagina come immagine PNG, come la disegna la finestra;\n"
     "                              con più FILE è una cartella, con un PNG per fattura;\n"
+    "                              un lotto dà un PNG per documento, chiamato con\n"
+    "                              \"_documento_N\" prima dell'estensione (pagina.png:\n"
+    "                              pagina_documento_1.png, pagina_documento_2.png...);\n"
     "                              un nome con un'altra estensione (.jpg...) è un uso errato\n"
-    "  --pdf FILE                  le pagine in un PDF A4 verticale: ogni fattura inizia su\n"
-    "                              un nuovo foglio, una fattura lunga continua sui seguenti\n"
+    "  --pdf FILE                  le pagine in un PDF A4 verticale: ogni fattura, e ogni\n"
+    "                              documento di un lotto, inizia su un nuovo foglio; una\n"
+    "                              pagina lunga continua sui seguenti\n"
     "  --testo                     stampa i valori letti (predefinito senza --png, --pdf,\n"
     "                              --allegati)\n"
     "  --allegati DIR              salva gli allegati in DIR, senza sovrascrivere file\n"
@@ -95,8 +101,10 @@ std::optional<double> parseInterlinea(const std::string& text)
     return value;
 }
 
-// "IT01_FPR03.xml.p7m" -> "IT01_FPR03.png"; a name taken in this run gets " (2)".
-std::filesystem::path pngNameFor(const std::filesystem::path& source, std::set<std::string>& taken)
+// "IT01_FPR03.xml.p7m" -> "IT01_FPR03.png", with `documento` before the
+// extension ("IT01_FPR03_documento_2.png"); a name taken in this run gets " (2)".
+std::filesystem::path pngNameFor(const std::filesystem::path& source, const std::string& documento,
+                                 std::set<std::string>& taken)
 {
     std::string name = source.filename().string();
     for (const char* ext : {".p7m", ".xml"}) {
@@ -107,10 +115,27 @@ std::filesystem::path pngNameFor(const std::filesystem::path& source, std::set<s
             if (tail == e) name.resize(name.size() - e.size());
         }
     }
+    name += documento;
     std::string candidate = name + ".png";
     for (int n = 2; taken.count(candidate) > 0; ++n) candidate = name + " (" + std::to_string(n) + ").png";
     taken.insert(candidate);
     return candidate;
+}
+
+// What the picture of document i (from 1) of a file of n is named after:
+// nothing when the file holds one document, else "_documento_i".
+std::string documentSuffix(std::size_t i, std::size_t n)
+{
+    return n > 1 ? "_documento_" + std::to_string(i) : std::string();
+}
+
+// The picture of one document of a file of several, when the operator named
+// one PNG file: "pagina.png" -> "pagina_documento_2.png".
+std::filesystem::path withSuffix(const std::filesystem::path& file, const std::string& suffix)
+{
+    std::filesystem::path named = file;
+    named.replace_filename(file.stem().string() + suffix + file.extension().string());
+    return named;
 }
 
 // Why the output the operator named must not be written: it is a file of
@@ -231,7 +256,7 @@ int fatturaCommand(const Args& rawArgs)
         const std::filesystem::path path = fileIndicato(file, paths);
         if (o.completa) {
             CompleteOutputs outputs{o.testo, std::nullopt, o.pdf.has_value()};
-            if (o.png) outputs.png = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
+            if (o.png) outputs.png = pngFolder ? *o.png / pngNameFor(path, {}, pngNames) : *o.png;
             if (!showComplete(path, outputs, regional, completePdf, firstText)) status = 1;
             if (!o.allegati) continue;
         }
@@ -262,21 +287,33 @@ int fatturaCommand(const Args& rawArgs)
             }
         }
         if (!drawing || o.completa) continue;
-        InvoicePage page = layoutInvoice(reading.fattura, regional);
-        if (o.png) {
-            const std::filesystem::path target = pngFolder ? *o.png / pngNameFor(path, pngNames) : *o.png;
-            if (const auto problem = writePng(page, o.interlinea, target)) {
-                // A page too tall is the invoice's; a file that cannot be written names itself.
-                printErr(pageFitsPng(page, o.interlinea) ? *problem + " (pagina della fattura " + path.string() + ")"
-                                                         : "Errore nel file " + path.string() + "\n" + *problem);
-                status = 1;
-            } else {
-                std::printf("Pagina salvata in %s\n", target.string().c_str());
+        // One page per document: a batch of invoices is never drawn as one.
+        std::vector<InvoicePage> documents = layoutInvoice(reading.fattura, regional);
+        const std::size_t n = documents.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            InvoicePage& page = documents[i];
+            const std::string which = n > 1 ? " (documento " + std::to_string(i + 1) + " di " + std::to_string(n) + ")" : "";
+            if (o.png) {
+                const std::string suffix = documentSuffix(i + 1, n);
+                const std::filesystem::path target =
+                    pngFolder ? *o.png / pngNameFor(path, suffix, pngNames) : withSuffix(*o.png, suffix);
+                if (const auto other = n > 1 ? otherFileAt(target, "\x89PNG", "PNG") : std::nullopt) {
+                    printErr(*other + " (pagina della fattura " + path.string() + which + ")");
+                    status = 1;
+                } else if (const auto problem = writePng(page, o.interlinea, target)) {
+                    // A page too tall is the invoice's; a file that cannot be written names itself.
+                    printErr(pageFitsPng(page, o.interlinea)
+                                 ? *problem + " (pagina della fattura " + path.string() + which + ")"
+                                 : "Errore nel file " + path.string() + which + "\n" + *problem);
+                    status = 1;
+                } else {
+                    std::printf("Pagina salvata in %s\n", target.string().c_str());
+                }
             }
-        }
-        if (o.pdf) {
-            pages.push_back(std::move(page));
-            titles.push_back(path.filename().string());
+            if (o.pdf) {
+                pages.push_back(std::move(page));
+                titles.push_back(path.filename().string() + which);
+            }
         }
     }
     if (o.pdf && !completePdf.empty() && !writeCompletePdf(completePdf, *o.pdf)) status = 1;

@@ -33,9 +33,11 @@ std::string helpText()
                "Importa FILE come i pulsanti di importazione della finestra. FILE è un nome\n"
                "nella cartella import/ della radice della suite, o il percorso di un file\n"
                "(assoluto o dalla cartella corrente) quando contiene \"/\". Il listato e i\n"
-               "contatori vanno sullo standard output; i messaggi, e in una importazione\n"
-               "normale la riga \"Database: \" con la stringa di connessione accorciata, sullo\n"
-               "standard error.\n"
+               "contatori vanno sullo standard output, quelli di una prova seguiti dalla riga\n"
+               "\"Prova: l'archivio non è stato modificato\"; un'importazione che non può\n"
+               "iniziare (file mancante, parametro vuoto) non ne scrive. I messaggi, e in una\n"
+               "importazione normale la riga \"Database: \" con la stringa di connessione\n"
+               "accorciata, vanno sullo standard error.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
@@ -225,9 +227,13 @@ int importCommand(const Args& rawArgs)
                      fileRegistro(paths).string().c_str());
     };
     const RunResult result = lavoraRegistrato(params, paths, regional, listener, opener, inAttesa);
-    const std::string report = riepilogoRun(result, regional);
-    std::fwrite(report.data(), 1, report.size(), stdout);
-    std::fflush(stdout);
+    // A run that never started has no counters: zeros would read as a result.
+    if (runAvviato(result.outcome)) {
+        std::string report = riepilogoRun(result, regional);
+        if (params.soloTest) report += std::string(kProvaSenzaModifiche) + "\n";
+        std::fwrite(report.data(), 1, report.size(), stdout);
+        std::fflush(stdout);
+    }
     // A name in import/ of a root that is not there: how to make one.
     if (result.outcome == RunOutcome::NoFile && std::filesystem::path(params.fileName).is_relative())
         if (const std::string come = radiceMancante(paths); !come.empty()) std::fprintf(stderr, "%s\n", come.c_str());

@@ -326,15 +326,16 @@ void Run::closeCase(const Case& v, const MemoText& memo)
 
 RunResult Run::execute()
 {
-    out_.listingCleared();
-    out_.listingLine(intestazioneListino());
-
     std::filesystem::path path = paths_.importDir() / p_.fileName;
     if (const std::string missing = messaggioFileMancante(paths_, p_.fileName); !missing.empty())
         return finish(RunOutcome::NoFile, missing);
 
     RunResult failed;
     if (!checkParameters(failed)) return failed;
+
+    // A run that cannot start leaves the last run's listing, as its counters.
+    out_.listingCleared();
+    out_.listingLine(intestazioneListino());
 
     counters_.lotto.reset();
     out_.countersChanged(counters_);

@@ -24,4 +24,9 @@ std::string riepilogoRun(const RunResult& result, const Regional& regional)
     return out;
 }
 
+bool runAvviato(RunOutcome outcome)
+{
+    return outcome != RunOutcome::NoFile && outcome != RunOutcome::BadParameter;
+}
+
 }  // namespace crv

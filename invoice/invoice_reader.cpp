@@ -92,16 +92,16 @@ void readParty(pugi::xml_node party, Parte& out)
     }
 }
 
-void readHeader(pugi::xml_node header, DatiFattura& dati)
+void readHeader(pugi::xml_node header, FatturaLetta& out)
 {
     for (const pugi::xml_node p : Elements(header)) {
         const UpperName pName(p);
-        if (pName == "CEDENTEPRESTATORE") readParty(p, dati.Cedente);
-        else if (pName == "CESSIONARIOCOMMITTENTE") readParty(p, dati.Cliente);
+        if (pName == "CEDENTEPRESTATORE") readParty(p, out.Cedente);
+        else if (pName == "CESSIONARIOCOMMITTENTE") readParty(p, out.Cliente);
     }
 }
 
-void readDocumentData(pugi::xml_node datiGenerali, DatiFattura& dati)
+void readDocumentData(pugi::xml_node datiGenerali, DocumentoFattura& dati)
 {
     for (const pugi::xml_node g : Elements(datiGenerali)) {
         const UpperName gName(g);
@@ -138,13 +138,12 @@ struct BodyTotals {
     Amount imposta;
 };
 
-void readGoodsAndServices(pugi::xml_node datiBeniServizi, FatturaLetta& out, BodyTotals& totals)
+void readGoodsAndServices(pugi::xml_node datiBeniServizi, DocumentoFattura& out, BodyTotals& totals)
 {
     for (const pugi::xml_node l : Elements(datiBeniServizi)) {
         const UpperName lName(l);
         if (lName == "DETTAGLIOLINEE") {
             out.righe.push_back(readLine(l));
-            ++out.dati.ContaRighe;
         } else if (lName == "DATIRIEPILOGO") {
             Amount imponibile;
             Amount imposta;
@@ -164,7 +163,7 @@ void readGoodsAndServices(pugi::xml_node datiBeniServizi, FatturaLetta& out, Bod
     }
 }
 
-void readPayment(pugi::xml_node datiPagamento, DatiFattura& dati)
+void readPayment(pugi::xml_node datiPagamento, DocumentoFattura& dati)
 {
     for (const pugi::xml_node d : Elements(datiPagamento)) {
         const UpperName dName(d);
@@ -190,21 +189,22 @@ void readAttachment(pugi::xml_node allegati, std::vector<Allegato>& out)
     out.push_back(std::move(a));
 }
 
+// One body is one document: its values never mix with another body's.
 void readBody(pugi::xml_node body, FatturaLetta& out)
 {
+    DocumentoFattura& documento = out.documenti.emplace_back();
     BodyTotals totals;
     for (const pugi::xml_node s : Elements(body)) {
         const UpperName sName(s);
-        if (sName == "DATIGENERALI") readDocumentData(s, out.dati);
-        else if (sName == "DATIBENISERVIZI") readGoodsAndServices(s, out, totals);
-        else if (sName == "DATIPAGAMENTO") readPayment(s, out.dati);
+        if (sName == "DATIGENERALI") readDocumentData(s, documento);
+        else if (sName == "DATIBENISERVIZI") readGoodsAndServices(s, documento, totals);
+        else if (sName == "DATIPAGAMENTO") readPayment(s, documento);
         else if (sName == "ALLEGATI") readAttachment(s, out.allegati);
         // Other children (vehicles, ...) feed nothing on the page.
     }
-    // A body without summary blocks leaves the totals of the earlier one.
     if (totals.any) {
-        out.dati.TotaleImponibile = totals.imponibile;
-        out.dati.TotaleImposta = totals.imposta;
+        documento.TotaleImponibile = totals.imponibile;
+        documento.TotaleImposta = totals.imposta;
     }
 }
 
@@ -243,7 +243,7 @@ InvoiceReading readInvoiceDocument(const XmlDocument& document, const std::strin
     InvoiceReading reading;
     FatturaLetta& out = reading.fattura;
     try {
-        for (const pugi::xml_node header : headers) readHeader(header, out.dati);
+        for (const pugi::xml_node header : headers) readHeader(header, out);
         for (const pugi::xml_node body : selectChildren(root, "FatturaElettronicaBody")) readBody(body, out);
     } catch (const BadElement& e) {
         std::string message = "Errore nel file " + name + "\nElemento " + e.element();

@@ -21,27 +21,37 @@ std::string oneLine(std::string_view value)
     return blankControls(value);
 }
 
+std::string importoMostrato(const std::optional<Amount>& importo, const Regional& regional)
+{
+    return importo ? importo->toRegional(regional) : kNonIndicato;
+}
+
 std::string invoiceText(const FatturaLetta& fattura, const Regional& regional)
 {
-    const DatiFattura& d = fattura.dati;
     std::string out;
-    party(out, "Cedente/prestatore", d.Cedente);
-    party(out, "Cessionario/committente", d.Cliente);
-    out += "Documento\n  Tipo: " + oneLine(d.TipoDocumento) + (d.TipoDocumento == "TD01" ? " (Fattura)" : "");
-    out += "\n  Numero: " + oneLine(d.NumeroDocumento);
-    out += "\n  Data: " + oneLine(d.DataDocumento);
-    out += "\n  Totale documento: " + d.TotaleDocumento.toRegional(regional) + "\n";
-    out += "Righe: " + std::to_string(d.ContaRighe) + "\n";
-    for (const RigaFattura& r : fattura.righe) {
-        out += "  " + oneLine(r.NumeroLinea) + " | " + oneLine(r.Descrizione) + " | quantità " + oneLine(r.Quantita) +
-               " | prezzo unitario " + r.PrezzoUnitario.toRegional(regional) + " | importo " +
-               r.PrezzoTotale.toRegional(regional) + " | IVA " + oneLine(r.AliquotaIva) + "\n";
+    party(out, "Cedente/prestatore", fattura.Cedente);
+    party(out, "Cessionario/committente", fattura.Cliente);
+    const std::size_t n = fattura.numeroDocumenti();
+    for (std::size_t i = 0; i < n; ++i) {
+        const DocumentoFattura& d = fattura.documento(i);
+        out += "Documento";
+        if (n > 1) out += " " + std::to_string(i + 1) + " di " + std::to_string(n);
+        out += "\n  Tipo: " + oneLine(d.TipoDocumento) + (d.TipoDocumento == "TD01" ? " (Fattura)" : "");
+        out += "\n  Numero: " + oneLine(d.NumeroDocumento);
+        out += "\n  Data: " + oneLine(d.DataDocumento);
+        out += "\n  Totale documento: " + importoMostrato(d.TotaleDocumento, regional) + "\n";
+        out += "Righe: " + std::to_string(d.righe.size()) + "\n";
+        for (const RigaFattura& r : d.righe) {
+            out += "  " + oneLine(r.NumeroLinea) + " | " + oneLine(r.Descrizione) + " | quantità " +
+                   oneLine(r.Quantita) + " | prezzo unitario " + r.PrezzoUnitario.toRegional(regional) +
+                   " | importo " + r.PrezzoTotale.toRegional(regional) + " | IVA " + oneLine(r.AliquotaIva) + "\n";
+        }
+        out += "Pagamento\n  Metodo: " + oneLine(d.ModalitaPagamento);
+        out += "\n  Importo: " + importoMostrato(d.ImportoPagamento, regional) + "\n";
+        out += "Totali\n  Totale imponibile: " + importoMostrato(d.TotaleImponibile, regional);
+        out += "\n  Totale imposta: " + importoMostrato(d.TotaleImposta, regional);
+        out += "\n  Totale documento: " + importoMostrato(d.TotaleDocumento, regional) + "\n";
     }
-    out += "Pagamento\n  Metodo: " + oneLine(d.ModalitaPagamento);
-    out += "\n  Importo: " + d.ImportoPagamento.toRegional(regional) + "\n";
-    out += "Totali\n  Totale imponibile: " + d.TotaleImponibile.toRegional(regional);
-    out += "\n  Totale imposta: " + d.TotaleImposta.toRegional(regional);
-    out += "\n  Totale documento: " + d.TotaleDocumento.toRegional(regional) + "\n";
     if (!fattura.allegati.empty()) {
         out += "Allegati\n";
         for (const Allegato& a : fattura.allegati) {

@@ -1,6 +1,7 @@
 #pragma once
 // The values read from an invoice as readable text, one value a line, for
 // the command line's --testo.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,7 +10,14 @@
 
 namespace crv {
 
-// Parties, document data, every line, payment, totals and attachments;
+// What is shown for an amount the file does not give (never 0).
+inline constexpr const char* kNonIndicato = "non indicato";
+
+// The amount in the regional form, or kNonIndicato.
+std::string importoMostrato(const std::optional<Amount>& importo, const Regional& regional);
+
+// Parties, then each document's data, lines, payment and totals (headed
+// "Documento i di n" when the file holds several), then the attachments;
 // amounts in the regional form, as the page shows them. Each value stays on
 // its line (see oneLine).
 std::string invoiceText(const FatturaLetta& fattura, const Regional& regional);

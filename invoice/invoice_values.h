@@ -1,6 +1,8 @@
 #pragma once
 // The values read from one electronic invoice, as plain structs: what the
 // page shows, what --testo prints and the attachments the file carries.
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,20 +29,19 @@ struct RigaFattura {
     std::string AliquotaIva;  // the file's text unchanged (e.g. "22.00")
 };
 
-// The document data, parties, payment and totals of the file. Where the
-// file has several bodies, the later one's values replace the earlier ones'.
-struct DatiFattura {
-    Parte Cedente;
-    Parte Cliente;
+// One document of the file (a "FatturaElettronicaBody"): its data, lines,
+// payment and totals. An amount the body does not give stays empty: the page
+// says so instead of showing 0.
+struct DocumentoFattura {
     std::string TipoDocumento;
     std::string DataDocumento;  // the file's year-month-day text
     std::string NumeroDocumento;
-    Amount TotaleDocumento;
-    Amount TotaleImponibile;  // summed over the "DatiRiepilogo" blocks of a body
-    Amount TotaleImposta;     // likewise
-    std::string ModalitaPagamento;
-    Amount ImportoPagamento;
-    long long ContaRighe = 0;  // lines read, across all bodies
+    std::optional<Amount> TotaleDocumento;
+    std::optional<Amount> TotaleImponibile;  // summed over the body's "DatiRiepilogo" blocks
+    std::optional<Amount> TotaleImposta;     // likewise
+    std::string ModalitaPagamento;           // the last payment detail's
+    std::optional<Amount> ImportoPagamento;  // likewise
+    std::vector<RigaFattura> righe;          // in file order
 };
 
 // An attachment ("Allegati"): its name as the file gives it and its base64 text.
@@ -51,11 +52,22 @@ struct Allegato {
     std::string Attachment;  // base64, as in the file
 };
 
-// Everything read from one file.
+// Everything read from one file: the parties of its header, one document per
+// body (a batch holds several) and the attachments of every body.
 struct FatturaLetta {
-    DatiFattura dati;
-    std::vector<RigaFattura> righe;  // in file order, all bodies
+    Parte Cedente;
+    Parte Cliente;
+    std::vector<DocumentoFattura> documenti;
     std::vector<Allegato> allegati;
+
+    // The documents shown: every body, or one empty document for a file
+    // without bodies, whose page is still drawn with the parties.
+    std::size_t numeroDocumenti() const { return documenti.empty() ? 1 : documenti.size(); }
+    const DocumentoFattura& documento(std::size_t i) const
+    {
+        static const DocumentoFattura vuoto;
+        return documenti.empty() ? vuoto : documenti.at(i);
+    }
 };
 
 }  // namespace crv

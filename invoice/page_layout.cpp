@@ -1,5 +1,11 @@
 #include "invoice/page_layout.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "invoice/invoice_text.h"
+#include "invoice/page_painter.h"
+
 namespace crv {
 
 void PageBuilder::clear()
@@ -14,9 +20,31 @@ void PageBuilder::PrintF(std::string cosa, int x, float y, int dimFont, bool bol
     page_.ops.emplace_back(TextOp{std::move(cosa), x, y, dimFont, bold, alignDX});
 }
 
-void PageBuilder::PrintF(std::string cosa, int x, float y, int dimFont, bool bold, bool alignDX, int limit, Fit fit)
+int PageBuilder::PrintF(std::string cosa, int x, float y, int dimFont, bool bold, bool alignDX, int limit, Fit fit)
 {
-    page_.ops.emplace_back(TextOp{std::move(cosa), x, y, dimFont, bold, alignDX, limit, fit});
+    return lay(TextOp{std::move(cosa), x, y, dimFont, bold, alignDX, limit, fit}, limit);
+}
+
+int PageBuilder::PrintFEntro(std::string cosa, int x, float y, int dimFont, bool bold, int bound)
+{
+    return lay(TextOp{std::move(cosa), x, y, dimFont, bold, false}, bound);
+}
+
+int PageBuilder::lay(TextOp text, int bound)
+{
+    TextOp measured = text;
+    if (measured.limit == 0) measured.limit = bound;
+    const std::vector<std::string> lines = pageLines(measured);
+    if (lines.empty()) {
+        page_.ops.emplace_back(std::move(text));
+        return 1;
+    }
+    // Paper keeps every word: the text goes on over the rows below, each
+    // line within the same columns, aligned as the text is.
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        page_.ops.emplace_back(TextOp{lines[i], text.x, text.y + static_cast<float>(i), text.size, text.bold,
+                                      text.alignRight, bound, Fit::Wrap});
+    return static_cast<int>(lines.size());
 }
 
 void PageBuilder::Linea(int x1, int x2, float y1, float y2, std::uint32_t colore, bool bf)
@@ -30,6 +58,12 @@ void PageBuilder::Linea(int x1, int x2, float y1, float y2, std::uint32_t colore
 void PageBuilder::breakBefore(float row)
 {
     page_.breakRows.push_back(row);
+}
+
+void PageBuilder::append(InvoicePage part)
+{
+    std::move(part.ops.begin(), part.ops.end(), std::back_inserter(page_.ops));
+    page_.breakRows.insert(page_.breakRows.end(), part.breakRows.begin(), part.breakRows.end());
 }
 
 namespace {
@@ -48,87 +82,140 @@ constexpr int kIvaInizio = 68;         // right of the amount (67)
 constexpr int kCedenteFine = 27;       // the seller's block, up to the line at 28
 constexpr int kDocumentoFine = 53;     // the document's block, up to the line at 54
 constexpr int kClienteInizio = 55;     // the buyer's block, from the line at 54
+constexpr int kPagamentoFine = 79;     // the payment's texts, up to the frame at 80
 
-}  // namespace
+// The rows below the heading band that the three blocks of the heading
+// take: 3 to 6 when every text fits on its row.
+struct HeadingRows {
+    float cedente = 3;
+    float documento = 3;
+    float cliente = 3;
+    float end() const { return std::max({cedente, documento, cliente}); }
+};
 
-void drawInvoiceLine(PageBuilder& page, const RigaFattura& riga, long long k, const Regional& regional)
+// The parties and the document data, and how far down they reach.
+HeadingRows drawHeading(PageBuilder& page, const Parte& c, const Parte& k, const DocumentoFattura& dati,
+                        NumeroDocumento numero)
 {
-    const auto y = static_cast<float>(k + 11);
-    if (k > 1) page.breakBefore(y);
-    page.PrintF(riga.NumeroLinea, 2, y, 12, false, false, kNumeroFine, Fit::Shrink);
-    page.PrintF(riga.Descrizione, 5, y, 12, false, false, kDescrizioneFine, Fit::Cut);
-    page.PrintF(riga.Quantita, 35, y, 12, false, true, kQuantitaInizio, Fit::Shrink);
-    page.PrintF(riga.PrezzoUnitario.toRegional(regional), 45, y, 12, false, true, kPrezzoInizio, Fit::Shrink);
-    page.PrintF("0", 57, y, 12, false, true, kScontoInizio, Fit::Shrink);  // the discount column
-    page.PrintF(riga.PrezzoTotale.toRegional(regional), 67, y, 12, false, true, kImportoInizio, Fit::Shrink);
-    page.PrintF(riga.AliquotaIva, 77, y, 12, false, true, kIvaInizio, Fit::Shrink);
-}
-
-void drawInvoicePage(PageBuilder& page, const DatiFattura& dati, long long n, const Regional& regional)
-{
-    const auto r = static_cast<float>(13 + n);
-    const Parte& c = dati.Cedente;
-    const Parte& k = dati.Cliente;
     const std::string tipo = dati.TipoDocumento == "TD01" ? "Fattura" : dati.TipoDocumento;
-
+    HeadingRows y;
     page.PrintF("DATI CEDENTE/PRESTATORE", 2, 1, 14, true, false);
     page.PrintF("DATI DOCUMENTO", 30, 1, 14, true, false);
     page.PrintF("DATI CLIENTE", 56, 1, 14, true, false);
-    page.PrintF(c.Denominazione, 2, 3, 12, false, false, kCedenteFine, Fit::Cut);
-    page.PrintF("Tipo: " + tipo, 30, 3, 12, false, false, kDocumentoFine, Fit::Cut);
-    page.PrintF(k.Denominazione, 78, 3, 12, false, true, kClienteInizio, Fit::Cut);
-    page.PrintF("P.Iva: " + c.PartitaIva, 2, 4, 12, false, false, kCedenteFine, Fit::Cut);
-    page.PrintF("Numero: " + dati.NumeroDocumento, 30, 4, 12, false, false, kDocumentoFine, Fit::Cut);
-    page.PrintF("P.Iva: " + k.PartitaIva, 78, 4, 12, false, true, kClienteInizio, Fit::Cut);
-    page.PrintF(c.SedeIndirizzo, 2, 5, 12, false, false, kCedenteFine, Fit::Cut);
-    page.PrintF("Data: " + dati.DataDocumento, 30, 5, 12, false, false, kDocumentoFine, Fit::Cut);
-    page.PrintF(k.SedeIndirizzo, 78, 5, 12, false, true, kClienteInizio, Fit::Cut);
-    page.PrintF(c.SedeCap + " " + c.SedeComune, 2, 6, 12, false, false, kCedenteFine, Fit::Cut);
-    page.PrintF(k.SedeCap + " " + k.SedeComune, 78, 6, 12, false, true, kClienteInizio, Fit::Cut);
-    // Lines are always one pixel wide: the painter's pen needs no setting here.
-    page.Linea(28, 28, 0.2f, 8, 0, false);
-    page.Linea(54, 54, 0.2f, 8, 0, false);
-    page.Linea(1, 80, 8, 8, 0, false);
-    page.PrintF("PRODOTTI E SERVIZI", 30, 9, 14, true, false);
-    page.Linea(1, 80, 11, 12, kYellow, true);
-    page.PrintF("Nr", 2, 11, 12, true, false);
-    page.PrintF("Descrizione", 5, 11, 12, true, false);
-    page.PrintF("Quantità", 30, 11, 12, true, false);
-    page.PrintF("Prezzo Un.", 40, 11, 12, true, false);
-    page.PrintF("Sconto/Magg.", 50, 11, 12, true, false);
-    page.PrintF("Importo", 63, 11, 12, true, false);
-    page.PrintF("Cod.Iva", 73, 11, 12, true, false);
-    page.breakBefore(r);
-    page.breakBefore(r + 6);
-    page.Linea(1, 80, r, r, 0, false);
-    page.Linea(38, 38, r, r + 6, 0, false);
-    page.PrintF("METODO DI PAGAMENTO", 50, r + 1, 14, true, false);
-    page.PrintF("Metodo: " + dati.ModalitaPagamento, 40, r + 3, 12, false, false);
-    page.PrintF("Pagamento: " + dati.ImportoPagamento.toRegional(regional), 40, r + 4, 12, false, false);
-    page.Linea(1, 80, r + 6, r + 6, 0, false);
-    page.Linea(38, 38, r + 6, r + 14, 0, false);
-    page.PrintF("TOTALI", 55, r + 7, 14, true, false);
-    page.PrintF("Importo prodotti o servizi", 40, r + 9, 12, false, false);
-    page.PrintF("Totale Imponibile", 40, r + 10, 12, false, false);
-    page.PrintF(dati.TotaleImponibile.toRegional(regional) + " € ", 75, r + 10, 12, true, true);
-    page.PrintF("Totale Imposta", 40, r + 11, 12, false, false);
-    page.PrintF(dati.TotaleImposta.toRegional(regional) + " € ", 75, r + 11, 12, true, true);
-    page.PrintF("Totale Documento", 40, r + 12, 12, false, false);
-    page.PrintF(dati.TotaleDocumento.toRegional(regional) + " € ", 75, r + 12, 12, true, true);
-    page.Linea(1, 80, r + 14, r + 14, 0, false);
-    page.Linea(80, 80, 0.2f, r + 14, 0, false);
-    page.Linea(1, 80, 0.2f, 0.2f, 0, false);
-    page.Linea(1, 1, 0.2f, r + 14, 0, false);
+    y.cedente += page.PrintF(c.Denominazione, 2, y.cedente, 12, false, false, kCedenteFine, Fit::Cut);
+    y.documento += page.PrintF("Tipo: " + tipo, 30, y.documento, 12, false, false, kDocumentoFine, Fit::Cut);
+    y.cliente += page.PrintF(k.Denominazione, 78, y.cliente, 12, false, true, kClienteInizio, Fit::Cut);
+    y.cedente += page.PrintF("P.Iva: " + c.PartitaIva, 2, y.cedente, 12, false, false, kCedenteFine, Fit::Cut);
+    y.documento +=
+        page.PrintF("Numero: " + dati.NumeroDocumento, 30, y.documento, 12, false, false, kDocumentoFine, Fit::Cut);
+    y.cliente += page.PrintF("P.Iva: " + k.PartitaIva, 78, y.cliente, 12, false, true, kClienteInizio, Fit::Cut);
+    y.cedente += page.PrintF(c.SedeIndirizzo, 2, y.cedente, 12, false, false, kCedenteFine, Fit::Cut);
+    y.documento +=
+        page.PrintF("Data: " + dati.DataDocumento, 30, y.documento, 12, false, false, kDocumentoFine, Fit::Cut);
+    y.cliente += page.PrintF(k.SedeIndirizzo, 78, y.cliente, 12, false, true, kClienteInizio, Fit::Cut);
+    y.cedente += page.PrintF(c.SedeCap + " " + c.SedeComune, 2, y.cedente, 12, false, false, kCedenteFine, Fit::Cut);
+    if (numero.n > 1) {
+        y.documento += page.PrintF("Documento " + std::to_string(numero.i) + " di " + std::to_string(numero.n), 30,
+                                   y.documento, 12, false, false, kDocumentoFine, Fit::Cut);
+    }
+    y.cliente += page.PrintF(k.SedeCap + " " + k.SedeComune, 78, y.cliente, 12, false, true, kClienteInizio, Fit::Cut);
+    return y;
 }
 
-InvoicePage layoutInvoice(const FatturaLetta& fattura, const Regional& regional)
+// A total of the document: the amount with " € ", or that the file does not give it.
+void drawTotal(PageBuilder& page, const std::optional<Amount>& importo, float y, const Regional& regional)
 {
+    if (importo)
+        page.PrintF(importo->toRegional(regional) + " € ", 75, y, 12, true, true);
+    else
+        page.PrintF(kNonIndicato, 75, y, 12, false, true);
+}
+
+}  // namespace
+
+int drawInvoiceLine(PageBuilder& page, const RigaFattura& riga, long long k, float y, const Regional& regional)
+{
+    if (k > 1) page.breakBefore(y);
+    const int rows[] = {
+        page.PrintF(riga.NumeroLinea, 2, y, 12, false, false, kNumeroFine, Fit::Shrink),
+        page.PrintF(riga.Descrizione, 5, y, 12, false, false, kDescrizioneFine, Fit::Cut),
+        page.PrintF(riga.Quantita, 35, y, 12, false, true, kQuantitaInizio, Fit::Shrink),
+        page.PrintF(riga.PrezzoUnitario.toRegional(regional), 45, y, 12, false, true, kPrezzoInizio, Fit::Shrink),
+        page.PrintF("0", 57, y, 12, false, true, kScontoInizio, Fit::Shrink),  // the discount column
+        page.PrintF(riga.PrezzoTotale.toRegional(regional), 67, y, 12, false, true, kImportoInizio, Fit::Shrink),
+        page.PrintF(riga.AliquotaIva, 77, y, 12, false, true, kIvaInizio, Fit::Shrink),
+    };
+    return *std::max_element(std::begin(rows), std::end(rows));
+}
+
+InvoicePage layoutDocument(const Parte& cedente, const Parte& cliente, const DocumentoFattura& dati,
+                           NumeroDocumento numero, const Regional& regional)
+{
+    // The heading aside first: the rows its texts take move everything below
+    // it, the lines included, which are drawn before it.
+    PageBuilder heading;
+    const float d = std::max(0.0f, drawHeading(heading, cedente, cliente, dati, numero).end() - 7);
+
     PageBuilder page;
     page.clear();
+    float y = 12 + d;
     long long k = 0;
-    for (const RigaFattura& riga : fattura.righe) drawInvoiceLine(page, riga, ++k, regional);
-    drawInvoicePage(page, fattura.dati, fattura.dati.ContaRighe, regional);
+    for (const RigaFattura& riga : dati.righe) y += static_cast<float>(drawInvoiceLine(page, riga, ++k, y, regional));
+    const float r = y + 1;
+
+    page.append(heading.take());
+    // Lines are always one pixel wide: the painter's pen needs no setting here.
+    page.Linea(28, 28, 0.2f, 8 + d, 0, false);
+    page.Linea(54, 54, 0.2f, 8 + d, 0, false);
+    page.Linea(1, 80, 8 + d, 8 + d, 0, false);
+    page.PrintF("PRODOTTI E SERVIZI", 30, 9 + d, 14, true, false);
+    page.Linea(1, 80, 11 + d, 12 + d, kYellow, true);
+    page.PrintF("Nr", 2, 11 + d, 12, true, false);
+    page.PrintF("Descrizione", 5, 11 + d, 12, true, false);
+    page.PrintF("Quantità", 30, 11 + d, 12, true, false);
+    page.PrintF("Prezzo Un.", 40, 11 + d, 12, true, false);
+    page.PrintF("Sconto/Magg.", 50, 11 + d, 12, true, false);
+    page.PrintF("Importo", 63, 11 + d, 12, true, false);
+    page.PrintF("Cod.Iva", 73, 11 + d, 12, true, false);
+
+    // The payment block: rows r to t, six unless a text of it goes on below.
+    PageBuilder payment;
+    payment.PrintF("METODO DI PAGAMENTO", 50, r + 1, 14, true, false);
+    float p = r + 3;
+    p += payment.PrintFEntro("Metodo: " + dati.ModalitaPagamento, 40, p, 12, false, kPagamentoFine);
+    p += payment.PrintFEntro("Pagamento: " + importoMostrato(dati.ImportoPagamento, regional), 40, p, 12, false,
+                             kPagamentoFine);
+    const float t = std::max(r + 6, p + 1);
+    page.breakBefore(r);
+    page.breakBefore(t);
+    page.Linea(1, 80, r, r, 0, false);
+    page.Linea(38, 38, r, t, 0, false);
+    page.append(payment.take());
+    page.Linea(1, 80, t, t, 0, false);
+    page.Linea(38, 38, t, t + 8, 0, false);
+    page.PrintF("TOTALI", 55, t + 1, 14, true, false);
+    page.PrintF("Importo prodotti o servizi", 40, t + 3, 12, false, false);
+    page.PrintF("Totale Imponibile", 40, t + 4, 12, false, false);
+    drawTotal(page, dati.TotaleImponibile, t + 4, regional);
+    page.PrintF("Totale Imposta", 40, t + 5, 12, false, false);
+    drawTotal(page, dati.TotaleImposta, t + 5, regional);
+    page.PrintF("Totale Documento", 40, t + 6, 12, false, false);
+    drawTotal(page, dati.TotaleDocumento, t + 6, regional);
+    page.Linea(1, 80, t + 8, t + 8, 0, false);
+    page.Linea(80, 80, 0.2f, t + 8, 0, false);
+    page.Linea(1, 80, 0.2f, 0.2f, 0, false);
+    page.Linea(1, 1, 0.2f, t + 8, 0, false);
     return page.take();
+}
+
+std::vector<InvoicePage> layoutInvoice(const FatturaLetta& fattura, const Regional& regional)
+{
+    const std::size_t n = fattura.numeroDocumenti();
+    std::vector<InvoicePage> pages;
+    pages.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        pages.push_back(layoutDocument(fattura.Cedente, fattura.Cliente, fattura.documento(i), {i + 1, n}, regional));
+    return pages;
 }
 
 }  // namespace crv

@@ -15,7 +15,7 @@ struct Describer {
                           (t.bold ? " bold" : " regular") + (t.alignRight ? " right " : " left ") + quotedText(t.text);
         if (t.limit != 0)
             out += (t.alignRight ? " from " : " to ") + std::to_string(t.limit) +
-                   (t.fit == Fit::Cut ? " cut" : " shrink");
+                   (t.fit == Fit::Cut ? " cut" : t.fit == Fit::Shrink ? " shrink" : " wrap");
         return out;
     }
     std::string operator()(const LineOp& l) const

@@ -20,6 +20,7 @@ enum class Fit {
     Cut,     // cut at the limit, "…" showing that more follows
     Shrink,  // drawn smaller, down to 6 points, and left out when it does
              // not fit even then: a number is shown whole or not at all
+    Wrap,    // one line of a text the layout broke to fit its column: whole
 };
 
 // Text whose top-left corner lies at (x, y); with alignRight its right end
@@ -75,7 +76,8 @@ inline constexpr int kColumnPixels = 14;
 // One line of text per operation, for tests and for reading a page by eye:
 // `text 2 1 14 bold left "DATI CEDENTE/PRESTATORE"`, `line 1-80 8-8`,
 // `box 1-80 11-12 #FFFF00`, `clear`; a text's limit follows its text:
-// `text 5 12 12 regular left "..." to 29 cut`, `... right "5.00" from 30 shrink`.
+// `text 5 12 12 regular left "..." to 29 cut`, `... right "5.00" from 30 shrink`,
+// `text 5 13 12 regular left "..." to 29 wrap`.
 std::string describe(const DrawOp& op);
 
 }  // namespace crv

@@ -4,15 +4,20 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPaintDevice>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+#include "invoice/text_wrap.h"
 
 namespace crv {
 namespace {
@@ -24,6 +29,11 @@ constexpr double kPageDpi = 96.0;
 // A text longer than this cannot show on the page anyway; drawing a huge one
 // whole would only keep the painter busy.
 constexpr qsizetype kMaxDrawnChars = 400;
+
+// No text of a valid invoice is longer than 1,000 characters; one of a
+// broken file beyond this many goes on over the rows up to here and ends
+// with "…" (--testo gives it whole), so that the page stays a page.
+constexpr qsizetype kMaxWrappedChars = 10000;
 
 // A number too wide for its column is drawn smaller by these steps, down to
 // the smallest size that still reads.
@@ -194,7 +204,8 @@ FittedText fitText(const TextOp& t, const QFont& font, const QPaintDevice& devic
 {
     // A text kept within a limit shows its beginning, whichever its alignment.
     FittedText fitted{drawnText(t.text, t.alignRight && t.limit == 0), static_cast<double>(t.size), true};
-    if (t.limit == 0 || fitted.shown.isEmpty()) return fitted;
+    // A wrapped line was measured to fit when the page was laid out.
+    if (t.limit == 0 || t.fit == Fit::Wrap || fitted.shown.isEmpty()) return fitted;
     const double room = std::abs(t.limit - t.x) * kColumnPixels;
     const QFontMetricsF metrics(font, &device);
     if (metrics.horizontalAdvance(fitted.shown) <= room) return fitted;
@@ -214,6 +225,63 @@ FittedText fitText(const TextOp& t, const QFont& font, const QPaintDevice& devic
     }
     fitted.shown.clear();
     return fitted;
+}
+
+namespace {
+
+// The page's face at one size and weight, measured on an image of the page
+// (its own resolution, as the PNG and the window draw it). Kept per thread:
+// a page measures every text it lays out, thousands for a long invoice.
+struct PageMeasure {
+    QFont font;
+    QFontMetricsF metrics;
+    QHash<QString, qreal> widths;  // of whole texts: amounts, rates and codes come again and again
+    PageMeasure(int size, bool bold, const QImage& device)
+        : font(pageFont(size, bold, device)), metrics(font, &device)
+    {
+    }
+    qreal width(const QString& text)
+    {
+        if (const auto it = widths.constFind(text); it != widths.constEnd()) return *it;
+        if (widths.size() > 50000) widths.clear();  // a bound for a long session in the window
+        return *widths.insert(text, metrics.horizontalAdvance(text));
+    }
+};
+
+const QImage& pageDevice()
+{
+    static const QImage device(1, 1, QImage::Format_RGB32);
+    return device;
+}
+
+PageMeasure& pageMeasure(int size, bool bold)
+{
+    thread_local std::vector<std::pair<std::pair<int, bool>, std::unique_ptr<PageMeasure>>> made;
+    for (const auto& [key, measure] : made) {
+        if (key.first == size && key.second == bold) return *measure;
+    }
+    made.emplace_back(std::pair(size, bold), std::make_unique<PageMeasure>(size, bold, pageDevice()));
+    return *made.back().second;
+}
+
+}  // namespace
+
+std::vector<std::string> pageLines(const TextOp& t)
+{
+    if (t.limit == 0 || t.fit == Fit::Wrap || t.text.empty()) return {};
+    PageMeasure& measure = pageMeasure(t.size, t.bold);
+    const double room = std::abs(t.limit - t.x) * kColumnPixels;
+    QString text = QString::fromUtf8(t.text.data(), static_cast<qsizetype>(t.text.size()));
+    blankControls(text);
+    // Most texts fit as they are: one measure, as fitText takes it.
+    if (text.size() <= kMaxDrawnChars && measure.width(text) <= room) return {};
+    if (t.fit == Fit::Shrink && !fitText(t, measure.font, pageDevice()).shown.isEmpty()) return {};
+    if (text.size() > kMaxWrappedChars) text = text.left(kMaxWrappedChars) + QChar(0x2026);
+    std::vector<std::string> lines;
+    for (const QString& line :
+         wrapWords(text, [&](const QString& s) { return measure.metrics.horizontalAdvance(s) <= room; }))
+        lines.push_back(line.toStdString());
+    return lines;
 }
 
 QString textsNotShownWhole(const InvoicePage& page, double row, const QPaintDevice& device)

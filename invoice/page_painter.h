@@ -4,6 +4,8 @@
 // pixels whatever the device's resolution (the caller's transform maps page
 // pixels onto the device). Needs a running QGuiApplication for the fonts.
 #include <limits>
+#include <string>
+#include <vector>
 
 #include <QFont>
 
@@ -38,6 +40,14 @@ struct FittedText {
 // Fits a text into the room its limit leaves (TextOp); `font` is the page's
 // font at the text's own size and weight on that device.
 FittedText fitText(const TextOp& text, const QFont& font, const QPaintDevice& device);
+
+// The lines a text takes on the page: none when the page shows it on its
+// row (whole, or a number drawn smaller), else the text broken into lines
+// that each fit the room its limit leaves at its own size (at blanks where
+// it can), measured as on an image of the page. Control characters count as
+// blanks; nothing else of the text is left out, but for a text longer than
+// any valid invoice holds (10,000 characters), which ends there with "…".
+std::vector<std::string> pageLines(const TextOp& text);
 
 // The texts on a row of the page (the row from y to y + 1) that the page
 // does not show whole at their own size, whole, one a line: what the row's

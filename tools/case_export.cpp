@@ -8,6 +8,7 @@
 
 #include "db/database.h"
 #include "db/field_kind.h"
+#include "files/folder_in_use.h"
 #include "files/removed_on_signal.h"
 #include "files/system_reason.h"
 #include "files/whole_file.h"
@@ -75,31 +76,36 @@ std::vector<Colonna> colonne(db::Database& db, const std::vector<std::string>& c
     return columns;
 }
 
+constexpr std::string_view kScratchSuffix = ".parziale";
+
 // The export's own folder beside the workbook: the rows' scratch files and
 // the workbook until it is whole. Unique and made exclusively, so two exports
 // to one name never share it and nothing planted there is written through;
-// it goes with the export however that ends, a kill by signal included.
+// it goes with the export however that ends, a kill by signal included. A
+// kill nothing can catch leaves it behind: the next export to that folder
+// removes it (its lock tells that its export is gone).
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::filesystem::path& out)
-        : path_(makeFolderBeside(out, ".parziale")),
-          workbook_(path_ / out.filename()),
-          guard_({workbook_, path_})
+        : folder_(out, kScratchSuffix),
+          workbook_(folder_.path() / out.filename()),
+          guard_({workbook_, folder_.lockFile(), folder_.path()})
     {
     }
     ~ScratchFolder()
     {
+        // Removed while its lock is still held.
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(folder_.path(), ec);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return folder_.path(); }
     const std::filesystem::path& workbook() const { return workbook_; }
 
 private:
-    std::filesystem::path path_;
+    CartellaInUso folder_;
     std::filesystem::path workbook_;
     RemovedOnSignal guard_;
 };
@@ -148,6 +154,7 @@ RisultatoVarie esportaPratiche(db::Database& db, const FiltroPratiche& filtro, c
                                     {"Impossibile scrivere il file " + out.string() + ": è una cartella. Nessun file scritto"});
         std::optional<ScratchFolder> scratch;
         try {
+            rimuoviCartelleAbbandonate(out.has_parent_path() ? out.parent_path() : ".", kScratchSuffix);
             scratch.emplace(out);
         } catch (const FileError& e) {
             return esitoSenzaLavoro(Esito::Errore, {causaEConseguenza(e.what(), "Nessun file scritto")});

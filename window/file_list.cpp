@@ -62,15 +62,22 @@ void FileList::refresh()
     if (names == shownNames()) return;
 
     const QString selected = selectedName();
-    const QSignalBlocker block(this);
-    clear();
-    for (const QString& name : names) {
-        auto item = std::make_unique<QListWidgetItem>(name);
-        const bool wasSelected = name == selected;
-        QListWidgetItem* const shown = item.release();
-        addItem(shown);
-        if (wasSelected) setCurrentItem(shown);
+    bool stillSelected = selected.isEmpty();
+    {
+        const QSignalBlocker block(this);
+        clear();
+        for (const QString& name : names) {
+            auto item = std::make_unique<QListWidgetItem>(name);
+            const bool wasSelected = name == selected;
+            QListWidgetItem* const shown = item.release();
+            addItem(shown);
+            if (wasSelected) {
+                setCurrentItem(shown);
+                stillSelected = true;
+            }
+        }
     }
+    if (!stillSelected) emit sceltaTolta();
 }
 
 QStringList FileList::shownNames() const

@@ -41,6 +41,11 @@ public:
     // The full path of a name in the folder.
     QString pathOf(const QString& name) const;
 
+signals:
+    // The selected file is listed no more (the filter hides it, or it left
+    // the folder): nothing is selected now.
+    void sceltaTolta();
+
 protected:
     bool event(QEvent* event) override;
 

@@ -2,8 +2,11 @@
 // The invoice page in the window (`Pic_Fatt`): a scrolling view of the drawn
 // page. The window places it, shows it and calls mostraFattura when
 // "Fatt.Elett" is pressed; Escape hides it again and says so with chiusa(),
-// upon which the window shows its listing.
+// upon which the window shows its listing. A file of several documents (a
+// batch) shows one at a time, with a bar above the page to move between them.
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 #include <QScrollArea>
 #include <QString>
@@ -11,7 +14,9 @@
 #include "invoice/page_ops.h"
 #include "numbers/regional.h"
 
+class QLabel;
 class QLineEdit;
+class QToolButton;
 
 namespace crv {
 
@@ -24,10 +29,10 @@ class InvoiceView : public QScrollArea {
 public:
     explicit InvoiceView(QWidget* parent = nullptr);
 
-    // Reads the invoice at path and shows its page at this line spacing,
-    // scrolled to the top. On failure returns the message for the operator
-    // ("NON TROVO IL FILE", "Errore nel file "..., "NON TROVO HEADER.") and
-    // keeps the page it showed before.
+    // Reads the invoice at path and shows the page of its first document at
+    // this line spacing, scrolled to the top. On failure returns the message
+    // for the operator ("NON TROVO IL FILE", "Errore nel file "..., "NON
+    // TROVO HEADER.") and keeps the page it showed before.
     std::optional<QString> mostraFattura(const QString& path, double interlinea,
                                          const Regional& regional = Regional::system());
 
@@ -38,6 +43,13 @@ public:
     // The page shown (its drawing operations) and its line spacing.
     const InvoicePage& pagina() const;
     double interlinea() const;
+    // The documents of the file shown, and which of them (from 0) is on the page.
+    std::size_t documenti() const;
+    std::size_t documento() const;
+    // Shows document i (from 0) of the file, scrolled to the top; an index
+    // beyond the last changes nothing. Ctrl+PgGiù and Ctrl+PgSu, and the
+    // bar's buttons, do the same for the next and the previous one.
+    void mostraDocumento(std::size_t i);
     // Whether the last file asked for was no invoice at all ("NON TROVO HEADER.").
     bool nonEraUnaFattura() const { return nonEraUnaFattura_; }
 
@@ -47,9 +59,18 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The bar over the page: shown only for a file of several documents.
+    void aggiornaBarra();
+    void collocaBarra();
+
     InvoicePageCanvas* canvas_;  // owned by the scroll area
+    QWidget* barra_;             // children of this view
+    QToolButton* precedente_;
+    QLabel* numero_;
+    QToolButton* successivo_;
     bool nonEraUnaFattura_ = false;
 };
 
@@ -59,18 +80,23 @@ class InvoicePageCanvas : public QWidget {
 
 public:
     explicit InvoicePageCanvas(QWidget* parent = nullptr);
-    // Replaces the page and takes the page's size.
-    void setPage(InvoicePage page, double interlinea);
-    const InvoicePage& page() const { return page_; }
+    // Replaces the pages (one per document) and shows the first.
+    void setPages(std::vector<InvoicePage> pages, double interlinea);
+    // Shows page i and takes its size.
+    void showPage(std::size_t i);
+    const InvoicePage& page() const { return pages_.at(current_); }
+    std::size_t pageCount() const { return pages_.size(); }
+    std::size_t current() const { return current_; }
     double interlinea() const { return interlinea_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // The tool tip of a row holds its texts that the page cuts, whole.
+    // The tool tip of a row holds its texts that the page does not show whole, whole.
     bool event(QEvent* event) override;
 
 private:
-    InvoicePage page_;
+    std::vector<InvoicePage> pages_{InvoicePage{}};
+    std::size_t current_ = 0;
     double interlinea_ = 18;
     double textDepth_ = 0;  // pixels from a text's top to the bottom of its tallest line
 };

@@ -104,6 +104,11 @@ void MainWindow::connectControls()
     connect(c_.File1, &QListWidget::currentItemChanged, this, [this] { File1_Click(); });
     connect(c_.File1, &QListWidget::itemClicked, this, [this] { File1_Click(); });
     connect(c_.File1, &QListWidget::itemDoubleClicked, this, [this] { File1_DblClick(); });
+    // A file the list no longer shows is not the one an import button reads.
+    connect(c_.File1, &FileList::sceltaTolta, this, [this] {
+        c_.LBLFILEIMPORT->clear();
+        c_.lblfileinfo->clear();
+    });
     connect(c_.Scheda[10], &QLineEdit::textChanged, this,
             [this](const QString& text) { c_.File1->setPattern(text + QLatin1Char('*')); });
     connect(c_.Check1, &QCheckBox::clicked, this, &MainWindow::Check1_Click);

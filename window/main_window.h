@@ -103,6 +103,8 @@ private:
     // The tab "Lotti" (main_window_lotti.cpp).
     void aggiornaLotti();
     void Cmd_Annulla_Lotto_Click();
+    // The end of the removal of `lotto`: what shows that batch goes.
+    void lottoAnnullato(qint64 lotto, const tools::RisultatoVarie& result);
 
     void lavora();
     void applyRunUpdate();
@@ -120,12 +122,14 @@ private:
     std::unique_ptr<ImportRun> run_;
     QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;
+    bool provaInCorso_ = false;  // the run under way (or the last one) is a test run
     std::unique_ptr<VarieRun> varieRun_;
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;
     QString fileEsportazione_;        // the workbook of the export under way
     std::function<void()> esportazioneInAttesa_;  // asks where to save, once the check found cases
     std::string filtriVarie_;         // the filters of the utility under way, for its closing message
+    qint64 lottoInAnnullamento_ = 0;  // the batch being taken back by the utility under way
 };
 
 }  // namespace crv::window

@@ -2,10 +2,13 @@
 // shown and after each run, and "Annulla lotto" for the one selected.
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
 
 #include "app/registro.h"
 #include "db/open_db.h"
 #include "tools/batch_undo.h"
+#include "window/counter_box.h"
 #include "window/lotti_tab.h"
 #include "window/main_window.h"
 #include "window/message_box.h"
@@ -58,9 +61,24 @@ void MainWindow::Cmd_Annulla_Lotto_Click()
     // No filter chose the cases, and no workbook follows.
     filtriVarie_.clear();
     fileEsportazione_.clear();
+    lottoInAnnullamento_ = lotto;
     avviaVarie([paths, usaAccess, lotto, regional](const tools::Avanzamento& avanzamento) {
         return tools::annullaLotto(paths, usaAccess, lotto, true, regional, avanzamento);
     });
+}
+
+void MainWindow::lottoAnnullato(qint64 lotto, const tools::RisultatoVarie& result)
+{
+    // The bar followed the removal, which is over (or undone).
+    c_.ProgressBar1->setValue(0);
+    if (result.esito != tools::Esito::Terminata) return;
+    // The counters of the run that wrote the batch describe cases now gone.
+    if (lastResult_.counters.lotto == lotto) {
+        for (std::size_t i = 5; i <= 8; ++i) mostraContatore(*c_.Scheda[i], QString());
+        lastResult_.counters = RunCounters();
+    }
+    // The box is also the utilities' filter: a number typed there since stays.
+    if (c_.Scheda[9]->text() == QString::number(lotto)) mostraContatore(*c_.Scheda[9], QString());
 }
 
 }  // namespace crv::window

@@ -4,8 +4,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "import/driver.h"
+#include "import/run_report.h"
 #include "window/counter_box.h"
 #include "window/import_run.h"
 #include "window/listing_view.h"
@@ -38,7 +40,7 @@ void MainWindow::Cmd_Importa_Click(int index)
         mostraMessaggio(this, QString::fromStdString(missing));
         return;
     }
-    if (!confermaImportazione(this)) return;
+    if (!confermaImportazione(this, c_.LBLFILEIMPORT->text(), on(c_.ChkSoloTest))) return;
     if (presentazioneNormale_) {
         // Each button reads its own format: "Importa" the Corvestra one.
         modoDocumento_ = index != 0;
@@ -86,7 +88,10 @@ RunParams MainWindow::runParams() const
 
 void MainWindow::lavora()
 {
-    run_ = std::make_unique<ImportRun>(runParams(), config_.paths, config_.regional);
+    const RunParams params = runParams();
+    provaInCorso_ = params.soloTest;
+    c_.Stato->clearMessage();
+    run_ = std::make_unique<ImportRun>(params, config_.paths, config_.regional);
     connect(run_.get(), &ImportRun::messageWaiting, this, &MainWindow::showRunMessage);
     connect(run_.get(), &ImportRun::ended, this, &MainWindow::runEnded);
     setRunning(true);
@@ -165,6 +170,10 @@ void MainWindow::runEnded()
     run_.release()->deleteLater();
     MouseNormale();
     setRunning(false);
+    // A test run's counters read like an import's: the status line tells
+    // them apart, and stays until the next run.
+    if (provaInCorso_ && runAvviato(lastResult_.outcome))
+        c_.Stato->showMessage(QString::fromUtf8(kProvaSenzaModifiche));
     // "Archivio Access NON trovato. Il programma termina" has been shown:
     // the program ends, as at start-up.
     if (lastResult_.outcome == RunOutcome::AccessArchiveMissing) {

@@ -170,6 +170,7 @@ void MainWindow::varieEnded()
     varieRun_.release()->deleteLater();
     MouseNormale();
     setRunning(false);
+    if (const qint64 lotto = std::exchange(lottoInAnnullamento_, 0)) lottoAnnullato(lotto, result);
     if (const auto esporta = std::exchange(esportazioneInAttesa_, {})) {
         if (result.esito == tools::Esito::Terminata) return esporta();
     }

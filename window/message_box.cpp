@@ -38,9 +38,12 @@ bool siNo(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QS
 
 }  // namespace
 
-bool confermaImportazione(QWidget* parent)
+bool confermaImportazione(QWidget* parent, const QString& file, bool prova)
 {
-    return siNo(parent, QMessageBox::Critical, QStringLiteral("Confermi importazione?"), QStringLiteral("Conferma"));
+    const QString what = prova ? QStringLiteral("prova: l'archivio non sarà modificato")
+                               : QStringLiteral("importazione nell'archivio");
+    return siNo(parent, QMessageBox::Question,
+                QStringLiteral("Confermi importazione?\n%1 — %2").arg(file, what), QStringLiteral("Conferma"));
 }
 
 bool domandaSiNo(QWidget* parent, const QString& fatti, const QString& domanda)

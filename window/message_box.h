@@ -10,8 +10,10 @@ namespace crv::window {
 // Shows `text` with an OK button and waits for it.
 void mostraMessaggio(QWidget* parent, const QString& text);
 
-// "Confermi importazione?" with Yes and No, No the default; true on Yes.
-bool confermaImportazione(QWidget* parent);
+// "Confermi importazione?" and, on a line of its own, the file and what the
+// run will do with the archive (a test run leaves it as it is); Yes and No,
+// No the default; true on Yes.
+bool confermaImportazione(QWidget* parent, const QString& file, bool prova);
 
 // A question about facts the operator must weigh ("Importare comunque?",
 // "Annullare il lotto?"), the facts above it; Yes and No, No the default;

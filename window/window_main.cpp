@@ -7,6 +7,7 @@
 
 #include "window/main_window.h"
 #include "window/qt_italiano.h"
+#include "window/runtime_folder.h"
 
 namespace crv::window {
 
@@ -41,6 +42,8 @@ int avviaFinestra(int& argc, char** argv, const SuitePaths& paths, const Regiona
                    stderr);
         return 1;
     }
+    // Chosen before Qt looks for it, which it does as the application starts.
+    const CartellaRuntime runtime;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     QApplication::setApplicationVersion(QStringLiteral(CRVXML_VERSION));

@@ -61,18 +61,22 @@ TEST_F(FatturaCommand, EverySampleToPngPdfAndText)
         EXPECT_EQ(readFile(entry.path()).substr(1, 3), "PNG");
         ++pngs;
     }
-    EXPECT_EQ(pngs, std::size(kSamples));
-    // The plain and the signed FPR03 keep their own pictures.
-    EXPECT_TRUE(std::filesystem::exists(pngDir / "official_IT01234567890_FPR03_lotto_two_bodies.png"));
-    EXPECT_TRUE(std::filesystem::exists(pngDir / "oca_FPR03_signed_cades_der.png"));
-    EXPECT_EQ(pdfSheets(readFile(pdf)), std::size(kSamples));
+    // One picture and one sheet per document: the two FPR03 are batches of two.
+    const std::size_t documents = std::size(kSamples) + 2;
+    EXPECT_EQ(pngs, documents);
+    // The plain and the signed FPR03 keep their own pictures, one per document.
+    for (const char* name : {"official_IT01234567890_FPR03_lotto_two_bodies", "oca_FPR03_signed_cades_der"}) {
+        for (const char* document : {"_documento_1.png", "_documento_2.png"})
+            EXPECT_TRUE(std::filesystem::exists(pngDir / (std::string(name) + document))) << name << document;
+    }
+    EXPECT_EQ(pdfSheets(readFile(pdf)), documents);
     // One line for each file written.
     std::size_t pageLines = 0;
     for (std::size_t at = o.out.find("\nPagina salvata in " + pngDir.string() + "/"); at != std::string::npos;
          at = o.out.find("\nPagina salvata in ", at + 1))
         ++pageLines;
-    EXPECT_EQ(pageLines, std::size(kSamples));
-    EXPECT_TRUE(o.out.ends_with("\nPDF salvato in " + pdf.string() + " (9 fatture)\n")) << o.out;
+    EXPECT_EQ(pageLines, documents);
+    EXPECT_TRUE(o.out.ends_with("\nPDF salvato in " + pdf.string() + " (11 fatture)\n")) << o.out;
     // The values of every file, the signed one's included.
     EXPECT_NE(o.out.find("File: " + (suite.paths().importDir() / "oca_FPR03_signed_cades_der.xml.p7m").string() +
                          "\nCedente/prestatore\n  Denominazione: SOCIETA' ALPHA SRL\n  P.Iva: IT02780790107\n"),
@@ -91,9 +95,38 @@ TEST_F(FatturaCommand, OneFileByPathWithItsOwnSpacing)
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "Pagina salvata in " + png.string() + "\n");  // drawing only: the file written, no values
     const std::string bytes = readFile(png);
-    // The PNG header's height: 30 rows of 20 pixels.
+    // The PNG header's height: 35 rows of 20 pixels (the first description takes six).
     const auto height = (static_cast<unsigned char>(bytes[22]) << 8) | static_cast<unsigned char>(bytes[23]);
-    EXPECT_EQ(height, 600);
+    EXPECT_EQ(height, 700);
+}
+
+// A batch named as one PNG gives one picture per document, named after it
+// with "_documento_N", and one PDF with a sheet per document; a picture's
+// name that a file of another kind holds is refused, the other documents
+// are still drawn.
+TEST_F(FatturaCommand, ABatchGivesAPicturePerDocumentAndASheetEach)
+{
+    const std::string batch = shellWord(dataFile("fatturapa/lotto_due_documenti_testi_lunghi.xml").string());
+    const auto png = out / "pagina.png";
+    const auto pdf = out / "lotto.pdf";
+    const Outcome o = fattura(root() + "--png " + shellWord(png.string()) + " --pdf " + shellWord(pdf.string()) + " " + batch);
+    EXPECT_EQ(o.status, 0) << o.err;
+    const auto first = out / "pagina_documento_1.png";
+    const auto second = out / "pagina_documento_2.png";
+    EXPECT_EQ(o.out, "Pagina salvata in " + first.string() + "\nPagina salvata in " + second.string() +
+                         "\nPDF salvato in " + pdf.string() + " (2 fatture)\n");
+    EXPECT_FALSE(std::filesystem::exists(png));
+    EXPECT_NE(readFile(first), readFile(second));
+    EXPECT_EQ(pdfSheets(readFile(pdf)), 2u);
+
+    writeFile(second, "una nota\n");
+    const Outcome taken = fattura(root() + "--png " + shellWord(png.string()) + " " + batch);
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_EQ(taken.out, "Pagina salvata in " + first.string() + "\n");
+    EXPECT_EQ(taken.err, "Il file " + second.string() + " esiste e non è un PNG: non lo sostituisco (pagina della fattura " +
+                             dataFile("fatturapa/lotto_due_documenti_testi_lunghi.xml").string() +
+                             " (documento 2 di 2))\n");
+    EXPECT_EQ(readFile(second), "una nota\n");
 }
 
 TEST_F(FatturaCommand, FilesThatCannotBeShown)
@@ -245,7 +278,7 @@ TEST_F(FatturaCommand, OptionsWithAnEqualsSignAndNamesAfterTwoDashes)
     EXPECT_EQ(o.status, 0) << o.err;
     const std::string bytes = readFile(png);
     ASSERT_GT(bytes.size(), 24u);
-    EXPECT_EQ((static_cast<unsigned char>(bytes[22]) << 8) | static_cast<unsigned char>(bytes[23]), 600);
+    EXPECT_EQ((static_cast<unsigned char>(bytes[22]) << 8) | static_cast<unsigned char>(bytes[23]), 700);  // 35 rows of 20
     // After "--" every argument is a file name, "--help" too.
     const Outcome named = fattura(root() + "-- --help");
     EXPECT_EQ(named.status, 1);

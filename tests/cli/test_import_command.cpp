@@ -36,6 +36,25 @@ TEST_F(ImportCommand, TestRunPrintsTheListingAndConcludes)
               std::string::npos) << o.out;
     EXPECT_NE(o.out.find(std::string(140, '-')), std::string::npos);
     EXPECT_EQ(o.out.find("Lotto Imp"), std::string::npos);  // a test run opens no batch
+    // Its counters read like an import's: the last line tells them apart.
+    EXPECT_TRUE(o.out.ends_with("Spe: 1.000.020,00\nProva: l'archivio non è stato modificato\n")) << o.out;
+}
+
+TEST_F(ImportCommand, ARunThatCannotStartPrintsNoListingNorCounters)
+{
+    const std::string missing = (suite.paths().importDir() / "nessuno.xml").string();
+    const std::tuple<std::string, std::string> cases[] = {
+        {"nessuno.xml", "Scegliere il file da importare\nFile non trovato: " + missing + "\n"},
+        {"--mandato '' " + file, "Inserire Codice Mandato\n"},
+        {"--intervento '' " + file, "Inserire Tipo Intervento\n"},
+        {"--no-solo-test nessuno.xml", "Scegliere il file da importare\nFile non trovato: " + missing + "\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ProgramRun o = crvxml("import " + root() + args);
+        EXPECT_EQ(o.status, 1) << args;
+        EXPECT_EQ(o.out, "") << args;
+        EXPECT_TRUE(o.err.ends_with(message)) << args << "\n" << o.err;
+    }
 }
 
 TEST_F(ImportCommand, OptionsMirrorTheWindow)
@@ -163,6 +182,7 @@ TEST_F(ImportCommand, NormalRunWithoutDatabaseFailsCleanly)
     const ProgramRun o = crvxml("import " + root() + "--no-test " + file);
     EXPECT_EQ(o.status, 1);
     EXPECT_FALSE(o.err.empty());
+    EXPECT_EQ(o.out.find("Prova"), std::string::npos) << "not a test run: " << o.out;
     const ProgramRun access = crvxml("import " + root() + "--no-test --access " + file);
     EXPECT_EQ(access.status, 1);
     EXPECT_NE(access.err.find("Archivio Access NON trovato. Il programma termina"), std::string::npos) << access.err;

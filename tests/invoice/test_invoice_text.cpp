@@ -41,7 +41,7 @@ TEST(InvoiceText, EveryValueOnItsOwnLine)
               "  Tipo: TD01 (Fattura)\n"
               "  Numero: 7\n"
               "  Data: 2024-03-01\n"
-              "  Totale documento: 0\n"
+              "  Totale documento: non indicato\n"
               "Righe: 1\n"
               "  1 | prima seconda  [31mROSSO [0m | quantità 2.00 | prezzo unitario 1,5 | importo 3 | IVA 22.00\n"
               "Pagamento\n"
@@ -50,9 +50,50 @@ TEST(InvoiceText, EveryValueOnItsOwnLine)
               "Totali\n"
               "  Totale imponibile: 3\n"
               "  Totale imposta: 0,66\n"
-              "  Totale documento: 0\n"
+              "  Totale documento: non indicato\n"
               "Allegati\n"
               "  a 2Jb.pdf (PDF)\n");
+}
+
+TEST(InvoiceText, EachDocumentOfABatchUnderItsOwnHeading)
+{
+    const std::string more = "<DatiPagamento><DettaglioPagamento><ModalitaPagamento>MP05</ModalitaPagamento>"
+                             "<ImportoPagamento>0</ImportoPagamento></DettaglioPagamento></DatiPagamento>";
+    const InvoiceReading r = readInvoiceBytes(
+        test::invoiceXml(test::standardHeader() + test::body("TD01", "7", test::line("1", "A", "1", "2", "2", "22"), more) +
+                         test::body("TD04", "8", "")),
+        "t.xml");
+    ASSERT_TRUE(r.ok()) << r.message;
+    const std::string text = invoiceText(r.fattura, Regional::italian());
+    const std::string documents = text.substr(text.find("Documento"));
+    EXPECT_EQ(documents,
+              "Documento 1 di 2\n"
+              "  Tipo: TD01 (Fattura)\n"
+              "  Numero: 7\n"
+              "  Data: 2024-03-01\n"
+              "  Totale documento: non indicato\n"
+              "Righe: 1\n"
+              "  1 | A | quantità 1 | prezzo unitario 2 | importo 2 | IVA 22\n"
+              "Pagamento\n"
+              "  Metodo: MP05\n"
+              "  Importo: 0\n"  // given as 0: shown as 0
+              "Totali\n"
+              "  Totale imponibile: non indicato\n"
+              "  Totale imposta: non indicato\n"
+              "  Totale documento: non indicato\n"
+              "Documento 2 di 2\n"
+              "  Tipo: TD04\n"
+              "  Numero: 8\n"
+              "  Data: 2024-03-01\n"
+              "  Totale documento: non indicato\n"
+              "Righe: 0\n"
+              "Pagamento\n"
+              "  Metodo: \n"
+              "  Importo: non indicato\n"
+              "Totali\n"
+              "  Totale imponibile: non indicato\n"
+              "  Totale imposta: non indicato\n"
+              "  Totale documento: non indicato\n");
 }
 
 TEST(InvoiceText, OneLineKeepsLettersBeyondAscii)

@@ -2,6 +2,7 @@
 // positions, sizes, weights, alignments, texts, the yellow band and the frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "invoice/invoice_reader.h"
@@ -19,33 +20,42 @@ std::vector<std::string> described(const InvoicePage& page)
     return out;
 }
 
-const std::string kLongDescription =
-    "LA DESCRIZIONE DELLA FORNITURA PUO' SUPERARE I CENTO CARATTERI CHE RAPPRESENTAVANO IL PRECEDENTE LIMITE "
-    "DIMENSIONALE. TALE LIMITE NELLA NUOVA VERSIONE E' STATO PORTATO A MILLE CARATTERI";
+// The pages of a sample, one per document.
+std::vector<InvoicePage> samplePages(const std::string& name)
+{
+    const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/" + name));
+    EXPECT_TRUE(r.ok()) << name << ": " << r.message;
+    return layoutInvoice(r.fattura, Regional::italian());
+}
 
 TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
 {
-    const InvoiceReading r =
-        readInvoiceFile(test::dataFile("fatturapa/official_IT01234567890_FPR02_b2b_two_lines.xml"));
-    ASSERT_TRUE(r.ok());
-    const InvoicePage page = layoutInvoice(r.fattura, Regional::italian());
-    // Two lines: r = 15.
+    const std::vector<InvoicePage> pages = samplePages("official_IT01234567890_FPR02_b2b_two_lines.xml");
+    ASSERT_EQ(pages.size(), 1u);
+    const InvoicePage& page = pages[0];
+    // The first description goes on over six rows of its column, the line's
+    // row grows with it and moves everything below by five rows: r = 20.
     const std::vector<std::string> expected = {
         "clear",
         "text 2 12 12 regular left \"1\" to 5 shrink",
-        "text 5 12 12 regular left \"" + kLongDescription + "\" to 29 cut",
+        "text 5 12 12 regular left \"LA DESCRIZIONE DELLA FORNITURA PUO'\" to 29 wrap",
+        "text 5 13 12 regular left \"SUPERARE I CENTO CARATTERI CHE\" to 29 wrap",
+        "text 5 14 12 regular left \"RAPPRESENTAVANO IL PRECEDENTE\" to 29 wrap",
+        "text 5 15 12 regular left \"LIMITE DIMENSIONALE. TALE LIMITE\" to 29 wrap",
+        "text 5 16 12 regular left \"NELLA NUOVA VERSIONE E' STATO\" to 29 wrap",
+        "text 5 17 12 regular left \"PORTATO A MILLE CARATTERI\" to 29 wrap",
         "text 35 12 12 regular right \"5.00\" from 30 shrink",
         "text 45 12 12 regular right \"1\" from 36 shrink",
         "text 57 12 12 regular right \"0\" from 46 shrink",
         "text 67 12 12 regular right \"5\" from 58 shrink",
         "text 77 12 12 regular right \"22.00\" from 68 shrink",
-        "text 2 13 12 regular left \"2\" to 5 shrink",
-        "text 5 13 12 regular left \"FORNITURE VARIE PER UFFICIO\" to 29 cut",
-        "text 35 13 12 regular right \"10.00\" from 30 shrink",
-        "text 45 13 12 regular right \"2\" from 36 shrink",
-        "text 57 13 12 regular right \"0\" from 46 shrink",
-        "text 67 13 12 regular right \"20\" from 58 shrink",
-        "text 77 13 12 regular right \"22.00\" from 68 shrink",
+        "text 2 18 12 regular left \"2\" to 5 shrink",
+        "text 5 18 12 regular left \"FORNITURE VARIE PER UFFICIO\" to 29 cut",
+        "text 35 18 12 regular right \"10.00\" from 30 shrink",
+        "text 45 18 12 regular right \"2\" from 36 shrink",
+        "text 57 18 12 regular right \"0\" from 46 shrink",
+        "text 67 18 12 regular right \"20\" from 58 shrink",
+        "text 77 18 12 regular right \"22.00\" from 68 shrink",
         "text 2 1 14 bold left \"DATI CEDENTE/PRESTATORE\"",
         "text 30 1 14 bold left \"DATI DOCUMENTO\"",
         "text 56 1 14 bold left \"DATI CLIENTE\"",
@@ -72,36 +82,37 @@ TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
         "text 50 11 12 bold left \"Sconto/Magg.\"",
         "text 63 11 12 bold left \"Importo\"",
         "text 73 11 12 bold left \"Cod.Iva\"",
-        "line 1-80 15-15",
-        "line 38-38 15-21",
-        "text 50 16 14 bold left \"METODO DI PAGAMENTO\"",
-        "text 40 18 12 regular left \"Metodo: MP01\"",
-        "text 40 19 12 regular left \"Pagamento: 30,5\"",
-        "line 1-80 21-21",
-        "line 38-38 21-29",
-        "text 55 22 14 bold left \"TOTALI\"",
-        "text 40 24 12 regular left \"Importo prodotti o servizi\"",
-        "text 40 25 12 regular left \"Totale Imponibile\"",
-        "text 75 25 12 bold right \"25 € \"",
-        "text 40 26 12 regular left \"Totale Imposta\"",
-        "text 75 26 12 bold right \"5,5 € \"",
-        "text 40 27 12 regular left \"Totale Documento\"",
-        "text 75 27 12 bold right \"0 € \"",
-        "line 1-80 29-29",
-        "line 80-80 0.2-29",
+        "line 1-80 20-20",
+        "line 38-38 20-26",
+        "text 50 21 14 bold left \"METODO DI PAGAMENTO\"",
+        "text 40 23 12 regular left \"Metodo: MP01\"",
+        "text 40 24 12 regular left \"Pagamento: 30,5\"",
+        "line 1-80 26-26",
+        "line 38-38 26-34",
+        "text 55 27 14 bold left \"TOTALI\"",
+        "text 40 29 12 regular left \"Importo prodotti o servizi\"",
+        "text 40 30 12 regular left \"Totale Imponibile\"",
+        "text 75 30 12 bold right \"25 € \"",
+        "text 40 31 12 regular left \"Totale Imposta\"",
+        "text 75 31 12 bold right \"5,5 € \"",
+        "text 40 32 12 regular left \"Totale Documento\"",
+        // The file gives no ImportoTotaleDocumento: not 0 €.
+        "text 75 32 12 regular right \"non indicato\"",
+        "line 1-80 34-34",
+        "line 80-80 0.2-34",
         "line 1-80 0.2-0.2",
-        "line 1-1 0.2-29",
+        "line 1-1 0.2-34",
     };
     EXPECT_EQ(described(page), expected);
     // Cut only between two lines and between the blocks below them.
-    EXPECT_EQ(page.breakRows, (std::vector<float>{13, 15, 21}));
+    EXPECT_EQ(page.breakRows, (std::vector<float>{18, 20, 26}));
 }
 
 TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
 {
     FatturaLetta empty;
-    empty.dati.TipoDocumento = "TD04";
-    const InvoicePage page = layoutInvoice(empty, Regional::italian());
+    empty.documenti.emplace_back().TipoDocumento = "TD04";
+    const InvoicePage page = layoutInvoice(empty, Regional::italian()).at(0);
     const std::vector<std::string> ops = described(page);
     ASSERT_EQ(ops.size(), 46u);  // clear + 45 steps (the pen width is no operation)
     EXPECT_EQ(ops[5], "text 30 3 12 regular left \"Tipo: TD04\" to 53 cut");
@@ -114,14 +125,14 @@ TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
 TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
 {
     FatturaLetta f;
-    f.dati.TotaleDocumento = *Amount::parseLeadingNumber("1234.5");
-    f.dati.ImportoPagamento = *Amount::parseLeadingNumber("-0.0001");
+    DocumentoFattura& d = f.documenti.emplace_back();
+    d.TotaleDocumento = *Amount::parseLeadingNumber("1234.5");
+    d.ImportoPagamento = *Amount::parseLeadingNumber("-0.0001");
     RigaFattura riga;
     riga.PrezzoUnitario = *Amount::parseLeadingNumber("12.3457");
-    for (int k = 0; k < 40; ++k) f.righe.push_back(riga);
-    f.dati.ContaRighe = 40;
-    const InvoicePage it = layoutInvoice(f, Regional::italian());
-    const InvoicePage en = layoutInvoice(f, Regional::english());
+    for (int k = 0; k < 40; ++k) d.righe.push_back(riga);
+    const InvoicePage it = layoutInvoice(f, Regional::italian()).at(0);
+    const InvoicePage en = layoutInvoice(f, Regional::english()).at(0);
     const auto find = [](const InvoicePage& page, const std::string& prefix) {
         for (const DrawOp& op : page.ops) {
             const std::string d = describe(op);
@@ -134,6 +145,117 @@ TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
     EXPECT_EQ(find(it, "text 40 57 "), "text 40 57 12 regular left \"Pagamento: -0,0001\"");
     EXPECT_EQ(find(it, "text 45 51 "), "text 45 51 12 regular right \"12,3457\" from 36 shrink");  // line 40 on row 51
     EXPECT_EQ(find(it, "box "), "box 1-80 11-12 #FFFF00");
+}
+
+// The texts of a page's operations in drawing order.
+std::vector<std::string> textsOf(const InvoicePage& page)
+{
+    std::vector<std::string> out;
+    for (const DrawOp& op : page.ops) {
+        if (const auto* t = std::get_if<TextOp>(&op)) out.push_back(t->text);
+    }
+    return out;
+}
+
+bool has(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// A batch is one page per body, each with its own document data, lines,
+// payment and totals, "Documento i di n" under the document's date; a file
+// of one body has no such line.
+TEST(PageLayout, ABatchIsOnePagePerDocument)
+{
+    const std::vector<InvoicePage> pages = samplePages("official_IT01234567890_FPR03_lotto_two_bodies.xml");
+    ASSERT_EQ(pages.size(), 2u);
+    const struct {
+        const char* numero;
+        const char* documento;
+        const char* metodo;
+        const char* imponibile;
+        const char* other;  // a text of the other document's
+    } expected[] = {
+        {"Numero: 123", "Documento 1 di 2", "Metodo: MP01", "27 € ", "Numero: 456"},
+        {"Numero: 456", "Documento 2 di 2", "Metodo: MP19", "2000 € ", "FORNITURE VARIE PER UFFICIO"},
+    };
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::vector<std::string> ops = described(pages[i]);
+        const std::vector<std::string> texts = textsOf(pages[i]);
+        EXPECT_TRUE(has(texts, expected[i].numero));
+        EXPECT_TRUE(has(texts, expected[i].metodo));
+        EXPECT_TRUE(has(texts, expected[i].imponibile));
+        EXPECT_FALSE(has(texts, expected[i].other));
+        EXPECT_TRUE(has(texts, "non indicato"));  // neither body gives its total
+        EXPECT_FALSE(has(texts, "0 € "));
+        // Row 6 of the document's block, between the parties' last rows.
+        const auto at = std::find(ops.begin(), ops.end(),
+                                  "text 30 6 12 regular left \"" + std::string(expected[i].documento) + "\" to 53 cut");
+        ASSERT_NE(at, ops.end());
+        EXPECT_EQ(at[-1], "text 2 6 12 regular left \"07100 SASSARI\" to 27 cut");
+        EXPECT_EQ(at[1], "text 78 6 12 regular right \"00145 ROMA\" from 55 cut");
+    }
+    // The second body's one line starts at row 12 of its own page.
+    EXPECT_EQ(described(pages[1]).at(1), "text 2 12 12 regular left \"1\" to 5 shrink");
+
+    const std::vector<InvoicePage> alone = samplePages("oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
+    ASSERT_EQ(alone.size(), 1u);
+    for (const std::string& text : textsOf(alone[0])) EXPECT_FALSE(text.starts_with("Documento ")) << text;
+}
+
+// A heading text that goes on over more rows moves the frame, the table and
+// every block below by as many rows; a text of the payment block that does
+// not fit before the frame goes on below as well, and the block grows.
+TEST(PageLayout, RowsGrowWhereTextsGoOn)
+{
+    FatturaLetta f;
+    f.Cedente.Denominazione = "AZIENDA PROVA & C. SNC DI PROVA TRASPORTI E LOGISTICA INTEGRATA";  // two rows
+    f.Cliente.SedeIndirizzo = "VIA DEL CONSORZIO AGRARIO PROVINCIALE DELLA PROVINCIA DI SASSARI 38-B";  // three
+    DocumentoFattura& d = f.documenti.emplace_back();
+    d.ModalitaPagamento = std::string(60, 'M');  // no code of the schema is so long
+    d.righe.emplace_back();
+    const std::vector<std::string> ops = described(layoutInvoice(f, Regional::italian()).at(0));
+    const auto position = [&ops](const std::string& start) {
+        return std::find_if(ops.begin(), ops.end(), [&start](const std::string& op) { return op.starts_with(start); });
+    };
+    // The buyer's address from row 5 to 7, so the buyer's CAP on row 8:
+    // the heading ends two rows lower than its design.
+    EXPECT_NE(position("text 78 7 12 regular right "), ops.end());
+    EXPECT_NE(position("text 78 8 12 regular right \" \" from 55 cut"), ops.end());
+    EXPECT_NE(position("text 2 4 12 regular left \"TRASPORTI E LOGISTICA INTEGRATA\" to 27 wrap"), ops.end());
+    EXPECT_NE(position("text 2 5 12 regular left \"P.Iva: \" to 27 cut"), ops.end());
+    for (const char* moved : {"line 28-28 0.2-10", "line 54-54 0.2-10", "line 1-80 10-10",
+                              "text 30 11 14 bold left \"PRODOTTI E SERVIZI\"", "box 1-80 13-14 #FFFF00",
+                              "text 2 13 12 bold left \"Nr\"", "text 2 14 12 regular left \"\" to 5 shrink",
+                              "line 1-80 16-16"})
+        EXPECT_NE(position(moved), ops.end()) << moved;
+    // "Metodo:" on row 19, its one word too long for a row broken over rows
+    // 20 and 21, the amount on 22: the payment block ends at 24 instead of
+    // 22, the totals follow it.
+    EXPECT_NE(position("text 40 19 12 regular left \"Metodo:\" to 79 wrap"), ops.end());
+    EXPECT_NE(position("text 40 21 12 regular left \"MMM"), ops.end());
+    EXPECT_NE(position("text 40 22 12 regular left \"Pagamento: non indicato\""), ops.end());
+    for (const char* moved : {"line 38-38 16-24", "line 1-80 24-24", "text 55 25 14 bold left \"TOTALI\"",
+                              "line 1-80 32-32", "line 1-1 0.2-32"})
+        EXPECT_NE(position(moved), ops.end()) << moved;
+}
+
+// A text far longer than any valid invoice holds (one of 8 MB, one word)
+// goes on over the rows up to 10,000 characters and ends with "…", every
+// row of it whole: the page stays a page.
+TEST(PageLayout, AHugeTextGoesOnUpToALimit)
+{
+    FatturaLetta f;
+    RigaFattura& riga = f.documenti.emplace_back().righe.emplace_back();
+    riga.Descrizione = std::string(8 << 20, 'x');
+    const InvoicePage page = layoutInvoice(f, Regional::italian()).at(0);
+    std::string shown;
+    for (const DrawOp& op : page.ops) {
+        const auto* t = std::get_if<TextOp>(&op);
+        if (t != nullptr && t->x == 5 && t->fit == Fit::Wrap) shown += t->text;
+    }
+    EXPECT_EQ(shown, std::string(10000, 'x') + "…");
 }
 
 }  // namespace

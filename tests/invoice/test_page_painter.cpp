@@ -3,7 +3,9 @@
 // between rows.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QPdfWriter>
 #include <QPainter>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_support.h"
+#include "invoice/invoice_text.h"
 #include "invoice/page_export.h"
 #include "invoice/page_layout.h"
 #include "invoice/page_painter.h"
@@ -28,14 +31,29 @@ const char* const kSamples[] = {
     "official_IT01234567890_FPR03_lotto_two_bodies.xml", "oca_FPR03_signed_cades_der.xml.p7m",
     "oca_FPR06_credit_note_TD04.xml",                    "php_fattura_esempio_buyer_person_nome_cognome.xml",
     "oca_ripilogoiva_two_vat_rates_22_and_N1.xml",       "simevo_FPR04_attachment_jpg.xml",
-    "oca_FPR16_default_namespace_negative_total.xml",
+    "oca_FPR16_default_namespace_negative_total.xml",    "lotto_due_documenti_testi_lunghi.xml",
+    "completa_tutti_i_blocchi.xml",
 };
 
-InvoicePage samplePage(const std::string& name)
+// The pages of a sample, one per document.
+std::vector<InvoicePage> samplePages(const std::string& name)
 {
     const InvoiceReading r = readInvoiceFile(dataFile("fatturapa/" + name));
     EXPECT_TRUE(r.ok()) << name << ": " << r.message;
     return layoutInvoice(r.fattura, Regional::italian());
+}
+
+InvoicePage samplePage(const std::string& name)
+{
+    return samplePages(name).at(0);
+}
+
+// A one-document invoice of these lines.
+InvoicePage pageOfLines(std::vector<RigaFattura> righe)
+{
+    FatturaLetta f;
+    f.documenti.emplace_back().righe = std::move(righe);
+    return layoutInvoice(f, Regional::italian()).at(0);
 }
 
 bool isBlack(const QImage& image, int x, int y)
@@ -77,7 +95,7 @@ TEST_P(PagePainter, GridPositionsInPixels)
     const QImage image = renderPage(samplePage("official_IT01234567890_FPR02_b2b_two_lines.xml"), i);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), kPageWidthPixels);
-    EXPECT_EQ(image.height(), 30 * i);  // frame bottom on row 29, one row below it
+    EXPECT_EQ(image.height(), 35 * i);  // frame bottom on row 34, one row below it
 
     // The yellow band covers rows 11 to 12: from 11 × Interlinea to the pixel above row 12.
     for (const int x : {15, 500, 1110, 1119}) {
@@ -96,8 +114,9 @@ TEST_P(PagePainter, GridPositionsInPixels)
         EXPECT_TRUE(isWhite(image, x - 1, 2 * i)) << x;
         EXPECT_TRUE(isWhite(image, x + 1, 2 * i)) << x;
     }
-    // Horizontal lines at rows 8, r = 15, r + 6 and r + 14; the top at row 0.2.
-    for (const int row : {8, 15, 21, 29}) {
+    // Horizontal lines at rows 8, r = 20 (the first description takes six
+    // rows), r + 6 and r + 14; the top at row 0.2.
+    for (const int row : {8, 20, 26, 34}) {
         EXPECT_TRUE(isBlack(image, 200, row * i)) << row;
         EXPECT_TRUE(isWhite(image, 200, row * i - 1)) << row;
         EXPECT_TRUE(isWhite(image, 200, row * i + 1)) << row;
@@ -105,9 +124,9 @@ TEST_P(PagePainter, GridPositionsInPixels)
     const int top = static_cast<int>(std::lround(0.2 * i));
     EXPECT_TRUE(isBlack(image, 200, top) || isBlack(image, 200, top - 1)) << top;
     // The column between payment and totals: column 38 from row r to r + 14.
-    EXPECT_TRUE(isBlack(image, 532, 16 * i));
-    EXPECT_TRUE(isBlack(image, 532, 28 * i));
-    EXPECT_TRUE(isWhite(image, 532, 14 * i));
+    EXPECT_TRUE(isBlack(image, 532, 21 * i));
+    EXPECT_TRUE(isBlack(image, 532, 33 * i));
+    EXPECT_TRUE(isWhite(image, 532, 19 * i));
 
     // A left text starts at its grid position: "DATI CEDENTE/PRESTATORE" at column 2, row 1.
     const auto heading = inkIn(image, QRect(20, i - 4, 340, i + 8));
@@ -122,12 +141,12 @@ TEST_P(PagePainter, GridPositionsInPixels)
 
     // A right text ends at its column, the trailing blank of " € " included:
     // "25 € " on row r + 10 ends a blank's width before column 75 (1050).
-    const auto total = inkIn(image, QRect(900, 25 * i, 200, i));
+    const auto total = inkIn(image, QRect(900, 30 * i, 200, i));
     ASSERT_TRUE(total);
     EXPECT_LT(total->right(), 1050);
     EXPECT_GE(total->right(), 1040);
-    // "Cod.Iva" values end at column 77 (1078).
-    const auto rate = inkIn(image, QRect(1000, 13 * i, 110, i));
+    // "Cod.Iva" values end at column 77 (1078): the second line's, on row 18.
+    const auto rate = inkIn(image, QRect(1000, 18 * i, 110, i));
     ASSERT_TRUE(rate);
     EXPECT_LE(rate->right(), 1078);
     EXPECT_GE(rate->right(), 1074);
@@ -135,32 +154,40 @@ TEST_P(PagePainter, GridPositionsInPixels)
 
 INSTANTIATE_TEST_SUITE_P(Interlinea, PagePainter, ::testing::Values(18, 20));
 
-// The sample's long descriptions, and a made-up invoice with long names,
-// addresses and descriptions and numbers of every width: each text of a line
-// or of a party keeps to a column of its own, on the list and in pixels; a
-// long text is cut with "…", a wide number drawn smaller or left out.
-TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
+// A made-up invoice whose names, addresses, document number and first
+// description are far too wide for their columns (a W is the widest
+// letter), with a quantity of 21 figures and numbers of every width.
+InvoiceReading wideInvoice()
 {
-    test::ensureGuiApplication();
     const std::string w(90, 'W');
     const std::string party = "<DatiAnagrafici><Anagrafica><Denominazione>" + w +
                               "</Denominazione></Anagrafica></DatiAnagrafici><Sede><Indirizzo>" + w + "</Indirizzo></Sede>";
-    const InvoiceReading made = readInvoiceBytes(
+    return readInvoiceBytes(
         test::invoiceXml("<FatturaElettronicaHeader><CedentePrestatore>" + party + "</CedentePrestatore><CessionarioCommittente>" +
                          party + "</CessionarioCommittente></FatturaElettronicaHeader>" +
                          test::body("TD01", w, test::line("1", w + w, "123456789012.12345678", "123456789012.1234", "1", "22") +
                                                    test::line("2", "RIGA", "1.00000000", "1", "1", "22"))),
         "larga.xml");
+}
+
+// The sample's long descriptions, and a made-up invoice with long names,
+// addresses and descriptions and numbers of every width: each text of a line
+// or of a party keeps to a column of its own, on the list and in pixels; a
+// long text goes on over the rows below within its column, a wide number is
+// drawn smaller, or goes on below too when even 6 points are too wide.
+TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
+{
+    test::ensureGuiApplication();
+    const InvoiceReading made = wideInvoice();
     ASSERT_TRUE(made.ok()) << made.message;
     const QImage probe(1, 1, QImage::Format_RGB32);
     std::map<std::string, int> seen;
     for (const InvoicePage& page : {samplePage("official_IT01234567890_FPR03_lotto_two_bodies.xml"),
-                                    layoutInvoice(made.fattura, Regional::italian())}) {
+                                    layoutInvoice(made.fattura, Regional::italian()).at(0)}) {
         std::map<float, std::vector<std::pair<int, int>>> taken;  // the columns of each row
         for (const DrawOp& op : page.ops) {
             const auto* t = std::get_if<TextOp>(&op);
-            if (t == nullptr || t->bold || t->y < 3 || (t->y > 6 && t->y < 12) || t->y > pageRows(page) - 16) continue;
-            ASSERT_NE(t->limit, 0) << describe(op);
+            if (t == nullptr || t->limit == 0) continue;
             const auto [from, to] = std::minmax(t->x, t->limit);
             for (const auto& [a, b] : taken[t->y]) EXPECT_TRUE(to <= a || from >= b) << describe(op);
             for (const int frame : {28, 54}) EXPECT_FALSE(t->y <= 6 && from < frame && to > frame) << describe(op);
@@ -176,6 +203,7 @@ TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
             const QString text = QString::fromStdString(t->text);
             if (f.whole) {
                 EXPECT_EQ(f.shown, text);
+                if (t->fit == Fit::Wrap) ++seen["wrapped"];
             } else if (t->fit == Fit::Cut) {
                 EXPECT_TRUE(f.shown.endsWith(QChar(0x2026)) && text.startsWith(f.shown.chopped(1))) << describe(op);
                 ++seen["cut"];
@@ -188,10 +216,11 @@ TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
             }
         }
     }
-    // The sample's two long descriptions; on the made-up page the description,
-    // both parties' names and addresses and the document number, two numbers
-    // drawn smaller, and a quantity of 21 figures that fits nowhere.
-    EXPECT_EQ(seen, (std::map<std::string, int>{{"cut", 8}, {"left out", 1}, {"smaller", 2}}));
+    // Nothing cut, nothing left out. Lines: 6 of the sample's long
+    // description; on the made-up page 9 of the description, 5 each of both
+    // parties' names and addresses, 6 of the document number ("Numero:" and
+    // five of its W) and 4 of a quantity of 21 figures. Two numbers drawn smaller.
+    EXPECT_EQ(seen, (std::map<std::string, int>{{"smaller", 2}, {"wrapped", 6 + 9 + 4 * 5 + 6 + 4}}));
 }
 
 TEST(PageExport, EverySampleToPngAndPdf)
@@ -199,15 +228,21 @@ TEST(PageExport, EverySampleToPngAndPdf)
     test::ensureGuiApplication();
     test::TempDir tmp;
     std::vector<InvoicePage> pages;
-    for (const char* name : kSamples) pages.push_back(samplePage(name));
+    std::vector<std::string> titles;
+    for (const char* name : kSamples) {
+        for (InvoicePage& page : samplePages(name)) {
+            pages.push_back(std::move(page));
+            titles.push_back(name);
+        }
+    }
     std::vector<PdfInvoice> invoices;
     for (std::size_t k = 0; k < pages.size(); ++k) {
         const std::filesystem::path png = tmp / ("p" + std::to_string(k) + ".png");
-        ASSERT_EQ(writePng(pages[k], 18, png), std::nullopt) << kSamples[k];
+        ASSERT_EQ(writePng(pages[k], 18, png), std::nullopt) << titles[k];
         // The file holds the same pixels the window would draw.
         QImage back(QString::fromStdString(png.string()));
-        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), renderPage(pages[k], 18)) << kSamples[k];
-        invoices.push_back(PdfInvoice{&pages[k], kSamples[k]});
+        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), renderPage(pages[k], 18)) << titles[k];
+        invoices.push_back(PdfInvoice{&pages[k], titles[k]});
     }
     const std::filesystem::path pdf = tmp / "tutte.pdf";
     ASSERT_EQ(writePdf(invoices, 18, pdf), std::nullopt);
@@ -216,17 +251,14 @@ TEST(PageExport, EverySampleToPngAndPdf)
     std::size_t sheets = 0;
     for (std::size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
         ++sheets;
-    EXPECT_EQ(sheets, pages.size());  // each invoice on a sheet of its own
+    EXPECT_EQ(sheets, pages.size());  // each document on a sheet of its own
 }
 
 TEST(PageExport, LongInvoicesAreCutBetweenRows)
 {
-    FatturaLetta f;
     RigaFattura riga;
     riga.Descrizione = "RIGA";
-    for (int k = 0; k < 100; ++k) f.righe.push_back(riga);
-    f.dati.ContaRighe = 100;
-    const InvoicePage page = layoutInvoice(f, Regional::italian());  // r = 113: rows up to 127, then a margin row
+    const InvoicePage page = pageOfLines(std::vector(100, riga));  // r = 113: rows up to 127, then a margin row
 
     const std::vector<PageSlice> slices = sliceRows(page, 60.5);
     ASSERT_GE(slices.size(), 3u);
@@ -263,10 +295,7 @@ TEST(PageExport, APageTooTallForAnImageIsRefusedWithAMessage)
 {
     test::ensureGuiApplication();
     test::TempDir tmp;
-    FatturaLetta f;
-    f.righe.resize(2000);
-    f.dati.ContaRighe = 2000;
-    const InvoicePage page = layoutInvoice(f, Regional::italian());  // rows up to 2027, one more below: 36504 pixels
+    const InvoicePage page = pageOfLines(std::vector<RigaFattura>(2000));  // rows up to 2027, one more below: 36504 pixels
     EXPECT_TRUE(renderPage(page, 18).isNull());
     const auto problem = writePng(page, 18, tmp / "alta.png");
     ASSERT_TRUE(problem);
@@ -293,10 +322,9 @@ TEST(PageExport, PdfSheetsAreA4WithThePageAcrossThePrintableWidth)
 {
     test::ensureGuiApplication();
     test::TempDir tmp;
-    FatturaLetta f;
-    for (int k = 0; k < 100; ++k) f.righe.push_back(RigaFattura{std::to_string(k + 1), "RIGA", "1", {}, {}, "22"});
-    f.dati.ContaRighe = 100;
-    const InvoicePage page = layoutInvoice(f, Regional::italian());
+    std::vector<RigaFattura> righe;
+    for (int k = 0; k < 100; ++k) righe.push_back(RigaFattura{std::to_string(k + 1), "RIGA", "1", {}, {}, "22"});
+    const InvoicePage page = pageOfLines(std::move(righe));
     const std::vector<PdfInvoice> one = {PdfInvoice{&page, "lunga"}};
     const std::filesystem::path pdf = tmp / "lunga.pdf";
     ASSERT_EQ(writePdf(one, 18, pdf), std::nullopt);
@@ -320,6 +348,104 @@ TEST(PageExport, PdfSheetsAreA4WithThePageAcrossThePrintableWidth)
     ASSERT_FALSE(second.isNull());
     EXPECT_NE(second.pixel(free, band), qRgb(255, 255, 0));
     EXPECT_TRUE(inkIn(second, QRect(20, 100, 560, 1)).has_value());
+}
+
+// A text with its blanks and line ends taken out and its letters in their
+// plain form (a PDF reader gives "ﬁ" for the face's ligature): a text broken
+// over rows, at a blank or inside a word, reads back the same.
+QString solid(const QString& text)
+{
+    QString out;
+    for (const QChar c : text.normalized(QString::NormalizationForm_KC)) {
+        if (!c.isSpace() && c.unicode() >= 0x20 && c.unicode() != 0x7F) out += c;
+    }
+    return out;
+}
+
+QString solid(const std::string& text)
+{
+    return solid(QString::fromStdString(text));
+}
+
+// What the page must show of document i, each text as the page puts it
+// together: the parties, the document data, each line's texts one after
+// the other (the lines are drawn so), the payment and the totals.
+std::vector<std::string> pageTextsOf(const FatturaLetta& f, std::size_t i, const Regional& regional)
+{
+    const DocumentoFattura& d = f.documento(i);
+    std::vector<std::string> texts;
+    for (const Parte* p : {&f.Cedente, &f.Cliente}) {
+        texts.insert(texts.end(), {p->Denominazione, "P.Iva: " + p->PartitaIva, p->SedeIndirizzo,
+                                   p->SedeCap + " " + p->SedeComune});
+    }
+    texts.insert(texts.end(), {"Tipo: " + (d.TipoDocumento == "TD01" ? std::string("Fattura") : d.TipoDocumento),
+                               "Numero: " + d.NumeroDocumento, "Data: " + d.DataDocumento,
+                               "Metodo: " + d.ModalitaPagamento,
+                               "Pagamento: " + importoMostrato(d.ImportoPagamento, regional)});
+    for (const RigaFattura& r : d.righe) {
+        texts.push_back(r.NumeroLinea + r.Descrizione + r.Quantita + r.PrezzoUnitario.toRegional(regional) + "0" +
+                        r.PrezzoTotale.toRegional(regional) + r.AliquotaIva);
+    }
+    for (const auto& [label, amount] : {std::pair{"Totale Imponibile", d.TotaleImponibile},
+                                        {"Totale Imposta", d.TotaleImposta},
+                                        {"Totale Documento", d.TotaleDocumento}}) {
+        texts.push_back(std::string(label) + (amount ? amount->toRegional(regional) + "€" : kNonIndicato));
+    }
+    return texts;
+}
+
+// The text of a PDF in the order it was drawn, as pdftotext reads it.
+std::string pdfText(const std::filesystem::path& pdf, const test::TempDir& tmp)
+{
+    const std::filesystem::path out = tmp / "testo.txt";
+    const std::string command = "pdftotext -raw -enc UTF-8 '" + pdf.string() + "' '" + out.string() + "'";
+    const int status = std::system(command.c_str());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return test::readFile(out);
+}
+
+// Paper loses nothing: on every document of every sample (and of the made-up
+// invoice of texts far too wide), the painter shows every text whole on an
+// image and on a PDF, never cut with "…" nor left out, and the PDF written
+// holds every text of the document, a line's texts one after the other.
+TEST(PageExport, NoTextOfAnySampleIsCutInThePngOrThePdf)
+{
+    test::ensureGuiApplication();
+    test::TempDir tmp;
+    const Regional regional = Regional::italian();
+    std::vector<std::pair<std::string, InvoiceReading>> invoices;
+    for (const char* name : kSamples) invoices.emplace_back(name, readInvoiceFile(dataFile(std::string("fatturapa/") + name)));
+    invoices.emplace_back("larga.xml", wideInvoice());
+    QByteArray pdfBytes;
+    QBuffer pdfBuffer(&pdfBytes);
+    QPdfWriter pdfDevice(&pdfBuffer);
+    pdfDevice.setResolution(300);  // as the PDF files are written
+    const QImage imageDevice(1, 1, QImage::Format_RGB32);
+    std::size_t documents = 0;
+    for (const auto& [name, reading] : invoices) {
+        ASSERT_TRUE(reading.ok()) << name << ": " << reading.message;
+        const std::vector<InvoicePage> pages = layoutInvoice(reading.fattura, regional);
+        for (std::size_t i = 0; i < pages.size(); ++i, ++documents) {
+            SCOPED_TRACE(name + ", documento " + std::to_string(i + 1));
+            for (const DrawOp& op : pages[i].ops) {
+                const auto* t = std::get_if<TextOp>(&op);
+                if (t == nullptr) continue;
+                for (const QPaintDevice* device : {static_cast<const QPaintDevice*>(&imageDevice),
+                                                   static_cast<const QPaintDevice*>(&pdfDevice)}) {
+                    const FittedText f = fitText(*t, pageFont(t->size, t->bold, *device), *device);
+                    EXPECT_EQ(solid(f.shown).toStdString(), solid(t->text).toStdString()) << describe(op);
+                }
+            }
+            const std::filesystem::path pdf = tmp / ("d" + std::to_string(documents) + ".pdf");
+            const std::vector<PdfInvoice> one = {PdfInvoice{&pages[i], name}};
+            ASSERT_EQ(writePdf(one, 18, pdf), std::nullopt);
+            const QString drawn = solid(pdfText(pdf, tmp));
+            ASSERT_FALSE(drawn.isEmpty()) << "pdftotext non ha letto il PDF";
+            for (const std::string& text : pageTextsOf(reading.fattura, i, regional))
+                EXPECT_TRUE(drawn.contains(solid(text))) << text << "\nnel PDF: " << drawn.toStdString();
+        }
+    }
+    EXPECT_EQ(documents, std::size(kSamples) + 3 + 1);  // three batches of two, the made-up one
 }
 
 }  // namespace

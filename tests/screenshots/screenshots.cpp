@@ -1,8 +1,9 @@
 // Takes a picture of the window in each of its states, for a person to look
-// at: start-up, a test import with Dettagli and one with totals of nine
-// figures, the bank presentation, the text mode, invoice pages (one with
-// long descriptions), the complete invoice, the tab "Varie", the question
-// about cases already in the archive and the tab "Lotti". Run by
+// at: start-up, the question before a test run and before an import, a test
+// import with Dettagli and one with totals of nine figures, the bank
+// presentation, the text mode, invoice pages (one with long descriptions,
+// both documents of a batch), the complete invoice, the tab "Varie", the
+// question about cases already in the archive and the tab "Lotti". Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include "support/invoice_samples.h"
 #include "support/message_boxes.h"
@@ -30,6 +32,7 @@
 #include "window/file_list.h"
 #include "window/main_window.h"
 #include "window/qt_italiano.h"
+#include "window/runtime_folder.h"
 #include "window/tab_control.h"
 
 namespace {
@@ -118,7 +121,9 @@ void shots()
 {
     MessageBoxAnswerer answers;
     answers.onShown = [](QMessageBox& box) {
-        if (box.text().startsWith(QStringLiteral("Confermi"))) save(box, "conferma");
+        // The question names the file and what the run will do: a test run, an import.
+        if (box.text().startsWith(QStringLiteral("Confermi")))
+            save(box, box.text().contains(QStringLiteral("prova")) ? "conferma_prova" : "conferma_importazione");
         if (box.text().endsWith(QStringLiteral("Importare comunque?"))) save(box, "gia_presenti");
     };
     {
@@ -166,6 +171,7 @@ void shots()
         const std::string invoice = suite.addImportFile("fatturapa/oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
         const std::string descriptions =
             suite.addImportFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml");
+        const std::string batch = suite.addImportFile("fatturapa/lotto_due_documenti_testi_lunghi.xml");
         crv::test::writeFile(suite.paths().importDir() / "quaranta_righe.xml", crv::test::invoiceOfLines(40));
         const std::string complete = suite.addImportFile("fatturapa/completa_tutti_i_blocchi.xml");
         suite.writeInstallation("fattura_elettronica=si\r\n");
@@ -181,11 +187,19 @@ void shots()
         auto* const page = window->findChild<QScrollArea*>(QStringLiteral("Pic_Fatt"));
         page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
         save(*window, "fattura_lunga");
-        // Descriptions of hundreds of characters, cut at the "Quantità" column.
+        // Descriptions of hundreds of characters, going on over the rows of their column.
         QTest::keyClick(window.get(), Qt::Key_Escape);
         selectFile(*window, QString::fromStdString(descriptions));
         pressFattElett(*window);
         save(*window, "fattura_descrizioni_lunghe");
+        // A batch of two documents with names longer than their blocks: the
+        // first, then the second through the bar above the page.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        selectFile(*window, QString::fromStdString(batch));
+        pressFattElett(*window);
+        save(*window, "fattura_lotto_documento_1");
+        QTest::mouseClick(window->findChild<QToolButton*>(QStringLiteral("Documento_Successivo")), Qt::LeftButton);
+        save(*window, "fattura_lotto_documento_2");
         // The complete invoice ("Completa" checked): its first sheet, then
         // scrolled down to the payments and the attachments' save buttons.
         QTest::keyClick(window.get(), Qt::Key_Escape);
@@ -231,6 +245,7 @@ void shots()
 
 int main(int argc, char** argv)
 {
+    const crv::window::CartellaRuntime runtime;  // as the program does
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     crv::window::installaTraduzioneQt();  // as the program does

@@ -2,12 +2,14 @@
 // full system temporary folder, a folder the user may not write, kills in
 // the middle, two exports to one name at once, a link planted beside it.
 #include <csignal>
+#include <functional>
 #include <set>
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "files/folder_in_use.h"
 #include "support/small_disk.h"
 #include "tools/case_export.h"
 #include "tools/varie_fixture.h"
@@ -149,6 +151,89 @@ TEST_P(ExportFaults, ExportsRunTwiceAtOnceOrKilledLeaveOnlyWholeWorkbooks)
         EXPECT_EQ(entries(folder.path()), after) << signal;
         EXPECT_EQ(readFile(out), whole);
     }
+}
+
+TEST_P(ExportFaults, AFolderLeftByAKilledExportGoesWithTheNextExportAndOneInUseStays)
+{
+    addCases(30000);
+    suiteWithDatabase();
+    TempDir folder;
+    // Not scratch folders of an export: a link named as one (to someone's
+    // folder), a folder named otherwise.
+    fs::create_directory(folder / "vittima");
+    writeFile(folder / "vittima" / "dato", "intatto");
+    fs::create_directory_symlink(folder / "vittima", folder / ".x.xlsx.0123456789abcdef.parziale");
+    fs::create_directory(folder / ".x.xlsx.parziale");
+    Names expected{"vittima", ".x.xlsx.0123456789abcdef.parziale", ".x.xlsx.parziale", "casi.xlsx", "altro.xlsx"};
+
+    // The scratch folder of an export to `name`, once `ready` says so.
+    const auto scratchOf = [&](const std::string& name, const std::function<bool(const fs::path&)>& ready) {
+        for (int wait = 0; wait < 60000; ++wait, ::usleep(1000)) {
+            for (const auto& entry : fs::directory_iterator(folder.path())) {
+                const std::string n = entry.path().filename().string();
+                if (n.starts_with("." + name + ".") && n.ends_with(".parziale") && n.size() > name.size() + 11 &&
+                    ready(entry.path()))
+                    return entry.path();
+            }
+        }
+        return fs::path();
+    };
+    // Whether a process holds the folder's lock: the lock of the open file, as the export takes it.
+    const auto locked = [](const fs::path& scratch) {
+        const int fd = ::open((scratch / kFileDiBlocco).c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return false;
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        const bool held = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+        ::close(fd);
+        return held;
+    };
+    const auto exported = [&](const std::string& name) {
+        return runCrvxml({"esporta", "--root", suite.paths().root.string(), "--campi", "posizione,memo", "--out",
+                          (folder / name).string()},
+                         "it_IT.UTF-8");
+    };
+
+    // Killed where nothing can clean up, however far it got: its folder stays behind.
+    const pid_t killed = start(folder / "casi.xlsx");
+    const fs::path left = scratchOf("casi.xlsx", [](const fs::path&) { return true; });
+    ::kill(killed, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(killed, &status, 0), killed);
+    ASSERT_FALSE(left.empty()) << "the export never made its folder";
+    ASSERT_TRUE(fs::is_directory(left));
+    EXPECT_FALSE(locked(left)) << "the lock goes with its process";
+
+    // The next export to that folder removes it.
+    const ProgramRun next = exported("casi.xlsx");
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_EQ(readXlsx(folder / "casi.xlsx").rows.size(), 30001u);
+
+    // Another export held still while it owns its folder: an export at the
+    // same time leaves that folder alone.
+    const pid_t held = start(folder / "altro.xlsx");
+    const fs::path inUse = scratchOf("altro.xlsx", locked);
+    ::kill(held, SIGSTOP);
+    ASSERT_FALSE(inUse.empty()) << "the export never locked its folder";
+    EXPECT_EQ(exported("casi.xlsx").status, 0);
+    EXPECT_TRUE(fs::is_directory(inUse));
+    EXPECT_TRUE(locked(inUse));
+
+    // The one held goes on undisturbed.
+    ::kill(held, SIGCONT);
+    ASSERT_EQ(::waitpid(held, &status, 0), held);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readXlsx(folder / "altro.xlsx").rows.size(), 30001u);
+    EXPECT_EQ(entries(folder.path()), expected);
+    EXPECT_EQ(readFile(folder / "vittima" / "dato"), "intatto");
+
+    // A folder without its lock file, as older versions left them, is left behind too.
+    fs::create_directory(folder / ".casi.xlsx.00000000000000ff.parziale");
+    writeFile(folder / ".casi.xlsx.00000000000000ff.parziale" / "casi.xlsx", std::string(4096, 'x'));
+    EXPECT_EQ(exported("altro.xlsx").status, 0);
+    EXPECT_EQ(entries(folder.path()), expected);
 }
 
 TEST_P(ExportFaults, AFolderWithoutWritePermissionIsNamedWithTheReason)

@@ -1,6 +1,7 @@
 // The file list: pattern, filter, the labels of a click, the double-click,
 // files arriving while the window is open, and "Download".
 #include <filesystem>
+#include <functional>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,6 +53,41 @@ TEST_F(Files, PatternAndFilterIgnoreCase)
     EXPECT_EQ(shown(), (QStringList{"GM_XML.bak"}));
     scheda(10)->clear();
     EXPECT_EQ(shown().size(), 8) << "an empty filter shows every file";
+}
+
+TEST_F(Files, ASelectionTheListNoLongerShowsIsCleared)
+{
+    auto* const caption = find<QLabel>("LBLFILEIMPORT");
+    auto* const info = find<QLabel>("lblfileinfo");
+    // What hides the selected file, or keeps it; whether it is still the one chosen.
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        bool kept;
+    } changes[] = {
+        {"a filter that keeps it", [&] { QTest::keyClicks(scheda(10), QStringLiteral("C")); }, true},
+        {"a filter that hides it", [&] { QTest::keyClicks(scheda(10), QStringLiteral("gm")); }, false},
+        {"the file removed", [&] {
+             std::filesystem::remove(suite.paths().importDir() / "c.TXT");
+             files->refresh();
+         }, false},
+    };
+    for (const auto& c : changes) {
+        scheda(10)->clear();
+        selectFile(QStringLiteral("c.TXT"));
+        ASSERT_EQ(caption->text(), QStringLiteral("c.TXT")) << c.what;
+        c.change();
+        EXPECT_EQ(caption->text(), c.kept ? QStringLiteral("c.TXT") : QString()) << c.what;
+        EXPECT_EQ(info->text().isEmpty(), !c.kept) << c.what;
+        EXPECT_EQ(files->selectedName(), c.kept ? QStringLiteral("c.TXT") : QString()) << c.what;
+    }
+    // Nothing chosen: "Importa" names no file and asks nothing.
+    scheda(10)->clear();
+    click("Cmd_Importa_0");
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].startsWith(QStringLiteral("Scegliere il file da importare\n")))
+        << answers.texts()[0].toStdString();
+    EXPECT_FALSE(window->importInCorso());
 }
 
 TEST_F(Files, ClickShowsNameDateAndSize)

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTest>
 
 #include "db/connection_string.h"
@@ -67,16 +68,57 @@ protected:
     }
 };
 
-TEST_F(Import, AnsweringNoDoesNothing)
+TEST_F(Import, TheQuestionNamesTheFileAndWhatTheRunWillDoAndNoDoesNothing)
 {
     const std::string file = suite.addImportFile("corvestra/completo.xml");
     ASSERT_TRUE(start());
     selectFile(QString::fromStdString(file));
-    for (const char* button : {"Cmd_Importa_0", "Cmd_Importa_1"}) importWith(button, QMessageBox::No);
-    EXPECT_EQ(answers.texts(), (QStringList{"Confermi importazione?", "Confermi importazione?"}));
-    EXPECT_EQ(answers.lastDefault(), QMessageBox::No);
+    QList<QMessageBox::Icon> icons;
+    answers.onShown = [&](QMessageBox& box) { icons.push_back(box.icon()); };
+    const QString prova = QStringLiteral("Confermi importazione?\ncompleto.xml — prova: l'archivio non sarà modificato");
+    const QString normale = QStringLiteral("Confermi importazione?\ncompleto.xml — importazione nell'archivio");
+    for (const auto& [soloTest, button, question] : {std::tuple{true, "Cmd_Importa_0", prova},
+                                                     std::tuple{true, "Cmd_Importa_1", prova},
+                                                     std::tuple{false, "Cmd_Importa_0", normale},
+                                                     std::tuple{false, "Cmd_Importa_1", normale}}) {
+        find<QCheckBox>("ChkSoloTest")->setChecked(soloTest);
+        importWith(button, QMessageBox::No);
+        EXPECT_EQ(answers.texts().last(), question) << button;
+        EXPECT_EQ(answers.lastDefault(), QMessageBox::No);
+    }
+    EXPECT_EQ(icons, QList<QMessageBox::Icon>(4, QMessageBox::Question));
     EXPECT_TRUE(listing().isEmpty());
     EXPECT_FALSE(window->ModoDocumento()) << "the flag is set only on Yes";
+    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
+}
+
+TEST_F(Import, OnlyATestRunThatRanSaysTheArchiveIsUnchanged)
+{
+    const std::string file = suite.addImportFile("corvestra/completo.xml");
+    ASSERT_TRUE(start());
+    selectFile(QString::fromStdString(file));
+    auto* const stato = find<QStatusBar>("Stato");
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
+    EXPECT_EQ(stato->currentMessage(), QStringLiteral("Prova: l'archivio non è stato modificato"));
+
+    uncheck("ChkSoloTest");
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
+    EXPECT_EQ(stato->currentMessage(), QString()) << "a normal run wrote the archive";
+    const QStringList written = listing();
+
+    // A test run that cannot start says nothing of the archive, and leaves
+    // the last run's listing with its counters.
+    QTest::mouseClick(find<QCheckBox>("ChkSoloTest"), Qt::LeftButton);
+    scheda(3)->clear();
+    importWith("Cmd_Importa_0");
+    EXPECT_EQ(answers.texts().last(), QStringLiteral("Inserire Tipo Intervento"));
+    EXPECT_EQ(stato->currentMessage(), QString());
+    EXPECT_EQ(listing(), written);
+    EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
+    EXPECT_EQ(scheda(9)->text(), QStringLiteral("1"));
 }
 
 TEST_F(Import, TestRunListsEveryCaseWithItsMemo)
@@ -88,7 +130,8 @@ TEST_F(Import, TestRunListsEveryCaseWithItsMemo)
     answers.onShown = [&](QMessageBox&) { stopOffered.push_back(find<QPushButton>("Cmd_Interrompi")->isEnabled()); };
     importWith("Cmd_Importa_0");
     EXPECT_EQ(stopOffered, (QList<bool>{false, false})) << "nothing to stop while a message of the run shows";
-    EXPECT_EQ(answers.texts(), (QStringList{"Confermi importazione?", "Importazione Conclusa"}));
+    ASSERT_EQ(answers.texts().size(), 2);
+    EXPECT_EQ(answers.texts()[1], QStringLiteral("Importazione Conclusa"));
     EXPECT_EQ(listing(), expectedListing("corvestra/completo.expected"));
     EXPECT_EQ(scheda(5)->text(), QStringLiteral("3"));
     EXPECT_EQ(scheda(6)->text(), QStringLiteral("1.222,06"));

@@ -2,6 +2,7 @@
 // the tab "Lotti": the batches listed and one taken back, the questions
 // answered both ways.
 #include <QCheckBox>
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -101,6 +102,41 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
     list()->selectRow(0);
     click("Cmd_Annulla_Lotto");
     EXPECT_TRUE(answers.texts().last().contains(QStringLiteral("non ha più pratiche")));
+}
+
+TEST_F(Lotti, TakingBackTheBatchOnScreenClearsItsCountersAndTheBar)
+{
+    ASSERT_NO_FATAL_FAILURE(startNormal());
+    importa(QMessageBox::NoButton);
+    importa(QMessageBox::Yes);
+    ASSERT_EQ(scheda(9)->text(), QStringLiteral("2"));
+    auto* const bar = find<QProgressBar>("ProgressBar1");
+    ASSERT_EQ(bar->value(), 3);
+    find<window::TabControl>("SSTab1")->setCurrentIndex(2);
+    // The batch of the run before: the counters of the last run stay. Then
+    // the batch they show: they show nothing, as before any run.
+    const struct {
+        int row;
+        QString lotto;
+        QStringList counters;  // Scheda(5) to Scheda(9) afterwards
+    } undo[] = {
+        {1, QStringLiteral("1"), {"3", "1.222,06", "45,10", "1.000.020,00", "2"}},
+        {0, QStringLiteral("2"), {"", "", "", "", ""}},
+    };
+    for (const auto& u : undo) {
+        ASSERT_EQ(cell(u.row, 0), u.lotto);
+        list()->selectRow(u.row);
+        answers.answerNext(QMessageBox::Yes);
+        click("Cmd_Annulla_Lotto");
+        EXPECT_TRUE(waitFor([this] { return !window->varieInCorso(); }));
+        EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Lotto ") + u.lotto + QStringLiteral(" annullato")))
+            << answers.texts().last().toStdString();
+        QStringList counters;
+        for (int i = 5; i <= 9; ++i) counters.push_back(scheda(i)->text());
+        EXPECT_EQ(counters, u.counters) << u.lotto.toStdString();
+        EXPECT_EQ(bar->value(), 0) << u.lotto.toStdString();
+    }
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
 }
 
 }  // namespace

@@ -7,10 +7,12 @@
 #include <QApplication>
 
 #include "window/qt_italiano.h"
+#include "window/runtime_folder.h"
 
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const crv::window::CartellaRuntime runtime;  // as the program does
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     crv::window::installaTraduzioneQt();  // as the program does

@@ -1,7 +1,20 @@
 // Start-up: caption, dates, restored settings, the text mode from the
 // program's name, the bank presentation, and the start-ups that end the
 // program.
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDate>
@@ -236,6 +249,126 @@ TEST_F(Startup, ADatabaseThatDoesNotOpenLeavesTheCaptionBare)
     ASSERT_EQ(answers.texts().size(), 1);
     EXPECT_TRUE(answers.texts()[0].contains(QStringLiteral("manca.sqlite"))) << answers.texts()[0].toStdString();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Importazione Corvestra XML 1.20"));
+}
+
+// The program's window started as a process on Qt's offscreen platform, its
+// environment changed by `env` (no value: removed). Stopped once its start-up
+// watches the import folder, which comes after Qt's own start; returns what
+// it wrote on standard error.
+std::string startErrors(const WindowSuite& suite, const std::map<std::string, std::optional<std::string>>& env)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> words;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (!env.contains(entry.substr(0, entry.find('=')))) words.push_back(entry);
+    }
+    for (const auto& [name, value] : env)
+        if (value) words.push_back(name + "=" + *value);
+    words.push_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char*> envp;
+    for (std::string& w : words) envp.push_back(w.data());
+    envp.push_back(nullptr);
+    std::string binary = CRVXML_BINARY, option = "--radice", root = suite.paths().root.string();
+    char* const argv[] = {binary.data(), option.data(), root.data(), nullptr};
+
+    const TempDir out;
+    const fs::path errors = out / "stderr";
+    const int errorFd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(nullFd, 0);
+        ::dup2(nullFd, 1);
+        ::dup2(errorFd, 2);
+        ::execve(argv[0], argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(errorFd);
+    ::close(nullFd);
+
+    // The folder's watch shows among the process's open files (inotify).
+    struct stat folder {};
+    EXPECT_EQ(::stat(suite.paths().importDir().c_str(), &folder), 0);
+    char inode[32];
+    std::snprintf(inode, sizeof inode, "ino:%lx ", static_cast<unsigned long>(folder.st_ino));
+    const auto watching = [&] {
+        std::error_code ec;
+        for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fdinfo", ec), end; !ec && it != end;
+             it.increment(ec)) {
+            std::ifstream in(it->path());
+            const std::string info{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            if (info.find("inotify wd:") != std::string::npos && info.find(inode) != std::string::npos) return true;
+        }
+        return false;
+    };
+    int status = 0;
+    bool started = false, ended = false;
+    for (int i = 0; i < 6000 && !started && !ended; ++i) {
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        started = !ended && watching();
+        if (!started && !ended) ::usleep(10000);
+    }
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(started) << "the window did not start: " << readFile(errors);
+    return readFile(errors);
+}
+
+TEST_F(Startup, QtFindsItsRuntimeFolderWithoutARemark)
+{
+    namespace fs = std::filesystem;
+    const passwd* const user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const std::string own = std::string("runtime-") + user->pw_name;
+    const auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
+    const auto made = [](const fs::path& tmp) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(tmp)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const struct {
+        const char* what;
+        std::optional<std::string> variable;  // in the temporary folder; none: not set
+        bool takenBefore;                      // Qt's own choice there already, open to all
+    } cases[] = {
+        {"not set", std::nullopt, false},
+        {"not set, Qt's choice open to all", std::nullopt, true},
+        {"a folder open to all", "aperta", false},
+        {"a private folder", "privata", false},
+    };
+    for (const auto& c : cases) {
+        const TempDir tmp;
+        std::map<std::string, std::optional<std::string>> env{{"TMPDIR", tmp.path().string()}, {"XDG_RUNTIME_DIR", {}}};
+        if (c.variable) {
+            fs::create_directory(tmp / *c.variable);
+            fs::permissions(tmp / *c.variable, *c.variable == "privata" ? fs::perms::owner_all : fs::perms::all);
+            env["XDG_RUNTIME_DIR"] = (tmp / *c.variable).string();
+        }
+        if (c.takenBefore) {
+            fs::create_directory(tmp / own);
+            fs::permissions(tmp / own, fs::perms::all);
+        }
+        const std::string errors = startErrors(suite, env);
+        EXPECT_EQ(errors.find("XDG_RUNTIME_DIR"), std::string::npos) << c.what << ": " << errors;
+        EXPECT_EQ(errors.find("QStandardPaths"), std::string::npos) << c.what << ": " << errors;
+        const std::vector<std::string> names = made(tmp.path());
+        if (c.variable == "privata") {
+            EXPECT_EQ(names, std::vector<std::string>{"privata"}) << c.what << ": nothing else made";
+        } else if (c.takenBefore) {
+            // Left as it was; a private one of the program's own instead.
+            EXPECT_EQ(mode(tmp / own), fs::perms::all) << c.what;
+            ASSERT_EQ(names.size(), 2u) << c.what;
+            EXPECT_TRUE(names[0].starts_with("crvxml-runtime-")) << names[0];
+            EXPECT_EQ(mode(tmp / names[0]), fs::perms::owner_all) << c.what;
+        } else {
+            EXPECT_TRUE(std::find(names.begin(), names.end(), own) != names.end()) << c.what;
+            EXPECT_EQ(mode(tmp / own), fs::perms::owner_all) << c.what;
+        }
+    }
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 // keeps its page when a file cannot be shown.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
@@ -41,7 +43,7 @@ TEST(InvoiceView, ShowsTheSamePixelsAsThePng)
     const QImage shown = view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/oca_FPR03_signed_cades_der.xml.p7m"));
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(shown, renderPage(layoutInvoice(r.fattura, Regional::italian()), 18));
+    EXPECT_EQ(shown, renderPage(layoutInvoice(r.fattura, Regional::italian()).at(0), 18));
 }
 
 TEST(InvoiceView, ALongInvoiceScrollsDownToItsTotals)
@@ -88,6 +90,70 @@ TEST(InvoiceView, APartRepaintedShowsWhatTheWholePageShowsThere)
             ASSERT_EQ(part.copy(strip), whole.copy(strip)) << "spacing " << spacing << ", strip from " << top;
         }
     }
+}
+
+// A batch shows one document at a time: the bar above the page says which,
+// its buttons and Ctrl+PgGiù / Ctrl+PgSu move to the next and the previous
+// one, each shown from its top as the PNG draws it. A file of one document
+// has no bar, and its page keeps the whole place.
+TEST(InvoiceView, ABatchShowsOneDocumentAtATime)
+{
+    InvoiceView view;
+    view.resize(1200, 500);
+    view.show();
+    const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/lotto_due_documenti_testi_lunghi.xml"));
+    ASSERT_TRUE(r.ok());
+    const std::vector<InvoicePage> pages = layoutInvoice(r.fattura, Regional::italian());
+    ASSERT_EQ(pages.size(), 2u);
+    ASSERT_FALSE(view.mostraFattura(sample("lotto_due_documenti_testi_lunghi.xml"), 18, Regional::italian()));
+    auto* const bar = view.findChild<QWidget*>(QStringLiteral("Barra_Documenti"));
+    auto* const previous = view.findChild<QToolButton*>(QStringLiteral("Documento_Precedente"));
+    auto* const next = view.findChild<QToolButton*>(QStringLiteral("Documento_Successivo"));
+    auto* const which = view.findChild<QLabel*>(QStringLiteral("Documento_Numero"));
+    ASSERT_TRUE(bar && previous && next && which);
+    const auto shows = [&](std::size_t i) {
+        EXPECT_EQ(view.documenti(), 2u);
+        EXPECT_EQ(view.documento(), i);
+        EXPECT_EQ(view.pagina().ops, pages[i].ops);
+        EXPECT_EQ(which->text(), QStringLiteral("Documento %1 di 2").arg(i + 1));
+        EXPECT_EQ(previous->isEnabled(), i > 0);
+        EXPECT_EQ(next->isEnabled(), i == 0);
+        EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+        EXPECT_EQ(view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32), renderPage(pages[i], 18));
+    };
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->geometry().bottom(), view.viewport()->geometry().top()) << "the bar lies over the page";
+    shows(0);
+
+    view.verticalScrollBar()->setValue(100);
+    QTest::mouseClick(next, Qt::LeftButton);
+    shows(1);
+    QTest::mouseClick(next, Qt::LeftButton);  // there is no third
+    shows(1);
+    QTest::keyClick(&view, Qt::Key_PageUp, Qt::ControlModifier);
+    shows(0);
+    QTest::keyClick(&view, Qt::Key_PageUp, Qt::ControlModifier);
+    shows(0);
+    QTest::keyClick(&view, Qt::Key_PageDown, Qt::ControlModifier);
+    shows(1);
+    // A click on the bar leaves the keys with the page.
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.setFocus();
+    QTest::mouseClick(previous, Qt::LeftButton);
+    shows(0);
+    EXPECT_EQ(QApplication::focusWidget(), &view);
+
+    // Escape closes the page whichever document it shows.
+    QTest::mouseClick(next, Qt::LeftButton);
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+
+    view.show();
+    ASSERT_FALSE(view.mostraFattura(sample("oca_ripilogoiva_two_vat_rates_22_and_N1.xml"), 18, Regional::italian()));
+    EXPECT_EQ(view.documenti(), 1u);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(view.viewport()->geometry().top(), view.frameWidth());
 }
 
 TEST(InvoiceView, EscapeClosesOtherKeysDoNot)
