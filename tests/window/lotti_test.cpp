@@ -6,6 +6,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "app/registro.h"
 #include "window/tab_control.h"
 #include "window_fixture.h"
 
@@ -79,6 +80,8 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
     EXPECT_EQ(cell(0, 4), QStringLiteral("CRV"));
     EXPECT_EQ(cell(0, 6), QStringLiteral("3"));
     EXPECT_EQ(cell(0, 7), QStringLiteral("3"));
+    EXPECT_EQ(cell(0, 8), QStringLiteral("completo.xml"));  // the delivery, from the register
+    EXPECT_EQ(cell(1, 8), QStringLiteral("completo.xml"));
 
     list()->selectRow(0);
     answers.answerNext(QMessageBox::NoButton);  // the default
@@ -102,6 +105,14 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
     list()->selectRow(0);
     click("Cmd_Annulla_Lotto");
     EXPECT_TRUE(answers.texts().last().contains(QStringLiteral("non ha più pratiche")));
+
+    // Each run of the window is a line of the register, as the commands' are.
+    std::vector<std::string> voci;
+    for (const VoceRegistro& v : leggiRegistro(fileRegistro(suite.paths())))
+        voci.push_back(v.operazione + " " + v.modo + " " + v.esito + " " + (v.lotto ? std::to_string(*v.lotto) : "-"));
+    EXPECT_EQ(voci, (std::vector<std::string>{"import normale conclusa 1", "import normale conclusa 2",
+                                              "annulla-lotto prova terminata 2", "annulla-lotto prova terminata 2",
+                                              "annulla-lotto normale terminata 2", "annulla-lotto prova rifiutata 2"}));
 }
 
 TEST_F(Lotti, TakingBackTheBatchOnScreenClearsItsCountersAndTheBar)
