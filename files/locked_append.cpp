@@ -41,19 +41,6 @@ private:
     throw FileError("Impossibile scrivere il file " + file.string() + ": " + reason, reason);
 }
 
-int writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
 // Takes the write lock on the whole file, waiting up to maxWait for another
 // holder. Polled rather than waited on in the kernel: a holder that never
 // lets go (a program stopped in a debugger, a machine gone from the
