@@ -31,14 +31,17 @@ namespace crv::bench {
 namespace {
 
 const char* const kUsage =
-    "Uso: crvxml-bench-tools [--cases N] [--pg CONN] [--work DIR] [--repeat R]\n"
+    "Uso: crvxml-bench-tools [--cases N] [--pg CONN] [--work DIR] [--repeat R] [--ritardo US]...\n"
     "\n"
     "Riempie un archivio nuovo (SQLite; PostgreSQL con --pg o CRVXML_BENCH_PG) con N\n"
     "pratiche (100000 se non dato) in quattro lotti, memo di 0,6-4,2 KB e note comuni\n"
     "per meta' delle pratiche, poi misura, ciascuna in un processo a parte:\n"
     "  esportazione di un lotto (N/4 pratiche) e di tutte le pratiche\n"
     "  libxlsxwriter da solo: le stesse celle, gia' in memoria, scritte nel foglio\n"
-    "  note comuni a memo su tutte le pratiche\n";
+    "  note comuni a memo su tutte le pratiche\n"
+    "  --ritardo US: su PostgreSQL, le stesse misure (tranne libxlsxwriter) anche attraverso\n"
+    "  crvxml-relay, che trattiene ogni blocco US microsecondi per verso (500: giro di 1 ms,\n"
+    "  5000: 10 ms; 0: il costo del relay stesso), con le attese del client; ripetibile\n";
 
 // The columns of the benchmark's export definition.
 const std::vector<std::string> kCampi{"posizione", "ragione sociale", "Indirizzo", "Cap",
@@ -199,23 +202,43 @@ int runChildMode(const std::vector<std::string>& args)
 
 struct Measure {
     std::string label;
-    std::vector<std::string> args;
+    std::vector<std::string> args;  // without the connection
     ChildResult result;
+    long hold = -1;             // through the relay holding this long each way when >= 0
+    std::optional<long> waits{};  // the client's waits the relay counted
 };
 
-ChildResult best(const std::vector<std::string>& args, int repeat)
+bool isNotes(const Measure& m)
 {
-    std::optional<ChildResult> fastest;
-    for (int i = 0; i < repeat; ++i) {
-        ChildResult one = runChild(args);
-        if (!one.ok) return one;
-        if (!fastest || one.work.seconds < fastest->work.seconds) fastest = one;
-    }
-    return *fastest;
+    return m.args.size() > 1 && m.args[1] == "notes";
+}
+
+// Every memo as the data made it: each run of common notes starts from the same memos.
+void restoreMemos(const ScratchDatabase& scratch)
+{
+    const auto database = scratch.open();
+    database->execute(QStringLiteral("UPDATE \"Tabella Pratiche\" SET memo = memo_iniziale"));
+}
+
+void measure(Measure& m, const ScratchDatabase& scratch, const std::filesystem::path& work, int repeat)
+{
+    const FastestRun run = fastestRun(
+        repeat, m.hold, scratch.connString(),
+        [&](const std::string& conn) {
+            std::vector<std::string> args = m.args;
+            for (const std::string& a : {std::string("--conn"), conn, std::string("--work"), work.string()})
+                args.push_back(a);
+            return args;
+        },
+        [&] {
+            if (isNotes(m)) restoreMemos(scratch);
+        });
+    m.result = run.result;
+    m.waits = run.waits;
 }
 
 void runTarget(Target target, const std::string& name, long cases, const std::string& pg,
-               const std::filesystem::path& work, int repeat)
+               const std::filesystem::path& work, int repeat, const std::vector<long>& holds)
 {
     std::printf("\n=== %s, %ld pratiche ===\n", name.c_str(), cases);
     std::fflush(stdout);
@@ -225,6 +248,8 @@ void runTarget(Target target, const std::string& name, long cases, const std::st
         const auto start = std::chrono::steady_clock::now();
         const auto database = scratch.open();
         data = fillToolsData(*database, cases);
+        database->execute(QStringLiteral("ALTER TABLE \"Tabella Pratiche\" ADD COLUMN memo_iniziale TEXT"));
+        database->execute(QStringLiteral("UPDATE \"Tabella Pratiche\" SET memo_iniziale = memo"));
         std::printf("Archivio riempito in %.1f s: %ld pratiche, %ld note comuni, memo %.1f MB in tutto%s\n",
                     seconds(start), data.cases, data.notes, data.memoBytes / 1048576.0,
                     target == Target::SQLite
@@ -232,31 +257,45 @@ void runTarget(Target target, const std::string& name, long cases, const std::st
                         : "");
         std::fflush(stdout);
     }
-    const std::vector<std::string> base{"--conn", scratch.connString(), "--work", work.string()};
-    auto with = [&](std::vector<std::string> first) {
-        first.insert(first.end(), base.begin(), base.end());
-        return first;
-    };
     std::vector<Measure> measures{
-        {"esportazione, un lotto (N/4)", with({"--child", "export", "--lotto", "1"}), {}},
-        {"esportazione, tutte", with({"--child", "export"}), {}},
-        {"libxlsxwriter da solo, stesse celle", with({"--child", "baseline"}), {}},
-        {"note comuni a memo, tutte", with({"--child", "notes"}), {}},
+        {"esportazione, un lotto (N/4)", {"--child", "export", "--lotto", "1"}, {}},
+        {"esportazione, tutte", {"--child", "export"}, {}},
+        {"libxlsxwriter da solo, stesse celle", {"--child", "baseline"}, {}},
+        {"note comuni a memo, tutte", {"--child", "notes"}, {}},
     };
+    if (target == Target::PostgreSQL) {
+        for (const long hold : holds) {
+            char link[64];
+            if (hold == 0)
+                std::snprintf(link, sizeof link, ", relay senza ritardo");
+            else
+                std::snprintf(link, sizeof link, ", giro di %g ms", 2.0 * static_cast<double>(hold) / 1000.0);
+            measures.push_back({std::string("esportazione, un lotto") + link,
+                                {"--child", "export", "--lotto", "1"}, {}, hold});
+            measures.push_back({std::string("esportazione, tutte") + link, {"--child", "export"}, {}, hold});
+            measures.push_back({std::string("note comuni a memo, tutte") + link, {"--child", "notes"}, {}, hold});
+        }
+    }
     for (Measure& m : measures) {
         std::fprintf(stderr, "... %s: %s\n", name.c_str(), m.label.c_str());
         std::fflush(stdout);
-        m.result = best(m.args, m.label.starts_with("note") ? 1 : repeat);
+        try {
+            measure(m, scratch, work, repeat);
+        } catch (const std::exception& e) {
+            m.result = ChildResult{false, e.what(), {}, 0};
+        }
     }
-    std::printf("%-38s %8s %8s %11s %9s %9s\n", "misura", "s", "cpu s", "pratiche/s", "picco MB", "file MB");
+    std::printf("%-44s %8s %8s %11s %9s %9s %7s\n", "misura", "s", "cpu s", "pratiche/s", "picco MB", "file MB",
+                "attese");
     for (const Measure& m : measures) {
         if (!m.result.ok) {
-            std::printf("%-38s NON RIUSCITA: %s\n", m.label.c_str(), m.result.error.c_str());
+            std::printf("%-44s NON RIUSCITA: %s\n", m.label.c_str(), m.result.error.c_str());
             continue;
         }
         const WorkResult& w = m.result.work;
-        std::printf("%-38s %8.2f %8.2f %11.0f %9.1f %9.1f\n", m.label.c_str(), w.seconds, w.cpuSeconds,
-                    w.seconds > 0 ? w.cases / w.seconds : 0.0, m.result.peakKb / 1024.0, w.extraBytes / 1048576.0);
+        std::printf("%-44s %8.2f %8.2f %11.0f %9.1f %9.1f %7s\n", m.label.c_str(), w.seconds, w.cpuSeconds,
+                    w.seconds > 0 ? w.cases / w.seconds : 0.0, m.result.peakKb / 1024.0, w.extraBytes / 1048576.0,
+                    m.waits ? std::to_string(*m.waits).c_str() : "");
     }
     const ChildResult& quarter = measures[0].result;
     const ChildResult& all = measures[1].result;
@@ -270,9 +309,10 @@ void runTarget(Target target, const std::string& name, long cases, const std::st
         std::printf("picco dell'esportazione: %.1f MB con %ld pratiche, %.1f MB con %ld (obiettivo < 200) %s\n",
                     quarter.peakKb / 1024.0, quarter.work.cases, all.peakKb / 1024.0, all.work.cases,
                     all.peakKb / 1024.0 < 200 && quarter.peakKb / 1024.0 < 200 ? "OK" : "MANCATO");
-    if (measures[3].result.ok)
-        std::printf("note comuni a memo: %ld memo modificati in %.2f s\n", measures[3].result.work.rows,
-                    measures[3].result.work.seconds);
+    for (const Measure& m : measures)
+        if (isNotes(m) && m.result.ok)
+            std::printf("%s: %ld memo modificati in %.2f s\n", m.label.c_str(), m.result.work.rows,
+                        m.result.work.seconds);
     std::fflush(stdout);
 }
 
@@ -289,6 +329,7 @@ int main(int argc, char** argv)
     int repeat = 1;
     std::string pg;
     std::filesystem::path work;
+    std::vector<long> holds;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -296,6 +337,7 @@ int main(int argc, char** argv)
         else if (a == "--pg" && hasValue) pg = args[++i];
         else if (a == "--work" && hasValue) work = args[++i];
         else if (a == "--repeat" && hasValue) repeat = std::max(1, std::stoi(args[++i]));
+        else if (a == "--ritardo" && hasValue) holds.push_back(std::max(0L, std::stol(args[++i])));
         else {
             std::fputs(kUsage, a == "--help" ? stdout : stderr);
             return a == "--help" ? 0 : 2;
@@ -317,8 +359,8 @@ int main(int argc, char** argv)
     }
     std::filesystem::create_directories(work);
     try {
-        runTarget(Target::SQLite, "SQLite", cases, pg, work, repeat);
-        if (!pg.empty()) runTarget(Target::PostgreSQL, "PostgreSQL", cases, pg, work, repeat);
+        runTarget(Target::SQLite, "SQLite", cases, pg, work, repeat, holds);
+        if (!pg.empty()) runTarget(Target::PostgreSQL, "PostgreSQL", cases, pg, work, repeat, holds);
         else std::printf("\nPostgreSQL: nessun server (--pg o CRVXML_BENCH_PG), misure saltate\n");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "crvxml-bench-tools: %s\n", error.what());

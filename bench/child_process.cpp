@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "relay_process.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -89,6 +91,29 @@ ChildResult runChild(const std::vector<std::string>& arguments)
     }
     result.ok = true;
     return result;
+}
+
+FastestRun fastestRun(int repeat, long hold, const std::string& pg,
+                      const std::function<std::vector<std::string>(const std::string&)>& arguments,
+                      const std::function<void()>& before)
+{
+    FastestRun fastest;
+    for (int i = 0; i < repeat; ++i) {
+        if (before) before();
+        std::optional<RelayProcess> relay;
+        if (hold >= 0) relay.emplace(RelayProcess::besideThisProgram(), pg, hold);
+        const ChildResult one = runChild(arguments(relay ? relay->uri() : pg));
+        if (relay) {
+            const long waits = relay->stop().waits;
+            if (!fastest.waits || waits < *fastest.waits) fastest.waits = waits;
+        }
+        if (!one.ok) {
+            fastest.result = one;
+            return fastest;
+        }
+        if (i == 0 || one.work.seconds < fastest.result.work.seconds) fastest.result = one;
+    }
+    return fastest;
 }
 
 }  // namespace crv::bench

@@ -65,14 +65,18 @@ std::string noteHelp()
                "\n"
                "Accoda al memo di ogni pratica scelta dai filtri la sua prima nota comune\n"
                "(tabella notecomuni): il memo vuoto diventa la nota, altrimenti memo, a capo\n"
-               "e nota. Tutto in una transazione: se qualcosa fallisce nessun memo cambia.\n"
-               "Eseguito di nuovo, accoda di nuovo le note.\n"
+               "e nota. Un memo che finisce già con la sua nota (accodata da un'esecuzione\n"
+               "precedente) resta com'è: il messaggio finale le conta (\"già accodate: N\").\n"
+               "Tutto in una transazione: se qualcosa fallisce nessun memo cambia.\n"
                "\n") +
            kCommonOptionsHelp + kFilterHelp +
+           "  --prova               dice a quante pratiche accoderebbe la nota, senza\n"
+           "                        modificare nulla\n"
            "\n"
-           "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce, non trova pratiche o\n"
-           "è interrotta con Ctrl-C (nulla cambia); 2 per un uso errato (anche una data che\n"
-           "non è una data intera); 130 a un secondo Ctrl-C.\n" +
+           "Uscita: 0 a \"Elaborazione terminata\" (con --prova a \"Prova terminata\"),\n"
+           "1 se fallisce, non trova pratiche o è interrotta con Ctrl-C (nulla cambia);\n"
+           "2 per un uso errato (anche una data che non è una data intera); 130 a un\n"
+           "secondo Ctrl-C.\n" +
            aiutoSinonimi();
 }
 
@@ -118,6 +122,7 @@ struct Parsed {
     bool apri = false;
     bool salvaDefinizione = false;
     bool mostraDefinizione = false;
+    bool prova = false;
     bool help = false;
 };
 
@@ -178,6 +183,8 @@ std::optional<std::string> parse(Args args, bool esporta, Parsed& p)
             p.salvaDefinizione = true;
         } else if (esporta && name == "--definizione") {
             p.mostraDefinizione = true;
+        } else if (!esporta && name == "--prova") {
+            p.prova = true;
         } else {
             return "Argomento sconosciuto: " + a;
         }
@@ -263,7 +270,8 @@ int noteComuniCommand(const Args& args)
     const SuitePaths paths = suitePathsFor(p.common);
     const CtrlC ctrlC;
     const tools::RisultatoVarie result =
-        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines(ctrlC));
+        tools::accodaNoteComuni(paths, usaAccess(p, paths), p.filtro, regionalFor(p.common), progressLines(ctrlC),
+                                p.prova ? tools::ModoNote::Prova : tools::ModoNote::Accoda);
     printMessages(result, paths);
     return exitStatus(result);
 }

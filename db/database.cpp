@@ -41,6 +41,9 @@ QString durationInWords(const QString& shown)
     return shown;
 }
 
+// Values one statement carries to PostgreSQL through ODBC.
+constexpr std::size_t kOdbcValuesPerStatement = 4000;
+
 QString placeholders(qsizetype count)
 {
     QStringList marks;
@@ -491,10 +494,14 @@ void Database::appendRows(const TableInfo& info, const std::vector<const RealVal
 std::size_t Database::rowsPerInsert(std::size_t columns) const
 {
     // Access takes one row per INSERT; SQL Server at most 2,100 values and
-    // 1,000 rows. A hundred rows make the round trips few enough elsewhere.
+    // 1,000 rows. PostgreSQL through ODBC waits for each statement: a few
+    // thousand values each (psqlODBC loses the connection describing a
+    // statement of some 7,500). A hundred rows elsewhere (SQLite has no waits
+    // to save).
     if (backend_ == Backend::Access || columns == 0) return 1;
     std::size_t most = 100;
     if (backend_ == Backend::SqlServer) most = std::min<std::size_t>(most, 2000 / columns);
+    if (backend_ == Backend::PostgreSQL && odbc()) most = std::max<std::size_t>(most, kOdbcValuesPerStatement / columns);
     return std::max<std::size_t>(1, most);
 }
 

@@ -1,8 +1,10 @@
 #include "db/pg_row_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <string>
 
@@ -15,7 +17,9 @@
 
 #include <libpq-fe.h>
 
+#include "db/copy_spool.h"
 #include "db/database.h"
+#include "db/pg_link.h"
 #include "db/statement_cancel.h"
 
 namespace crv::db {
@@ -74,58 +78,30 @@ void appendCopyField(QByteArray& line, const std::optional<QByteArray>& text)
 
 namespace {
 
-// Rows sent before the pipeline is closed and answered when referring rows
-// wait for their keys, and the bytes of referring rows gathered before they
-// are copied: both keep a round short (a stop waits for its end).
-constexpr int kRoundRows = 500;
-constexpr qsizetype kRoundBytes = 4 << 20;
-// Bytes handed to the server at a time during a COPY.
-constexpr qsizetype kCopyChunk = 256 << 10;
-
-std::string sqlState(const PGresult* result)
-{
-    const char* code = PQresultErrorField(result, PG_DIAG_SQLSTATE);
-    return code ? code : "";
-}
-
-std::string trimmed(const char* text)
-{
-    std::string out = text ? text : "";
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    return out;
-}
-
-// The line of a COPY's data that the server refused, from the context of its
-// error ("COPY name, line 3, column x: ..." in any language): the first
-// number after the table's name. 0 when it is not there.
-long copyLine(const PGresult* result, const QByteArray& tableName)
-{
-    const char* context = PQresultErrorField(result, PG_DIAG_CONTEXT);
-    if (context == nullptr) return 0;
-    const std::string text(context);
-    const std::string head = "COPY " + tableName.toStdString() + ",";
-    const std::size_t at = text.find(head);
-    if (at == std::string::npos) return 0;
-    const std::size_t digit = text.find_first_of("0123456789", at + head.size());
-    if (digit == std::string::npos) return 0;
-    return std::strtol(text.c_str() + digit, nullptr, 10);
-}
+// Keyed rows sent between two requests for the server's answers (which
+// carry their keys back): the rows waiting for those keys wait no longer.
+constexpr int kFlushEvery = 200;
 
 class PgRowWriter final : public RowWriter {
 public:
     PgRowWriter(Database& db, PGconn* conn) : RowWriter(db), conn_(conn) {}
     ~PgRowWriter() override { discard(); }
 
+    // The one wait of a run: the answers up to a sync point, then each
+    // table's gathered rows in one COPY.
     void settleRows() override
     {
         endPipeline();
-        copyWaiting();
+        takeReady();
+        endPipeline();  // what went as INSERTs to a table that takes no COPY
+        copySpooled();
     }
 
     void discard() override
     {
         RowWriter::discard();
         refused_.reset();
+        spools_.clear();
         if (!pipeline_) return;
         pipeline_ = false;
         sent_.clear();
@@ -158,20 +134,28 @@ private:
         std::int64_t owner = 0;
         const TableInfo* table = nullptr;
     };
+    // The referring rows of one table and column set, gathered for one COPY,
+    // with the owner of each run of rows (the row from which it holds).
+    struct Spool {
+        const TableInfo* table = nullptr;
+        QString sql;
+        CopySpool rows;
+        std::vector<std::pair<std::size_t, std::int64_t>> owners;
+    };
 
     void insertRow(Ref ref, Row row, bool wantKey) override
     {
         send(ref, row, wantKey);
-        // A refusal is reported as soon as it is known, with its own row; a
-        // round ends only for rows waiting for keys (none in the Corvestra format).
-        ++inRound_;
-        if (refused_ || (inRound_ >= kRoundRows && !waiting_.empty())) {
-            settleRows();
-        } else if (inRound_ % kRoundRows == 0) {
-            // The server holds its answers until asked: a refusal comes back now.
+        // A refusal is reported as soon as it is known, with its own row.
+        if (refused_) endPipeline();
+        if (++sinceFlush_ >= kFlushEvery) {
+            // The server holds its answers until asked: the keys (or a
+            // refusal) come back now, without waiting for them.
+            sinceFlush_ = 0;
             if (PQsendFlushRequest(conn_) != 1) lost();
             pump(false);
         }
+        takeReady();
     }
 
     void send(Ref ref, const Row& row, bool wantKey)
@@ -195,11 +179,71 @@ private:
 
     void queued() override
     {
-        waitingBytes_ += 64;
-        for (const auto& [column, value] : waiting_.back().row.values)
-            if (value.metaType().id() == QMetaType::QString)
-                waitingBytes_ += static_cast<const QString*>(value.constData())->size();
-        if (waitingBytes_ >= kRoundBytes) settleRows();
+        // Whether the table takes COPY is asked once per table, between two
+        // pipelines (the question is a statement of its own).
+        const TableInfo* table = waiting_.back().row.table;
+        if (copyable_.find(table) == copyable_.end()) {
+            endPipeline();
+            copyable(*table);
+        }
+        takeReady();
+    }
+
+    // The referring rows at the front whose keys are back: gathered for the
+    // COPY, or sent as INSERTs to a table that takes no COPY.
+    void takeReady()
+    {
+        while (frontReady()) {
+            Waiting& w = waiting_.front();
+            fillKey(w);
+            if (copyable(*w.row.table))
+                spool(w.row);
+            else
+                send(0, w.row, false);
+            waiting_.pop_front();
+        }
+    }
+
+    void spool(const Row& row)
+    {
+        std::vector<const void*> shape = shapeOf(row, false);
+        auto found = spools_.find(shape);
+        if (found == spools_.end()) {
+            found = spools_.try_emplace(std::move(shape)).first;
+            Spool& fresh = found->second;
+            fresh.table = row.table;
+            fresh.sql = QStringLiteral("COPY ") + db_.quote(row.table->realName()) + QStringLiteral(" (");
+            for (std::size_t c = 0; c < row.values.size(); ++c)
+                fresh.sql += (c > 0 ? QStringLiteral(",") : QString()) + db_.quote(row.values[c].first);
+            fresh.sql += QStringLiteral(") FROM STDIN");
+        }
+        Spool& s = found->second;
+        if (s.owners.empty() || s.owners.back().second != row.owner) s.owners.emplace_back(s.rows.rows(), row.owner);
+        for (const auto& [column, value] : row.values) s.rows.field(pgText(value));
+        s.rows.endRow();
+    }
+
+    // Each spool in one COPY; a refused row names its owner.
+    void copySpooled()
+    {
+        for (auto& [shape, s] : spools_) {
+            if (s.rows.empty()) continue;
+            try {
+                pgCopyIn(db_, conn_, s.sql, s.table->realName(), s.rows);
+            } catch (const CopyRefused& e) {
+                const std::int64_t first = s.owners.front().second;
+                const std::int64_t last = s.owners.back().second;
+                if (e.row() <= 0 || static_cast<std::size_t>(e.row()) > s.rows.rows())
+                    throw RowRefused(first, last, e, e.sqlState());
+                const auto row = static_cast<std::size_t>(e.row() - 1);
+                const auto run = std::upper_bound(s.owners.begin(), s.owners.end(), row,
+                                                  [](std::size_t r, const auto& o) { return r < o.first; });
+                const std::int64_t owner = std::prev(run)->second;
+                throw RowRefused(owner, owner, e, e.sqlState());
+            }
+            s.rows.clear();
+            s.owners.clear();
+        }
     }
 
     void enterPipeline()
@@ -210,12 +254,12 @@ private:
         if (PQisBusy(conn_) == 0 && PQtransactionStatus(conn_) == PQTRANS_ACTIVE)
             while (PGresult* leftover = PQgetResult(conn_)) PQclear(leftover);
         if (PQenterPipelineMode(conn_) != 1)
-            throw DbError("Impossibile inviare le righe al database", trimmed(PQerrorMessage(conn_)));
+            throw DbError("Impossibile inviare le righe al database", trimmedMessage());
         // Sending never waits for the server: a full socket is emptied of
         // answers before more is sent, so neither side waits for the other.
         PQsetnonblocking(conn_, 1);
         pipeline_ = true;
-        inRound_ = 0;
+        sinceFlush_ = 0;
     }
 
     // The prepared INSERT for the row's table and columns (shapeOf),
@@ -273,7 +317,7 @@ private:
         if (front.kind == Kind::Sync) {
             if (status == PGRES_PIPELINE_SYNC) sent_.pop_front();
         } else if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
-            refuse(front, cause(rowContext(front), result), sqlState(result));
+            refuse(front, pgFailure(db_, rowContext(front), result), pgSqlState(result));
         } else if (status == PGRES_PIPELINE_ABORTED) {
             refuse(front, DbError(rowContext(front), "istruzione annullata da un errore precedente"));
         } else if (front.kind == Kind::Insert && front.wantKey) {
@@ -315,10 +359,9 @@ private:
         sent_.push_back({Kind::Sync});
         pump(true);
         if (PQexitPipelineMode(conn_) != 1)
-            throw DbError("Impossibile concludere l'invio delle righe", trimmed(PQerrorMessage(conn_)));
+            throw DbError("Impossibile concludere l'invio delle righe", trimmedMessage());
         PQsetnonblocking(conn_, 0);
         pipeline_ = false;
-        inRound_ = 0;
         if (refused_) {
             const RowRefused refused = *refused_;
             refused_.reset();
@@ -326,21 +369,14 @@ private:
         }
     }
 
-    // The server's message as Qt's driver would report it, read in Italian
-    // where the operator can mend the cause (a read-only server), and known
-    // for what it is (a stop, a lock waited for too long, a lost server).
-    DbError cause(const std::string& context, const PGresult* result) const
+    std::string trimmedMessage() const
     {
-        return db_.failure(context, QSqlError(QString(), QString::fromStdString(trimmed(PQresultErrorMessage(result))),
-                                              QSqlError::StatementError, QString::fromStdString(sqlState(result))));
+        std::string text = PQerrorMessage(conn_);
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        return text;
     }
 
-    [[noreturn]] void lost()
-    {
-        throw db_.failure("Connessione al database interrotta durante la scrittura",
-                          QSqlError(QString(), QString::fromStdString(trimmed(PQerrorMessage(conn_))),
-                                    QSqlError::ConnectionError));
-    }
+    [[noreturn]] void lost() { pgLost(db_, conn_, "Connessione al database interrotta durante la scrittura"); }
 
     // COPY takes rows as they are: a table whose INSERT a rule changes, or
     // which hides rows by policy, or a view, gets them as INSERTs instead.
@@ -361,108 +397,27 @@ private:
                         std::strcmp(PQgetvalue(result, 0, 0), "t") == 0;
         std::optional<DbError> error;
         if (PQresultStatus(result) != PGRES_TUPLES_OK)
-            error.emplace(cause("Impossibile leggere la tabella " + table.realName().toStdString(), result));
+            error.emplace(pgFailure(db_, "Impossibile leggere la tabella " + table.realName().toStdString(), result));
         PQclear(result);
         if (error) throw *error;
         return copyable_.emplace(&table, ok).first->second;
     }
 
-    // The referring rows whose keys are known, one COPY per table and columns.
-    void copyWaiting()
-    {
-        while (frontReady()) {
-            const std::size_t n = sameGroup(waiting_.size(), false);
-            for (std::size_t i = 0; i < n; ++i) fillKey(waiting_[i]);
-            const TableInfo& table = *waiting_.front().row.table;
-            if (copyable(table)) {
-                copyRows(table, n);
-            } else {
-                for (std::size_t i = 0; i < n; ++i) send(0, waiting_[i].row, false);
-                endPipeline();
-            }
-            waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(n));
-        }
-        waitingBytes_ = 0;
-        for (const Waiting& w : waiting_) waitingBytes_ += 64 + static_cast<qsizetype>(w.row.values.size()) * 16;
-    }
-
-    void copyRows(const TableInfo& table, std::size_t n)
-    {
-        const RealValues& first = waiting_.front().row.values;
-        QString sql = QStringLiteral("COPY ") + db_.quote(table.realName()) + QStringLiteral(" (");
-        for (std::size_t c = 0; c < first.size(); ++c) {
-            if (c > 0) sql += QLatin1Char(',');
-            sql += db_.quote(first[c].first);
-        }
-        sql += QStringLiteral(") FROM STDIN");
-        auto where = [&] { return "Errore nell'aggiunta delle righe a " + table.realName().toStdString(); };
-
-        const Canceller::Running running(db_.canceller(), nullptr);
-        PGresult* start = PQexec(conn_, sql.toUtf8().constData());
-        const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
-        std::optional<DbError> startError;
-        if (!copying) startError.emplace(cause(where(), start));
-        PQclear(start);
-        if (!copying) {
-            const std::int64_t owner = waiting_.front().row.owner;
-            throw RowRefused(owner, waiting_[n - 1].row.owner, *startError);
-        }
-
-        QByteArray data;
-        data.reserve(kCopyChunk + 4096);
-        for (std::size_t i = 0; i < n; ++i) {
-            const RealValues& values = waiting_[i].row.values;
-            for (std::size_t c = 0; c < values.size(); ++c) {
-                if (c > 0) data += '\t';
-                appendCopyField(data, pgText(values[c].second));
-            }
-            data += '\n';
-            if (data.size() >= kCopyChunk || i + 1 == n) {
-                if (PQputCopyData(conn_, data.constData(), static_cast<int>(data.size())) != 1) lost();
-                data.clear();
-            }
-        }
-        if (PQputCopyEnd(conn_, nullptr) != 1) lost();
-
-        std::optional<RowRefused> refused;
-        while (PGresult* result = PQgetResult(conn_)) {
-            if (PQresultStatus(result) != PGRES_COMMAND_OK && !refused) {
-                // Rows are numbered from 1 in the data sent.
-                const long line = copyLine(result, table.realName().toUtf8());
-                const DbError why = cause(where(), result);
-                if (line > 0 && static_cast<std::size_t>(line) <= n) {
-                    const std::int64_t owner = waiting_[static_cast<std::size_t>(line - 1)].row.owner;
-                    refused.emplace(owner, owner, why, sqlState(result));
-                } else {
-                    refused.emplace(waiting_.front().row.owner, waiting_[n - 1].row.owner, why, sqlState(result));
-                }
-            }
-            PQclear(result);
-        }
-        if (refused) throw *refused;
-    }
-
     PGconn* conn_;
     bool pipeline_ = false;
-    int inRound_ = 0;
-    qsizetype waitingBytes_ = 0;
+    int sinceFlush_ = 0;
     std::deque<Sent> sent_;
     std::optional<RowRefused> refused_;
     std::map<std::vector<const void*>, std::string> statements_;  // prepared names by shape
     std::map<const TableInfo*, bool> copyable_;
+    std::map<std::vector<const void*>, Spool> spools_;             // referring rows by shape
 };
 
 }  // namespace
 
 std::unique_ptr<RowWriter> makePgRowWriter(Database& db)
 {
-    if (db.dialect() != Dialect::PostgreSQL) return nullptr;
-    const QVariant handle = db.driverHandle();
-    // Qt 6.4 names the type by its struct ("pg_conn*").
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    PGconn* const conn = *static_cast<PGconn* const*>(handle.constData());
+    PGconn* const conn = pgConnection(db);
     if (conn == nullptr) return nullptr;
     return std::make_unique<PgRowWriter>(db, conn);
 }

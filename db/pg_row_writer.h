@@ -1,11 +1,12 @@
 #pragma once
 // The rows of a run on PostgreSQL through Qt's driver, on the connection Qt
 // opened and inside its transaction: the keyed rows are sent as prepared
-// INSERTs in libpq's pipeline mode without waiting for each answer, and the
-// rows that refer to them are copied (COPY FROM STDIN) once their keys are
-// back. Every few hundred rows the pipeline is closed with a sync point, the
-// answers are matched to the rows that caused them, and the referring rows
-// ready by then are copied.
+// INSERTs in libpq's pipeline mode without waiting for any answer, the
+// answers are read as they come and matched to the rows that caused them,
+// and the rows that refer to them are gathered, once their keys are back, for
+// one COPY FROM STDIN per table when the run settles (before its commit or
+// another statement). However many rows a run writes, it waits for the
+// server a fixed number of times.
 #include <memory>
 
 #include "db/row_writer.h"

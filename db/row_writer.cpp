@@ -194,6 +194,7 @@ public:
     void discard() override
     {
         keyed_.clear();
+        keyedBytes_ = 0;
         RowWriter::discard();
     }
 
@@ -207,8 +208,14 @@ private:
     {
         if (keyedTogether_) {
             if (!keyed_.empty() && keyed_.front().row.table != row.table) writeKeyed();
+            for (const auto& [column, value] : row.values)
+                if (value.metaType().id() == QMetaType::QString)
+                    keyedBytes_ += static_cast<const QString*>(value.constData())->size();
+            // Values of any of the table's columns: the group never passes
+            // the values one statement takes, nor a few megabytes of text.
+            const std::size_t most = db_.rowsPerInsert(row.table->columns().size());
             keyed_.push_back({ref, std::move(row)});
-            if (keyed_.size() >= db_.rowsPerInsert(keyed_.front().row.values.size())) writeKeyed();
+            if (keyed_.size() >= most || keyedBytes_ >= kKeyedBytes) writeKeyed();
             writeWaiting(false);
             return;
         }
@@ -280,6 +287,7 @@ private:
             }
         }
         keyed_.clear();
+        keyedBytes_ = 0;
     }
 
     // Writes the ready rows at the front; unless `all`, a group of several
@@ -332,9 +340,13 @@ private:
         db_.executeDirect(QStringLiteral("RELEASE SAVEPOINT ") + savepoint);
     }
 
+    // Characters of text gathered in keyed rows before they go.
+    static constexpr qsizetype kKeyedBytes = 4 << 20;
+
     const bool acrossCases_;
     const bool keyedTogether_;
     std::vector<Keyed> keyed_;
+    qsizetype keyedBytes_ = 0;
 };
 
 }  // namespace

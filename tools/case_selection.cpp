@@ -55,26 +55,51 @@ FiltroOErrore leggiFiltro(const FiltroPratiche& boxes, const Regional& regional)
     return result;
 }
 
-std::string filtriApplicati(const FiltroPratiche& boxes, const Regional& regional)
+namespace {
+
+// The filters the boxes set, each named by its box's title ("Data Affido")
+// or, `brevi`, by its caption on the window ("Affido").
+std::vector<std::string> filtriPresenti(const FiltroPratiche& boxes, const FiltroLetto& f, const Regional& regional,
+                                        bool brevi)
 {
-    const FiltroOErrore letto = leggiFiltro(boxes, regional);
-    const FiltroLetto& f = letto.filtro;
     const auto shown = [&regional](const QDate& d) {
         return regional.formatDate(std::chrono::year{d.year()} / d.month() / d.day());
     };
     std::vector<std::string> applied;
     if (f.mandato) applied.push_back("Mandato " + boxes.mandato);
-    if (f.affidoDal) applied.push_back("Data Affido dal " + shown(*f.affidoDal));
-    if (f.scadenzaAl) applied.push_back("Scadenza Mandato fino al " + shown(*f.scadenzaAl));
+    if (f.affidoDal) applied.push_back((brevi ? "Affido dal " : "Data Affido dal ") + shown(*f.affidoDal));
+    if (f.scadenzaAl) applied.push_back((brevi ? "Scad. fino al " : "Scadenza Mandato fino al ") + shown(*f.scadenzaAl));
     if (f.lotto) applied.push_back("Lotto Imp " + std::to_string(*f.lotto));
-    std::string text = "Filtri: ";
-    for (std::size_t i = 0; i < applied.size(); ++i) text += (i == 0 ? "" : ", ") + applied[i];
-    if (applied.empty()) text += "nessuno (tutte le pratiche)";
+    return applied;
+}
+
+std::string joined(const std::vector<std::string>& parts)
+{
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : ", ") + parts[i];
+    return text;
+}
+
+}  // namespace
+
+std::string filtriApplicati(const FiltroPratiche& boxes, const Regional& regional)
+{
+    const FiltroOErrore letto = leggiFiltro(boxes, regional);
+    const FiltroLetto& f = letto.filtro;
+    const std::vector<std::string> applied = filtriPresenti(boxes, f, regional, false);
+    std::string text = "Filtri: " + (applied.empty() ? std::string("nessuno (tutte le pratiche)") : joined(applied));
     for (const auto& [box, title, read] : {std::tuple{&boxes.affido, "Data Affido", f.affidoDal.has_value()},
                                           std::tuple{&boxes.scadenza, "Scadenza Mandato", f.scadenzaAl.has_value()}}) {
         if (!read && !trimmed(*box).empty()) text += "\n" + std::string(title) + " \"" + *box + "\" non è una data: ignorata";
     }
     return text;
+}
+
+std::string filtriBrevi(const FiltroPratiche& boxes, const Regional& regional)
+{
+    const std::vector<std::string> applied =
+        filtriPresenti(boxes, leggiFiltro(boxes, regional).filtro, regional, true);
+    return applied.empty() ? std::string("tutte le pratiche") : joined(applied);
 }
 
 Selezione selezione(db::Database& db, const FiltroLetto& filtro)

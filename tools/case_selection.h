@@ -38,6 +38,9 @@ FiltroOErrore leggiFiltro(const FiltroPratiche& boxes, const Regional& regional)
 // Lotto Imp 2", "Filtri: nessuno (tutte le pratiche)"; a date box whose text
 // is not a date (and so chooses nothing) is named as left out.
 std::string filtriApplicati(const FiltroPratiche& boxes, const Regional& regional);
+// The same in a few words, by the boxes' captions, for a question: "Mandato
+// CRV, Affido dal 07/12/2026", "tutte le pratiche" without filters.
+std::string filtriBrevi(const FiltroPratiche& boxes, const Regional& regional);
 
 // The conditions and their values, for a statement on [Tabella Pratiche]:
 // `where` is empty or begins with " WHERE ".

@@ -41,7 +41,8 @@ struct RisultatoVarie {
     Esito esito = Esito::Terminata;
     std::vector<std::string> messaggi;
     long pratiche = 0;       // cases selected
-    long modificate = 0;     // common notes to memo: cases whose memo was extended
+    long modificate = 0;     // common notes to memo: cases whose memo was (or, trying, would be) extended
+    long giaAccodate = 0;    // common notes to memo: cases whose memo already ended with the note
     long celleTagliate = 0;  // export: texts cut to the cell's limit
 };
 

@@ -127,7 +127,9 @@ private:
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;
     QString fileEsportazione_;        // the workbook of the export under way
-    std::function<void()> esportazioneInAttesa_;  // asks where to save, once the check found cases
+    // What follows a run that only looked (the export's check, the notes'
+    // trying run) when it ended well: the question, then the real run.
+    std::function<void(const tools::RisultatoVarie&)> seguitoVarie_;
     std::string filtriVarie_;         // the filters of the utility under way, for its closing message
     qint64 lottoInAnnullamento_ = 0;  // the batch being taken back by the utility under way
 };

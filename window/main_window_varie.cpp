@@ -115,8 +115,21 @@ void MainWindow::cmd_Varie_Click(int index)
     filtriVarie_ = tools::filtriApplicati(filtro, regional);
     fileEsportazione_.clear();
     if (index != 1) {
+        // A trying run first: the question names how many memos would
+        // change, and a run that would change none asks nothing.
+        seguitoVarie_ = [this, paths, usaAccess, filtro, regional](const tools::RisultatoVarie& prova) {
+            if (prova.modificate == 0) {
+                mostraMessaggio(this, QString::fromStdString(tools::nienteDaAccodare(prova) + "\n" + filtriVarie_));
+                return;
+            }
+            if (!domandaSiNo(this, QString::fromStdString(tools::domandaNoteComuni(prova, filtro, regional))))
+                return;
+            avviaVarie([paths, usaAccess, filtro, regional](const tools::Avanzamento& avanzamento) {
+                return tools::accodaNoteComuni(paths, usaAccess, filtro, regional, avanzamento);
+            });
+        };
         avviaVarie([paths, usaAccess, filtro, regional](const tools::Avanzamento& avanzamento) {
-            return tools::accodaNoteComuni(paths, usaAccess, filtro, regional, avanzamento);
+            return tools::accodaNoteComuni(paths, usaAccess, filtro, regional, avanzamento, tools::ModoNote::Prova);
         });
         return;
     }
@@ -125,7 +138,7 @@ void MainWindow::cmd_Varie_Click(int index)
     if (!campiCaricati_) LeggeDefinizione();
     // Where to save is asked only once some case matches: the check runs
     // first, and its end asks and starts the export with the same filter.
-    esportazioneInAttesa_ = [this, paths, usaAccess, filtro, regional] {
+    seguitoVarie_ = [this, paths, usaAccess, filtro, regional](const tools::RisultatoVarie&) {
         const QString out = chiediFileEsportazione();
         if (out.isEmpty()) return;
         fileEsportazione_ = out;
@@ -171,8 +184,8 @@ void MainWindow::varieEnded()
     MouseNormale();
     setRunning(false);
     if (const qint64 lotto = std::exchange(lottoInAnnullamento_, 0)) lottoAnnullato(lotto, result);
-    if (const auto esporta = std::exchange(esportazioneInAttesa_, {})) {
-        if (result.esito == tools::Esito::Terminata) return esporta();
+    if (const auto seguito = std::exchange(seguitoVarie_, {})) {
+        if (result.esito == tools::Esito::Terminata) return seguito(result);
     }
 
     // The finished workbook is put before the operator, as the spreadsheet

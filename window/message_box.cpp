@@ -51,4 +51,9 @@ bool domandaSiNo(QWidget* parent, const QString& fatti, const QString& domanda)
     return siNo(parent, QMessageBox::Warning, fatti + QStringLiteral("\n\n") + domanda, QStringLiteral("Domanda"));
 }
 
+bool domandaSiNo(QWidget* parent, const QString& domanda)
+{
+    return siNo(parent, QMessageBox::Question, domanda, QStringLiteral("Domanda"));
+}
+
 }  // namespace crv::window

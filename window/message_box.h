@@ -19,5 +19,7 @@ bool confermaImportazione(QWidget* parent, const QString& file, bool prova);
 // "Annullare il lotto?"), the facts above it; Yes and No, No the default;
 // true on Yes.
 bool domandaSiNo(QWidget* parent, const QString& fatti, const QString& domanda);
+// A question that says its facts itself; Yes and No, No the default.
+bool domandaSiNo(QWidget* parent, const QString& domanda);
 
 }  // namespace crv::window

@@ -3,7 +3,8 @@
 // import with Dettagli and one with totals of nine figures, the bank
 // presentation, the text mode, invoice pages (one with long descriptions,
 // both documents of a batch), the complete invoice, the tab "Varie", the
-// question about cases already in the archive and the tab "Lotti". Run by
+// question about cases already in the archive, the tab "Lotti" and the
+// question before common notes are appended to the memos. Run by
 // scripts/screenshots under a virtual X server; the PNGs go to the folder
 // given as the first argument, named with the suffix given as the second.
 #include <cstdio>
@@ -25,6 +26,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "db/connection_string.h"
+#include "db/database.h"
 #include "support/invoice_samples.h"
 #include "support/message_boxes.h"
 #include "support/test_support.h"
@@ -125,6 +128,7 @@ void shots()
         if (box.text().startsWith(QStringLiteral("Confermi")))
             save(box, box.text().contains(QStringLiteral("prova")) ? "conferma_prova" : "conferma_importazione");
         if (box.text().endsWith(QStringLiteral("Importare comunque?"))) save(box, "gia_presenti");
+        if (box.text().startsWith(QStringLiteral("Accodare la nota comune"))) save(box, "note_comuni_domanda");
     };
     {
         WindowSuite suite;
@@ -238,6 +242,19 @@ void shots()
         window->findChild<crv::window::TabControl*>(QStringLiteral("SSTab1"))->setCurrentIndex(2);
         window->findChild<QTableWidget*>(QStringLiteral("Lista_Lotti"))->selectRow(0);
         save(*window, "lotti");
+
+        // Common notes for the cases imported today (the box "Affido"
+        // holds today's date): the question names how many and the filter;
+        // No, its default, leaves the memos as they are.
+        {
+            const auto database = crv::db::Database::open(
+                crv::db::parseConnString(crv::db::sqliteConnString(suite.database().string())));
+            database->execute(QStringLiteral("INSERT INTO notecomuni (posizione, \"note comuni\") SELECT posizione, "
+                                             "'Nota comune della pratica ' || posizione FROM \"Tabella Pratiche\""));
+        }
+        window->findChild<crv::window::TabControl*>(QStringLiteral("SSTab1"))->setCurrentIndex(1);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmd_Varie_0")), Qt::LeftButton);
+        crv::test::waitFor([&] { return !window->varieInCorso(); });
     }
 }
 

@@ -1,6 +1,7 @@
 // Common notes to memo against a real SQLite file and PostgreSQL server:
-// the rules of the note, the count, the filter, and a run that fails or is
-// stopped half-way leaving every memo as it was.
+// the rules of the note, a note appended once however often the utility
+// runs, the trying run that writes nothing, the count, the filter, and a run
+// that fails or is stopped half-way leaving every memo as it was.
 #include "tools/common_notes.h"
 #include "tools/varie_fixture.h"
 
@@ -50,7 +51,7 @@ protected:
     }
 };
 
-TEST_P(CommonNotesTest, TheFirstNoteIsAppendedByTheRulesAndAgainOnASecondRun)
+TEST_P(CommonNotesTest, TheFirstNoteIsAppendedByTheRulesAndNotAgainOnASecondRun)
 {
     const qint64 nullMemo = addCase({{"posizione", "A"}});
     const qint64 withMemo = addCase({{"posizione", "B"}, {"memo", "memo B"}});
@@ -71,8 +72,8 @@ TEST_P(CommonNotesTest, TheFirstNoteIsAppendedByTheRulesAndAgainOnASecondRun)
     ASSERT_EQ(first.esito, Esito::Terminata) << first.messaggi.front();
     EXPECT_EQ(first.pratiche, 7);
     EXPECT_EQ(first.modificate, 5);
-    EXPECT_EQ(first.messaggi,
-              std::vector<std::string>{"Elaborazione terminata\nPratiche con la nota comune accodata al memo: 5 di 7"});
+    EXPECT_EQ(first.messaggi, std::vector<std::string>{"Elaborazione terminata\nPratiche con la nota comune accodata "
+                                                       "al memo: 5 di 7, già accodate: 0"});
     EXPECT_EQ(memo(nullMemo), "nota A");
     EXPECT_EQ(memo(withMemo), "memo B\r\nnota B");
     EXPECT_EQ(memo(twoNotes), "memo C\r\nprima C");
@@ -81,9 +82,66 @@ TEST_P(CommonNotesTest, TheFirstNoteIsAppendedByTheRulesAndAgainOnASecondRun)
     EXPECT_EQ(memo(noNote), "memo F");
     EXPECT_EQ(memo(emptyMemo), "\r\nnota G");  // an empty memo is not a Null one
 
-    run();
-    EXPECT_EQ(memo(nullMemo), "nota A\r\nnota A");
-    EXPECT_EQ(memo(twoNotes), "memo C\r\nprima C\r\nprima C");
+    const auto second = run();
+    EXPECT_EQ(second.modificate, 0);
+    EXPECT_EQ(second.giaAccodate, 5);
+    EXPECT_EQ(second.messaggi, std::vector<std::string>{"Elaborazione terminata\nPratiche con la nota comune "
+                                                        "accodata al memo: 0 di 7, già accodate: 5"});
+    EXPECT_EQ(memo(nullMemo), "nota A");
+    EXPECT_EQ(memo(twoNotes), "memo C\r\nprima C");
+    EXPECT_EQ(memo(emptyNote), "memo E\r\n");
+}
+
+TEST_P(CommonNotesTest, AMemoThatEndsWithItsNoteIsLeftAndTheTryingRunSaysSoFirst)
+{
+    struct Row {
+        const char* memo;   // before (nullptr: Null)
+        const char* note;
+        const char* after;  // after the run: the memo unchanged when the note is there already
+    };
+    const Row rows[] = {
+        {"nota", "nota", "nota"},                             // the note alone
+        {"testo\r\nnota", "nota", "testo\r\nnota"},           // after a line end
+        {"testo\nnota", "nota", "testo\nnota"},                 // after a bare line feed
+        {"testo\r\nnota\r\n", "nota", "testo\r\nnota\r\n"},     // a line end after it
+        {"testo\r\nnota  ", "nota", "testo\r\nnota  "},         // blanks after it
+        {"testo\r\nnota", "nota\r\n", "testo\r\nnota"},         // the note's own line end
+        {"testo\r\n", "", "testo\r\n"},                         // an empty note, appended before
+        {"testo\r\n  ", "  ", "testo\r\n  "},                   // a note of blanks alone
+        {"testo nota", "nota", "testo nota\r\nnota"},           // not on a line of its own
+        {"nota\r\naltro", "nota", "nota\r\naltro\r\nnota"},       // written over since
+        {"testo\r\nNOTA", "nota", "testo\r\nNOTA\r\nnota"},       // another case of letters
+        {"testo", "", "testo\r\n"},                             // an empty note still adds a line end
+        {"testo", "  ", "testo\r\n  "},
+        {nullptr, "nota", "nota"},
+    };
+    std::vector<qint64> cases;
+    long appended = 0;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const QString pos = QStringLiteral("P%1").arg(i);
+        cases.push_back(addCase({{"posizione", pos},
+                                 {"memo", rows[i].memo ? QVariant(QString::fromUtf8(rows[i].memo)) : null()}}));
+        addNote(pos, QString::fromUtf8(rows[i].note));
+        if (!rows[i].memo || std::string(rows[i].memo) != rows[i].after) ++appended;
+    }
+    const long already = static_cast<long>(std::size(rows)) - appended;
+
+    const auto trying = tools::accodaNoteComuni(db(), {}, it, {}, tools::ModoNote::Prova);
+    ASSERT_EQ(trying.esito, Esito::Terminata) << trying.messaggi.front();
+    EXPECT_EQ(trying.modificate, appended);
+    EXPECT_EQ(trying.giaAccodate, already);
+    EXPECT_EQ(trying.messaggi, std::vector<std::string>{"Prova terminata: nessun memo modificato\nPratiche a cui si "
+                                                        "accoderebbe la nota comune: " +
+                                                        std::to_string(appended) + " di " +
+                                                        std::to_string(std::size(rows)) + ", già accodate: " +
+                                                        std::to_string(already)});
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(memo(cases[i]), rows[i].memo ? rows[i].memo : "<null>") << "row " << i << ": nothing written";
+
+    const auto done = run();
+    EXPECT_EQ(done.modificate, appended);
+    EXPECT_EQ(done.giaAccodate, already);
+    for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(memo(cases[i]), rows[i].after) << "row " << i;
 }
 
 TEST_P(CommonNotesTest, TheFirstNoteIsTheFirstEnteredWhateverIndexTheSuiteHas)

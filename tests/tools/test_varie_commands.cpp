@@ -57,15 +57,24 @@ TEST_P(VarieCommands, EsportaWritesTheWorkbookOfTheSavedOrGivenColumns)
     EXPECT_EQ(crvxml({"esporta", "--definizione"}).out.size(), std::string("posizione\n").size() + 99 * 5);
 }
 
-TEST_P(VarieCommands, NoteComuniAppendsAndReportsTheCount)
+TEST_P(VarieCommands, NoteComuniTriesAppendsOnceAndReportsTheCount)
 {
     suiteWithDatabase();
     const qint64 c = addCase({{"posizione", "A"}, {"memo", "memo"}, {"tipo mandato", "CRV"}});
     addNote("A", "nota");
-    const ProgramRun o = crvxml({"note-comuni", "--mandato", "CRV"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.err, "Elaborazione terminata\nPratiche con la nota comune accodata al memo: 1 di 1\n");
-    EXPECT_EQ(field(c, "memo").toString(), "memo\r\nnota");
+    const ProgramRun trying = crvxml({"note-comuni", "--mandato", "CRV", "--prova"});
+    ASSERT_EQ(trying.status, 0) << trying.err;
+    EXPECT_EQ(trying.err, "Prova terminata: nessun memo modificato\nPratiche a cui si accoderebbe la nota comune: "
+                          "1 di 1, già accodate: 0\n");
+    EXPECT_EQ(field(c, "memo").toString(), "memo");
+
+    for (const char* count : {"1 di 1, già accodate: 0", "0 di 1, già accodate: 1"}) {
+        const ProgramRun o = crvxml({"note-comuni", "--mandato", "CRV"});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err, std::string("Elaborazione terminata\nPratiche con la nota comune accodata al memo: ") + count +
+                             "\n");
+        EXPECT_EQ(field(c, "memo").toString(), "memo\r\nnota");
+    }
 }
 
 TEST_P(VarieCommands, FailuresAndWrongUsage)

@@ -288,7 +288,7 @@ TEST_F(Varie, TheExportFollowsTheBoxesAndTheDialog)
     EXPECT_EQ(readXlsx(out).rows.size(), 4u);
 }
 
-TEST_F(Varie, CommonNotesToMemoAppendsEachCaseFirstNote)
+TEST_F(Varie, CommonNotesToMemoAsksThenAppendsEachCaseFirstNoteOnce)
 {
     addNote(QStringLiteral("100200300"), QStringLiteral("prima nota"));
     addNote(QStringLiteral("100200300"), QStringLiteral("seconda nota"));
@@ -302,27 +302,41 @@ TEST_F(Varie, CommonNotesToMemoAppendsEachCaseFirstNote)
                         {QStringLiteral("100200302-LUNGO-CODICE")});
     ASSERT_EQ(column("memo"), (QStringList{"<null>", "memo esistente", "<null>"}));
     startOnTheImport();
-    scheda(9)->setText(column("lottoimportazione").value(0));
+    const QString batch = column("lottoimportazione").value(0);
+    scheda(9)->setText(batch);
     showTab(1);
+    const QString question = QStringLiteral("Accodare la nota comune al memo di 2 pratiche (Mandato CRV, Affido dal "
+                                            "01/02/2024, Scad. fino al 02/03/2024, Lotto Imp ") +
+                             batch + QStringLiteral(")?");
+    const QString filters = QStringLiteral("\nFiltri: Mandato CRV, Data Affido dal 01/02/2024, Scadenza Mandato fino "
+                                           "al 02/03/2024, Lotto Imp ") +
+                            batch;
+
+    // No, the default, leaves every memo as it was.
     runUtility("cmd_Varie_0");
-    EXPECT_EQ(answers.texts(),
-              QStringList{QStringLiteral("Elaborazione terminata\nPratiche con la nota comune accodata al memo: 2 di 2"
-                                         "\nFiltri: Mandato CRV, Data Affido dal 01/02/2024, Scadenza Mandato fino "
-                                         "al 02/03/2024, Lotto Imp ") +
-                          column("lottoimportazione").value(0)});
+    EXPECT_EQ(answers.texts(), QStringList{question});
+    EXPECT_EQ(answers.lastDefault(), QMessageBox::No);
+    EXPECT_EQ(column("memo"), (QStringList{"<null>", "memo esistente", "<null>"}));
+
+    answers.answerNext(QMessageBox::Yes);
+    runUtility("cmd_Varie_0");
+    EXPECT_EQ(answers.texts().mid(1),
+              (QStringList{question, QStringLiteral("Elaborazione terminata\nPratiche con la nota comune accodata al "
+                                                    "memo: 2 di 2, già accodate: 0") +
+                                         filters}));
     EXPECT_TRUE(saveDialog.suggested.isEmpty()) << "no workbook is asked for";
     EXPECT_TRUE(desktop.opened.isEmpty());
     EXPECT_EQ(column("memo"), (QStringList{"prima nota", "memo esistente\r\nnota del secondo", "<null>"}));
     EXPECT_EQ(find<QProgressBar>("ProgressBar1")->value(), 2);
 
-    // A second run appends the notes again; no case of another mandate.
+    // Once appended, a note is not appended again, and nothing is asked.
     runUtility("cmd_Varie_0");
-    EXPECT_EQ(column("memo"), (QStringList{"prima nota\r\nprima nota",
-                                           "memo esistente\r\nnota del secondo\r\nnota del secondo", "<null>"}));
+    EXPECT_EQ(answers.texts().last(),
+              QStringLiteral("Nessuna nota comune da accodare\nPratiche scelte: 2, già accodate: 2") + filters);
+    EXPECT_EQ(column("memo"), (QStringList{"prima nota", "memo esistente\r\nnota del secondo", "<null>"}));
     scheda(0)->setText(QStringLiteral("DEZ"));
     runUtility("cmd_Varie_0");
     EXPECT_EQ(answers.texts().last(), QStringLiteral("Nessuna pratica trovata"));
-    EXPECT_EQ(column("memo")[0], QStringLiteral("prima nota\r\nprima nota"));
 }
 
 TEST_F(Varie, WhenTheDatabaseCannotBeUsed)
@@ -403,8 +417,24 @@ TEST_F(VarieStop, AStopLeavesTheMemosAndTheFolderAsTheyWere)
     const QString before = memos();
     startOnTheImport();
     showTab(1);
+    // Stopped while it counts what it would append, before the question.
     startAndStop("cmd_Varie_0");
     EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Elaborazione interrotta: nessun memo modificato")});
+    EXPECT_EQ(memos(), before);
+
+    // Stopped while it appends, after the question.
+    answers.answerNext(QMessageBox::Yes);
+    click("cmd_Varie_0");
+    ASSERT_TRUE(waitFor([&] { return answers.texts().size() == 2 || !window->varieInCorso(); }, 120000));
+    ASSERT_TRUE(answers.texts().back().startsWith(QStringLiteral("Accodare la nota comune al memo di 120.003 "
+                                                                 "pratiche")))
+        << answers.texts().back().toStdString();
+    auto* const progress = find<QProgressBar>("ProgressBar1");
+    ASSERT_TRUE(waitFor([&] { return progress->value() > 0 || !window->varieInCorso(); }, 60000));
+    ASSERT_TRUE(window->varieInCorso()) << "the run ended before it could be stopped";
+    click("Cmd_Interrompi");
+    EXPECT_TRUE(waitFor([this] { return !window->varieInCorso(); }, 60000));
+    EXPECT_EQ(answers.texts().back(), QStringLiteral("Elaborazione interrotta: nessun memo modificato"));
     EXPECT_EQ(memos(), before);
 
     const auto folder = suite.paths().root / "esportazione";
