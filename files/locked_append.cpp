@@ -78,10 +78,15 @@ void lock(int fd, const std::filesystem::path& file, const AppendOptions& option
 
 void appendLocked(const std::filesystem::path& file, std::string_view line, const AppendOptions& options)
 {
-    int fd;
-    do {
-        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
+    // Made here, or there already (made by another program meanwhile included).
+    int fd = -1;
+    bool made = false;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+        made = fd >= 0;
+        if (fd < 0 && (errno == EEXIST || errno == EINTR)) fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+        if (fd < 0 && errno != ENOENT && errno != EINTR) break;
+    }
     if (fd < 0) {
         const int error = errno;
         // The folder missing, or the disk full, is said of the folder.
@@ -90,6 +95,13 @@ void appendLocked(const std::filesystem::path& file, std::string_view line, cons
                        : motivoDiSistema(error));
     }
     Descriptor descriptor(fd);
+    // Everyone who may make files in the folder may append to the file: the
+    // first writer's umask does not shut the others out of a shared suite.
+    if (made) {
+        struct stat folder {};
+        if (::stat(file.has_parent_path() ? file.parent_path().c_str() : ".", &folder) == 0)
+            ::fchmod(fd, folder.st_mode & 0666);
+    }
     lock(fd, file, options);
 
     // The file as it is now that nobody else writes to it.

@@ -22,7 +22,8 @@ struct AppendOptions {
     std::function<void()> onWait;
 };
 
-// Appends `line` (with its own line end) to `file`, created when missing.
+// Appends `line` (with its own line end) to `file`, created when missing
+// with the read and write permissions its folder gives.
 // A file whose last line has no line end (cut short, or saved so by a
 // spreadsheet) gets one first. Throws FileError naming the file and the
 // reason: the folder, the disk, a lock held longer than maxWait, a file

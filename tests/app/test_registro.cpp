@@ -226,6 +226,10 @@ TEST(LockedAppend, WaitsForTheHolderThenWritesWholeLines)
         EXPECT_EQ(readFile(file), "");
     }
     appendLocked(file, "uno\r\n", options);
+    // A new file is writable for whoever may write in the folder, whatever the umask.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0775));
+    appendLocked(dir / "nuovo.csv", "x\r\n", options);
+    EXPECT_EQ(std::filesystem::status(dir / "nuovo.csv").permissions(), std::filesystem::perms(0664));
     // A last line left without its end (a spreadsheet saves so) gets one.
     { std::ofstream(file, std::ios::app | std::ios::binary) << "due a metà"; }
     appendLocked(file, "tre\r\n", options);
