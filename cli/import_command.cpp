@@ -47,9 +47,10 @@ std::string helpText()
            "                              impostazioni regionali (gg/mm/aaaa in italiano)\n"
            "                              oppure aaaa-mm-gg\n"
            "  --banca                     formato banca, pratiche \"documento\" (Importa Radoze)\n"
-           "  --testo                     file di testo da convertire in XML, formato banca\n"
-           "                              (Importa ROVE; anche quando il nome del programma\n"
-           "                              contiene \"rove\")\n"
+           "  --testo                     esportazione di testo nel formato banca, anche senza\n"
+           "                              elemento radice, letta con le riparazioni dei\n"
+           "                              caratteri (Importa ROVE; anche quando il nome del\n"
+           "                              programma contiene \"rove\"); il file resta com'è\n"
            "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
            "                              è già in archivio o si ripete nel file; senza,\n"
            "                              l'importazione normale che ne trova si ferma prima\n"
@@ -156,6 +157,9 @@ int importCommand(const Args& rawArgs)
     params.comeLeggereCorvestra =
         "si legge con il pulsante \"Importa\" (da riga di comando: senza --banca e --testo)";
     params.comeLeggereBanca = "si legge con il pulsante \"Importa Radoze\" (da riga di comando: --banca)";
+    params.comeLeggereCorvestraTesto =
+        "nessun pulsante lo legge; da riga di comando lo legge il programma con un nome che contiene "
+        "\"rove\" (crvrove), senza --banca e --testo";
 
     // The default dates are written in the form this run reads back.
     using namespace std::chrono;

@@ -1,7 +1,6 @@
 #include "import/case_codes.h"
 
 #include <string_view>
-#include <unordered_map>
 
 #include "xml/xml_document.h"
 
@@ -53,21 +52,23 @@ std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool mod
     return code;
 }
 
+void CodiciFile::aggiungi(pugi::xml_node caseElement, bool modoDocumento)
+{
+    std::optional<std::string> code = codiceDaScrivere(caseElement, modoDocumento);
+    if (!code) return;
+    const auto [it, inserted] = indice_.try_emplace(*code, codici.size());
+    if (inserted) {
+        codici.push_back(std::move(*code));
+        pratiche.push_back(1);
+    } else {
+        ++pratiche[it->second];
+    }
+}
+
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento)
 {
     CodiciFile out;
-    std::unordered_map<std::string, std::size_t> seen;
-    for (const pugi::xml_node element : cases) {
-        std::optional<std::string> code = codiceDaScrivere(element, modoDocumento);
-        if (!code) continue;
-        const auto [it, inserted] = seen.try_emplace(*code, out.codici.size());
-        if (inserted) {
-            out.codici.push_back(std::move(*code));
-            out.pratiche.push_back(1);
-        } else {
-            ++out.pratiche[it->second];
-        }
-    }
+    for (const pugi::xml_node element : cases) out.aggiungi(element, modoDocumento);
     return out;
 }
 

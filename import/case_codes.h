@@ -4,6 +4,7 @@
 // which of them the archive already holds and which the file repeats.
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -24,6 +25,12 @@ std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool mod
 struct CodiciFile {
     std::vector<std::string> codici;
     std::vector<int> pratiche;
+
+    // Counts the code of one more case element, as the cases come.
+    void aggiungi(pugi::xml_node caseElement, bool modoDocumento);
+
+private:
+    std::unordered_map<std::string, std::size_t> indice_;
 };
 
 CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -14,10 +17,10 @@
 #include "import/already_imported.h"
 #include "import/bank_reader.h"
 #include "import/case_error.h"
+#include "import/case_stream.h"
 #include "import/corvestra_reader.h"
 #include "text/encoding.h"
 #include "import/memo.h"
-#include "import/text_repair.h"
 #include "xml/parse_error_message.h"
 #include "xml/xml_document.h"
 
@@ -88,48 +91,31 @@ std::string fileMancante(const SuitePaths& paths, const std::string& fileName)
 
 // The lines that follow "Nessuna pratica" when the file holds no case element
 // of the chosen format: what was looked for and, when the file holds the
-// other format's elements (at any depth: the bank format's repair wraps a
-// whole file in <root>), how the front end reads them.
-std::string motivoNessunaPratica(pugi::xml_node root, const RunParams& p)
+// other format's elements (at any depth), how the front end reads them.
+std::string motivoNessunaPratica(const StreamSummary& found, const RunParams& p)
 {
     const bool modoDocumento = p.modoDocumento;
     const std::string wanted = modoDocumento ? "documento" : "PRATICA";
     const std::string other = modoDocumento ? "PRATICA" : "documento";
-    struct Counter : pugi::xml_tree_walker {
-        std::string wanted, other;
-        int others = 0;
-        int deeper = 0;            // elements named as wanted, but not children of the root
-        std::string sameLetters;   // a name like the one wanted but for the case of its letters
-        bool for_each(pugi::xml_node& node) override
-        {
-            if (node.type() != pugi::node_element) return true;
-            const std::string name = node.name();
-            if (name == other) ++others;
-            if (name == wanted) ++deeper;  // the root's children were looked at already
-            if (sameLetters.empty() && name != wanted && name.size() == wanted.size() &&
-                std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-                }))
-                sameLetters = name;
-            return true;
-        }
-    } counter;
-    counter.wanted = wanted;
-    counter.other = other;
-    root.traverse(counter);
 
-    std::string out = "Nessun elemento " + wanted + " sotto la radice <" + std::string(root.name()) + ">.";
-    if (counter.others > 0) {
-        out += "\nIl file contiene " + std::to_string(counter.others) +
-               (counter.others == 1 ? " elemento " : " elementi ") + other;
+    std::string out = "Nessun elemento " + wanted + " sotto la radice <" + found.rootName + ">.";
+    if (found.otherFormat > 0) {
+        out += "\nIl file contiene " + std::to_string(found.otherFormat) +
+               (found.otherFormat == 1 ? " elemento " : " elementi ") + other;
         out += modoDocumento ? " (formato Corvestra)" : " (formato banca)";
-        const std::string& come = modoDocumento ? p.comeLeggereCorvestra : p.comeLeggereBanca;
+        // An export without root element in the Corvestra format is no
+        // Corvestra delivery: "Importa" does not read it.
+        const bool esportazione = found.rootSupplied && modoDocumento;
+        if (esportazione) out += " senza elemento radice";
+        const std::string& come = esportazione ? p.comeLeggereCorvestraTesto
+                                  : modoDocumento ? p.comeLeggereCorvestra
+                                                  : p.comeLeggereBanca;
         out += come.empty() ? "." : ": " + come + ".";
     }
-    if (counter.deeper > 0)
+    if (found.deeper > 0)
         out += "\nIl file contiene elementi " + wanted + ", ma non come figli diretti della radice.";
-    if (!counter.sameLetters.empty()) {
-        out += "\nIl file contiene elementi " + counter.sameLetters +
+    if (!found.sameLetters.empty()) {
+        out += "\nIl file contiene elementi " + found.sameLetters +
                ": il nome deve corrispondere esattamente, maiuscole comprese.";
     }
     return out;
@@ -174,13 +160,14 @@ std::string codiceDi(const Case& v, pugi::xml_node caseElement)
 }
 
 // The message for a row the database refused, maybe some cases after the
-// one it belongs to: that case's number and code.
-std::string rigaRifiutata(const db::RowRefused& e, const std::vector<pugi::xml_node>& cases,
+// one it belongs to: that case's number and code (`codes`: the code of each
+// case read, by number).
+std::string rigaRifiutata(const db::RowRefused& e, const std::vector<std::string>& codes,
                           const std::filesystem::path& path)
 {
     auto codice = [&](std::int64_t numero) {
-        if (numero < 1 || numero > static_cast<std::int64_t>(cases.size())) return std::string();
-        const std::string code = codiceDi(Case(), cases[static_cast<std::size_t>(numero - 1)]);
+        if (numero < 1 || numero > static_cast<std::int64_t>(codes.size())) return std::string();
+        const std::string& code = codes[static_cast<std::size_t>(numero - 1)];
         return code.empty() ? std::string() : " (codice " + code + ")";
     };
     std::string pratica = "della pratica n. " + std::to_string(e.owner()) + codice(e.owner());
@@ -356,53 +343,37 @@ RunResult Run::execute()
     }
 
     out_.waitCursor(true);
-    if (p_.modoDocumento || p_.modoTesto) {
-        try {
-            bool replaced = false;
-            if (MancaRoot(path)) {
-                replaced = Converti2XML(path);
-            } else {
-                if (MancaFineRoot(path)) AccodaFineRoot(path);
-                std::string upper = path.string();
-                for (char& c : upper)
-                    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                if (!upper.ends_with(".XML")) replaced = Rinomina(path);
-            }
-            // The copy takes the name of a file that was there: the operator
-            // learns that an earlier file is gone.
-            if (replaced) out_.listingLine("Il file " + path.string() + " che c'era è stato sostituito dalla copia riparata");
-        } catch (const std::bad_alloc&) {
-            throw;  // told once, by lavora
-        } catch (const std::exception& e) {
-            return abort(RunOutcome::RepairError, e.what());
-        }
-        out_.waitCursor(true);
-    }
 
-    XmlDocument doc;
-    if (!doc.load(path)) {
-        const XmlParseError& err = doc.parseError();
-        if (err.reason == kMemoriaInsufficiente) throw std::bad_alloc();
-        return abort(RunOutcome::ParseError, parseErrorMessage(err));
-    }
-
-    const pugi::xml_node root = doc.documentElement();
-    const char* caseName = p_.modoDocumento ? "documento" : "PRATICA";
-    std::vector<pugi::xml_node> cases;
-    for (const pugi::xml_node n : root.children(caseName)) cases.push_back(n);
-    const int total = static_cast<int>(cases.size());
-    if (total == 0) {
-        // The file the operator chose, and the repaired copy when that was read instead.
-        const std::filesystem::path chosen = paths_.importDir() / p_.fileName;
-        std::string message = "Nessuna pratica da importare nel file " + chosen.string();
-        if (path != chosen) message += " (letto come " + path.string() + ")";
-        return abort(RunOutcome::NoCases, message + "\n" + motivoNessunaPratica(root, p_));
-    }
-
+    // The delivery is read as it comes, one case at a time, and never written.
+    CaseStreamOptions reading;
+    reading.modoDocumento = p_.modoDocumento;
+    reading.modoTesto = p_.modoTesto;
+    const auto nessunaPratica = [&](const StreamSummary& found) {
+        return "Nessuna pratica da importare nel file " + path.string() + "\n" + motivoNessunaPratica(found, p_);
+    };
     // Nothing is written before the operator has heard which cases the
-    // archive already holds; the batch is opened only then.
+    // archive already holds: a normal run reads the file once before.
+    const bool primaLettura = !p_.soloTest && !p_.ancheGiaPresenti;
     CodiciFile codici;
-    if (!p_.ancheGiaPresenti) codici = codiciDelFile(cases, p_.modoDocumento);
+    int total = 0;
+    std::optional<CaseStream> stream;
+    pugi::xml_node element;
+    try {
+        if (primaLettura) {
+            CaseStream first(path, reading);
+            while (const pugi::xml_node c = first.next()) {
+                codici.aggiungi(c, p_.modoDocumento);
+                ++total;
+            }
+            if (total == 0) return abort(RunOutcome::NoCases, nessunaPratica(first.summary()));
+        }
+        stream.emplace(path, reading);
+        element = stream->next();
+        if (!element) return abort(RunOutcome::NoCases, nessunaPratica(stream->summary()));
+    } catch (const CaseStreamError& e) {
+        return abort(RunOutcome::ParseError, parseErrorMessage(e.error()));
+    }
+
     if (!p_.soloTest) {
         if (!p_.ancheGiaPresenti) {
             GiaPresenti fatti;
@@ -448,8 +419,11 @@ RunResult Run::execute()
     BankReader bank(values, memo, *store_, regional_);
 
     int position = 0;
-    for (const pugi::xml_node element : cases) {
+    std::vector<std::string> codes;  // of each case read, for a row refused later
+    while (element) {
         ++position;
+        if (!p_.soloTest) codes.push_back(codiceDi(Case(), element));
+        if (p_.soloTest && !p_.ancheGiaPresenti) codici.aggiungi(element, p_.modoDocumento);
         try {
             values = Case();
             memo.clear();
@@ -462,7 +436,7 @@ RunResult Run::execute()
             if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(values, memo.text());
         } catch (const db::RowRefused& e) {
             if (stopAsked(e)) return stopped();
-            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
+            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, codes, path));
         } catch (const CaseInputError& e) {
             const std::string code = codiceDi(values, element);
             return abort(RunOutcome::BadInput,
@@ -485,7 +459,18 @@ RunResult Run::execute()
         counters_.praticheImportate = position;
         casesRead_ = position;
         out_.countersChanged(counters_);
-        if (!out_.progress(position, total)) return stopped();
+        // Without a first reading the cases still to come are guessed from the bytes.
+        const auto known = primaLettura ? total
+                                        : static_cast<int>(std::min<std::uint64_t>(
+                                              std::max<std::uint64_t>(position, position * stream->size() /
+                                                                                    std::max<std::uint64_t>(stream->bytesRead(), 1)),
+                                              INT_MAX));
+        if (!out_.progress(position, known)) return stopped();
+        try {
+            element = stream->next();
+        } catch (const CaseStreamError& e) {
+            return abort(RunOutcome::ParseError, parseErrorMessage(e.error()));
+        }
     }
 
     if (!p_.soloTest) {
@@ -497,7 +482,7 @@ RunResult Run::execute()
             transactionOpen_ = false;
         } catch (const db::RowRefused& e) {
             if (stopAsked(e)) return stopped();
-            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, cases, path));
+            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, codes, path));
         } catch (const std::bad_alloc&) {
             throw;  // told once, by lavora
         } catch (const std::exception& e) {

@@ -1,7 +1,8 @@
 #pragma once
 // The import run: checks the mandate parameters, opens the import batch,
-// repairs the file where the mode asks, loads it, reads every case element,
-// lists it with running totals and hands it to the case store.
+// reads the delivery one case element at a time (repaired while reading where
+// the mode asks, never written), lists each case with running totals and
+// hands it to the case store.
 #include <string_view>
 
 #include "app/suite_root.h"

@@ -37,6 +37,9 @@ struct RunParams {
     // ("si legge con il pulsante \"Importa\""); empty: it says nothing.
     std::string comeLeggereCorvestra;
     std::string comeLeggereBanca;
+    // The same for the Corvestra format's text export, its cases without a
+    // root element (which "Importa" does not read).
+    std::string comeLeggereCorvestraTesto;
 
     // The field that receives the recovery expenses.
     std::string_view campoSpese() const { return spRec ? "importo speserecupero" : "importo spese"; }
@@ -57,7 +60,6 @@ enum class RunOutcome {
     BadParameter,    // a mandate parameter missing or not a date
     ParseError,      // the file is not well-formed XML
     NoCases,         // no case element of the chosen format in the file
-    RepairError,     // the text repair could not read or write a file
     BadInput,        // a value of a case the import cannot take
     DatabaseError,   // the database refused or could not be reached
     AccessArchiveMissing,  // "Access" checked and the local archive missing: the program ends

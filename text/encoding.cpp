@@ -68,18 +68,77 @@ std::string cp1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
+    appendCp1252AsUtf8(out, bytes);
+    return out;
+}
+
+void appendCp1252AsUtf8(std::string& out, std::string_view bytes)
+{
     std::size_t i = 0;
     while (i < bytes.size()) {
         // Runs of ASCII go across whole.
-        std::size_t j = i;
-        while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) < 0x80) ++j;
+        const std::size_t j = firstNonAscii(bytes, i);
         out.append(bytes.data() + i, j - i);
         if (j == bytes.size()) break;
         const auto b = static_cast<unsigned char>(bytes[j]);
         appendUtf8(out, b < 0xA0 ? kHigh[b - 0x80] : static_cast<char32_t>(b));
         i = j + 1;
     }
-    return out;
+}
+
+std::size_t firstNonAscii(std::string_view text, std::size_t from)
+{
+    std::size_t i = from;
+    // Eight bytes at a time: the bulk of any XML file is plain ASCII.
+    while (i + 8 <= text.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+        i += 8;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
+std::size_t wholeUtf8Prefix(std::string_view bytes, bool& broken)
+{
+    broken = false;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        i = firstNonAscii(bytes, i);
+        if (i == bytes.size()) break;
+        char32_t cp = 0;
+        const std::size_t len = decodeOne(bytes, i, cp);
+        if (len == 0) {
+            const std::size_t lead = utf8LeadLength(static_cast<unsigned char>(bytes[i]));
+            broken = lead < 2 || i + lead <= bytes.size();
+            return i;
+        }
+        i += len;
+    }
+    return i;
+}
+
+std::string withNulShown(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t from = 0;;) {
+        const std::size_t nul = text.find('\0', from);
+        out.append(text.substr(from, nul == std::string_view::npos ? nul : nul - from));
+        if (nul == std::string_view::npos) return out;
+        out.append("\xEF\xBF\xBD");
+        from = nul + 1;
+    }
+}
+
+std::size_t utf8LeadLength(unsigned char lead)
+{
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 0;
 }
 
 std::string utf8ToCp1252(std::string_view text)
@@ -114,26 +173,8 @@ std::string utf8ToCp1252(std::string_view text)
 
 bool isValidUtf8(std::string_view bytes)
 {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        // Runs of plain ASCII, the bulk of any XML file, eight bytes at a time.
-        while (i + 8 <= bytes.size()) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, bytes.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) != 0) break;
-            i += 8;
-        }
-        if (i >= bytes.size()) break;
-        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        char32_t cp = 0;
-        const std::size_t len = decodeOne(bytes, i, cp);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
+    bool broken = false;
+    return wholeUtf8Prefix(bytes, broken) == bytes.size();
 }
 
 std::size_t utf8Length(std::string_view text)

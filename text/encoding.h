@@ -10,12 +10,27 @@ namespace crv {
 // undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the
 // same value, as Windows itself does, so nothing is lost.
 std::string cp1252ToUtf8(std::string_view bytes);
+// The same appended to `out`, for text that comes in pieces.
+void appendCp1252AsUtf8(std::string& out, std::string_view bytes);
 
 // UTF-8 to windows-1252; a character the code page cannot hold becomes "?".
 std::string utf8ToCp1252(std::string_view text);
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool isValidUtf8(std::string_view bytes);
+
+// Length of the sequence that the lead byte announces: 1 to 4, 0 when the
+// byte cannot start one.
+std::size_t utf8LeadLength(unsigned char lead);
+// Offset of the first byte above ASCII from `from` on; text.size() when none.
+std::size_t firstNonAscii(std::string_view text, std::size_t from = 0);
+// Length of the longest start of `bytes` made of whole, well-formed UTF-8
+// characters; `broken` tells whether what follows is malformed rather than a
+// character the end of `bytes` cuts short.
+std::size_t wholeUtf8Prefix(std::string_view bytes, bool& broken);
+
+// The text with each NUL shown as U+FFFD: a NUL would cut a message short.
+std::string withNulShown(std::string_view text);
 
 // Number of characters (code points) of a UTF-8 text.
 std::size_t utf8Length(std::string_view text);

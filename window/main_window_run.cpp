@@ -83,6 +83,7 @@ RunParams MainWindow::runParams() const
     } else {
         p.comeLeggereCorvestra = "in questa finestra nessun pulsante lo legge";
     }
+    p.comeLeggereCorvestraTesto = "in questa finestra nessun pulsante lo legge";
     return p;
 }
 

@@ -8,18 +8,22 @@
 namespace crv {
 namespace {
 
-// The faulty line, at most kMax characters around the fault.
+// The faulty line, at most kMax characters around the fault. srcText may
+// itself be a stretch of a longer line (srcFrom, srcContinues).
 std::string shortSource(const XmlParseError& err)
 {
     constexpr std::size_t kMax = 200;
     const std::string& src = err.srcText;
     const std::size_t len = utf8Length(src);
-    if (len <= kMax) return src;
-    const std::size_t pos = err.linepos > 0 ? static_cast<std::size_t>(err.linepos - 1) : 0;
+    const bool cutBefore = err.srcFrom > 1;
+    if (len <= kMax) return (cutBefore ? "..." : "") + src + (err.srcContinues ? "..." : "");
+    const std::int64_t inSrc = err.linepos - err.srcFrom;
+    const std::size_t pos = inSrc > 0 ? static_cast<std::size_t>(inSrc) : 0;
     const std::size_t from = pos > kMax / 2 ? std::min(pos - kMax / 2, len - kMax) : 0;
     const std::size_t a = utf8Offset(src, from);
     const std::size_t b = utf8Offset(src, from + kMax);
-    return (from > 0 ? "..." : "") + src.substr(a, b - a) + (from + kMax < len ? "..." : "");
+    return (from > 0 || cutBefore ? "..." : "") + src.substr(a, b - a) +
+           (from + kMax < len || err.srcContinues ? "..." : "");
 }
 
 // The parser's reason as a line of its own, with a capital first letter.

@@ -16,9 +16,9 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-constexpr const char* kBadCharacter = "carattere non valido per la codifica";
-constexpr const char* kUnsupported = "codifica non supportata";
-constexpr const char* kNulCharacter = "carattere nullo non consentito";
+constexpr const char* kBadCharacter = kCarattereNonValido;
+constexpr const char* kUnsupported = kCodificaNonSupportata;
+constexpr const char* kNulCharacter = kCarattereNullo;
 
 bool startsWith(std::string_view bytes, std::string_view prefix)
 {
@@ -49,16 +49,6 @@ DecodedXml failure(std::string text, std::size_t offset, const char* reason)
     return out;
 }
 
-// Length of the UTF-8 sequence that the lead byte announces (0: not a lead byte).
-std::size_t sequenceLength(unsigned char lead)
-{
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
-    return 0;
-}
-
 // The bytes with each malformed UTF-8 sequence replaced by U+FFFD. The text
 // before the first bad byte is unchanged, so firstBad is an offset in both.
 std::string sanitizeUtf8(std::string_view bytes, std::size_t& firstBad)
@@ -68,7 +58,7 @@ std::string sanitizeUtf8(std::string_view bytes, std::size_t& firstBad)
     out.reserve(bytes.size() + 16);
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const std::size_t len = sequenceLength(static_cast<unsigned char>(bytes[i]));
+        const std::size_t len = utf8LeadLength(static_cast<unsigned char>(bytes[i]));
         if (len != 0 && i + len <= bytes.size() && isValidUtf8(bytes.substr(i, len))) {
             out.append(bytes.substr(i, len));
             i += len;
@@ -164,10 +154,10 @@ Family familyOf(const std::string& name)
     return Family::Other;
 }
 
-DecodedXml decodeWithQt(std::string bytes, const Declaration& decl)
+DecodedXml decodeWithQt(std::string bytes, const EncodingChoice& choice)
 {
-    QStringDecoder decoder(decl.name.c_str());
-    if (!decoder.isValid()) return failure(cp1252ToUtf8(bytes), decl.offset, kUnsupported);
+    QStringDecoder decoder(choice.name.c_str());
+    if (!decoder.isValid()) return failure(cp1252ToUtf8(bytes), choice.nameOffset, kUnsupported);
 
     // In slices, so that no UTF-16 copy of the whole file is ever held.
     constexpr std::size_t kSlice = std::size_t{1} << 20;
@@ -205,44 +195,80 @@ DecodedXml decodeUtf8(std::string bytes, bool mustBeUtf8)
     return failure(std::move(shown), firstBad, kBadCharacter);
 }
 
-DecodedXml decodeEightBit(std::string bytes)
+}  // namespace
+
+EncodingChoice chooseEncoding(std::string_view head)
 {
-    const Declaration decl = declaredEncoding(bytes);
+    using Kind = EncodingChoice::Kind;
+    EncodingChoice choice;
+    if (startsWith(head, kUtf8Bom)) {
+        choice.kind = Kind::Utf8;
+        choice.skip = kUtf8Bom.size();
+        return choice;
+    }
+    if (startsWith(head, "\xFF\xFE") || startsWith(head, "\xFE\xFF")) {
+        choice.kind = head[0] == '\xFF' ? Kind::Utf16LE : Kind::Utf16BE;
+        choice.skip = 2;
+        return choice;
+    }
+    // UTF-16 without a byte order mark: the first character is '<' and the
+    // next one is ASCII too ("<?xml" or the root's name).
+    if (head.size() >= 4) {
+        if (head[0] == '<' && head[1] == '\0' && head[2] != '\0' && head[3] == '\0') {
+            choice.kind = Kind::Utf16LE;
+            return choice;
+        }
+        if (head[0] == '\0' && head[1] == '<' && head[2] == '\0' && head[3] != '\0') {
+            choice.kind = Kind::Utf16BE;
+            return choice;
+        }
+    }
+    const Declaration decl = declaredEncoding(head);
     switch (familyOf(decl.name)) {
     case Family::Utf8:
-        return decodeUtf8(std::move(bytes), true);
+        choice.kind = Kind::Utf8;
+        break;
     case Family::Unnamed:
     case Family::Wide:  // the declaration itself was read as 8-bit text, so it is wrong
+        choice.kind = Kind::Utf8OrWindows1252;
+        break;
+    case Family::Windows1252:
+        choice.kind = Kind::Windows1252;
+        break;
+    case Family::Other:
+        choice.kind = Kind::Named;
+        choice.name = decl.name;
+        choice.nameOffset = decl.offset;
+        break;
+    }
+    return choice;
+}
+
+namespace {
+
+DecodedXml decodeAny(std::string bytes)
+{
+    using Kind = EncodingChoice::Kind;
+    const EncodingChoice choice = chooseEncoding(bytes);
+    const std::string_view view(bytes);
+    switch (choice.kind) {
+    case Kind::Utf8:
+        bytes.erase(0, choice.skip);
+        return decodeUtf8(std::move(bytes), true);
+    case Kind::Utf8OrWindows1252:
         return decodeUtf8(std::move(bytes), false);
-    case Family::Windows1252: {
+    case Kind::Windows1252: {
         DecodedXml out;
         out.text = cp1252ToUtf8(bytes);
         return out;
     }
-    case Family::Other:
+    case Kind::Utf16LE:
+    case Kind::Utf16BE:
+        return decodeUtf16(view.substr(choice.skip), choice.kind == Kind::Utf16BE);
+    case Kind::Named:
         break;
     }
-    return decodeWithQt(std::move(bytes), decl);
-}
-
-DecodedXml decodeAny(std::string bytes)
-{
-    const std::string_view view(bytes);
-    if (startsWith(view, kUtf8Bom)) {
-        bytes.erase(0, kUtf8Bom.size());
-        return decodeUtf8(std::move(bytes), true);
-    }
-    if (startsWith(view, "\xFF\xFE")) return decodeUtf16(view.substr(2), false);
-    if (startsWith(view, "\xFE\xFF")) return decodeUtf16(view.substr(2), true);
-    // UTF-16 without a byte order mark: the first character is '<' and the
-    // next one is ASCII too ("<?xml" or the root's name).
-    if (view.size() >= 4) {
-        if (view[0] == '<' && view[1] == '\0' && view[2] != '\0' && view[3] == '\0')
-            return decodeUtf16(view, false);
-        if (view[0] == '\0' && view[1] == '<' && view[2] == '\0' && view[3] != '\0')
-            return decodeUtf16(view, true);
-    }
-    return decodeEightBit(std::move(bytes));
+    return decodeWithQt(std::move(bytes), choice);
 }
 
 }  // namespace

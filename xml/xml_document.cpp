@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -17,40 +16,6 @@
 
 namespace crv {
 namespace {
-
-// Text of a simple element stays in the element (parse_embed_pcdata).
-// parse_doctype keeps a DTD as a node, so that it can be refused;
-// parse_fragment keeps text outside the root as nodes, so that it can be
-// reported: the document-level rules are checked here afterwards.
-constexpr unsigned kParseOptions =
-    pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_doctype | pugi::parse_fragment;
-
-constexpr const char* kUnreadable = "impossibile leggere il file";
-constexpr const char* kDtd = "DOCTYPE non ammesso";
-constexpr const char* kNoRoot = "elemento radice mancante";
-constexpr const char* kSecondRoot = "è consentito un solo elemento radice";
-constexpr const char* kTextOutside = "testo fuori dall'elemento radice";
-constexpr const char* kUnclosed = "elemento non chiuso alla fine del file";
-constexpr const char* kForbiddenReference = "riferimento a carattere non ammesso";
-
-const char* reasonFor(pugi::xml_parse_status status)
-{
-    switch (status) {
-    case pugi::status_out_of_memory: return kMemoriaInsufficiente;
-    case pugi::status_unrecognized_tag: return "tag non riconosciuto";
-    case pugi::status_bad_pi: return "istruzione di elaborazione non valida";
-    case pugi::status_bad_comment: return "commento non valido";
-    case pugi::status_bad_cdata: return "sezione CDATA non valida";
-    case pugi::status_bad_doctype: return kDtd;
-    case pugi::status_bad_pcdata: return "testo non valido";
-    case pugi::status_bad_start_element: return "tag di apertura non valido";
-    case pugi::status_bad_attribute: return "attributo non valido";
-    case pugi::status_bad_end_element: return "tag di chiusura non valido";
-    case pugi::status_end_element_mismatch: return "tag di chiusura non corrispondente";
-    case pugi::status_no_document_element: return kNoRoot;
-    default: return "errore di sintassi XML";
-    }
-}
 
 // How to find the exact place of a failure in the original text.
 enum class Anchor {
@@ -66,15 +31,10 @@ struct Failure {
 };
 
 struct Place {
-    int line = 0;
-    int linepos = 0;
+    std::int64_t line = 0;
+    std::int64_t linepos = 0;
     std::string srcText;
 };
-
-int toInt(std::size_t n)
-{
-    return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
-}
 
 // Line, character position and line text of a byte offset. Line ends are
 // LF, CR LF and a lone CR, as the parser counts them.
@@ -94,15 +54,8 @@ Place placeIn(std::string_view text, std::size_t offset)
     if (lineEnd == std::string_view::npos) lineEnd = text.size();
     const std::size_t column = utf8Length(text.substr(lineStart, std::min(offset, lineEnd) - lineStart));
 
-    Place place{toInt(line), toInt(column + 1), {}};
-    const std::string_view src = text.substr(lineStart, lineEnd - lineStart);
-    place.srcText.reserve(src.size());
-    for (const char c : src) {
-        if (c == '\0')
-            place.srcText += "\xEF\xBF\xBD";  // shown as U+FFFD, a NUL would cut the message
-        else
-            place.srcText += c;
-    }
+    Place place{static_cast<std::int64_t>(line), static_cast<std::int64_t>(column + 1), {}};
+    place.srcText = withNulShown(text.substr(lineStart, lineEnd - lineStart));
     return place;
 }
 
@@ -140,34 +93,34 @@ std::optional<Failure> findFailure(const pugi::xml_document& doc, const pugi::xm
 {
     for (const pugi::xml_node child : doc.children()) {
         if (child.type() == pugi::node_doctype)
-            return Failure{offsetOf(text, child.value()), kDtd, Anchor::DoctypeBefore};
+            return Failure{offsetOf(text, child.value()), kDoctypeNonAmmesso, Anchor::DoctypeBefore};
     }
     if (!result) {
         const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0));
         const bool atEnd = result.status == pugi::status_end_element_mismatch && offset + 1 >= size;
-        return Failure{offset, atEnd ? kUnclosed : reasonFor(result.status), Anchor::Offset};
+        return Failure{offset, atEnd ? kElementoNonChiuso : parseStatusReason(result.status), Anchor::Offset};
     }
     bool rootSeen = false;
     for (const pugi::xml_node child : doc.children()) {
         switch (child.type()) {
         case pugi::node_element: {
             const std::size_t nameAt = offsetOf(text, child.name());
-            if (rootSeen) return Failure{nameAt > 0 ? nameAt - 1 : 0, kSecondRoot, Anchor::Offset};
+            if (rootSeen) return Failure{nameAt > 0 ? nameAt - 1 : 0, kSecondaRadice, Anchor::Offset};
             rootSeen = true;
             break;
         }
         case pugi::node_pcdata:
-            return Failure{offsetOf(text, child.value()), kTextOutside, Anchor::TextFrom};
+            return Failure{offsetOf(text, child.value()), kTestoFuoriRadice, Anchor::TextFrom};
         case pugi::node_cdata: {
             const std::size_t valueAt = offsetOf(text, child.value());
             constexpr std::size_t kOpening = 9;  // "<![CDATA["
-            return Failure{valueAt >= kOpening ? valueAt - kOpening : 0, kTextOutside, Anchor::Offset};
+            return Failure{valueAt >= kOpening ? valueAt - kOpening : 0, kTestoFuoriRadice, Anchor::Offset};
         }
         default:
             break;
         }
     }
-    if (!rootSeen) return Failure{size, kNoRoot, Anchor::Offset};
+    if (!rootSeen) return Failure{size, kRadiceMancante, Anchor::Offset};
     return std::nullopt;
 }
 
@@ -270,6 +223,25 @@ void appendEscaped(std::string& out, std::string_view text, bool inAttribute)
 
 }  // namespace
 
+const char* parseStatusReason(pugi::xml_parse_status status)
+{
+    switch (status) {
+    case pugi::status_out_of_memory: return kMemoriaInsufficiente;
+    case pugi::status_unrecognized_tag: return "tag non riconosciuto";
+    case pugi::status_bad_pi: return "istruzione di elaborazione non valida";
+    case pugi::status_bad_comment: return "commento non valido";
+    case pugi::status_bad_cdata: return "sezione CDATA non valida";
+    case pugi::status_bad_doctype: return kDoctypeNonAmmesso;
+    case pugi::status_bad_pcdata: return "testo non valido";
+    case pugi::status_bad_start_element: return "tag di apertura non valido";
+    case pugi::status_bad_attribute: return "attributo non valido";
+    case pugi::status_bad_end_element: return "tag di chiusura non valido";
+    case pugi::status_end_element_mismatch: return "tag di chiusura non corrispondente";
+    case pugi::status_no_document_element: return kRadiceMancante;
+    default: return "errore di sintassi XML";
+    }
+}
+
 bool XmlDocument::load(const std::filesystem::path& path)
 {
     std::optional<std::string> bytes;
@@ -286,8 +258,8 @@ bool XmlDocument::load(const std::filesystem::path& path)
         text_.reset();
         // Out of memory, the run says so in its own words (see kMemoriaInsufficiente).
         std::string reason = outOfMemory ? std::string(kMemoriaInsufficiente)
-                             : failure   ? std::string(kUnreadable) + ": " + motivoDiSistema(failure)
-                                         : std::string(kUnreadable);
+                             : failure   ? std::string(kImpossibileLeggere) + ": " + motivoDiSistema(failure)
+                                         : std::string(kImpossibileLeggere);
         error_ = XmlParseError{path.string(), 0, 0, {}, std::move(reason)};
         return false;
     }
@@ -331,11 +303,11 @@ bool XmlDocument::parse(std::string bytes, std::string url,
         // a terminator of our own keeps that character part of the document.
         text_->push_back('\0');
         const pugi::xml_parse_result result =
-            doc_.load_buffer_inplace(text_->data(), text_->size(), kParseOptions, pugi::encoding_utf8);
+            doc_.load_buffer_inplace(text_->data(), text_->size(), kXmlParseOptions, pugi::encoding_utf8);
         std::optional<Failure> failure = findFailure(doc_, result, *text_, size);
         // The fault a reader of the file meets first is the one reported.
         if (badReference != std::string::npos && (!failure || badReference < failure->offset))
-            failure = Failure{badReference, kForbiddenReference, Anchor::Offset};
+            failure = Failure{badReference, kRiferimentoVietato, Anchor::Offset};
         if (!failure) return true;
 
         // The parse has rewritten its buffer: place the error in the original text.

@@ -7,6 +7,7 @@
 // child node (one node per simple element instead of two): <A>x</A> has no
 // first_child(). pugixml's child_value() and text() know this; the node
 // helpers below account for it too.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -20,12 +21,36 @@ namespace crv {
 // The reason of a load that ran out of memory.
 inline constexpr const char* kMemoriaInsufficiente = "memoria insufficiente";
 
+// The reasons of a file that is not well-formed, beside the parser's own.
+inline constexpr const char* kImpossibileLeggere = "impossibile leggere il file";
+inline constexpr const char* kDoctypeNonAmmesso = "DOCTYPE non ammesso";
+inline constexpr const char* kRadiceMancante = "elemento radice mancante";
+inline constexpr const char* kSecondaRadice = "è consentito un solo elemento radice";
+inline constexpr const char* kTestoFuoriRadice = "testo fuori dall'elemento radice";
+inline constexpr const char* kElementoNonChiuso = "elemento non chiuso alla fine del file";
+inline constexpr const char* kRiferimentoVietato = "riferimento a carattere non ammesso";
+
+// How every XML file of the import is parsed. The text that opens an element
+// stays in the element (parse_embed_pcdata); a DTD is kept as a node so that
+// it can be refused; text outside the root is kept so that it can be
+// reported: the rules on the document level are checked by the caller.
+inline constexpr unsigned kXmlParseOptions =
+    pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_doctype | pugi::parse_fragment;
+
+// The parser's failure in Italian.
+const char* parseStatusReason(pugi::xml_parse_status status);
+
 struct XmlParseError {
-    std::string url;      // the path as given to load()
-    int line = 0;         // 1-based; 0 when the file could not be read
-    int linepos = 0;      // 1-based position in the line, counted in characters
-    std::string srcText;  // text of the faulty line, UTF-8, without its line end
-    std::string reason;   // short Italian description
+    std::string url;           // the path as given to load()
+    std::int64_t line = 0;     // 1-based; 0 when the file could not be read
+    std::int64_t linepos = 0;  // 1-based position in the line, counted in characters
+    std::string srcText;       // text of the faulty line, UTF-8, without its line end
+    std::string reason;        // short Italian description
+    // A line too long to hold whole is kept around the fault: srcText then
+    // begins at this position of the line, and srcContinues says that the
+    // line goes on after it.
+    std::int64_t srcFrom = 1;
+    bool srcContinues = false;
 };
 
 class XmlDocument {

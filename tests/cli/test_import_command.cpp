@@ -227,14 +227,31 @@ TEST_F(ImportCommand, AProgramNameWithRoveStartsInTextMode)
     TempDir bin;
     const auto link = bin / "crvxml-ROVE";
     std::filesystem::create_symlink(CRVXML_BINARY, link);
-    suite.addImportFile("banca/GM_XML");
-    const ProgramRun o = crvxml("import " + root() + "--bank GM_XML", link.string());
+    // A Corvestra export: its cases without a root element.
+    const std::string bytes =
+        "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>E-1</CODICE_PRATICA></DATI_IDENTIFICATIVI></PRATICA>\r\n"
+        "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>E-2</CODICE_PRATICA></DATI_IDENTIFICATIVI></PRATICA>\r\n";
+    writeFile(suite.paths().importDir() / "ESPORT.TXT", bytes);
+    const ProgramRun o = crvxml("import " + root() + "ESPORT.TXT", link.string());
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_NE(o.out.find("Pratiche importate: 2"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(suite.paths().importDir() / "GM_XML.xml"));
+    EXPECT_NE(o.out.find("Pratiche importate: 2"), std::string::npos) << o.out;
     // Under its own name, the same file is loaded as it stands and is not XML.
-    const ProgramRun plain = crvxml("import " + root() + "GM_XML");
+    const ProgramRun plain = crvxml("import " + root() + "ESPORT.TXT");
     EXPECT_EQ(plain.status, 1);
+    EXPECT_NE(plain.err.find("è consentito un solo elemento radice"), std::string::npos) << plain.err;
+    // --testo reads the bank format's export: it names what reads this one.
+    const ProgramRun bank = crvxml("import " + root() + "--testo ESPORT.TXT");
+    EXPECT_EQ(bank.status, 1);
+    EXPECT_NE(bank.err.find("Il file contiene 2 elementi PRATICA (formato Corvestra) senza elemento radice: "
+                            "nessun pulsante lo legge; da riga di comando lo legge il programma con un nome che "
+                            "contiene \"rove\" (crvrove), senza --banca e --testo."),
+              std::string::npos)
+        << bank.err;
+    // No run changed the delivery or left a file beside it.
+    EXPECT_EQ(readFile(suite.paths().importDir() / "ESPORT.TXT"), bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(suite.paths().importDir()),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 }  // namespace

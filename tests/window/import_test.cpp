@@ -1,6 +1,8 @@
 // The import dispatch and the run on its worker thread: confirmation, the
 // listing and counters, a normal run checked in the database, the stop
 // button, the buttons during a run and the run flags.
+#include <filesystem>
+#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -290,6 +292,35 @@ TEST_F(Import, EachButtonReadsItsFormatAndNamesTheOneForTheOther)
         selectFile(QString::fromStdString(file));
         importWith(button);
         EXPECT_TRUE(answers.texts().last().endsWith(QString::fromUtf8(said))) << answers.texts().last().toStdString();
+    }
+}
+
+TEST_F(Import, NoButtonChangesTheDeliveryOrLeavesAFile)
+{
+    // The three buttons, in test and in normal runs, on a text export, on a
+    // closing root tag with a blank and on a Corvestra delivery.
+    suite.writeInstallation("importa_rove=si");
+    const std::string files[] = {suite.addImportFile("banca/GM_XML"), suite.addImportFile("corvestra/completo.xml"),
+                                 "chiusura_con_spazio.xml"};
+    writeFile(suite.paths().importDir() / files[2],
+              "<root>\r\n<documento><posizione numero=\"S-1\"/></documento>\r\n</root >\r\n");
+    const auto contents = [this] {
+        std::map<std::string, std::string> out;
+        for (const auto& entry : std::filesystem::directory_iterator(suite.paths().importDir()))
+            out[entry.path().filename().string()] = readFile(entry.path());
+        return out;
+    };
+    const auto before = contents();
+    ASSERT_TRUE(start());
+    for (const bool normal : {false, true}) {
+        if (normal) uncheck("ChkSoloTest");
+        for (const std::string& file : files) {
+            for (const char* button : {"Cmd_Importa_0", "Cmd_Importa_1", "Cmd_Importa_2"}) {
+                selectFile(QString::fromStdString(file));
+                importWith(button);
+                EXPECT_EQ(contents(), before) << file << " " << button << (normal ? " normale" : " prova");
+            }
+        }
     }
 }
 

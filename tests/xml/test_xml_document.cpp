@@ -3,6 +3,7 @@
 
 #include "text/encoding.h"
 #include "support/test_support.h"
+#include "support/xml_faults.h"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,6 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
     for (std::size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
         text.replace(pos, from.size(), to);
     return text;
-}
-
-std::string utf16le(const std::u16string& text)
-{
-    std::string out;
-    for (const char16_t unit : text) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8);
-    }
-    return out;
 }
 
 // Child element of parent by name, for short test paths.
@@ -228,22 +219,11 @@ TEST(XmlDocument, MovedDocumentKeepsItsText)
 // ---------------------------------------------------------------------------
 // Parse errors: where they are reported.
 
-struct BadInput {
-    const char* label;
-    std::string bytes;
-    int line;
-    int linepos;
-    std::string srcText;
-    std::string reason;
-};
-
-void PrintTo(const BadInput& input, std::ostream* os) { *os << input.label; }
-
-class ParseErrorPlace : public ::testing::TestWithParam<BadInput> {};
+class ParseErrorPlace : public ::testing::TestWithParam<test::BadXml> {};
 
 TEST_P(ParseErrorPlace, ReportsLinePositionAndSource)
 {
-    const BadInput& in = GetParam();
+    const test::BadXml& in = GetParam();
     XmlDocument doc;
     ASSERT_FALSE(doc.loadBytes(in.bytes, "prova.xml"));
     const XmlParseError& err = doc.parseError();
@@ -255,61 +235,8 @@ TEST_P(ParseErrorPlace, ReportsLinePositionAndSource)
     EXPECT_FALSE(doc.documentElement());
 }
 
-const std::string kMismatch = "tag di chiusura non corrispondente";
-const std::string kUnclosed = "elemento non chiuso alla fine del file";
-const std::string kDtd = "DOCTYPE non ammesso";
-const std::string kBadChar = "carattere non valido per la codifica";
-const std::string kBadReference = "riferimento a carattere non ammesso";
-
 INSTANTIATE_TEST_SUITE_P(
-    XmlDocument, ParseErrorPlace,
-    ::testing::Values(
-        BadInput{"mismatched_tag", "<r>\n  <a>x</b>\n</r>\n", 2, 9, "  <a>x</b>", kMismatch},
-        BadInput{"crlf_lines", "<r>\r\n<a>\r\n</b>\r\n</r>", 3, 3, "</b>", kMismatch},
-        BadInput{"position_in_characters", "<r>città</x>", 1, 11, "<r>città</x>", kMismatch},
-        BadInput{"unclosed_at_end", "<r>\n  <a>x</a>\n", 2, 11, "  <a>x</a>", kUnclosed},
-        BadInput{"truncated_text", "<r>\n  <a>12", 2, 7, "  <a>12", kUnclosed},
-        BadInput{"truncated_tag", "<r>\n  <a", 2, 4, "  <a", "tag di apertura non valido"},
-        BadInput{"bad_attribute", "<r>\n<a x=1/>\n</r>", 2, 6, "<a x=1/>", "attributo non valido"},
-        BadInput{"empty_file", "", 1, 1, "", "elemento radice mancante"},
-        BadInput{"declaration_only", "<?xml version=\"1.0\"?>\n", 2, 1, "", "elemento radice mancante"},
-        BadInput{"text_after_root", "<r/>\n  xyz\n", 2, 3, "  xyz", "testo fuori dall'elemento radice"},
-        BadInput{"text_before_root", "x<r/>", 1, 1, "x<r/>", "testo fuori dall'elemento radice"},
-        BadInput{"last_character_after_root", "<r/>\nx", 2, 1, "x", "testo fuori dall'elemento radice"},
-        BadInput{"cdata_after_root", "<r/><![CDATA[x]]>", 1, 5, "<r/><![CDATA[x]]>",
-                 "testo fuori dall'elemento radice"},
-        BadInput{"second_root", "<r/>\n  <s/>", 2, 3, "  <s/>", "è consentito un solo elemento radice"},
-        BadInput{"doctype", "<?xml version=\"1.0\"?>\n<!DOCTYPE r [\n<!ENTITY e SYSTEM \"file:///etc/passwd\">\n]>\n<r>&e;</r>",
-                 2, 1, "<!DOCTYPE r [", kDtd},
-        BadInput{"doctype_before_syntax_error", "  <!DOCTYPE r>\n<r></x>", 1, 3, "  <!DOCTYPE r>", kDtd},
-        BadInput{"doctype_inside_root", "<r>\n<!DOCTYPE r>\n</r>", 2, 1, "<!DOCTYPE r>", kDtd},
-        BadInput{"entity_expansion", "<!DOCTYPE l [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><l>&b;</l>", 1, 1,
-                 "<!DOCTYPE l [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]><l>&b;</l>", kDtd},
-        BadInput{"cp1252_without_declaration", "<r>citt\xE0</x>", 1, 11, "<r>città</x>", kMismatch},
-        BadInput{"utf16_position_in_characters", "\xFF\xFE" + utf16le(u"<r>\n città</x>"), 2, 9, " città</x>",
-                 kMismatch},
-        BadInput{"declared_utf8_not_utf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r>citt\xE0</r>", 2, 8,
-                 "<r>citt\xEF\xBF\xBD</r>", kBadChar},
-        BadInput{"bom_utf8_not_utf8", "\xEF\xBB\xBF<r>\xE0</r>", 1, 4, "<r>\xEF\xBF\xBD</r>", kBadChar},
-        BadInput{"lone_surrogate", "\xFF\xFE" + utf16le(u"<r>a") + std::string("\x00\xD8", 2) + utf16le(u"b</r>"), 1,
-                 5, "<r>a\xEF\xBF\xBD" "b</r>", kBadChar},
-        BadInput{"truncated_utf16", "\xFF\xFE" + utf16le(u"<r>ab</r>").substr(0, 9), 1, 5, "<r>a", kBadChar},
-        BadInput{"reference_to_nul", "<r>\n  <a>ab&#0;cd</a>\n</r>", 2, 8, "  <a>ab&#0;cd</a>", kBadReference},
-        BadInput{"reference_to_control", "<r>città&#x1;</r>", 1, 9, "<r>città&#x1;</r>", kBadReference},
-        BadInput{"reference_to_surrogate", "<r><a n='x&#xD800;'/></r>", 1, 11, "<r><a n='x&#xD800;'/></r>",
-                 kBadReference},
-        BadInput{"reference_beyond_unicode", "<r>&#1114112;</r>", 1, 4, "<r>&#1114112;</r>", kBadReference},
-        BadInput{"reference_wrapping_to_nul", "<r>&#4294967296;</r>", 1, 4, "<r>&#4294967296;</r>", kBadReference},
-        BadInput{"reference_to_fffe", "<r>&#xFFFE;</r>", 1, 4, "<r>&#xFFFE;</r>", kBadReference},
-        BadInput{"reference_in_utf16", "\xFF\xFE" + utf16le(u"<r>\n à&#31;</r>"), 2, 3, " à&#31;</r>",
-                 kBadReference},
-        BadInput{"reference_after_comment", "<r><!-- &#0; --><![CDATA[&#0;]]><?p &#0;?>&#0;</r>", 1, 43,
-                 "<r><!-- &#0; --><![CDATA[&#0;]]><?p &#0;?>&#0;</r>", kBadReference},
-        BadInput{"syntax_error_first", "<r></x>&#0;</r>", 1, 6, "<r></x>&#0;</r>", kMismatch},
-        BadInput{"unsupported_encoding", "<?xml version=\"1.0\" encoding=\"x-nessuna\"?>\n<r/>", 1, 31,
-                 "<?xml version=\"1.0\" encoding=\"x-nessuna\"?>", "codifica non supportata"},
-        BadInput{"nul_character", std::string("<r>a\0b</r>", 10), 1, 5, "<r>a\xEF\xBF\xBD" "b</r>",
-                 "carattere nullo non consentito"}),
+    XmlDocument, ParseErrorPlace, ::testing::ValuesIn(test::badXmlSamples()),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(XmlDocument, ParseErrorMessageShowsControlCharactersAsBlanks)
@@ -383,7 +310,7 @@ TEST(XmlDocument, DeepNestingIsWalkedWithoutRecursion)
 
     XmlDocument unclosed;
     ASSERT_FALSE(unclosed.loadBytes(open, "deep"));
-    EXPECT_EQ(unclosed.parseError().reason, kUnclosed);
+    EXPECT_EQ(unclosed.parseError().reason, kElementoNonChiuso);
 }
 
 TEST(XmlDocument, HugeTextNode)

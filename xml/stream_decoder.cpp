@@ -1,0 +1,240 @@
+#include "xml/stream_decoder.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringDecoder>
+
+#include <cstring>
+
+#include "text/encoding.h"
+
+namespace crv {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+// A declaration not ended within this much is read from its first kilobyte.
+constexpr std::size_t kLongestHead = std::size_t{1} << 20;
+
+}  // namespace
+
+StreamDecoder::StreamDecoder(Utf8FromHere utf8FromHere) : utf8FromHere_(std::move(utf8FromHere)) {}
+StreamDecoder::~StreamDecoder() = default;
+StreamDecoder::StreamDecoder(StreamDecoder&&) noexcept = default;
+StreamDecoder& StreamDecoder::operator=(StreamDecoder&&) noexcept = default;
+
+StreamDecoder StreamDecoder::again() const
+{
+    StreamDecoder copy(utf8FromHere_);
+    copy.unnamedIsUtf8_ = unnamedIsUtf8_;
+    return copy;
+}
+
+void StreamDecoder::noteFault(std::uint64_t offset, const char* reason)
+{
+    if (!fault_) fault_ = DecodeFault{offset, reason};
+}
+
+void StreamDecoder::putText(std::string& out, std::string_view text)
+{
+    const std::size_t before = out.size();
+    out.append(text);
+    appended(out, before);
+}
+
+void StreamDecoder::appended(const std::string& out, std::size_t before)
+{
+    const std::string_view added = std::string_view(out).substr(before);
+    if (!fault_ && !added.empty()) {
+        if (const void* nul = std::memchr(added.data(), '\0', added.size()))
+            noteFault(decoded_ + static_cast<std::uint64_t>(static_cast<const char*>(nul) - added.data()),
+                      kCarattereNullo);
+    }
+    decoded_ += added.size();
+}
+
+void StreamDecoder::appendWindows1252(std::string_view bytes, std::string& out)
+{
+    const std::size_t before = out.size();
+    appendCp1252AsUtf8(out, bytes);
+    appended(out, before);
+}
+
+void StreamDecoder::choose(std::string_view head)
+{
+    using Kind = EncodingChoice::Kind;
+    choice_ = chooseEncoding(head);
+    switch (choice_.kind) {
+    case Kind::Utf8: mode_ = Mode::Utf8Strict; break;
+    case Kind::Utf8OrWindows1252:
+        mode_ = !unnamedIsUtf8_ ? Mode::Ascii : *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
+        break;
+    case Kind::Windows1252: mode_ = Mode::Windows1252; break;
+    case Kind::Utf16LE:
+    case Kind::Utf16BE:
+        mode_ = Mode::Utf16;
+        bigEndian_ = choice_.kind == Kind::Utf16BE;
+        break;
+    case Kind::Named:
+        named_ = std::make_unique<QStringDecoder>(choice_.name.c_str());
+        if (named_->isValid()) {
+            mode_ = Mode::Named;
+        } else {
+            // Shown as windows-1252, to place the fault in the declaration.
+            mode_ = Mode::Unsupported;
+            noteFault(choice_.nameOffset, kCodificaNonSupportata);
+        }
+        break;
+    }
+}
+
+// Whether the first bytes of a file tell its encoding: the byte order marks
+// and unmarked UTF-16 need four, an XML declaration all of itself.
+bool StreamDecoder::canChoose(std::string_view head, bool last)
+{
+    if (last) return true;
+    if (head.size() < 6) return false;
+    if (!head.starts_with("<?xml")) return true;
+    const char c = head[5];
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
+    return head.find("?>") != std::string_view::npos || head.size() >= kLongestHead;
+}
+
+void StreamDecoder::decode(std::string_view bytes, bool last, std::string& out)
+{
+    std::string head;
+    if (mode_ == Mode::Undecided) {
+        head_.append(bytes);
+        if (!canChoose(head_, last)) return;
+        head = std::move(head_);
+        head_.clear();
+        bytes = head;
+        choose(bytes);
+        const std::size_t skip = std::min(choice_.skip, bytes.size());
+        bytes.remove_prefix(skip);
+        fileOffset_ += skip;
+    }
+    // A character cut by the last piece is completed by this one.
+    std::string joined;
+    if (!carry_.empty()) {
+        joined = std::move(carry_);
+        carry_.clear();
+        joined.append(bytes);
+        bytes = joined;
+    }
+    const std::size_t taken = bytes.size();
+    switch (mode_) {
+    case Mode::Undecided: break;
+    case Mode::Ascii: decodeAsciiPrefix(bytes, last, out); break;
+    case Mode::Utf8Strict: decodeUtf8(bytes, last, out, true); break;
+    case Mode::Utf8Trusted: decodeUtf8(bytes, last, out, false); break;
+    case Mode::Windows1252:
+    case Mode::Unsupported: appendWindows1252(bytes, out); break;
+    case Mode::Utf16: decodeUtf16(bytes, last, out); break;
+    case Mode::Named: decodeNamed(bytes, last, out); break;
+    }
+    // fileOffset_ was where the carried bytes began.
+    fileOffset_ += taken - carry_.size();
+}
+
+void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out)
+{
+    const std::size_t high = firstNonAscii(bytes);
+    putText(out, bytes.substr(0, high));
+    if (high == bytes.size()) return;
+    // The first byte above ASCII decides for the whole file: UTF-8 when all
+    // of the rest is, windows-1252 otherwise. A fault in this piece answers
+    // without reading ahead.
+    if (!unnamedIsUtf8_) {
+        bool broken = false;
+        const std::size_t whole = wholeUtf8Prefix(bytes.substr(high), broken);
+        const bool bad = broken || (last && high + whole < bytes.size());
+        unnamedIsUtf8_ = bad ? false : utf8FromHere_(fileOffset_ + high);
+    }
+    mode_ = *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
+    const std::string_view rest = bytes.substr(high);
+    if (mode_ == Mode::Utf8Trusted)
+        decodeUtf8(rest, last, out, false);
+    else
+        appendWindows1252(rest, out);
+}
+
+void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict)
+{
+    std::size_t i = 0;
+    std::size_t plain = 0;  // start of the bytes not yet emitted
+    while (i < bytes.size()) {
+        bool broken = false;
+        i += wholeUtf8Prefix(bytes.substr(i), broken);
+        if (i == bytes.size()) break;
+        if (!broken && !last) {
+            // A character cut by the end of the piece: completed by the next one.
+            carry_.assign(bytes.substr(i));
+            putText(out, bytes.substr(plain, i - plain));
+            return;
+        }
+        // A malformed byte shows as U+FFFD, one for each, as the whole-file
+        // reading shows it.
+        putText(out, bytes.substr(plain, i - plain));
+        if (strict) noteFault(decoded_, kCarattereNonValido);
+        putText(out, kReplacement);
+        ++i;
+        plain = i;
+    }
+    putText(out, bytes.substr(plain));
+}
+
+void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& out)
+{
+    std::string text;
+    text.reserve(bytes.size() / 2 + bytes.size() / 8 + 1);
+    const auto unitAt = [&](std::size_t u) -> char32_t {
+        const auto b0 = static_cast<unsigned char>(bytes[2 * u]);
+        const auto b1 = static_cast<unsigned char>(bytes[2 * u + 1]);
+        return bigEndian_ ? (char32_t{b0} << 8) | b1 : (char32_t{b1} << 8) | b0;
+    };
+    const std::size_t units = bytes.size() / 2;
+    std::size_t u = 0;
+    for (; u < units; ++u) {
+        const char32_t unit = unitAt(u);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (u + 1 < units) {
+                const char32_t low = unitAt(u + 1);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    appendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                    ++u;
+                    continue;
+                }
+            } else if (!last) {
+                break;  // its pair may come with the next piece
+            }
+        }
+        if (unit >= 0xD800 && unit <= 0xDFFF) {  // a surrogate without its pair
+            if (!fault_) noteFault(decoded_ + text.size(), kCarattereNonValido);
+            text.append(kReplacement);
+            continue;
+        }
+        appendUtf8(text, unit);
+    }
+    putText(out, text);
+    if (!last) {
+        carry_.assign(bytes.substr(2 * u));
+    } else if (bytes.size() % 2 != 0) {
+        noteFault(decoded_, kCarattereNonValido);  // the file ends in the middle of a character
+    }
+}
+
+void StreamDecoder::decodeNamed(std::string_view bytes, bool, std::string& out)
+{
+    const bool hadError = named_->hasError();
+    const QString part = named_->decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    const QByteArray utf8 = part.toUtf8();
+    const std::string_view text(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    if (!hadError && named_->hasError()) {
+        const std::size_t bad = text.find(kReplacement);
+        noteFault(decoded_ + (bad == std::string_view::npos ? text.size() : bad), kCarattereNonValido);
+    }
+    putText(out, text);
+}
+
+}  // namespace crv

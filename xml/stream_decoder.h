@@ -1,0 +1,83 @@
+#pragma once
+// Turns the bytes of an XML file into UTF-8 piece by piece, as they are
+// read, with the same choices decodeXmlBytes makes for a whole file: the
+// encoding comes from the byte order mark, the pattern of unmarked UTF-16
+// or the XML declaration, and an 8-bit file that names no encoding is
+// UTF-8 only when all of it is.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "xml/xml_decoding.h"
+
+class QStringDecoder;
+
+namespace crv {
+
+// Where decoding first failed, and why.
+struct DecodeFault {
+    std::uint64_t offset = 0;  // in the decoded text
+    std::string reason;
+};
+
+class StreamDecoder {
+public:
+    // Asked at most once, for an 8-bit file that names no encoding, when its
+    // first byte above ASCII comes: whether every byte of the file from that
+    // offset on is well-formed UTF-8 (what came before is ASCII, the same in
+    // both readings).
+    using Utf8FromHere = std::function<bool(std::uint64_t fileOffset)>;
+
+    explicit StreamDecoder(Utf8FromHere utf8FromHere);
+    ~StreamDecoder();
+    StreamDecoder(StreamDecoder&&) noexcept;
+    StreamDecoder& operator=(StreamDecoder&&) noexcept;
+
+    // Decodes the next bytes of the file and appends the text to `out`. The
+    // encoding is chosen once the first bytes tell it (the declaration
+    // whole); until then nothing comes out. `last` says that no bytes follow. After a fault the text goes on as a
+    // readable rendering (bad sequences as U+FFFD), for showing the line.
+    void decode(std::string_view bytes, bool last, std::string& out);
+
+    // The first fault met so far, a NUL character included.
+    const std::optional<DecodeFault>& fault() const { return fault_; }
+    // Characters decoded so far, counted in bytes of UTF-8.
+    std::uint64_t decodedSize() const { return decoded_; }
+
+    // A decoder that reads the same file the same way from its start
+    // again, without asking anything: for placing a fault in it.
+    StreamDecoder again() const;
+
+private:
+    enum class Mode { Undecided, Ascii, Utf8Strict, Utf8Trusted, Windows1252, Utf16, Named, Unsupported };
+
+    static bool canChoose(std::string_view head, bool last);
+    void choose(std::string_view head);
+    void decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict);
+    void decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out);
+    void decodeUtf16(std::string_view bytes, bool last, std::string& out);
+    void decodeNamed(std::string_view bytes, bool last, std::string& out);
+    void noteFault(std::uint64_t offset, const char* reason);
+    // Adds `text` to `out` and looks for a NUL in it.
+    void putText(std::string& out, std::string_view text);
+    void appendWindows1252(std::string_view bytes, std::string& out);
+    // Counts what was added to `out` past `before`, looking for a NUL in it.
+    void appended(const std::string& out, std::size_t before);
+
+    Utf8FromHere utf8FromHere_;
+    Mode mode_ = Mode::Undecided;
+    EncodingChoice choice_;
+    bool bigEndian_ = false;
+    std::unique_ptr<QStringDecoder> named_;
+    std::string head_;            // the first bytes, until they tell the encoding
+    std::string carry_;           // bytes of a character that the last piece cut
+    std::uint64_t fileOffset_ = 0;  // file offset of the first byte not yet decoded (the carried ones)
+    std::uint64_t decoded_ = 0;
+    std::optional<DecodeFault> fault_;
+    std::optional<bool> unnamedIsUtf8_;  // the answer of utf8FromHere, once asked
+};
+
+}  // namespace crv
