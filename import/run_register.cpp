@@ -60,7 +60,6 @@ std::string esitoImportazione(RunOutcome outcome)
     case RunOutcome::BadParameter: return "parametro errato";
     case RunOutcome::ParseError: return "file non XML";
     case RunOutcome::NoCases: return "nessuna pratica";
-    case RunOutcome::RepairError: return "conversione non riuscita";
     case RunOutcome::BadInput: return "dato errato";
     case RunOutcome::DatabaseError: return "errore del database";
     case RunOutcome::AccessArchiveMissing: return "archivio Access mancante";
@@ -144,9 +143,12 @@ RunResult lavoraRegistrato(const RunParams& params, const SuitePaths& paths, con
                            const std::function<void()>& inAttesa)
 {
     RegistroImportazione registro(paths, params);
+    RunParams hooked = params;
+    hooked.onBytes = [&registro](std::string_view bytes) { registro.bytes(bytes); };
+    hooked.primaDelControllo = [&registro, &regional] { return registro.giaImportato(regional); };
     RunResult result;
     try {
-        result = lavora(params, paths, regional, listener, openStore);
+        result = lavora(hooked, paths, regional, listener, openStore);
     } catch (const std::exception& error) {
         registro.registraErrore(error.what(), inAttesa);
         throw;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 
+#include <QCryptographicHash>
 #include <QProcess>
 
 #include "app/registro.h"
@@ -150,6 +151,37 @@ TEST_F(RegistroCommand, EveryCommandThatTouchesTheArchiveLeavesALine)
         EXPECT_FALSE(v.utente.empty());
         EXPECT_LE(v.inizio, v.fine);
         EXPECT_EQ(v.inizio.size(), 19u) << v.inizio;
+    }
+}
+
+// The same bytes under another name: the run says so before it tells of the
+// cases already in the archive; other bytes say nothing. The register holds
+// each delivery's SHA-256 as another implementation computes it.
+TEST_F(RegistroCommand, TheSameDeliveryUnderAnyNameIsToldBeforeTheArchiveCheck)
+{
+    const auto import = suite.paths().importDir();
+    std::filesystem::copy_file(import / "consegna_marzo.xml", import / "copia.xml");
+    writeFile(import / "diversa.xml", readFile(import / "consegna_marzo.xml") + "\n");
+    ASSERT_EQ(crvxml({"import", "--no-solo-test", "consegna_marzo.xml"}).status, 0);
+    const VoceRegistro first = leggiRegistro(fileRegistro(suite.paths())).back();
+    const std::string quando = first.inizio.substr(8, 2) + "/" + first.inizio.substr(5, 2) + "/" +
+                               first.inizio.substr(0, 4) + " " + first.inizio.substr(11, 5);
+    const std::string told = "Lo stesso file fu importato come consegna_marzo.xml il " + quando + ", lotto 1\n";
+
+    const ProgramRun again = crvxml({"import", "--no-solo-test", "copia.xml"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find(told + "Pratiche già presenti in archivio: 3 delle 3"), std::string::npos) << again.err;
+    const ProgramRun test = crvxml({"import", "copia.xml"});
+    EXPECT_EQ(test.status, 0);
+    EXPECT_NE(test.err.find(told), std::string::npos) << test.err;
+    const ProgramRun other = crvxml({"import", "--no-solo-test", "--anche-gia-presenti", "diversa.xml"});
+    EXPECT_EQ(other.status, 0);
+    EXPECT_EQ(other.err.find("Lo stesso file"), std::string::npos) << other.err;
+
+    for (const VoceRegistro& v : leggiRegistro(fileRegistro(suite.paths()))) {
+        const QByteArray bytes = QByteArray::fromStdString(readFile(import / v.file));
+        EXPECT_EQ(v.sha256, QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString()) << v.file;
+        EXPECT_EQ(v.dimensione, static_cast<std::uint64_t>(bytes.size())) << v.file;
     }
 }
 
