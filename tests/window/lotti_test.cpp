@@ -28,11 +28,13 @@ protected:
                 questionDefaults.push_back(box.standardButton(box.defaultButton()));
         };
     }
-    // "Importa", Yes to "Confermi importazione?", then `again` to the question
-    // about the cases already there, when it comes.
-    void importa(QMessageBox::StandardButton again)
+    // "Importa", Yes to "Confermi importazione?", OK to "Lo stesso file fu
+    // importato come ..." when the delivery was imported before, then `again`
+    // to the question about the cases already there, when it comes.
+    void importa(QMessageBox::StandardButton again, bool importatoPrima = false)
     {
         answers.answerNext(QMessageBox::Yes);
+        if (importatoPrima) answers.answerNext(QMessageBox::Ok);
         answers.answerNext(again);
         click("Cmd_Importa_0");
         EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
@@ -50,8 +52,11 @@ TEST_F(Lotti, ADeliveryAlreadyImportedIsImportedOnlyOnYes)
     EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
     EXPECT_TRUE(questionDefaults.isEmpty()) << "nothing to ask the first time";
 
-    importa(QMessageBox::NoButton);  // the question's default
-    ASSERT_GE(answers.texts().size(), 3);
+    importa(QMessageBox::NoButton, true);  // the question's default
+    ASSERT_GE(answers.texts().size(), 4);
+    EXPECT_TRUE(answers.texts()[answers.texts().size() - 3].startsWith(
+        QStringLiteral("Lo stesso file fu importato come completo.xml il ")))
+        << answers.texts()[answers.texts().size() - 3].toStdString();
     const QString question = answers.texts()[answers.texts().size() - 2];
     EXPECT_TRUE(question.startsWith(QStringLiteral("Pratiche già presenti in archivio: 3 delle 3 pratiche del file")))
         << question.toStdString();
@@ -63,7 +68,7 @@ TEST_F(Lotti, ADeliveryAlreadyImportedIsImportedOnlyOnYes)
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 1);
     EXPECT_TRUE(scheda(9)->text().isEmpty());
 
-    importa(QMessageBox::Yes);
+    importa(QMessageBox::Yes, true);
     EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
     EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 6);
     EXPECT_EQ(scheda(9)->text(), QStringLiteral("2"));
@@ -73,7 +78,7 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
 {
     ASSERT_NO_FATAL_FAILURE(startNormal());
     importa(QMessageBox::NoButton);
-    importa(QMessageBox::Yes);
+    importa(QMessageBox::Yes, true);
     find<window::TabControl>("SSTab1")->setCurrentIndex(2);
     ASSERT_EQ(list()->rowCount(), 2);
     EXPECT_EQ(cell(0, 0), QStringLiteral("2"));  // newest first
@@ -119,7 +124,7 @@ TEST_F(Lotti, TakingBackTheBatchOnScreenClearsItsCountersAndTheBar)
 {
     ASSERT_NO_FATAL_FAILURE(startNormal());
     importa(QMessageBox::NoButton);
-    importa(QMessageBox::Yes);
+    importa(QMessageBox::Yes, true);
     ASSERT_EQ(scheda(9)->text(), QStringLiteral("2"));
     auto* const bar = find<QProgressBar>("ProgressBar1");
     ASSERT_EQ(bar->value(), 3);
