@@ -7,34 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "files/file_descriptor.h"
 #include "files/system_reason.h"
 #include "files/whole_file.h"
 
 namespace crv {
 namespace {
-
-// Closes the descriptor, and so drops the lock, on every way out.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now; the errno of a failure, or 0.
-    int close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void fail(const std::filesystem::path& file, const std::string& reason)
 {
@@ -94,7 +72,7 @@ void appendLocked(const std::filesystem::path& file, std::string_view line, cons
                        ? motivoDiScrittura(file.has_parent_path() ? file.parent_path() : ".", error)
                        : motivoDiSistema(error));
     }
-    Descriptor descriptor(fd);
+    FileDescriptor descriptor(fd);  // closed, and so the lock dropped, on every way out
     // Everyone who may make files in the folder may append to the file: the
     // first writer's umask does not shut the others out of a shared suite.
     if (made) {
