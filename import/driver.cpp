@@ -376,20 +376,28 @@ RunResult Run::execute()
     // Nothing is written before the operator has heard which cases the
     // archive already holds: a normal run reads the file once before.
     const bool primaLettura = !p_.soloTest && !p_.ancheGiaPresenti;
+    // The bytes are told once: through the first reading when there is one.
+    CaseStreamOptions told = reading;
+    told.onBytes = p_.onBytes;
+    const auto letto = [&] {
+        if (!p_.primaDelControllo) return;
+        if (const auto text = p_.primaDelControllo()) out_.message(*text, Box::None);
+    };
     CodiciFile codici;
     int total = 0;
     std::optional<CaseStream> stream;
     pugi::xml_node element;
     try {
         if (primaLettura) {
-            CaseStream first(path, reading);
+            CaseStream first(path, told);
             while (const pugi::xml_node c = first.next()) {
                 codici.aggiungi(c, p_.modoDocumento);
                 ++total;
             }
             if (total == 0) return abort(RunOutcome::NoCases, nessunaPratica(first.summary()));
+            letto();
         }
-        stream.emplace(path, reading);
+        stream.emplace(path, primaLettura ? reading : told);
         element = stream->next();
         if (!element) return abort(RunOutcome::NoCases, nessunaPratica(stream->summary()));
     } catch (const CaseStreamError& e) {
@@ -514,6 +522,7 @@ RunResult Run::execute()
         }
     }
 
+    if (!primaLettura) letto();
     if (!p_.soloTest) {
         if (out_.stopRequested()) return stopped();
         bool committing = false;

@@ -122,8 +122,8 @@ TEST_P(ImportCommandDb, ADeliveryImportedTwiceIsStoppedAndItsBatchCanBeTakenBack
     EXPECT_EQ(rowsOf("Tabella Pratiche").size(), 6u);
     const ProgramRun lotti = crvxml({"lotti"});
     EXPECT_EQ(lotti.status, 0);
-    EXPECT_TRUE(contains(lotti.out, "NumPratiche  Pratiche oggi\n     2  ")) << lotti.out;
-    EXPECT_TRUE(lotti.out.ends_with("CRV      MO                    3              3\n")) << lotti.out;
+    EXPECT_TRUE(contains(lotti.out, "NumPratiche  Pratiche oggi  File\n     2  ")) << lotti.out;
+    EXPECT_TRUE(lotti.out.ends_with("CRV      MO                    3              3  completo.xml\n")) << lotti.out;
 
     const ProgramRun shown = crvxml({"annulla-lotto", "2"});
     EXPECT_EQ(shown.status, 0);
