@@ -204,4 +204,19 @@ std::string LeggiIni(const fs::path& vex32Ini, std::string_view key)
     return {};
 }
 
+bool ScriviVex32Ini(const fs::path& vex32Ini, const std::string& connString)
+{
+    const std::string line = "connstring=" + connString + "\r\n";
+    const std::string bytes = utf8ToCp1252(line);
+    if (cp1252ToUtf8(bytes) != line)
+        throw SettingsError("Impossibile scrivere " + pathText(vex32Ini) +
+                            ": la stringa di connessione ha caratteri che il file (windows-1252) non può "
+                            "contenere: " + connString);
+    try {
+        return writeNewFile(vex32Ini, bytes);
+    } catch (const FileError& error) {
+        throw SettingsError(error.what());
+    }
+}
+
 }  // namespace crv

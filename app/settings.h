@@ -56,4 +56,11 @@ void SalvaImpostazioni(const std::filesystem::path& file, const WindowSettings& 
 // Value of a key (with its "=") of the suite's settings file, or "" (UTF-8).
 std::string LeggiIni(const std::filesystem::path& vex32Ini, std::string_view key);
 
+// Creates the suite's settings file with the one line "connstring=" +
+// connString (windows-1252, CR LF). An existing file is never changed: false
+// then, and nothing written. Throws SettingsError naming the file when it
+// cannot be written, or when the code page cannot hold the string (a path
+// with characters outside it would not read back).
+bool ScriviVex32Ini(const std::filesystem::path& vex32Ini, const std::string& connString);
+
 }  // namespace crv

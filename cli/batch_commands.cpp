@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/registro.h"
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
@@ -11,6 +12,7 @@
 #include "db/batch_list.h"
 #include "db/database.h"
 #include "db/import_lock.h"
+#include "db/open_db.h"
 #include "tools/batch_undo.h"
 #include "tools/database_access.h"
 
@@ -26,8 +28,10 @@ std::string lottiHelp()
     return std::string("Uso: crvxml lotti [opzioni]\n"
                        "\n"
                        "Elenca i lotti di importazione (TabellaLottiImp), dal più recente: numero,\n"
-                       "data e ora dell'importazione, Affido, Scad., mandato, intervento, NumPratiche\n"
-                       "e quante pratiche di [Tabella Pratiche] portano oggi quel numero.\n"
+                       "data e ora dell'importazione, Affido, Scad., mandato, intervento, NumPratiche,\n"
+                       "quante pratiche di [Tabella Pratiche] portano oggi quel numero e il file\n"
+                       "consegnato da cui viene, come lo dice il registro dati/Crv_XML_registro.csv\n"
+                       "(vuoto per i lotti che il registro non conosce).\n"
                        "\n"
                        "Opzioni:\n") +
            kCommonOptionsHelp + kAccessHelp +
@@ -113,7 +117,8 @@ int lottiCommand(const Args& rawArgs)
     }
     const SuitePaths paths = suitePathsFor(common);
     const Regional regional = regionalFor(common);
-    tools::DatabaseAperto aperto = tools::apriDatabase(paths, usaAccess(access, paths));
+    const bool conAccess = usaAccess(access, paths);
+    tools::DatabaseAperto aperto = tools::apriDatabase(paths, conAccess);
     if (!aperto.db) {
         for (const std::string& m : aperto.errore.messaggi) std::fprintf(stderr, "%s\n", m.c_str());
         return 1;
@@ -124,19 +129,23 @@ int lottiCommand(const Args& rawArgs)
             std::fputs("Nessun lotto di importazione in TabellaLottiImp\n", stderr);
             return 0;
         }
-        std::printf("%s  %s  %s  %s  %s  %s  %s  %s\n", colonna("Lotto", 6, true).c_str(),
+        const auto files = fileDeiLotti(paths, db::databaseMostrato(paths, conAccess));
+        std::printf("%s  %s  %s  %s  %s  %s  %s  %s  %s\n", colonna("Lotto", 6, true).c_str(),
                     colonna("Importato il", 16).c_str(), colonna("Affido", 10).c_str(), colonna("Scad.", 10).c_str(),
                     colonna("Mandato", 7).c_str(), colonna("Intervento", 10).c_str(),
-                    colonna("NumPratiche", 11, true).c_str(), colonna("Pratiche oggi", 13, true).c_str());
-        for (const db::Lotto& l : lotti)
-            std::printf("%s  %s  %s  %s  %s  %s  %s  %s\n", colonna(std::to_string(l.contatore), 6, true).c_str(),
+                    colonna("NumPratiche", 11, true).c_str(), colonna("Pratiche oggi", 13, true).c_str(), "File");
+        for (const db::Lotto& l : lotti) {
+            const auto file = files.find(l.contatore);
+            std::printf("%s  %s  %s  %s  %s  %s  %s  %s  %s\n", colonna(std::to_string(l.contatore), 6, true).c_str(),
                         colonna(db::testoDataOra(l.dataImportazione, regional), 16).c_str(),
                         colonna(db::testoData(l.dataAffido, regional), 10).c_str(),
                         colonna(db::testoData(l.scadAffido, regional), 10).c_str(),
                         colonna(l.codMandante.toStdString(), 7).c_str(),
                         colonna(l.tipoIntervento.toStdString(), 10).c_str(),
                         colonna(l.numPratiche ? std::to_string(*l.numPratiche) : std::string(), 11, true).c_str(),
-                        colonna(std::to_string(l.praticheOggi), 13, true).c_str());
+                        colonna(std::to_string(l.praticheOggi), 13, true).c_str(),
+                        file == files.end() ? "" : file->second.c_str());
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

@@ -29,11 +29,24 @@ constexpr Command kCommands[] = {
 
 void printUsage(std::FILE* out)
 {
-    std::fputs("Uso: crvxml COMANDO [opzioni]\n\nComandi:\n", out);
+    std::fputs("Uso: crvxml [--radice DIR] [--locale NOME]\n"
+               "     crvxml COMANDO [opzioni]\n"
+               "\n"
+               "Senza COMANDO apre la finestra dell'operatore sulla radice della suite\n"
+               "(--radice DIR, poi la variabile d'ambiente VEX32_ROOT, poi ~/vex32), che ha\n"
+               "le cartelle import/ e dati/; \"crvxml init-db --radice DIR\" ne crea una.\n"
+               "\n"
+               "Comandi:\n",
+               out);
     for (const Command& c : kCommands) std::fprintf(out, "  %-14s %s\n", c.name, c.summary);
     std::fputs("\n\"crvxml COMANDO --aiuto\" descrive le opzioni di ciascun comando.\n"
                "\"crvxml --versione\" mostra la versione.\n"
-               "--help e --version valgono come --aiuto e --versione.\n",
+               "--help e --version valgono come --aiuto e --versione.\n"
+               "\n"
+               "Uscita della finestra: 0 alla sua chiusura; 1 senza schermo grafico, senza la\n"
+               "cartella import/ della radice o senza l'archivio locale quando \"Access\" è\n"
+               "spuntata; 2 per un uso errato (opzione sconosciuta o senza valore). Uscita dei\n"
+               "comandi: nell'aiuto di ciascuno; 2 anche per un comando sconosciuto.\n",
                out);
 }
 

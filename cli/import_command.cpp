@@ -18,6 +18,7 @@
 #include "import/case_error.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
+#include "import/run_register.h"
 #include "import/run_report.h"
 #include "text/printable.h"
 
@@ -234,7 +235,12 @@ int importCommand(const Args& rawArgs)
     const CtrlC ctrlC;
     ConsoleListener listener(ctrlC);
     const StoreOpener opener = [&](const RunParams& p) { return openDatabaseStore(paths, p, regional); };
-    const RunResult result = lavora(params, paths, regional, listener, opener);
+    // Another program appending to the register: say why this one waits.
+    const auto inAttesa = [&paths] {
+        std::fprintf(stderr, "Il registro %s è in uso da un altro programma: attendo\n",
+                     fileRegistro(paths).string().c_str());
+    };
+    const RunResult result = lavoraRegistrato(params, paths, regional, listener, opener, inAttesa);
     // A run that never started has no counters: zeros would read as a result.
     if (runAvviato(result.outcome)) {
         std::string report = riepilogoRun(result, regional);
@@ -242,6 +248,9 @@ int importCommand(const Args& rawArgs)
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::fflush(stdout);
     }
+    // A name in import/ of a root that is not there: how to make one.
+    if (result.outcome == RunOutcome::NoFile && std::filesystem::path(params.fileName).is_relative())
+        if (const std::string come = radiceMancante(paths); !come.empty()) std::fprintf(stderr, "%s\n", come.c_str());
     if (result.outcome == RunOutcome::AccessArchiveMissing)
         std::fprintf(stderr, "%s\n", archivioAccessMancante(paths).c_str());
     if (const auto hint = suggerimentoImporto(result, regional)) std::fprintf(stderr, "%s\n", hint->c_str());

@@ -1,6 +1,8 @@
-// crvxml init-db: creates the suite's tables in an empty database, so that
-// the program can be tried without the suite.
+// crvxml init-db: a suite root with its folders and the suite's tables in an
+// empty database, so that the program can be tried, or started, without the
+// suite.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -23,11 +25,15 @@ std::string helpText()
     return std::string(
                "Uso: crvxml init-db [opzioni]\n"
                "\n"
-               "Crea le tabelle della suite (Tabella Pratiche, TabellaLottiImp, tabella\n"
-               "fatture, notecomuni) in un archivio SQLite o in un database PostgreSQL vuoto,\n"
-               "anche attraverso ODBC: quello di connstring= in dati/vex32.ini, oppure quello\n"
-               "scelto con --access o --connessione. Rifiuta un database che abbia già una di\n"
-               "queste tabelle.\n"
+               "Prepara una radice della suite: crea la radice e le sue cartelle import/ e\n"
+               "dati/ dove mancano, poi le tabelle della suite (Tabella Pratiche,\n"
+               "TabellaLottiImp, tabella fatture, notecomuni) in un archivio SQLite o in un\n"
+               "database PostgreSQL vuoto, anche attraverso ODBC: quello di connstring= in\n"
+               "dati/vex32.ini, oppure quello scelto con --access o --connessione. Senza\n"
+               "dati/vex32.ini, e senza --connessione, crea l'archivio SQLite dati/vex.sqlite\n"
+               "e un dati/vex32.ini che lo nomina; un dati/vex32.ini che esiste non cambia\n"
+               "mai. Dice che cosa ha creato. Rifiuta un database che abbia già una di queste\n"
+               "tabelle.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
@@ -35,8 +41,9 @@ std::string helpText()
            "  --connessione STRINGA       stringa di connessione al posto di connstring=\n"
            "  --senza-facoltativi         senza i campi facoltativi provider_id e User_T15\n"
            "\n"
-           "Uscita: 0 tabelle create; 1 creazione non riuscita (database non raggiungibile\n"
-           "o non vuoto, stringa di connessione mancante); 2 per un uso errato.\n";
+           "Uscita: 0 tabelle create; 1 creazione non riuscita (cartella che non si può\n"
+           "creare, database non raggiungibile o non vuoto, dati/vex32.ini senza\n"
+           "connstring=); 2 per un uso errato.\n";
 }
 
 struct Options {
@@ -82,17 +89,32 @@ int initDbCommand(const Args& rawArgs)
 
     try {
         const SuitePaths paths = suitePathsFor(common);
+        for (const std::filesystem::path& folder : creaCartelleSuite(paths))
+            std::cout << "Creata la cartella " << folder.string() << "\n";
+        // Without the suite's settings file the new root gets its own archive
+        // and a settings file naming it.
+        std::error_code ec;
+        const bool iniPresente = std::filesystem::exists(paths.vex32Ini(), ec);
+        const bool scriviIni = !iniPresente && !options.conn;
         std::string connString;
         if (options.conn) {
             connString = *options.conn;
-        } else if (options.access) {
-            connString = db::sqliteConnString(paths.accessDb().string());
+        } else if (options.access || scriviIni) {
+            connString = db::sqliteConnString(std::filesystem::absolute(paths.accessDb()).lexically_normal().string());
         } else {
             connString = LeggiIni(paths.vex32Ini(), "connstring=");
             if (connString.empty()) {
                 std::cerr << db::connStringMancante(paths) << "\nUsare --access o --connessione.\n";
                 return 1;
             }
+        }
+        // The settings file first: should the tables fail (a full disk), the
+        // same command made again finds the archive through it.
+        if (scriviIni) {
+            if (ScriviVex32Ini(paths.vex32Ini(), connString))
+                std::cout << "Creato " << paths.vex32Ini().string() << ": connstring=" << connString << "\n";
+            else
+                std::cout << paths.vex32Ini().string() << " esiste già: non è stato cambiato\n";
         }
         const auto database = db::Database::open(db::parseConnString(connString),
                                                  db::OpenMode::CreateIfMissing);
@@ -103,6 +125,10 @@ int initDbCommand(const Args& rawArgs)
                       << table.columns << " campi\n";
         std::cout << "Tabelle create: " << created.size()
                   << (options.withOptional ? "" : " (senza provider_id e User_T15)") << "\n";
+        if (options.conn && !iniPresente) {
+            std::cout << paths.vex32Ini().string() << " manca: per usare questo database senza --connessione, "
+                      << "scrivervi la riga connstring=STRINGA\n";
+        }
         return 0;
     } catch (const std::exception& error) {
         std::cerr << "Errore: " << error.what() << "\n";

@@ -26,6 +26,16 @@ std::string connStringMancante(const SuitePaths& paths)
            file.string() + (present ? ": nessun valore per la chiave \"connstring=\"" : ": file non trovato");
 }
 
+std::string databaseMostrato(const SuitePaths& paths, bool usaAccess)
+{
+    try {
+        const std::string connString = LeggiConnString(paths, usaAccess);
+        return connString.empty() ? std::string() : captionText(connString);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 std::unique_ptr<Database> ApriDB(const SuitePaths& paths, bool usaAccess)
 {
     const std::string connString = LeggiConnString(paths, usaAccess);

@@ -19,6 +19,10 @@ std::string LeggiConnString(const SuitePaths& paths, bool usaAccess);
 // own line the suite's settings file and whether the file or the key is absent.
 std::string connStringMancante(const SuitePaths& paths);
 
+// The database LeggiConnString chooses as the window's caption names it (no
+// password), for the register; empty when none can be chosen.
+std::string databaseMostrato(const SuitePaths& paths, bool usaAccess);
+
 // Opens the database LeggiConnString chooses. Throws DbError with the
 // driver's own text when the open fails, AccessArchiveMissing as above.
 std::unique_ptr<Database> ApriDB(const SuitePaths& paths, bool usaAccess);

@@ -50,20 +50,6 @@ int createExclusive(const fs::path& file)
     return fd;
 }
 
-// Writes all bytes; the errno of the failure, or 0.
-int writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
 // Flushes to the disk and closes; the errno of the failure, or 0. The
 // descriptor is closed in every case.
 int syncAndClose(int fd)
@@ -81,6 +67,19 @@ std::string impossibile(const fs::path& file)
 }
 
 }  // namespace
+
+int writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
 
 std::string randomPart()
 {

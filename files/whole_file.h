@@ -75,6 +75,10 @@ std::filesystem::path makeFolderBeside(const std::filesystem::path& target, std:
 // number of a failure, or 0.
 int syncFile(const std::filesystem::path& file);
 
+// Writes all bytes to a descriptor, going on after interruptions; the
+// system's error number of a failure, or 0.
+int writeAll(int fd, std::string_view bytes);
+
 // A random part for a scratch name: 16 hexadecimal digits.
 std::string randomPart();
 

@@ -79,6 +79,9 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& us
         streamOptions.modoDocumento = p.modoDocumento;
         streamOptions.modoTesto = p.modoTesto;
         streamOptions.stopRequested = o.stop;
+        // Called on this thread; the file is read through before anyone
+        // asks what the bytes told.
+        streamOptions.onBytes = p.onBytes;
         CaseStream cases(o.file, streamOptions);
 
         ReaderOptions options;

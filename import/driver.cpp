@@ -393,6 +393,11 @@ RunResult Run::execute()
 
     out_.waitCursor(true);
     if (auto ended = scriviPratiche(path)) return std::move(*ended);
+    // The whole file is read: what the register knows of it comes before
+    // the check of the cases already in the archive.
+    if (p_.primaDelControllo) {
+        if (const auto text = p_.primaDelControllo()) out_.message(*text, Box::None);
+    }
 
     if (!p_.soloTest) {
         if (out_.stopRequested() || annullata_()) return stopped();

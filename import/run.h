@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,13 @@ struct RunParams {
     // ("si legge con il pulsante \"Importa\""); empty: it says nothing.
     std::string comeLeggereCorvestra;
     std::string comeLeggereBanca;
+    // Every byte of the delivery, once, in order, as the run reads it (the
+    // register's SHA-256).
+    std::function<void(std::string_view)> onBytes;
+    // Asked once the delivery has been read whole, just before the check of
+    // the cases already in the archive (where a run makes none, at the same
+    // point): a message to show first, or nothing.
+    std::function<std::optional<std::string>()> primaDelControllo;
     // The same for the Corvestra format's text export, its cases without a
     // root element (which "Importa" does not read).
     std::string comeLeggereCorvestraTesto;

@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "tools/database_access.h"
+#include "tools/varie_register.h"
 #include "tools/varie_messages.h"
 
 namespace crv::tools {
@@ -63,9 +64,11 @@ RisultatoVarie annullaLotto(const SuitePaths& paths, bool usaAccess, std::int64_
                             const Regional& regional, const Avanzamento& avanzamento,
                             const std::function<void()>& inAttesa)
 {
-    DatabaseAperto aperto = apriDatabase(paths, usaAccess);
-    if (!aperto.db) return aperto.errore;
-    return annullaLotto(*aperto.db, lotto, conferma, regional, avanzamento, inAttesa);
+    return conRegistro(paths, usaAccess, {"annulla-lotto", !conferma, {}, lotto}, [&] {
+        DatabaseAperto aperto = apriDatabase(paths, usaAccess);
+        if (!aperto.db) return aperto.errore;
+        return annullaLotto(*aperto.db, lotto, conferma, regional, avanzamento, inAttesa);
+    });
 }
 
 }  // namespace crv::tools

@@ -17,6 +17,7 @@
 #include "tools/chosen_cases.h"
 #include "tools/column_width.h"
 #include "tools/database_access.h"
+#include "tools/varie_register.h"
 #include "tools/export_definition.h"
 #include "tools/varie_messages.h"
 #include "tools/xlsx_sheet.h"
@@ -249,11 +250,13 @@ RisultatoVarie esportaPratiche(const SuitePaths& paths, bool usaAccess, const Fi
                                const std::vector<std::string>& campi, const std::filesystem::path& out,
                                const Regional& regional, const Avanzamento& avanzamento)
 {
-    const FiltroOErrore letto = leggiFiltro(filtro, regional);
-    if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
-    DatabaseAperto aperto = apriDatabase(paths, usaAccess);
-    if (!aperto.db) return aperto.errore;
-    return esportaPratiche(*aperto.db, filtro, campi, out, regional, avanzamento);
+    return conRegistro(paths, usaAccess, {"esporta", false, std::filesystem::absolute(out).string(), {}}, [&] {
+        const FiltroOErrore letto = leggiFiltro(filtro, regional);
+        if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
+        DatabaseAperto aperto = apriDatabase(paths, usaAccess);
+        if (!aperto.db) return aperto.errore;
+        return esportaPratiche(*aperto.db, filtro, campi, out, regional, avanzamento);
+    });
 }
 
 bool apriConApplicazionePredefinita(const std::filesystem::path& file)

@@ -8,6 +8,7 @@
 #include "tools/case_selection.h"
 #include "tools/chosen_cases.h"
 #include "tools/database_access.h"
+#include "tools/varie_register.h"
 #include "tools/varie_messages.h"
 
 namespace crv::tools {
@@ -130,11 +131,13 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
 RisultatoVarie accodaNoteComuni(const SuitePaths& paths, bool usaAccess, const FiltroPratiche& filtro,
                                 const Regional& regional, const Avanzamento& avanzamento, ModoNote modo)
 {
-    const FiltroOErrore letto = leggiFiltro(filtro, regional);
-    if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
-    DatabaseAperto aperto = apriDatabase(paths, usaAccess);
-    if (!aperto.db) return aperto.errore;
-    return accodaNoteComuni(*aperto.db, filtro, regional, avanzamento, modo);
+    return conRegistro(paths, usaAccess, {"note-comuni", false, {}, {}}, [&] {
+        const FiltroOErrore letto = leggiFiltro(filtro, regional);
+        if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
+        DatabaseAperto aperto = apriDatabase(paths, usaAccess);
+        if (!aperto.db) return aperto.errore;
+        return accodaNoteComuni(*aperto.db, filtro, regional, avanzamento, modo);
+    });
 }
 
 }  // namespace crv::tools

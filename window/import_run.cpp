@@ -4,6 +4,7 @@
 
 #include "import/case_writer.h"
 #include "import/driver.h"
+#include "import/run_register.h"
 
 namespace crv::window {
 
@@ -49,7 +50,7 @@ void ImportRun::start()
             const StoreOpener opener = [this](const RunParams& p) { return openDatabaseStore(paths_, p, regional_); };
             RunResult result;
             try {
-                result = lavora(params_, paths_, regional_, *this, opener);
+                result = lavoraRegistrato(params_, paths_, regional_, *this, opener);
             } catch (const std::exception& e) {
                 // The driver reports its own failures; anything else still ends
                 // the run with a message rather than with the program. Nothing

@@ -15,7 +15,7 @@ namespace crv::window {
 
 namespace {
 
-enum Colonna { kLotto, kImportato, kAffido, kScad, kMandato, kIntervento, kNumPratiche, kOggi, kColonne };
+enum Colonna { kLotto, kImportato, kAffido, kScad, kMandato, kIntervento, kNumPratiche, kOggi, kFile, kColonne };
 
 QTableWidgetItem* cella(const QString& text, bool right = false)
 {
@@ -38,7 +38,8 @@ void buildLottiTab(QWidget* page, const Twips& t, Controls& c)
     c.Lista_Lotti->setHorizontalHeaderLabels({QStringLiteral("Lotto"), QStringLiteral("Importato il"),
                                               QStringLiteral("Affido"), QStringLiteral("Scad."),
                                               QStringLiteral("Mandato"), QStringLiteral("Intervento"),
-                                              QStringLiteral("NumPratiche"), QStringLiteral("Pratiche oggi")});
+                                              QStringLiteral("NumPratiche"), QStringLiteral("Pratiche oggi"),
+                                              QStringLiteral("File")});
     c.Lista_Lotti->setSelectionBehavior(QAbstractItemView::SelectRows);
     c.Lista_Lotti->setSelectionMode(QAbstractItemView::SingleSelection);
     c.Lista_Lotti->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -60,8 +61,8 @@ void buildLottiTab(QWidget* page, const Twips& t, Controls& c)
     row->addWidget(c.lblLotti, 1);
 }
 
-void mostraLotti(const Controls& c, const std::vector<db::Lotto>& lotti, const Regional& regional,
-                 const QString& problema)
+void mostraLotti(const Controls& c, const std::vector<db::Lotto>& lotti, const std::map<std::int64_t, std::string>& files,
+                 const Regional& regional, const QString& problema)
 {
     QTableWidget* const list = c.Lista_Lotti;
     const qint64 scelto = lottoScelto(c);
@@ -78,6 +79,8 @@ void mostraLotti(const Controls& c, const std::vector<db::Lotto>& lotti, const R
         list->setItem(r, kIntervento, cella(l.tipoIntervento));
         list->setItem(r, kNumPratiche, cella(l.numPratiche ? QString::number(*l.numPratiche) : QString(), true));
         list->setItem(r, kOggi, cella(QString::number(l.praticheOggi), true));
+        const auto file = files.find(l.contatore);
+        list->setItem(r, kFile, cella(file == files.end() ? QString() : text(file->second)));
         if (l.contatore == scelto) list->selectRow(r);
     }
     list->resizeColumnsToContents();

@@ -132,7 +132,9 @@ bool MainWindow::Form_Load()
     const QString folder = QString::fromStdString(config_.paths.importDir().string());
     const QString problem = c_.File1->setFolder(folder);
     if (!problem.isEmpty()) {
-        mostraMessaggio(nullptr, problem);
+        // A root that is not there, or not made yet: how to make one.
+        const QString come = QString::fromStdString(radiceMancante(config_.paths));
+        mostraMessaggio(nullptr, come.isEmpty() ? problem : problem + QStringLiteral("\n\n") + come);
         return false;
     }
     // 2. The file pattern.

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include "app/registro.h"
 #include "db/open_db.h"
 #include "tools/batch_undo.h"
 #include "window/counter_box.h"
@@ -20,14 +21,16 @@ void MainWindow::aggiornaLotti()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::vector<db::Lotto> lotti;
     QString problema;
+    const bool usaAccess = c_.chkUsaAccess->checkState() != Qt::Unchecked;
     try {
-        const auto database = db::ApriDB(config_.paths, c_.chkUsaAccess->checkState() != Qt::Unchecked);
+        const auto database = db::ApriDB(config_.paths, usaAccess);
         lotti = db::elencoLotti(*database);
     } catch (const std::exception& error) {
         problema = QStringLiteral("Elenco dei lotti non letto: ") + QString::fromStdString(error.what());
     }
+    const auto files = fileDeiLotti(config_.paths, db::databaseMostrato(config_.paths, usaAccess));
     QApplication::restoreOverrideCursor();
-    mostraLotti(c_, lotti, config_.regional, problema);
+    mostraLotti(c_, lotti, files, config_.regional, problema);
 }
 
 void MainWindow::Cmd_Annulla_Lotto_Click()

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "files/whole_file.h"
 
 namespace fs = std::filesystem;
 using crv::resolveSuitePaths;
@@ -66,4 +72,40 @@ TEST(SuiteRoot, OptionThenEnvironmentThenDefault)
     EXPECT_EQ(resolveSuitePaths("").root, expected);
     root.unset();
     EXPECT_EQ(resolveSuitePaths("").root, expected);
+}
+
+// The root in the suggested command reads back as one word in a shell.
+TEST(SuiteRoot, RootInTheSuggestedCommandIsOneShellWord)
+{
+    const struct {
+        const char* path;
+        const char* word;
+    } cases[] = {
+        {"/home/operatore/vex32", "/home/operatore/vex32"},
+        {"/srv/suite pratiche", "'/srv/suite pratiche'"},
+        {"/srv/l'agenzia;rm -rf", "'/srv/l'\\''agenzia;rm -rf'"},
+        {"", "''"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(crv::percorsoPerShell(c.path), c.word) << c.path;
+}
+
+// A root that cannot be made is named with the system's reason; nothing
+// is made below it.
+TEST(SuiteRoot, AFolderThatCannotBeMadeIsNamed)
+{
+    const fs::path scratch = fs::temp_directory_path() / ("crvxml-radice-" + std::to_string(::getpid()));
+    fs::create_directories(scratch);
+    { std::ofstream(scratch / "file") << "x"; }
+    crv::SuitePaths paths{scratch / "file" / "vex32"};
+    try {
+        crv::creaCartelleSuite(paths);
+        ADD_FAILURE() << "nessun errore";
+    } catch (const crv::FileError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Impossibile creare la cartella " + paths.root.string() + ": ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_EQ(crv::creaCartelleSuite(crv::SuitePaths{scratch / "nuova"}),
+              (std::vector<fs::path>{scratch / "nuova", scratch / "nuova" / "import", scratch / "nuova" / "dati"}));
+    EXPECT_TRUE(crv::creaCartelleSuite(crv::SuitePaths{scratch / "nuova"}).empty());
+    fs::remove_all(scratch);
 }

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "app/registro.h"
 #include "support/golden_support.h"
 
 namespace crv::test {
@@ -155,6 +156,14 @@ TEST_F(ImportCommand, MessagesSayWhyAndWhatToDo)
         GTEST_SKIP() << "running as root without /usr/bin/setpriv: no user for whom the file is unreadable";
     const auto path = suite.paths().importDir() / file;
     std::filesystem::permissions(path, std::filesystem::perms::none);
+    // The suite's register is one that user may append to, as on a shared suite.
+    writeFile(fileRegistro(suite.paths()), "");
+    std::filesystem::permissions(fileRegistro(suite.paths()), std::filesystem::perms::owner_read |
+                                                                  std::filesystem::perms::owner_write |
+                                                                  std::filesystem::perms::group_read |
+                                                                  std::filesystem::perms::group_write |
+                                                                  std::filesystem::perms::others_read |
+                                                                  std::filesystem::perms::others_write);
     const std::string command = "import " + root() + file;
     const ProgramRun unreadable =
         asRoot ? runCrvxmlShell("--reuid=65534 --regid=65534 --clear-groups " + shellWord(CRVXML_BINARY) + " " +

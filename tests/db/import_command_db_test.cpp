@@ -128,9 +128,10 @@ TEST_P(ImportCommandDb, ADeliveryImportedTwiceIsStoppedAndItsBatchCanBeTakenBack
     const std::string secondo = column("TabellaLottiImp", "contatore").at(1);
     const ProgramRun lotti = crvxml({"lotti"});
     EXPECT_EQ(lotti.status, 0);
-    EXPECT_TRUE(contains(lotti.out, "NumPratiche  Pratiche oggi\n" + std::string(6 - secondo.size(), ' ') + secondo + "  "))
+    EXPECT_TRUE(contains(lotti.out, "NumPratiche  Pratiche oggi  File\n" + std::string(6 - secondo.size(), ' ') +
+                                        secondo + "  "))
         << lotti.out;
-    EXPECT_TRUE(lotti.out.ends_with("CRV      MO                    3              3\n")) << lotti.out;
+    EXPECT_TRUE(lotti.out.ends_with("CRV      MO                    3              3  completo.xml\n")) << lotti.out;
 
     const ProgramRun shown = crvxml({"annulla-lotto", secondo});
     EXPECT_EQ(shown.status, 0);

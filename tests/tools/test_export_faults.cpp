@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/registro.h"
 #include "files/folder_in_use.h"
 #include "support/small_disk.h"
 #include "tools/case_export.h"
@@ -249,6 +250,10 @@ TEST_P(ExportFaults, AFolderWithoutWritePermissionIsNamedWithTheReason)
     // suite and its database but not write in the folder.
     const bool root = ::geteuid() == 0;
     if (!root) fs::permissions(folder.path(), fs::perms::owner_write, fs::perm_options::remove);
+    // The suite's register is one that user may append to, as on a shared suite.
+    writeFile(fileRegistro(suite.paths()), "");
+    fs::permissions(fileRegistro(suite.paths()), fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                                                      fs::perms::others_exec));
     const ProgramRun run =
         root ? runCrvxmlShell("--reuid=65534 --regid=65534 --clear-groups " + shellWord(CRVXML_BINARY) + " " + args,
                               "it_IT.UTF-8", "setpriv")

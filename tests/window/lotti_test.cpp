@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "app/registro.h"
 #include "window/tab_control.h"
 #include "window_fixture.h"
 
@@ -28,11 +29,13 @@ protected:
                 questionDefaults.push_back(box.standardButton(box.defaultButton()));
         };
     }
-    // "Importa", Yes to "Confermi importazione?", then `again` to the question
-    // about the cases already there, when it comes.
-    void importa(QMessageBox::StandardButton again)
+    // "Importa", Yes to "Confermi importazione?", OK to "Lo stesso file fu
+    // importato come ..." when the delivery was imported before, then `again`
+    // to the question about the cases already there, when it comes.
+    void importa(QMessageBox::StandardButton again, bool importatoPrima = false)
     {
         answers.answerNext(QMessageBox::Yes);
+        if (importatoPrima) answers.answerNext(QMessageBox::Ok);
         answers.answerNext(again);
         click("Cmd_Importa_0");
         EXPECT_TRUE(waitFor([this] { return !window->importInCorso(); }));
@@ -50,8 +53,11 @@ TEST_F(Lotti, ADeliveryAlreadyImportedIsImportedOnlyOnYes)
     EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
     EXPECT_TRUE(questionDefaults.isEmpty()) << "nothing to ask the first time";
 
-    importa(QMessageBox::NoButton);  // the question's default
-    ASSERT_GE(answers.texts().size(), 3);
+    importa(QMessageBox::NoButton, true);  // the question's default
+    ASSERT_GE(answers.texts().size(), 4);
+    EXPECT_TRUE(answers.texts()[answers.texts().size() - 3].startsWith(
+        QStringLiteral("Lo stesso file fu importato come completo.xml il ")))
+        << answers.texts()[answers.texts().size() - 3].toStdString();
     const QString question = answers.texts()[answers.texts().size() - 2];
     EXPECT_TRUE(question.startsWith(QStringLiteral("Pratiche già presenti in archivio: 3 delle 3 pratiche del file")))
         << question.toStdString();
@@ -63,7 +69,7 @@ TEST_F(Lotti, ADeliveryAlreadyImportedIsImportedOnlyOnYes)
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 1);
     EXPECT_TRUE(scheda(9)->text().isEmpty());
 
-    importa(QMessageBox::Yes);
+    importa(QMessageBox::Yes, true);
     EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
     EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 6);
     EXPECT_EQ(scheda(9)->text(), QStringLiteral("2"));
@@ -73,13 +79,15 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
 {
     ASSERT_NO_FATAL_FAILURE(startNormal());
     importa(QMessageBox::NoButton);
-    importa(QMessageBox::Yes);
+    importa(QMessageBox::Yes, true);
     find<window::TabControl>("SSTab1")->setCurrentIndex(2);
     ASSERT_EQ(list()->rowCount(), 2);
     EXPECT_EQ(cell(0, 0), QStringLiteral("2"));  // newest first
     EXPECT_EQ(cell(0, 4), QStringLiteral("CRV"));
     EXPECT_EQ(cell(0, 6), QStringLiteral("3"));
     EXPECT_EQ(cell(0, 7), QStringLiteral("3"));
+    EXPECT_EQ(cell(0, 8), QStringLiteral("completo.xml"));  // the delivery, from the register
+    EXPECT_EQ(cell(1, 8), QStringLiteral("completo.xml"));
 
     list()->selectRow(0);
     answers.answerNext(QMessageBox::NoButton);  // the default
@@ -103,6 +111,14 @@ TEST_F(Lotti, TheTabListsTheBatchesAndTakesTheSelectedOneBack)
     list()->selectRow(0);
     click("Cmd_Annulla_Lotto");
     EXPECT_TRUE(answers.texts().last().contains(QStringLiteral("non ha più pratiche")));
+
+    // Each run of the window is a line of the register, as the commands' are.
+    std::vector<std::string> voci;
+    for (const VoceRegistro& v : leggiRegistro(fileRegistro(suite.paths())))
+        voci.push_back(v.operazione + " " + v.modo + " " + v.esito + " " + (v.lotto ? std::to_string(*v.lotto) : "-"));
+    EXPECT_EQ(voci, (std::vector<std::string>{"import normale conclusa 1", "import normale conclusa 2",
+                                              "annulla-lotto prova terminata 2", "annulla-lotto prova terminata 2",
+                                              "annulla-lotto normale terminata 2", "annulla-lotto prova rifiutata 2"}));
 }
 
 // Another operator's import holds the archive: "Annulla lotto" says on the
@@ -143,7 +159,7 @@ TEST_F(Lotti, TakingBackTheBatchOnScreenClearsItsCountersAndTheBar)
 {
     ASSERT_NO_FATAL_FAILURE(startNormal());
     importa(QMessageBox::NoButton);
-    importa(QMessageBox::Yes);
+    importa(QMessageBox::Yes, true);
     ASSERT_EQ(scheda(9)->text(), QStringLiteral("2"));
     auto* const bar = find<QProgressBar>("ProgressBar1");
     ASSERT_EQ(bar->value(), bar->maximum()) << "a run done fills the bar";

@@ -202,13 +202,33 @@ TEST_F(Startup, BankPresentationKeepsAnotherMandateAndAnEmptyFolder)
     EXPECT_TRUE(find<QLabel>("LBLFILEIMPORT")->text().isEmpty());
 }
 
-TEST_F(Startup, UnreachableImportFolderEndsTheProgram)
+// Without its import folder the program ends, saying what of the suite root
+// is missing and how to make one or choose another.
+TEST_F(Startup, AMissingSuiteRootEndsTheProgramSayingHowToMakeOne)
 {
-    std::filesystem::remove_all(suite.paths().importDir());
-    EXPECT_FALSE(start());
-    ASSERT_EQ(answers.texts().size(), 1);
-    EXPECT_EQ(answers.texts()[0],
-              QStringLiteral("Cartella non trovata: ") + QString::fromStdString(suite.paths().importDir().string()));
+    const SuitePaths& paths = suite.paths();
+    const std::string root = paths.root.string();
+    struct Case {
+        std::vector<std::filesystem::path> removed;
+        std::string missing;
+    };
+    const Case cases[] = {
+        {{paths.importDir()}, "La radice della suite " + root + " non ha la cartella import/."},
+        {{paths.importDir(), paths.dataDir()}, "La radice della suite " + root + " non ha la cartella import/ né la cartella dati/."},
+        {{paths.root}, "La radice della suite " + root + " non esiste."},
+    };
+    qunsetenv("VEX32_ROOT");
+    for (const Case& c : cases) {
+        for (const auto& folder : c.removed) std::filesystem::remove_all(folder);
+        window.reset();
+        EXPECT_FALSE(start());
+        ASSERT_FALSE(answers.texts().isEmpty());
+        EXPECT_EQ(answers.texts().back().toStdString(),
+                  "Cartella non trovata: " + paths.importDir().string() + "\n\n" + c.missing +
+                      "\nPer crearla, con un archivio SQLite vuoto: crvxml init-db --radice " + root +
+                      "\nPer usare un'altra radice: crvxml --radice CARTELLA, oppure la variabile d'ambiente "
+                      "VEX32_ROOT (ora non impostata).");
+    }
 }
 
 TEST_F(Startup, AccessCheckedWithoutItsArchiveEndsTheProgram)

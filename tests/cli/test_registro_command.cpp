@@ -1,0 +1,210 @@
+// The register as the commands keep it: two imports that end together,
+// made to wait on the lock this test holds, a register that cannot be
+// written, and the batches' deliveries in `crvxml lotti`.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <set>
+
+#include <QCryptographicHash>
+#include <QProcess>
+
+#include "app/registro.h"
+#include "db/connection_string.h"
+#include "support/golden_support.h"
+
+namespace crv::test {
+namespace {
+
+class RegistroCommand : public ::testing::Test {
+protected:
+    RegistroCommand()
+    {
+        const ProgramRun made = runCrvxml({"init-db", "--radice", root()}, "C.UTF-8");
+        EXPECT_EQ(made.status, 0) << made.err;
+        std::filesystem::copy_file(dataFile("corvestra/completo.xml"), suite.paths().importDir() / "consegna_marzo.xml");
+    }
+    std::string root() const { return suite.paths().root.string(); }
+    std::string registro() const { return fileRegistro(suite.paths()).string(); }
+    ProgramRun crvxml(std::vector<std::string> args) const
+    {
+        args.insert(args.begin() + 1, {"--radice", root(), "--locale", "it_IT"});
+        return runCrvxml(args, "C.UTF-8");
+    }
+
+    SuiteFixture suite;
+};
+
+// Two imports at once: each finds the register locked (by this test), says
+// it waits, and once the lock goes both lines are there, whole, after one
+// header.
+TEST_F(RegistroCommand, TwoImportsWaitingOnTheLockBothAppendWholeLines)
+{
+    const int fd = ::open(registro().c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_GE(fd, 0);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(fd, F_SETLK, &whole), 0);
+
+    const QString waiting = QString::fromStdString("Il registro " + registro() + " è in uso da un altro programma: attendo");
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const char* mode : {"--solo-test", "--no-solo-test"}) {
+        auto run = std::make_unique<QProcess>();
+        run->setProcessChannelMode(QProcess::SeparateChannels);
+        run->setReadChannel(QProcess::StandardError);  // the channel waitForReadyRead waits on
+        run->start(QStringLiteral(CRVXML_BINARY),
+                   {QStringLiteral("import"), QStringLiteral("--radice"), QString::fromStdString(root()),
+                    QStringLiteral("--locale"), QStringLiteral("it_IT"), QString::fromLatin1(mode),
+                    QStringLiteral("consegna_marzo.xml")});
+        ASSERT_TRUE(run->waitForStarted());
+        runs.push_back(std::move(run));
+    }
+    // Both reach the lock and say so before either is let through.
+    for (auto& run : runs) {
+        QString err;
+        while (!err.contains(waiting) && run->state() == QProcess::Running && run->waitForReadyRead(60000))
+            err += QString::fromUtf8(run->readAllStandardError());
+        ASSERT_TRUE(err.contains(waiting)) << err.toStdString();
+    }
+    // Looked at through the lock's own descriptor: closing another one of
+    // this process's on the file would let the lock go.
+    struct stat status {};
+    ASSERT_EQ(::fstat(fd, &status), 0);
+    EXPECT_EQ(status.st_size, 0);
+    ::close(fd);
+
+    for (auto& run : runs) {
+        ASSERT_TRUE(run->waitForFinished(60000));
+        EXPECT_EQ(run->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run->exitCode(), 0);
+        const std::string err = run->readAllStandardError().toStdString();
+        EXPECT_EQ(err.find("Registro non aggiornato"), std::string::npos) << err;
+    }
+    const std::string text = readFile(registro());
+    EXPECT_TRUE(text.starts_with(intestazioneRegistro())) << text;
+    EXPECT_EQ(text.find(intestazioneRegistro(), 1), std::string::npos) << text;
+    const std::vector<VoceRegistro> voci = registroDaTesto(text);
+    ASSERT_EQ(voci.size(), 2u) << text;
+    std::set<std::string> modi;
+    for (const VoceRegistro& v : voci) {
+        EXPECT_EQ(v.operazione, "import");
+        EXPECT_EQ(v.esito, "conclusa");
+        EXPECT_EQ(v.file, "consegna_marzo.xml");
+        EXPECT_EQ(v.dimensione, std::filesystem::file_size(suite.paths().importDir() / "consegna_marzo.xml"));
+        EXPECT_EQ(v.lette, 3);
+        modi.insert(v.modo + ":" + std::to_string(v.scritte.value_or(-1)) + ":" + (v.lotto ? "lotto" : "-"));
+    }
+    EXPECT_EQ(modi, (std::set<std::string>{"prova:0:-", "normale:3:lotto"}));
+}
+
+// A register that cannot be written is said, and the run is as it would be.
+TEST_F(RegistroCommand, ARegisterThatCannotBeWrittenNeverStopsARun)
+{
+    std::filesystem::create_directories(registro());  // a folder where the file goes
+    const ProgramRun imported = crvxml({"import", "--no-solo-test", "consegna_marzo.xml"});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_NE(imported.err.find("Importazione Conclusa\n"), std::string::npos) << imported.err;
+    EXPECT_NE(imported.err.find("Registro non aggiornato: " + registro() + ": è una cartella\n"), std::string::npos)
+        << imported.err;
+
+    const ProgramRun exported = crvxml({"esporta", "--uscita", (suite.paths().root / "casi.xlsx").string()});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_NE(exported.err.find("Registro non aggiornato: " + registro()), std::string::npos) << exported.err;
+}
+
+// Each utility's run is a line: what it did, on which batch or workbook.
+TEST_F(RegistroCommand, EveryCommandThatTouchesTheArchiveLeavesALine)
+{
+    const std::string workbook = (suite.paths().root / "casi.xlsx").string();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string operazione, modo, esito, file;
+        std::optional<std::int64_t> lotto, lette, scritte;
+    } cases[] = {
+        {{"import", "--no-solo-test", "consegna_marzo.xml"}, 0, "import", "normale", "conclusa", "consegna_marzo.xml", 1, 3, 3},
+        {{"import", "--no-solo-test", "manca.xml"}, 1, "import", "normale", "file mancante", "manca.xml", {}, 0, 0},
+        {{"esporta", "--uscita", workbook}, 0, "esporta", "normale", "terminata", workbook, {}, 3, 3},
+        {{"note-comuni"}, 0, "note-comuni", "normale", "terminata", "", {}, 3, 0},
+        {{"annulla-lotto", "1"}, 0, "annulla-lotto", "prova", "terminata", "", 1, 3, 0},
+        {{"annulla-lotto", "1", "--conferma"}, 0, "annulla-lotto", "normale", "terminata", "", 1, 3, 3},
+        {{"annulla-lotto", "1", "--conferma"}, 1, "annulla-lotto", "normale", "rifiutata", "", 1, 0, 0},
+    };
+    std::size_t lines = 0;
+    for (const auto& c : cases) {
+        const ProgramRun run = crvxml(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.front() << ": " << run.err;
+        const std::vector<VoceRegistro> voci = leggiRegistro(fileRegistro(suite.paths()));
+        ASSERT_EQ(voci.size(), ++lines) << c.args.front();
+        const VoceRegistro& v = voci.back();
+        EXPECT_EQ(v.operazione + "|" + v.modo + "|" + v.esito + "|" + v.file,
+                  c.operazione + "|" + c.modo + "|" + c.esito + "|" + c.file);
+        EXPECT_EQ(v.lotto, c.lotto) << c.args.front();
+        EXPECT_EQ(v.lette, c.lette) << c.args.front();
+        EXPECT_EQ(v.scritte, c.scritte) << c.args.front();
+        EXPECT_EQ(v.database, db::captionText(db::sqliteConnString(suite.paths().accessDb().string())));
+        EXPECT_FALSE(v.utente.empty());
+        EXPECT_LE(v.inizio, v.fine);
+        EXPECT_EQ(v.inizio.size(), 19u) << v.inizio;
+    }
+}
+
+// The same bytes under another name: the run says so before it tells of the
+// cases already in the archive; other bytes say nothing. The register holds
+// each delivery's SHA-256 as another implementation computes it.
+TEST_F(RegistroCommand, TheSameDeliveryUnderAnyNameIsToldBeforeTheArchiveCheck)
+{
+    const auto import = suite.paths().importDir();
+    std::filesystem::copy_file(import / "consegna_marzo.xml", import / "copia.xml");
+    writeFile(import / "diversa.xml", readFile(import / "consegna_marzo.xml") + "\n");
+    ASSERT_EQ(crvxml({"import", "--no-solo-test", "consegna_marzo.xml"}).status, 0);
+    const VoceRegistro first = leggiRegistro(fileRegistro(suite.paths())).back();
+    const std::string quando = first.inizio.substr(8, 2) + "/" + first.inizio.substr(5, 2) + "/" +
+                               first.inizio.substr(0, 4) + " " + first.inizio.substr(11, 5);
+    const std::string told = "Lo stesso file fu importato come consegna_marzo.xml il " + quando + ", lotto 1\n";
+
+    const ProgramRun again = crvxml({"import", "--no-solo-test", "copia.xml"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find(told + "Pratiche già presenti in archivio: 3 delle 3"), std::string::npos) << again.err;
+    const ProgramRun test = crvxml({"import", "copia.xml"});
+    EXPECT_EQ(test.status, 0);
+    EXPECT_NE(test.err.find(told), std::string::npos) << test.err;
+    const ProgramRun other = crvxml({"import", "--no-solo-test", "--anche-gia-presenti", "diversa.xml"});
+    EXPECT_EQ(other.status, 0);
+    EXPECT_EQ(other.err.find("Lo stesso file"), std::string::npos) << other.err;
+
+    for (const VoceRegistro& v : leggiRegistro(fileRegistro(suite.paths()))) {
+        const QByteArray bytes = QByteArray::fromStdString(readFile(import / v.file));
+        EXPECT_EQ(v.sha256, QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString()) << v.file;
+        EXPECT_EQ(v.dimensione, static_cast<std::uint64_t>(bytes.size())) << v.file;
+    }
+}
+
+// crvxml lotti names each batch's delivery; a batch the register does not
+// know has none.
+TEST_F(RegistroCommand, LottiShowsTheDeliveryOfEachBatchTheRegisterKnows)
+{
+    ASSERT_EQ(crvxml({"import", "--no-solo-test", "consegna_marzo.xml"}).status, 0);
+    const std::filesystem::path kept = suite.paths().root / "registro.csv";
+    std::filesystem::rename(registro(), kept);
+    ASSERT_EQ(crvxml({"import", "--no-solo-test", "--anche-gia-presenti", "consegna_marzo.xml"}).status, 0);
+    std::filesystem::rename(kept, registro());
+
+    const ProgramRun lotti = crvxml({"lotti"});
+    ASSERT_EQ(lotti.status, 0) << lotti.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = lotti.out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(lotti.out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 3u) << lotti.out;
+    EXPECT_TRUE(lines[0].ends_with("  Pratiche oggi  File")) << lines[0];
+    EXPECT_TRUE(lines[1].starts_with("     2  ") && lines[1].ends_with("  3  ")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with("     1  ") && lines[2].ends_with("  3  consegna_marzo.xml")) << lines[2];
+}
+
+}  // namespace
+}  // namespace crv::test
