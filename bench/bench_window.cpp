@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QAbstractButton>
 #include <QTimer>
 
 #include "cpu_clock.h"
@@ -134,7 +135,7 @@ Measure windowRun(const fs::path& root, const std::string& name, bool bank, Stop
     QObject::connect(&answer, &QTimer::timeout, [&] {
         auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible()) return;
-        if (box->text() == QStringLiteral("Confermi importazione?")) {
+        if (box->text().startsWith(QStringLiteral("Confermi importazione?"))) {
             box->button(QMessageBox::Yes)->click();
             return;
         }
@@ -142,7 +143,8 @@ Measure windowRun(const fs::path& root, const std::string& name, bool bank, Stop
             runEnd = Clock::now();
             concluded = box->text().startsWith(expected);
         }
-        box->button(QMessageBox::Ok)->click();
+        if (QAbstractButton* const ok = box->button(QMessageBox::Ok)) ok->click();
+        else box->reject();
     });
     answer.start();
     if (!window.Form_Load()) return m;

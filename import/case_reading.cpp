@@ -121,11 +121,12 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& us
             const bool failed = static_cast<bool>(letta->errore);
             Lettura item(std::move(letta));
             const std::size_t peso = pesoDi(item);
-            if (!coda.push(std::move(item), peso) || failed) return;
+            // The first case is listed at once; the others go in handfuls.
+            if (!coda.push(std::move(item), peso, numero == 1 || failed) || failed) return;
         }
-        coda.push(FineLettura{cases.summary(), cases.size()}, 0);
+        coda.push(FineLettura{cases.summary(), cases.size()}, 0, true);
     } catch (...) {
-        coda.push(std::current_exception(), 0);
+        coda.push(std::current_exception(), 0, true);
     }
 }
 

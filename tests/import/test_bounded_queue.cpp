@@ -65,5 +65,24 @@ TEST(BoundedQueue, ItemsComeInOrderWithinTheLimits)
     EXPECT_EQ(queue.pop(), 3);
 }
 
+// A waiting side is woken for a handful of items, not for each; a lone item
+// still reaches it within the poll, and at once when it is urgent (the first
+// case, the end of the file).
+TEST(BoundedQueue, ALoneItemReachesAWaitingSide)
+{
+    for (const bool subito : {true, false}) {
+        BoundedQueue<int> queue(16, 1 << 20, {});
+        auto waiting = std::async(std::launch::async, [&] { return queue.pop(); });
+        ASSERT_EQ(waiting.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+        const auto pushed = std::chrono::steady_clock::now();
+        ASSERT_TRUE(queue.push(7, 10, subito));
+        ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready) << subito;
+        EXPECT_EQ(waiting.get(), 7);
+        const auto late = std::chrono::steady_clock::now() - pushed;
+        // Generous: a loaded machine may be slow to switch, never a second.
+        EXPECT_LT(late, std::chrono::seconds(1)) << subito;
+    }
+}
+
 }  // namespace
 }  // namespace crv::test
