@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -299,6 +300,8 @@ void CaseStream::Reader::fail(std::uint64_t offset, const char* reason)
 // the end is an element not closed.
 void CaseStream::Reader::failStatus(std::uint64_t offset, pugi::xml_parse_status status)
 {
+    // Not a fault of the file: the run says it ran out of memory.
+    if (status == pugi::status_out_of_memory) throw std::bad_alloc();
     // Whether the file ends there.
     while (!eof_ && offset + 1 >= at(text_.size()) && more()) {
     }

@@ -7,6 +7,7 @@
 
 #include "db/open_db.h"
 #include "import/driver.h"
+#include "text/encoding.h"
 
 namespace crv {
 
@@ -46,7 +47,8 @@ namespace {
 std::string primaRiga(const std::string& text)
 {
     std::string line = text.substr(0, text.find('\n'));
-    if (line.size() > 300) line = line.substr(0, 300) + "…";
+    // 300 characters, not bytes: a letter is never cut in two.
+    if (const std::size_t cut = utf8Offset(line, 300); cut < line.size()) line = line.substr(0, cut) + "…";
     return line;
 }
 

@@ -131,7 +131,7 @@ RisultatoVarie accodaNoteComuni(db::Database& db, const FiltroPratiche& filtro, 
 RisultatoVarie accodaNoteComuni(const SuitePaths& paths, bool usaAccess, const FiltroPratiche& filtro,
                                 const Regional& regional, const Avanzamento& avanzamento, ModoNote modo)
 {
-    return conRegistro(paths, usaAccess, {"note-comuni", false, {}, {}}, [&] {
+    return conRegistro(paths, usaAccess, {"note-comuni", modo == ModoNote::Prova, {}, {}}, [&] {
         const FiltroOErrore letto = leggiFiltro(filtro, regional);
         if (!letto.errore.empty()) return esitoSenzaLavoro(Esito::FiltroNonValido, {letto.errore});
         DatabaseAperto aperto = apriDatabase(paths, usaAccess);

@@ -130,6 +130,7 @@ TEST_F(RegistroCommand, EveryCommandThatTouchesTheArchiveLeavesALine)
         {{"import", "--no-solo-test", "consegna_marzo.xml"}, 0, "import", "normale", "conclusa", "consegna_marzo.xml", 1, 3, 3},
         {{"import", "--no-solo-test", "manca.xml"}, 1, "import", "normale", "file mancante", "manca.xml", {}, 0, 0},
         {{"esporta", "--uscita", workbook}, 0, "esporta", "normale", "terminata", workbook, {}, 3, 3},
+        {{"note-comuni", "--prova"}, 0, "note-comuni", "prova", "terminata", "", {}, 3, 0},
         {{"note-comuni"}, 0, "note-comuni", "normale", "terminata", "", {}, 3, 0},
         {{"annulla-lotto", "1"}, 0, "annulla-lotto", "prova", "terminata", "", 1, 3, 0},
         {{"annulla-lotto", "1", "--conferma"}, 0, "annulla-lotto", "normale", "terminata", "", 1, 3, 3},

@@ -27,6 +27,11 @@ protected:
         writeFile(suite.paths().importDir() / "banca.xml",
                   "<?xml version=\"1.0\"?>\n<root>\n<documento><posizione numero=\"1\"/><intestatario>"
                   "<denominazione valore=\"" + value + "\"/></intestatario></documento></root>\n");
+        // One case of eight million empty elements: 32 MB of text, a tree of
+        // them many times that.
+        std::string nodi = "<CORVESTRA><PRATICA><CLIENTE>";
+        for (int i = 0; i < 8'000'000; ++i) nodi += "<a/>";
+        writeFile(suite.paths().importDir() / "nodi.xml", nodi + "</CLIENTE></PRATICA></CORVESTRA>");
     }
 
     std::string root() const { return shellWord(suite.paths().root.string()); }
@@ -65,6 +70,12 @@ TEST_F(HugeValue, IsRefusedWithinOneCopyAndOutOfMemoryIsSaidInItalian)
         EXPECT_EQ(short_.err.find("bad_alloc"), std::string::npos) << file;
         EXPECT_NE(short_.err.find("l'archivio non è stato modificato"), std::string::npos) << file;
     }
+    // The text of the case fits and the parser's tree of it does not: memory,
+    // not a fault of the file.
+    const ProgramRun tree = crvxml("import --root " + root() + " --no-test nodi.xml", base + 200 * kMiB);
+    EXPECT_EQ(tree.status, 1);
+    EXPECT_NE(tree.err.find("Memoria insufficiente per importare il file"), std::string::npos) << tree.err.substr(0, 600);
+    EXPECT_EQ(tree.err.find("Pos ="), std::string::npos) << tree.err.substr(0, 600);
 }
 
 }  // namespace
