@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "latency.h"
 #include "workloads.h"
+#include "text/encoding.h"
 
 namespace crv::bench {
 namespace {
@@ -222,8 +223,7 @@ bool printLatency(const Options& o, Target target, long cases)
         ok = ok && good;
         // Padded by characters, not bytes: "a metà" holds a two-byte letter.
         std::string quando = f.quando;
-        std::size_t chars = 0;
-        for (const char c : quando) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        const std::size_t chars = utf8Length(quando);
         if (chars < 43) quando.append(43 - chars, ' ');
         std::printf("  Ctrl-C %s %6.3f s  (obiettivo <= %.1f s)  %s, uscita %d, archivio %s\n", quando.c_str(),
                     f.secondi, kFermataMassimo, good ? "OK" : "MANCATO", f.stato,

@@ -14,7 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/settings.h"
 #include "scratch_db.h"
+#include "workloads.h"
 
 namespace crv::bench {
 namespace {
@@ -30,15 +32,11 @@ double seconds(Clock::duration d)
 // the scratch database.
 std::filesystem::path suiteRoot(const WorkOptions& o, const std::string& tag, const std::string& connString)
 {
-    const std::filesystem::path root = o.work / ("latenze-" + tag);
-    std::filesystem::create_directories(root / "import");
-    std::filesystem::create_directories(root / "dati");
-    const auto link = root / "import" / "bench.xml";
+    const SuitePaths paths = suiteFor(o, "latenze-" + tag);
     std::error_code ec;
-    std::filesystem::remove(link, ec);
-    std::filesystem::create_symlink(std::filesystem::absolute(o.file), link);
-    std::ofstream(root / "dati" / "vex32.ini") << "[vex32]\r\nconnstring=" << connString << "\r\n";
-    return root;
+    std::filesystem::remove(paths.vex32Ini(), ec);  // written anew: the database is new each time
+    ScriviVex32Ini(paths.vex32Ini(), connString);
+    return paths.root;
 }
 
 // crvxml on a terminal of its own; its messages (standard error) are left out.

@@ -69,18 +69,6 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// A suite root of its own whose import folder holds the case file (a link).
-SuitePaths suiteFor(const WorkOptions& o, const std::string& tag)
-{
-    SuitePaths paths{o.work / ("suite-" + tag)};
-    std::filesystem::create_directories(paths.importDir());
-    std::filesystem::create_directories(paths.dataDir());
-    const auto link = paths.importDir() / "bench.xml";
-    std::error_code ec;
-    std::filesystem::remove(link, ec);
-    std::filesystem::create_symlink(std::filesystem::absolute(o.file), link);
-    return paths;
-}
 
 RunParams paramsFor(const WorkOptions& o, bool soloTest)
 {
@@ -200,6 +188,19 @@ WorkResult databaseImport(const WorkOptions& o)
 }
 
 }  // namespace
+
+// A suite root of its own whose import folder holds the case file (a link).
+SuitePaths suiteFor(const WorkOptions& o, const std::string& tag)
+{
+    SuitePaths paths{o.work / ("suite-" + tag)};
+    std::filesystem::create_directories(paths.importDir());
+    std::filesystem::create_directories(paths.dataDir());
+    const auto link = paths.importDir() / "bench.xml";
+    std::error_code ec;
+    std::filesystem::remove(link, ec);
+    std::filesystem::create_symlink(std::filesystem::absolute(o.file), link);
+    return paths;
+}
 
 WorkResult runWorkload(const WorkOptions& o)
 {

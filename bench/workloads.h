@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "app/suite_root.h"
+
 namespace crv::bench {
 
 enum class Mode {
@@ -49,6 +51,10 @@ struct WorkResult {
 // Runs one workload; throws std::runtime_error with the reason on failure
 // (a run that does not end with "Importazione Conclusa" among them).
 WorkResult runWorkload(const WorkOptions& options);
+
+// A suite root of its own, under the work folder, whose import folder holds
+// the case file (a link named bench.xml).
+SuitePaths suiteFor(const WorkOptions& o, const std::string& tag);
 
 // Peak resident memory of this process so far (VmHWM), in KiB; 0 when unknown.
 long peakResidentKb();

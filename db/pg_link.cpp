@@ -9,18 +9,12 @@
 
 #include "db/copy_spool.h"
 #include "db/database.h"
+#include "db/driver_state.h"
 #include "db/statement_cancel.h"
 
 namespace crv::db {
 
 namespace {
-
-std::string trimmed(const char* text)
-{
-    std::string out = text ? text : "";
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    return out;
-}
 
 // The row of a COPY's data that the server refused, from the context of its
 // error ("COPY name, line 3, column x: ..." in any language): the first
@@ -49,15 +43,16 @@ struct Result {
 
 }  // namespace
 
+std::string pgTrimmed(const char* text)
+{
+    std::string out = text ? text : "";
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
 pg_conn* pgConnection(const Database& db)
 {
-    if (db.dialect() != Dialect::PostgreSQL) return nullptr;
-    const QVariant handle = db.driverHandle();
-    // Qt 6.4 names the type by its struct ("pg_conn*").
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
+    return libpqConnection(db.connection());
 }
 
 std::string pgSqlState(const pg_result* result)
@@ -71,13 +66,13 @@ DbError pgFailure(const Database& db, const std::string& context, const pg_resul
     // Read in Italian where the operator can mend the cause (a read-only
     // server), and known for what it is (a stop, a lock waited for too long,
     // a lost server).
-    return db.failure(context, QSqlError(QString(), QString::fromStdString(trimmed(PQresultErrorMessage(result))),
+    return db.failure(context, QSqlError(QString(), QString::fromStdString(pgTrimmed(PQresultErrorMessage(result))),
                                          QSqlError::StatementError, QString::fromStdString(pgSqlState(result))));
 }
 
 void pgLost(const Database& db, pg_conn* conn, const std::string& context)
 {
-    throw db.failure(context, QSqlError(QString(), QString::fromStdString(trimmed(PQerrorMessage(conn))),
+    throw db.failure(context, QSqlError(QString(), QString::fromStdString(pgTrimmed(PQerrorMessage(conn))),
                                         QSqlError::ConnectionError));
 }
 

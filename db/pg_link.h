@@ -19,6 +19,8 @@ class Database;
 
 // libpq's connection behind `db`, or null when `db` is not Qt's PostgreSQL driver.
 pg_conn* pgConnection(const Database& db);
+// libpq's message without its closing line end.
+std::string pgTrimmed(const char* text);
 
 // PostgreSQL's code for a failed result ("23514"), empty without one.
 std::string pgSqlState(const pg_result* result);

@@ -369,12 +369,7 @@ private:
         }
     }
 
-    std::string trimmedMessage() const
-    {
-        std::string text = PQerrorMessage(conn_);
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-        return text;
-    }
+    std::string trimmedMessage() const { return pgTrimmed(PQerrorMessage(conn_)); }
 
     [[noreturn]] void lost() { pgLost(db_, conn_, "Connessione al database interrotta durante la scrittura"); }
 

@@ -21,6 +21,8 @@ namespace crv::window {
 
 namespace {
 
+constexpr const char* kNessunPulsante = "in questa finestra nessun pulsante lo legge";
+
 constexpr int kPassiBarra = 1000;
 
 bool on(const QCheckBox* box)
@@ -85,9 +87,9 @@ RunParams MainWindow::runParams() const
         p.comeLeggereCorvestra = "si legge con il pulsante \"Importa\"";
         p.comeLeggereBanca = "si legge con il pulsante \"Importa Radoze\"";
     } else {
-        p.comeLeggereCorvestra = "in questa finestra nessun pulsante lo legge";
+        p.comeLeggereCorvestra = kNessunPulsante;
     }
-    p.comeLeggereCorvestraTesto = "in questa finestra nessun pulsante lo legge";
+    p.comeLeggereCorvestraTesto = kNessunPulsante;
     return p;
 }
 

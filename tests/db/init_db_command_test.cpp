@@ -59,18 +59,6 @@ TEST_P(InitDb, CreatesTheTablesOnceAndRefusesASecondTime)
 
 CRV_INSTANTIATE_FOR_DATABASES(InitDb);
 
-TEST(InitDbCommand, AccessCreatesTheLocalArchiveUnderTheRoot)
-{
-    TempDir root;
-    std::filesystem::create_directories(root / "dati");
-    const Outcome outcome = runInitDb({"--root", root.path().string(), "--access"});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
-    SuitePaths paths;
-    paths.root = root.path();
-    EXPECT_TRUE(std::filesystem::exists(paths.accessDb()));
-    EXPECT_NE(outcome.output.find("Tabelle create: 4"), std::string::npos) << outcome.output;
-}
-
 TEST(InitDbCommand, UsageErrorsAndASettingsFileWithoutItsKey)
 {
     EXPECT_EQ(runInitDb({"--sconosciuto"}).exitCode, 2);
@@ -109,6 +97,7 @@ TEST(InitDbCommand, MakesASuiteRootFromWhatIsMissing)
         {"import/ alone", {"a/radice/import"}, "", {}, {"a/radice/dati"}, true, ""},
         {"dati/ alone", {"a/radice/dati"}, "", {}, {"a/radice/import"}, true, ""},
         {"--access", {}, "", {"--access"}, {"a/radice", "a/radice/import", "a/radice/dati"}, true, ""},
+        {"--access, dati/ there", {"a/radice/dati"}, "", {"--access"}, {"a/radice/import"}, true, ""},
         {"a settings file of the suite", {"a/radice/import"}, "connstring=Provider=SQLite;Data Source=@/suite.sqlite\r\n",
          {}, {}, false, "suite.sqlite"},
         {"--connessione", {}, "", {"--conn", "Provider=SQLite;Data Source=@/altro.sqlite"},
@@ -140,7 +129,9 @@ TEST(InitDbCommand, MakesASuiteRootFromWhatIsMissing)
         for (const std::filesystem::path& folder : {paths.importDir(), paths.dataDir()})
             EXPECT_TRUE(std::filesystem::is_directory(folder)) << folder;
         EXPECT_EQ(std::filesystem::exists(paths.accessDb()), c.archive);
-        if (!c.otherDb.empty()) EXPECT_TRUE(std::filesystem::exists(scratch / c.otherDb));
+        if (!c.otherDb.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(scratch / c.otherDb));
+        }
 
         const std::string namesArchive = "connstring=Provider=SQLite;Data Source=" + paths.accessDb().string() + "\r\n";
         if (!c.vex32Ini.empty()) {

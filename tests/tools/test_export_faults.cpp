@@ -230,7 +230,8 @@ TEST_P(ExportFaults, AFolderLeftByAKilledExportGoesWithTheNextExportAndOneInUseS
     EXPECT_EQ(entries(folder.path()), expected);
     EXPECT_EQ(readFile(folder / "vittima" / "dato"), "intatto");
 
-    // A folder without its lock file, as older versions left them, is left behind too.
+    // A folder without its lock file, as older versions left them, goes too: no
+    // program can be writing into it.
     fs::create_directory(folder / ".casi.xlsx.00000000000000ff.parziale");
     writeFile(folder / ".casi.xlsx.00000000000000ff.parziale" / "casi.xlsx", std::string(4096, 'x'));
     EXPECT_EQ(exported("altro.xlsx").status, 0);

@@ -12,7 +12,6 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QSqlQuery>
-#include <QStatusBar>
 #include <QTest>
 
 #include "db/connection_string.h"
