@@ -269,4 +269,12 @@ std::string captionText(const std::string& connString)
     return text.left(std::min(units, keep)).toStdString();
 }
 
+QString valoreOdbc(const QString& connString, const QString& pattern)
+{
+    const QRegularExpression key(QStringLiteral(R"((?:^|;)\s*(?:%1)\s*=\s*([^;]*))").arg(pattern),
+                                 QRegularExpression::CaseInsensitiveOption);
+    const auto match = key.match(connString);
+    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+}
+
 }  // namespace crv::db

@@ -44,4 +44,9 @@ std::string sqliteConnString(const std::string& path);
 // letters, or before the password of a URI), at most 80 characters.
 std::string captionText(const std::string& connString);
 
+// The value of a keyword of an ODBC string ("Database=..."), the first of
+// `pattern`'s names (a regular expression, "database|dbq") found; empty
+// when none is there (a DSN).
+QString valoreOdbc(const QString& connString, const QString& pattern);
+
 }  // namespace crv::db

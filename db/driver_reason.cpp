@@ -21,10 +21,8 @@ const QString kPgDiskFull = QStringLiteral("53100");
 std::string archivio(const ConnectionParams& connParams)
 {
     if (connParams.dialect == Dialect::ODBC) {
-        static const QRegularExpression key(QStringLiteral(R"((?:^|;)\s*(?:database|dbq)\s*=\s*([^;]*))"),
-                                            QRegularExpression::CaseInsensitiveOption);
-        if (const auto match = key.match(connParams.databaseName); match.hasMatch())
-            return match.captured(1).trimmed().toStdString();
+        if (const QString file = valoreOdbc(connParams.databaseName, QStringLiteral("database|dbq")); !file.isEmpty())
+            return file.toStdString();
     }
     return connParams.databaseName.toStdString();
 }

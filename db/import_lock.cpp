@@ -6,10 +6,10 @@
 #include <thread>
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "db/connection_string.h"
 #include "db/database.h"
 #include "db/lock_file.h"
 #include "db/quiet_sql_warnings.h"
@@ -52,10 +52,7 @@ void waitUntil(Database& db, const std::function<bool()>& free, bool& told, cons
 // The SQLite file an ODBC string names (Database=), or empty (a DSN).
 QString odbcSqliteFile(const QString& connString)
 {
-    static const QRegularExpression key(QStringLiteral(R"((?:^|;)\s*database\s*=\s*([^;]*))"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const auto match = key.match(connString);
-    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+    return valoreOdbc(connString, QStringLiteral("database"));
 }
 
 // A connection of this program's own to an SQLite file, through Qt's driver,
