@@ -498,8 +498,7 @@ std::optional<RunResult> Run::apriLotto()
 std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem::path& path)
 {
     const int position = letta.numero;
-    const std::string& code = letta.codice;
-    recenti_.metti(position, code);
+    recenti_.metti(position, letta.codice);
     try {
         store_->nuovaPratica(position);
         riproduci(letta.chiamate, letta.memo, *store_);
@@ -513,7 +512,7 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem:
     } catch (const CaseInputError& e) {
         return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
                                                std::to_string(position) +
-                                               (code.empty() ? std::string() : " (codice " + code + ")") +
+                                               recenti_.di(position) +
                                                "\nElemento " + e.element() + " = \"" + e.text() + "\": " + e.what());
     } catch (const AmountOverflow& e) {
         return abort(RunOutcome::BadInput,
@@ -524,7 +523,7 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem:
         if (stopAsked(e)) return stopped();
         if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
         return abort(RunOutcome::DatabaseError, "Errore nella scrittura della pratica n. " + std::to_string(position) +
-                                                    (code.empty() ? std::string() : " (codice " + code + ")") +
+                                                    recenti_.di(position) +
                                                     " del file " + path.string() + "\n" + e.what());
     }
     if (!p_.ancheGiaPresenti) codici_.aggiungi(std::move(letta.codiceScritto));
