@@ -11,10 +11,10 @@
 #include <set>
 
 #include <QCryptographicHash>
-#include <QProcess>
 
 #include "app/registro.h"
 #include "db/connection_string.h"
+#include "support/background_run.h"
 #include "support/golden_support.h"
 
 namespace crv::test {
@@ -51,26 +51,13 @@ TEST_F(RegistroCommand, TwoImportsWaitingOnTheLockBothAppendWholeLines)
     whole.l_whence = SEEK_SET;
     ASSERT_EQ(::fcntl(fd, F_SETLK, &whole), 0);
 
-    const QString waiting = QString::fromStdString("Il registro " + registro() + " è in uso da un altro programma: attendo");
-    std::vector<std::unique_ptr<QProcess>> runs;
-    for (const char* mode : {"--solo-test", "--no-solo-test"}) {
-        auto run = std::make_unique<QProcess>();
-        run->setProcessChannelMode(QProcess::SeparateChannels);
-        run->setReadChannel(QProcess::StandardError);  // the channel waitForReadyRead waits on
-        run->start(QStringLiteral(CRVXML_BINARY),
-                   {QStringLiteral("import"), QStringLiteral("--radice"), QString::fromStdString(root()),
-                    QStringLiteral("--locale"), QStringLiteral("it_IT"), QString::fromLatin1(mode),
-                    QStringLiteral("consegna_marzo.xml")});
-        ASSERT_TRUE(run->waitForStarted());
-        runs.push_back(std::move(run));
-    }
+    const std::string waiting = "Il registro " + registro() + " è in uso da un altro programma: attendo";
+    std::vector<std::unique_ptr<BackgroundRun>> runs;
+    for (const char* mode : {"--solo-test", "--no-solo-test"})
+        runs.push_back(std::make_unique<BackgroundRun>(std::vector<std::string>{
+            "import", "--radice", root(), "--locale", "it_IT", mode, "consegna_marzo.xml"}));
     // Both reach the lock and say so before either is let through.
-    for (auto& run : runs) {
-        QString err;
-        while (!err.contains(waiting) && run->state() == QProcess::Running && run->waitForReadyRead(60000))
-            err += QString::fromUtf8(run->readAllStandardError());
-        ASSERT_TRUE(err.contains(waiting)) << err.toStdString();
-    }
+    for (auto& run : runs) ASSERT_TRUE(run->waitForErr(waiting)) << run->finish().err;
     // Looked at through the lock's own descriptor: closing another one of
     // this process's on the file would let the lock go.
     struct stat status {};
@@ -79,11 +66,9 @@ TEST_F(RegistroCommand, TwoImportsWaitingOnTheLockBothAppendWholeLines)
     ::close(fd);
 
     for (auto& run : runs) {
-        ASSERT_TRUE(run->waitForFinished(60000));
-        EXPECT_EQ(run->exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(run->exitCode(), 0);
-        const std::string err = run->readAllStandardError().toStdString();
-        EXPECT_EQ(err.find("Registro non aggiornato"), std::string::npos) << err;
+        const ProgramRun ended = run->finish();
+        EXPECT_EQ(ended.status, 0) << ended.err;
+        EXPECT_EQ(ended.err.find("Registro non aggiornato"), std::string::npos) << ended.err;
     }
     const std::string text = readFile(registro());
     EXPECT_TRUE(text.starts_with(intestazioneRegistro())) << text;
