@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 #include <pwd.h>
@@ -318,6 +319,19 @@ std::string macchinaCorrente()
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
+}
+
+VoceRegistro nuovaVoce(std::string operazione, bool prova, std::string database)
+{
+    VoceRegistro voce;
+    voce.inizio = oraRegistro();
+    voce.utente = utenteCorrente();
+    voce.macchina = macchinaCorrente();
+    voce.operazione = std::move(operazione);
+    voce.modo = prova ? "prova" : "normale";
+    voce.database = std::move(database);
+    voce.programma = std::string("crvxml ") + CRVXML_VERSION;
+    return voce;
 }
 
 }  // namespace crv

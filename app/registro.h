@@ -81,4 +81,8 @@ std::string oraRegistro();
 std::string utenteCorrente();
 std::string macchinaCorrente();
 
+// The line of a run that starts now: its time, user, machine and program,
+// what it is (`operazione`, "prova" or "normale") and the database shown.
+VoceRegistro nuovaVoce(std::string operazione, bool prova, std::string database);
+
 }  // namespace crv

@@ -72,16 +72,11 @@ std::string esitoImportazione(RunOutcome outcome)
 }
 
 RegistroImportazione::RegistroImportazione(const SuitePaths& paths, const RunParams& params)
-    : paths_(paths), hash_(std::make_unique<Sha256>())
+    : paths_(paths),
+      voce_(nuovaVoce("import", params.soloTest, db::databaseMostrato(paths, params.usaAccess))),
+      hash_(std::make_unique<Sha256>())
 {
-    voce_.inizio = oraRegistro();
-    voce_.utente = utenteCorrente();
-    voce_.macchina = macchinaCorrente();
-    voce_.operazione = "import";
-    voce_.modo = params.soloTest ? "prova" : "normale";
     voce_.file = params.fileName;
-    voce_.database = db::databaseMostrato(paths, params.usaAccess);
-    voce_.programma = std::string("crvxml ") + CRVXML_VERSION;
 }
 
 RegistroImportazione::~RegistroImportazione() = default;

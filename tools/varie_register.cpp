@@ -23,16 +23,9 @@ std::string esitoVarie(Esito esito)
 RisultatoVarie conRegistro(const SuitePaths& paths, bool usaAccess, const VarieDaRegistrare& cosa,
                            const std::function<RisultatoVarie()>& run)
 {
-    VoceRegistro voce;
-    voce.inizio = oraRegistro();
-    voce.utente = utenteCorrente();
-    voce.macchina = macchinaCorrente();
-    voce.operazione = cosa.operazione;
-    voce.modo = cosa.prova ? "prova" : "normale";
+    VoceRegistro voce = nuovaVoce(cosa.operazione, cosa.prova, db::databaseMostrato(paths, usaAccess));
     voce.file = cosa.file;
     voce.lotto = cosa.lotto;
-    voce.database = db::databaseMostrato(paths, usaAccess);
-    voce.programma = std::string("crvxml ") + CRVXML_VERSION;
 
     RisultatoVarie result = run();
 
