@@ -13,8 +13,10 @@
 #include "invoice/invoice_reader.h"
 #include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "support/golden_support.h"
 #include "support/invoice_samples.h"
 #include "support/test_support.h"
+#include "window/full_invoice_view.h"
 #include "window/invoice_view.h"
 
 namespace crv {
@@ -44,6 +46,32 @@ TEST(InvoiceView, ShowsTheSamePixelsAsThePng)
     const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/oca_FPR03_signed_cades_der.xml.p7m"));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(shown, renderPage(layoutInvoice(r.fattura, Regional::italian()).at(0), 18));
+}
+
+// Every sample on screen, pixel for pixel as recorded (see the invoice
+// tests' pictures): the page of each document, and the complete view's
+// sheets at the scale of a view 1000 pixels wide.
+TEST(InvoiceView, EverySampleShowsTheRecordedPixels)
+{
+    InvoiceView page;
+    FullInvoiceView full;
+    full.resize(1000, 700);
+    std::string listing;
+    for (const std::filesystem::path& file : test::invoiceSamples()) {
+        const std::string name = file.filename().string();
+        const QString path = QString::fromStdString(file.string());
+        if (page.mostraFattura(path, 18, Regional::italian())) {
+            listing += name + " non mostrata\n";
+            continue;
+        }
+        for (std::size_t i = 0; i < page.documenti(); ++i) {
+            page.mostraDocumento(i);
+            listing += test::pictureLine(name + "_schermo_pagina_" + std::to_string(i + 1), page.widget()->grab().toImage()) + "\n";
+        }
+        ASSERT_FALSE(full.mostraFattura(path, Regional::italian())) << name;
+        listing += test::pictureLine(name + "_schermo_completa", full.widget()->grab().toImage()) + "\n";
+    }
+    test::expectMatchesGolden(listing, "fatturapa/schermo.expected");
 }
 
 TEST(InvoiceView, ALongInvoiceScrollsDownToItsTotals)
