@@ -32,7 +32,7 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
         printErr(failureText(reading.outcome, reading.message, path));
         return false;
     }
-    SheetDocument sheets = layoutFullView(reading.view, regional);
+    std::vector<Sheet> sheets = layoutFullView(reading.view, regional);
     if (outputs.testo) {
         if (!firstText) std::fputc('\n', stdout);
         firstText = false;
@@ -41,7 +41,7 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
     }
     bool ok = true;
     if (outputs.png) {
-        if (const auto problem = writeSheetsPng(sheets, *outputs.png)) {
+        if (const auto problem = writePng(sheets, kSheetStyle, kSheetPngScale, *outputs.png)) {
             printErr("Errore nel file " + path.string() + "\n" + *problem);
             ok = false;
         } else {
@@ -52,11 +52,11 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
     return ok;
 }
 
-bool writeCompletePdf(const SheetsForPdf& forPdf, const std::filesystem::path& file)
+bool writeSheetsPdf(const SheetsForPdf& forPdf, const Style& style, const std::filesystem::path& file)
 {
-    std::vector<SheetPdf> documents;
-    for (const auto& [sheets, title] : forPdf) documents.push_back(SheetPdf{&sheets, title});
-    if (const auto problem = writeSheetsPdf(documents, file)) {
+    std::vector<PdfDocument> documents;
+    for (const auto& [sheets, title] : forPdf) documents.push_back(PdfDocument{sheets, title});
+    if (const auto problem = writePdf(documents, style, file)) {
         printErr(*problem);
         return false;
     }

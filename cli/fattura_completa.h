@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "invoice/sheet_ops.h"
+#include "invoice/sheet_painter.h"
 #include "numbers/regional.h"
 
 namespace crv::cli {
@@ -20,17 +20,18 @@ struct CompleteOutputs {
     bool pdf = false;                            // the sheets kept for the PDF
 };
 
-// A file's sheets waiting for the PDF, with the file's name as title.
-using SheetsForPdf = std::vector<std::pair<SheetDocument, std::string>>;
+// The sheets of each document waiting for the PDF, with a title (the file's
+// name, and which document of the file a page is).
+using SheetsForPdf = std::vector<std::pair<std::vector<Sheet>, std::string>>;
 
 // Reads one file and writes what is asked. Prints the problem and returns
 // false when the file cannot be shown or its picture not written.
 bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outputs, const Regional& regional,
                   SheetsForPdf& forPdf, bool& firstText);
 
-// Writes the sheets of every file into one PDF; prints the problem and
-// returns false when it cannot.
-bool writeCompletePdf(const SheetsForPdf& forPdf, const std::filesystem::path& file);
+// Writes the sheets of every document into one PDF and says so; prints the
+// problem and returns false when it cannot.
+bool writeSheetsPdf(const SheetsForPdf& forPdf, const Style& style, const std::filesystem::path& file);
 
 // One line per file: "FILE: Conforme allo schema FatturaPA 1.2.2", or the
 // violations (line, element, what the schema expects). Returns the exit

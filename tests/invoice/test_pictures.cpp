@@ -12,7 +12,6 @@
 #include "invoice/full_layout.h"
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_support.h"
-#include "invoice/page_export.h"
 #include "invoice/page_layout.h"
 #include "invoice/sheet_export.h"
 #include "support/golden_support.h"
@@ -44,21 +43,22 @@ TEST(InvoicePictures, EverySampleAsRecorded)
             listing += name + " non mostrata\n";
             continue;
         }
-        const std::vector<InvoicePage> pages = layoutInvoice(reading.fattura, regional);
-        std::vector<PdfInvoice> pdf;
+        const std::vector<Sheet> pages = layoutInvoice(reading.fattura, regional);
+        std::vector<PdfDocument> pdf;
         for (std::size_t i = 0; i < pages.size(); ++i) {
-            listing += test::pictureLine(name + "_pagina_" + std::to_string(i + 1), renderPage(pages[i], 18)) + "\n";
-            pdf.push_back(PdfInvoice{&pages[i], name});
+            listing += test::pictureLine(name + "_pagina_" + std::to_string(i + 1),
+                                         renderSheets({&pages[i], 1}, pageStyle(18), 1)) + "\n";
+            pdf.push_back(PdfDocument{{&pages[i], 1}, name});
         }
-        ASSERT_EQ(writePdf(pdf, 18, tmp / "pagine.pdf"), std::nullopt) << name;
+        ASSERT_EQ(writePdf(pdf, pageStyle(18), tmp / "pagine.pdf"), std::nullopt) << name;
         listing += pdfLines(name + "_pagine_pdf", tmp / "pagine.pdf");
 
         const FullViewReading full = readFullView(file);
         ASSERT_TRUE(full.ok()) << name << ": " << full.message;
-        const SheetDocument sheets = layoutFullView(full.view, regional);
-        listing += test::pictureLine(name + "_completa", renderSheets(sheets, kSheetPngScale)) + "\n";
-        const SheetPdf one[] = {{&sheets, name}};
-        ASSERT_EQ(writeSheetsPdf(one, tmp / "completa.pdf"), std::nullopt) << name;
+        const std::vector<Sheet> sheets = layoutFullView(full.view, regional);
+        listing += test::pictureLine(name + "_completa", renderSheets(sheets, kSheetStyle, kSheetPngScale)) + "\n";
+        const PdfDocument one[] = {{sheets, name}};
+        ASSERT_EQ(writePdf(one, kSheetStyle, tmp / "completa.pdf"), std::nullopt) << name;
         listing += pdfLines(name + "_completa_pdf", tmp / "completa.pdf");
     }
     test::expectMatchesGolden(listing, "fatturapa/immagini.expected");
