@@ -152,15 +152,6 @@ std::optional<std::string> otherFileAt(const std::filesystem::path& target, std:
     return "Il file " + target.string() + " esiste e non è un " + kind + ": non lo sostituisco";
 }
 
-// The message for a file that cannot be shown: the reader's, with the file
-// named when the message does not name it.
-std::string failureText(const InvoiceReading& reading, const std::filesystem::path& path)
-{
-    if (reading.outcome == InvoiceOutcome::NoFile || reading.outcome == InvoiceOutcome::NoHeader)
-        return path.string() + ": " + reading.message;
-    return reading.message;
-}
-
 }  // namespace
 
 int fatturaCommand(const Args& rawArgs)
@@ -261,7 +252,7 @@ int fatturaCommand(const Args& rawArgs)
         }
         const InvoiceReading reading = readInvoiceFile(path);
         if (!reading.ok()) {
-            if (!o.completa) printErr(failureText(reading, path));  // the complete view told it already
+            if (!o.completa) printErr(failureText(reading.outcome, reading.message, path));  // the complete view told it already
             status = 1;
             continue;
         }

@@ -15,14 +15,13 @@ void printErr(const std::string& text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// The reader's message, with the file named when the message does not name it.
+}  // namespace
+
 std::string failureText(InvoiceOutcome outcome, const std::string& message, const std::filesystem::path& path)
 {
     if (outcome == InvoiceOutcome::NoFile || outcome == InvoiceOutcome::NoHeader) return path.string() + ": " + message;
     return message;
 }
-
-}  // namespace
 
 bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outputs, const Regional& regional,
                   SheetsForPdf& forPdf, bool& firstText)

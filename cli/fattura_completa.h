@@ -1,17 +1,23 @@
 #pragma once
 // The complete invoice view and the schema check of "crvxml fattura":
 // --completa draws every value of each file on A4 sheets (text, PNG, PDF),
-// --verifica checks each file against the official schema.
+// --verifica checks each file against the official schema; and what the
+// page and the complete view say and write alike.
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "invoice/invoice_reader.h"
 #include "invoice/sheet_painter.h"
 #include "numbers/regional.h"
 
 namespace crv::cli {
+
+// A reader's message for a file that cannot be shown, the file named when
+// the message does not name it.
+std::string failureText(InvoiceOutcome outcome, const std::string& message, const std::filesystem::path& path);
 
 // What --completa writes of one file.
 struct CompleteOutputs {
