@@ -45,51 +45,60 @@ public:
         area_ = QRectF(0, 0, style.width, std::ceil(heightOf(sheet, style)));
     }
 
-    void operator()(const ClearOp&) const { p_.fillRect(band_.intersected(area_), Qt::white); }
+    void operator()(const ClearOp&)
+    {
+        leaveGlyphSpace();
+        p_.fillRect(band_.intersected(area_), Qt::white);
+    }
 
-    void operator()(const TextOp& t) const
+    void operator()(const TextOp& t)
     {
         if (t.y < fromRow_ || t.y >= toRow_) return;
         const Face& face = *s_.face;
         const FittedText fitted = fitText(t, face, s_.unitX);
         if (fitted.shown.isEmpty()) return;
+        const double g = face.glyphScale();
+        if (g != 1) enterGlyphSpace();
+        else if (p_.pen().color() != Qt::black) p_.setPen(Qt::black);
         p_.setFont(font(fitted.points, t.bold));
         double x = t.x * s_.unitX;
         if (t.allinea != Allinea::Sinistra) {
+            // A text laid out to fit its column is drawn whole: its width is
+            // the one the layout measured.
+            const float width = t.width != 0 && t.fit == Fit::Wrap
+                                    ? face.width(t.text, t.size, t.bold)
+                                    : static_cast<float>(face.advance(fitted.shown, fitted.points, t.bold));
             // In floats, as the layouts measure: a double would move a text
             // by a fraction of a dot from where its column was measured.
-            const float free = static_cast<float>(t.width * s_.unitX) -
-                               static_cast<float>(face.advance(fitted.shown, fitted.points, t.bold));
+            const float free = static_cast<float>(t.width * s_.unitX) - width;
             x += t.allinea == Allinea::Destra ? free : free / 2;
         }
         // Qt places the baseline at the point, a sheet places the top. A text
         // drawn smaller keeps the baseline of its own size.
         const double baseline = t.y * s_.unitY + face.ascent(t.size);
-        const double g = face.glyphScale();
-        if (g == 1) {
-            p_.drawText(QPointF(x, baseline), fitted.shown);
-            return;
-        }
-        p_.save();
-        p_.scale(1.0 / g, 1.0 / g);
         p_.drawText(QPointF(x * g, baseline * g), fitted.shown);
-        p_.restore();
     }
 
-    void operator()(const LineOp& l) const
+    void operator()(const LineOp& l)
     {
+        leaveGlyphSpace();
         const QPointF a(l.x1 * s_.unitX, l.y1 * s_.unitY);
         const QPointF b(l.x2 * s_.unitX, l.y2 * s_.unitY);
         if (!reachesBand(a.y(), b.y())) return;
-        p_.save();
-        if (std::isfinite(toRow_)) p_.setClipRect(band_, Qt::IntersectClip);
+        // A page printed on several sheets of paper is cut between rows.
+        const bool cut = std::isfinite(toRow_);
+        if (cut) {
+            p_.save();
+            p_.setClipRect(band_, Qt::IntersectClip);
+        }
         p_.setPen(QPen(QColor(l.grey, l.grey, l.grey), l.thickness));
         p_.drawLine(a, b);
-        p_.restore();
+        if (cut) p_.restore();
     }
 
-    void operator()(const BoxOp& b) const
+    void operator()(const BoxOp& b)
     {
+        leaveGlyphSpace();
         QRectF box = QRectF(b.x * s_.unitX, b.y * s_.unitY, b.width * s_.unitX, b.height * s_.unitY).normalized();
         if (!reachesBand(box.top(), box.bottom())) return;
         if (!band_.contains(box)) box = box.intersected(band_);
@@ -97,9 +106,30 @@ public:
                                 static_cast<int>(b.rgb & 0xFF)));
     }
 
-    void operator()(const AnchorOp&) const {}
+    void operator()(const AnchorOp&) {}
+
+    // Back in dots.
+    void leaveGlyphSpace()
+    {
+        if (!glyphSpace_) return;
+        p_.restore();
+        glyphSpace_ = false;
+    }
 
 private:
+    // Texts measured at a glyph scale are drawn in a space as many times
+    // smaller, entered once for the texts that follow each other (a sheet
+    // draws its texts after its lines and boxes).
+    void enterGlyphSpace()
+    {
+        if (glyphSpace_) return;
+        const double g = s_.face->glyphScale();
+        p_.save();
+        p_.scale(1.0 / g, 1.0 / g);
+        p_.setPen(Qt::black);
+        glyphSpace_ = true;
+    }
+
     bool reachesBand(double y1, double y2) const
     {
         return std::max(y1, y2) >= band_.top() && std::min(y1, y2) <= band_.bottom();
@@ -121,6 +151,7 @@ private:
     double toRow_;
     QRectF band_;
     QRectF area_;  // the sheet's
+    bool glyphSpace_ = false;
 };
 
 }  // namespace
@@ -152,8 +183,9 @@ void paintSheet(QPainter& painter, const Sheet& sheet, const Style& style, doubl
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
-    const Painter visitor(painter, sheet, style, fromRow, toRow);
+    Painter visitor(painter, sheet, style, fromRow, toRow);
     for (const DrawOp& op : sheet.ops) std::visit(visitor, op);
+    visitor.leaveGlyphSpace();
     painter.restore();
 }
 
