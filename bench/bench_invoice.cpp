@@ -21,9 +21,8 @@
 #include "gen_invoice.h"
 #include "invoice/full_layout.h"
 #include "invoice/invoice_reader.h"
-#include "invoice/sheet_export.h"
-#include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "invoice/sheet_export.h"
 #include "xml/xml_document.h"
 
 namespace crv::bench {
@@ -138,23 +137,25 @@ int main(int argc, char** argv)
         if (lines != 100) continue;
         const InvoiceReading r = readInvoiceFile(file);
         const Regional regional = Regional::italian();
-        InvoicePage page;
+        Sheet page;
+        const Style style = pageStyle(18);
         row(name + ": impaginazione", measure(repeat, [&] { page = layoutInvoice(r.fattura, regional).front(); }));
         row(name + ": disegno su immagine", measure(repeat, [&] {
-                if (renderPage(page, 18).isNull()) fail("immagine non creata");
+                if (renderSheets({&page, 1}, style, 1).isNull()) fail("immagine non creata");
             }));
         row(name + ": lettura + disegno su immagine", measure(repeat, [&] {
                 const InvoiceReading again = readInvoiceFile(file);
-                if (renderPage(layoutInvoice(again.fattura, regional).front(), 18).isNull()) fail("immagine non creata");
+                const Sheet laid = layoutInvoice(again.fattura, regional).front();
+                if (renderSheets({&laid, 1}, style, 1).isNull()) fail("immagine non creata");
             }));
         const std::filesystem::path png = work / "pagina.png";
         row(name + ": file PNG", measure(repeat, [&] {
-                if (const auto problem = writePng(page, 18, png)) fail(*problem);
+                if (const auto problem = writePng({&page, 1}, style, 1, png)) fail(*problem);
             }));
         const std::filesystem::path pdf = work / "pagina.pdf";
-        const std::vector<PdfInvoice> one = {PdfInvoice{&page, "bench"}};
+        const PdfDocument one[] = {{{&page, 1}, "bench"}};
         row(name + ": file PDF", measure(repeat, [&] {
-                if (const auto problem = writePdf(one, 18, pdf)) fail(*problem);
+                if (const auto problem = writePdf(one, style, pdf)) fail(*problem);
             }));
 
         // The complete view: every value on A4 sheets, with the schema check.
@@ -164,9 +165,9 @@ int main(int argc, char** argv)
         const auto coldStart = Clock::now();
         {
             const FullViewReading first = readFullView(file);
-            const SheetDocument laid = layoutFullView(first.view, regional);
-            const SheetPdf onePdf[] = {{&laid, "bench"}};
-            if (const auto problem = writeSheetsPdf(onePdf, fullPdf)) fail(*problem);
+            const std::vector<Sheet> laid = layoutFullView(first.view, regional);
+            const PdfDocument onePdf[] = {{laid, "bench"}};
+            if (const auto problem = writePdf(onePdf, kSheetStyle, fullPdf)) fail(*problem);
         }
         const double cold = std::chrono::duration<double, std::milli>(Clock::now() - coldStart).count();
         row(name + ": completa, dal file al PDF, la prima volta", Timing{cold, cold});
@@ -175,19 +176,19 @@ int main(int argc, char** argv)
         row(name + ": completa, lettura e verifica dello schema", measure(repeat, [&] {
                 if (!readFullView(file).ok()) fail("lettura completa fallita");
             }));
-        SheetDocument sheets;
+        std::vector<Sheet> sheets;
         row(name + ": completa, impaginazione dei fogli", measure(repeat, [&] {
                 sheets = layoutFullView(full.view, regional);
             }));
-        const SheetPdf sheetsPdf[] = {{&sheets, "bench"}};
-        row(name + ": completa, file PDF (" + std::to_string(sheets.sheets.size()) + " fogli)", measure(repeat, [&] {
-                if (const auto problem = writeSheetsPdf(sheetsPdf, fullPdf)) fail(*problem);
+        const PdfDocument sheetsPdf[] = {{sheets, "bench"}};
+        row(name + ": completa, file PDF (" + std::to_string(sheets.size()) + " fogli)", measure(repeat, [&] {
+                if (const auto problem = writePdf(sheetsPdf, kSheetStyle, fullPdf)) fail(*problem);
             }));
         const Timing whole = measure(repeat, [&] {
             const FullViewReading again = readFullView(file);
-            const SheetDocument laid = layoutFullView(again.view, regional);
-            const SheetPdf onePdf[] = {{&laid, "bench"}};
-            if (const auto problem = writeSheetsPdf(onePdf, fullPdf)) fail(*problem);
+            const std::vector<Sheet> laid = layoutFullView(again.view, regional);
+            const PdfDocument onePdf[] = {{laid, "bench"}};
+            if (const auto problem = writePdf(onePdf, kSheetStyle, fullPdf)) fail(*problem);
         });
         row(name + ": completa, dal file al PDF", whole);
         completeMs = whole.median;

@@ -21,8 +21,8 @@
 #include "invoice/attachments.h"
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_text.h"
-#include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "invoice/sheet_export.h"
 
 namespace crv::cli {
 namespace {
@@ -152,15 +152,6 @@ std::optional<std::string> otherFileAt(const std::filesystem::path& target, std:
     return "Il file " + target.string() + " esiste e non è un " + kind + ": non lo sostituisco";
 }
 
-// The message for a file that cannot be shown: the reader's, with the file
-// named when the message does not name it.
-std::string failureText(const InvoiceReading& reading, const std::filesystem::path& path)
-{
-    if (reading.outcome == InvoiceOutcome::NoFile || reading.outcome == InvoiceOutcome::NoHeader)
-        return path.string() + ": " + reading.message;
-    return reading.message;
-}
-
 }  // namespace
 
 int fatturaCommand(const Args& rawArgs)
@@ -248,8 +239,7 @@ int fatturaCommand(const Args& rawArgs)
 
     int status = 0;
     std::set<std::string> pngNames;
-    std::vector<InvoicePage> pages;
-    std::vector<std::string> titles;
+    SheetsForPdf pagesPdf;  // one page each
     bool firstText = true;
     SheetsForPdf completePdf;
     for (const std::string& file : o.files) {
@@ -262,7 +252,7 @@ int fatturaCommand(const Args& rawArgs)
         }
         const InvoiceReading reading = readInvoiceFile(path);
         if (!reading.ok()) {
-            if (!o.completa) printErr(failureText(reading, path));  // the complete view told it already
+            if (!o.completa) printErr(failureText(reading.outcome, reading.message, path));  // the complete view told it already
             status = 1;
             continue;
         }
@@ -288,10 +278,11 @@ int fatturaCommand(const Args& rawArgs)
         }
         if (!drawing || o.completa) continue;
         // One page per document: a batch of invoices is never drawn as one.
-        std::vector<InvoicePage> documents = layoutInvoice(reading.fattura, regional);
+        std::vector<Sheet> documents = layoutInvoice(reading.fattura, regional);
+        const Style style = pageStyle(o.interlinea);
         const std::size_t n = documents.size();
         for (std::size_t i = 0; i < n; ++i) {
-            InvoicePage& page = documents[i];
+            Sheet& page = documents[i];
             const std::string which = n > 1 ? " (documento " + std::to_string(i + 1) + " di " + std::to_string(n) + ")" : "";
             if (o.png) {
                 const std::string suffix = documentSuffix(i + 1, n);
@@ -300,9 +291,9 @@ int fatturaCommand(const Args& rawArgs)
                 if (const auto other = n > 1 ? otherFileAt(target, "\x89PNG", "PNG") : std::nullopt) {
                     printErr(*other + " (pagina della fattura " + path.string() + which + ")");
                     status = 1;
-                } else if (const auto problem = writePng(page, o.interlinea, target)) {
+                } else if (const auto problem = writePng({&page, 1}, style, 1, target)) {
                     // A page too tall is the invoice's; a file that cannot be written names itself.
-                    printErr(pageFitsPng(page, o.interlinea)
+                    printErr(fitsPng({&page, 1}, style, 1)
                                  ? *problem + " (pagina della fattura " + path.string() + which + ")"
                                  : "Errore nel file " + path.string() + which + "\n" + *problem);
                     status = 1;
@@ -310,24 +301,11 @@ int fatturaCommand(const Args& rawArgs)
                     std::printf("Pagina salvata in %s\n", target.string().c_str());
                 }
             }
-            if (o.pdf) {
-                pages.push_back(std::move(page));
-                titles.push_back(path.filename().string() + which);
-            }
+            if (o.pdf) pagesPdf.emplace_back(std::vector<Sheet>{std::move(page)}, path.filename().string() + which);
         }
     }
-    if (o.pdf && !completePdf.empty() && !writeCompletePdf(completePdf, *o.pdf)) status = 1;
-    if (o.pdf && !pages.empty()) {
-        std::vector<PdfInvoice> invoices;
-        for (std::size_t k = 0; k < pages.size(); ++k) invoices.push_back(PdfInvoice{&pages[k], titles[k]});
-        if (const auto problem = writePdf(invoices, o.interlinea, *o.pdf)) {
-            printErr(*problem);
-            status = 1;
-        } else {
-            std::printf("PDF salvato in %s (%zu %s)\n", o.pdf->string().c_str(), invoices.size(),
-                        invoices.size() == 1 ? "fattura" : "fatture");
-        }
-    }
+    if (o.pdf && !completePdf.empty() && !writeSheetsPdf(completePdf, kSheetStyle, *o.pdf)) status = 1;
+    if (o.pdf && !pagesPdf.empty() && !writeSheetsPdf(pagesPdf, pageStyle(o.interlinea), *o.pdf)) status = 1;
     std::fflush(stdout);
     return status;
 }

@@ -15,14 +15,13 @@ void printErr(const std::string& text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// The reader's message, with the file named when the message does not name it.
+}  // namespace
+
 std::string failureText(InvoiceOutcome outcome, const std::string& message, const std::filesystem::path& path)
 {
     if (outcome == InvoiceOutcome::NoFile || outcome == InvoiceOutcome::NoHeader) return path.string() + ": " + message;
     return message;
 }
-
-}  // namespace
 
 bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outputs, const Regional& regional,
                   SheetsForPdf& forPdf, bool& firstText)
@@ -32,7 +31,7 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
         printErr(failureText(reading.outcome, reading.message, path));
         return false;
     }
-    SheetDocument sheets = layoutFullView(reading.view, regional);
+    std::vector<Sheet> sheets = layoutFullView(reading.view, regional);
     if (outputs.testo) {
         if (!firstText) std::fputc('\n', stdout);
         firstText = false;
@@ -41,7 +40,7 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
     }
     bool ok = true;
     if (outputs.png) {
-        if (const auto problem = writeSheetsPng(sheets, *outputs.png)) {
+        if (const auto problem = writePng(sheets, kSheetStyle, kSheetPngScale, *outputs.png)) {
             printErr("Errore nel file " + path.string() + "\n" + *problem);
             ok = false;
         } else {
@@ -52,11 +51,11 @@ bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outp
     return ok;
 }
 
-bool writeCompletePdf(const SheetsForPdf& forPdf, const std::filesystem::path& file)
+bool writeSheetsPdf(const SheetsForPdf& forPdf, const Style& style, const std::filesystem::path& file)
 {
-    std::vector<SheetPdf> documents;
-    for (const auto& [sheets, title] : forPdf) documents.push_back(SheetPdf{&sheets, title});
-    if (const auto problem = writeSheetsPdf(documents, file)) {
+    std::vector<PdfDocument> documents;
+    for (const auto& [sheets, title] : forPdf) documents.push_back(PdfDocument{sheets, title});
+    if (const auto problem = writePdf(documents, style, file)) {
         printErr(*problem);
         return false;
     }

@@ -1,17 +1,23 @@
 #pragma once
 // The complete invoice view and the schema check of "crvxml fattura":
 // --completa draws every value of each file on A4 sheets (text, PNG, PDF),
-// --verifica checks each file against the official schema.
+// --verifica checks each file against the official schema; and what the
+// page and the complete view say and write alike.
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "invoice/sheet_ops.h"
+#include "invoice/invoice_reader.h"
+#include "invoice/sheet_painter.h"
 #include "numbers/regional.h"
 
 namespace crv::cli {
+
+// A reader's message for a file that cannot be shown, the file named when
+// the message does not name it.
+std::string failureText(InvoiceOutcome outcome, const std::string& message, const std::filesystem::path& path);
 
 // What --completa writes of one file.
 struct CompleteOutputs {
@@ -20,17 +26,18 @@ struct CompleteOutputs {
     bool pdf = false;                            // the sheets kept for the PDF
 };
 
-// A file's sheets waiting for the PDF, with the file's name as title.
-using SheetsForPdf = std::vector<std::pair<SheetDocument, std::string>>;
+// The sheets of each document waiting for the PDF, with a title (the file's
+// name, and which document of the file a page is).
+using SheetsForPdf = std::vector<std::pair<std::vector<Sheet>, std::string>>;
 
 // Reads one file and writes what is asked. Prints the problem and returns
 // false when the file cannot be shown or its picture not written.
 bool showComplete(const std::filesystem::path& path, const CompleteOutputs& outputs, const Regional& regional,
                   SheetsForPdf& forPdf, bool& firstText);
 
-// Writes the sheets of every file into one PDF; prints the problem and
-// returns false when it cannot.
-bool writeCompletePdf(const SheetsForPdf& forPdf, const std::filesystem::path& file);
+// Writes the sheets of every document into one PDF and says so; prints the
+// problem and returns false when it cannot.
+bool writeSheetsPdf(const SheetsForPdf& forPdf, const Style& style, const std::filesystem::path& file);
 
 // One line per file: "FILE: Conforme allo schema FatturaPA 1.2.2", or the
 // violations (line, element, what the schema expects). Returns the exit

@@ -32,7 +32,7 @@ void readAndLayOut(const std::string& bytes, const std::string& name)
         require(!r.message.empty());
         return;
     }
-    const std::vector<crv::InvoicePage> pages = crv::layoutInvoice(r.fattura, crv::Regional::italian());
+    const std::vector<crv::Sheet> pages = crv::layoutInvoice(r.fattura, crv::Regional::italian());
     require(pages.size() == r.fattura.numeroDocumenti());
     for (std::size_t i = 0; i < pages.size(); ++i) {
         // Cleared, at least seven texts a line, 45 steps around them (46 with

@@ -67,9 +67,9 @@ std::string labelled(const std::string& label, const std::string& value)
 
 class Layout {
 public:
-    Layout(const FullView& view, const Regional& regional) : view_(view), r_(regional), flow_(metrics_) {}
+    Layout(const FullView& view, const Regional& regional) : view_(view), r_(regional), flow_(face_) {}
 
-    SheetDocument run()
+    std::vector<Sheet> run()
     {
         title();
         checks();
@@ -113,7 +113,7 @@ private:
         std::vector<Shown> shown;
         for (const auto& p : pairs) {
             if (p.second.empty()) continue;
-            const float need = std::max(metrics_.width(p.first, kLabel, true), metrics_.width(p.second, kBody, false)) + 6;
+            const float need = std::max(face_.width(p.first, kLabel, true), face_.width(p.second, kBody, false)) + 6;
             shown.push_back({&p, std::min(need, kContentWidth)});
         }
         const float share = kContentWidth / static_cast<float>(columns);
@@ -147,7 +147,7 @@ private:
     {
         float need = 0;
         const auto measure = [&](const Cell& cell) {
-            for (const Para& p : cell.paras) need = std::max(need, metrics_.width(p.text, p.size, p.bold));
+            for (const Para& p : cell.paras) need = std::max(need, face_.width(p.text, p.size, p.bold));
         };
         for (const auto& row : rows) {
             if (c < row.size()) measure(row[c]);
@@ -158,7 +158,7 @@ private:
             const std::string& h = head[c].text;
             while (from <= h.size()) {
                 const std::size_t to = std::min(h.find(' ', from), h.size());
-                need = std::max(need, metrics_.width(h.substr(from, to - from), kLabel, true));
+                need = std::max(need, face_.width(h.substr(from, to - from), kLabel, true));
                 from = to + 1;
             }
         }
@@ -558,14 +558,14 @@ private:
 
     const FullView& view_;
     const Regional& r_;
-    SheetMetrics metrics_;
+    const Face& face_ = kSheetFace;
     SheetFlow flow_;
     int attachmentIndex_ = 0;  // the file's attachments counted across its documents
 };
 
 }  // namespace
 
-SheetDocument layoutFullView(const FullView& view, const Regional& regional)
+std::vector<Sheet> layoutFullView(const FullView& view, const Regional& regional)
 {
     return Layout(view, regional).run();
 }

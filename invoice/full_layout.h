@@ -10,6 +10,6 @@
 namespace crv {
 
 // The sheets of one file. Needs a running QGuiApplication for the measures.
-SheetDocument layoutFullView(const FullView& view, const Regional& regional);
+std::vector<Sheet> layoutFullView(const FullView& view, const Regional& regional);
 
 }  // namespace crv

@@ -4,9 +4,52 @@
 #include <iterator>
 
 #include "invoice/invoice_text.h"
-#include "invoice/page_painter.h"
+#include "invoice/sheet_painter.h"
 
 namespace crv {
+namespace {
+
+// No text of a valid invoice is longer than 1,000 characters; one of a
+// broken file beyond this many goes on over the rows up to here and ends
+// with "…" (--testo gives it whole), so that the page stays a page.
+constexpr qsizetype kMaxWrappedChars = 10000;
+
+std::string blanked(std::string text)
+{
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return text;
+}
+
+// A text in the columns from x to limit (from limit to x when right-aligned).
+TextOp inColumns(std::string text, int x, float y, int size, bool bold, bool alignDX, int limit, Fit fit)
+{
+    const int from = alignDX ? limit : x;
+    return TextOp{blanked(std::move(text)), static_cast<float>(from), y, static_cast<float>((alignDX ? x : limit) - from),
+                  static_cast<float>(size), bold, alignDX ? Allinea::Destra : Allinea::Sinistra, fit};
+}
+
+// The lines a text takes on the page: none when the page shows it on its
+// row (whole, or a number drawn smaller), else the text broken into lines
+// that each fit its columns at its own size (at blanks where it can).
+// Nothing of the text is left out, but for a text longer than any valid
+// invoice holds, which ends at kMaxWrappedChars with "…".
+std::vector<std::string> pageLines(const TextOp& t)
+{
+    if (t.width == 0 || t.fit == Fit::Wrap || t.text.empty()) return {};
+    const double room = t.width * kColumnPixels;
+    QString text = QString::fromStdString(t.text);
+    // Most texts fit as they are: one measure, kept, as fitText would take it.
+    if (text.size() <= kMaxDrawnChars && kPageFace.width(t.text, t.size, t.bold) <= room) return {};
+    if (t.fit == Fit::Shrink && !fitText(t, kPageFace, kColumnPixels).shown.isEmpty()) return {};
+    if (text.size() > kMaxWrappedChars) text = text.left(kMaxWrappedChars) + QChar(0x2026);
+    std::vector<std::string> lines;
+    for (const QString& line : kPageFace.lines(text, room, t.size, t.bold)) lines.push_back(line.toStdString());
+    return lines;
+}
+
+}  // namespace
 
 void PageBuilder::clear()
 {
@@ -17,42 +60,42 @@ void PageBuilder::clear()
 
 void PageBuilder::PrintF(std::string cosa, int x, float y, int dimFont, bool bold, bool alignDX)
 {
-    page_.ops.emplace_back(TextOp{std::move(cosa), x, y, dimFont, bold, alignDX});
+    page_.ops.emplace_back(inColumns(std::move(cosa), x, y, dimFont, bold, alignDX, x, Fit::Cut));
 }
 
 int PageBuilder::PrintF(std::string cosa, int x, float y, int dimFont, bool bold, bool alignDX, int limit, Fit fit)
 {
-    return lay(TextOp{std::move(cosa), x, y, dimFont, bold, alignDX, limit, fit}, limit);
+    return lay(inColumns(std::move(cosa), x, y, dimFont, bold, alignDX, limit, fit), false);
 }
 
 int PageBuilder::PrintFEntro(std::string cosa, int x, float y, int dimFont, bool bold, int bound)
 {
-    return lay(TextOp{std::move(cosa), x, y, dimFont, bold, false}, bound);
+    return lay(inColumns(std::move(cosa), x, y, dimFont, bold, false, bound, Fit::Cut), true);
 }
 
-int PageBuilder::lay(TextOp text, int bound)
+// A text laid `free` is drawn without an end when it fits before its bound.
+int PageBuilder::lay(TextOp column, bool free)
 {
-    TextOp measured = text;
-    if (measured.limit == 0) measured.limit = bound;
-    const std::vector<std::string> lines = pageLines(measured);
+    const std::vector<std::string> lines = pageLines(column);
     if (lines.empty()) {
-        page_.ops.emplace_back(std::move(text));
+        if (free) column.width = 0;
+        page_.ops.emplace_back(std::move(column));
         return 1;
     }
     // Paper keeps every word: the text goes on over the rows below, each
     // line within the same columns, aligned as the text is.
     for (std::size_t i = 0; i < lines.size(); ++i)
-        page_.ops.emplace_back(TextOp{lines[i], text.x, text.y + static_cast<float>(i), text.size, text.bold,
-                                      text.alignRight, bound, Fit::Wrap});
+        page_.ops.emplace_back(TextOp{lines[i], column.x, column.y + static_cast<float>(i), column.width, column.size,
+                                      column.bold, column.allinea, Fit::Wrap});
     return static_cast<int>(lines.size());
 }
 
 void PageBuilder::Linea(int x1, int x2, float y1, float y2, std::uint32_t colore, bool bf)
 {
     if (bf)
-        page_.ops.emplace_back(BoxOp{x1, x2, y1, y2, colore});
+        page_.ops.emplace_back(BoxOp{static_cast<float>(x1), y1, static_cast<float>(x2 - x1), y2 - y1, colore});
     else
-        page_.ops.emplace_back(LineOp{x1, x2, y1, y2});
+        page_.ops.emplace_back(LineOp{static_cast<float>(x1), y1, static_cast<float>(x2), y2});
 }
 
 void PageBuilder::breakBefore(float row)
@@ -60,7 +103,7 @@ void PageBuilder::breakBefore(float row)
     page_.breakRows.push_back(row);
 }
 
-void PageBuilder::append(InvoicePage part)
+void PageBuilder::append(Sheet part)
 {
     std::move(part.ops.begin(), part.ops.end(), std::back_inserter(page_.ops));
     page_.breakRows.insert(page_.breakRows.end(), part.breakRows.begin(), part.breakRows.end());
@@ -148,7 +191,7 @@ int drawInvoiceLine(PageBuilder& page, const RigaFattura& riga, long long k, flo
     return *std::max_element(std::begin(rows), std::end(rows));
 }
 
-InvoicePage layoutDocument(const Parte& cedente, const Parte& cliente, const DocumentoFattura& dati,
+Sheet layoutDocument(const Parte& cedente, const Parte& cliente, const DocumentoFattura& dati,
                            NumeroDocumento numero, const Regional& regional)
 {
     // The heading aside first: the rows its texts take move everything below
@@ -208,10 +251,10 @@ InvoicePage layoutDocument(const Parte& cedente, const Parte& cliente, const Doc
     return page.take();
 }
 
-std::vector<InvoicePage> layoutInvoice(const FatturaLetta& fattura, const Regional& regional)
+std::vector<Sheet> layoutInvoice(const FatturaLetta& fattura, const Regional& regional)
 {
     const std::size_t n = fattura.numeroDocumenti();
-    std::vector<InvoicePage> pages;
+    std::vector<Sheet> pages;
     pages.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         pages.push_back(layoutDocument(fattura.Cedente, fattura.Cliente, fattura.documento(i), {i + 1, n}, regional));

@@ -19,6 +19,20 @@ struct CellLine {
     float height;
 };
 
+// The text of a paragraph in lines no wider than its column: most hold one
+// line that fits, measured once and kept whole.
+std::vector<std::string> cellLines(const Face& face, std::string_view text, float width, float size, bool bold)
+{
+    std::vector<std::string> lines;
+    if (text.find('\n') == std::string_view::npos && face.width(text, size, bold) <= width) {
+        const QString one = cleaned(text).simplified();
+        if (!one.isEmpty()) lines.push_back(one.toStdString());
+        return lines;
+    }
+    for (const QString& line : face.lines(cleaned(text), width, size, bold)) lines.push_back(line.toStdString());
+    return lines;
+}
+
 }  // namespace
 
 std::vector<Column> columnsOf(const std::vector<float>& widths)
@@ -40,19 +54,19 @@ std::vector<Column> columnsOf(const std::vector<float>& widths)
     return columns;
 }
 
-SheetFlow::SheetFlow(const SheetMetrics& metrics) : metrics_(metrics)
+SheetFlow::SheetFlow(const Face& face) : face_(face)
 {
-    document_.sheets.emplace_back();
+    sheets_.emplace_back();
 }
 
 float SheetFlow::bottom() const
 {
-    return kSheetHeight - kSheetMargin - metrics_.lineHeight(kFootSize) - 4;
+    return kSheetHeight - kSheetMargin - face_.lineHeight(kFootSize) - 4;
 }
 
 void SheetFlow::newSheet()
 {
-    document_.sheets.emplace_back();
+    sheets_.emplace_back();
     y_ = kSheetMargin;
     fresh_ = true;
     if (head_ && !drawingHead_) {
@@ -88,7 +102,7 @@ void SheetFlow::endTable()
 
 void SheetFlow::heading(const std::string& text, float size, std::uint32_t fill, float keepPoints)
 {
-    keep(metrics_.lineHeight(size) + 2 * kPadY + keepPoints);
+    keep(face_.lineHeight(size) + 2 * kPadY + keepPoints);
     RowStyle style;
     style.fill = fill;
     style.ruleBelow = false;
@@ -102,8 +116,8 @@ void SheetFlow::row(const std::vector<Column>& columns, const std::vector<Cell>&
     for (std::size_t c = 0; c < columns.size() && c < cells.size(); ++c) {
         const float width = std::max(1.0f, columns[c].width - 2 * kPadX);
         for (const Para& p : cells[c].paras) {
-            for (std::string& text : metrics_.wrap(p.text, width, p.size, p.bold))
-                lines[c].push_back({std::move(text), p.size, p.bold, p.allinea, metrics_.lineHeight(p.size)});
+            for (std::string& text : cellLines(face_, p.text, width, p.size, p.bold))
+                lines[c].push_back({std::move(text), p.size, p.bold, p.allinea, face_.lineHeight(p.size)});
         }
     }
     const auto heightFrom = [&](std::size_t c, std::size_t from) {
@@ -146,16 +160,16 @@ void SheetFlow::row(const std::vector<Column>& columns, const std::vector<Cell>&
             done = true;
         }
         const float segment = height + 2 * kPadY;
-        Sheet& sheet = document_.sheets.back();
+        Sheet& sheet = sheets_.back();
         const float left = columns.front().x;
         const float right = columns.back().x + columns.back().width;
-        if (style.fill != 0xFFFFFF) sheet.ops.push_back(SheetBox{left, y_, right - left, segment, style.fill});
+        if (style.fill != 0xFFFFFF) sheet.ops.push_back(BoxOp{left, y_, right - left, segment, style.fill});
         for (std::size_t c = 0; c < lines.size(); ++c) {
             float top = y_ + kPadY;
             for (std::size_t k = next[c]; k < until[c]; ++k) {
                 const CellLine& l = lines[c][k];
-                sheet.ops.push_back(SheetText{l.text, columns[c].x + kPadX, top, columns[c].width - 2 * kPadX, l.size,
-                                              l.bold, l.allinea});
+                sheet.ops.push_back(TextOp{l.text, columns[c].x + kPadX, top, columns[c].width - 2 * kPadX, l.size, l.bold,
+                                            l.allinea});
                 top += l.height;
             }
             next[c] = until[c];
@@ -163,42 +177,44 @@ void SheetFlow::row(const std::vector<Column>& columns, const std::vector<Cell>&
         if (first && style.anchorIndex >= 0 && style.anchorColumn >= 0 &&
             static_cast<std::size_t>(style.anchorColumn) < columns.size()) {
             const Column& a = columns[static_cast<std::size_t>(style.anchorColumn)];
-            sheet.ops.push_back(SheetAnchor{style.anchorIndex, a.x + kPadX, y_ + kPadY, a.width - 2 * kPadX,
-                                            std::max(segment - 2 * kPadY, metrics_.lineHeight(8))});
+            sheet.ops.push_back(AnchorOp{style.anchorIndex, a.x + kPadX, y_ + kPadY, a.width - 2 * kPadX,
+                                         std::max(segment - 2 * kPadY, face_.lineHeight(8))});
         }
         first = false;
         y_ += segment;
-        if (style.ruleBelow) sheet.ops.push_back(SheetLine{left, y_, right, y_, 0.4f, kRuleGrey});
+        if (style.ruleBelow) sheet.ops.push_back(LineOp{left, y_, right, y_, 0.4f, kRuleGrey});
         fresh_ = false;
         if (done) break;
         newSheet();
     }
 }
 
-SheetDocument SheetFlow::finish(const std::string& title)
+std::vector<Sheet> SheetFlow::finish(const std::string& title)
 {
-    SheetDocument out = std::move(document_);
-    const std::size_t m = out.sheets.size();
-    const float top = kSheetHeight - kSheetMargin - metrics_.lineHeight(kFootSize);
+    std::vector<Sheet> out = std::move(sheets_);
+    const std::size_t m = out.size();
+    const float top = kSheetHeight - kSheetMargin - face_.lineHeight(kFootSize);
     for (std::size_t n = 0; n < m; ++n) {
-        Sheet& sheet = out.sheets[n];
+        Sheet& sheet = out[n];
         const std::string page = "Pagina " + std::to_string(n + 1) + " di " + std::to_string(m);
-        const float pageWidth = metrics_.width(page, kFootSize, false) + 1;
-        sheet.ops.push_back(SheetLine{kSheetMargin, top - 2, kSheetWidth - kSheetMargin, top - 2, 0.4f, kRuleGrey});
+        const float pageWidth = face_.width(page, kFootSize, false) + 1;
+        sheet.ops.push_back(LineOp{kSheetMargin, top - 2, kSheetWidth - kSheetMargin, top - 2, 0.4f, kRuleGrey});
         // The title takes what the page number leaves; a long one is shortened at its start.
         const float titleWidth = kContentWidth - pageWidth - 12;
         std::string shown = title;
-        for (std::size_t start = 0; start < title.size() && metrics_.width(shown, kFootSize, false) > titleWidth;) {
+        for (std::size_t start = 0; start < title.size() && face_.width(shown, kFootSize, false) > titleWidth;) {
             do ++start;
             while (start < title.size() && (static_cast<unsigned char>(title[start]) & 0xC0) == 0x80);
             shown = "..." + title.substr(start);
         }
-        if (!shown.empty()) sheet.ops.push_back(SheetText{shown, kSheetMargin, top, titleWidth, kFootSize, false, Allinea::Sinistra});
-        sheet.ops.push_back(SheetText{page, kSheetWidth - kSheetMargin - pageWidth, top, pageWidth, kFootSize, false,
-                                      Allinea::Destra});
+        if (!shown.empty()) sheet.ops.push_back(TextOp{shown, kSheetMargin, top, titleWidth, kFootSize});
+        sheet.ops.push_back(
+            TextOp{page, kSheetWidth - kSheetMargin - pageWidth, top, pageWidth, kFootSize, false, Allinea::Destra});
+        // The texts after the lines and boxes, which they are drawn over.
+        std::stable_partition(sheet.ops.begin(), sheet.ops.end(),
+                              [](const DrawOp& op) { return !std::holds_alternative<TextOp>(op); });
     }
-    document_ = SheetDocument{};
-    document_.sheets.emplace_back();
+    sheets_.assign(1, Sheet{});
     return out;
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "invoice/sheet_ops.h"
 #include "invoice/sheet_painter.h"
 
 namespace crv {
@@ -51,7 +50,7 @@ std::vector<Column> columnsOf(const std::vector<float>& widths);
 
 class SheetFlow {
 public:
-    explicit SheetFlow(const SheetMetrics& metrics);
+    explicit SheetFlow(const Face& face);
 
     // A row of cells, one per column.
     void row(const std::vector<Column>& columns, const std::vector<Cell>& cells, const RowStyle& style = {});
@@ -67,17 +66,15 @@ public:
     void beginTable(std::function<void()> head);
     void endTable();
 
-    const SheetMetrics& metrics() const { return metrics_; }
-
     // The sheets, each with its foot: `title` on the left and "Pagina n di m".
-    SheetDocument finish(const std::string& title);
+    std::vector<Sheet> finish(const std::string& title);
 
 private:
     void newSheet();
     float bottom() const;
 
-    const SheetMetrics& metrics_;
-    SheetDocument document_;
+    const Face& face_;
+    std::vector<Sheet> sheets_;
     float y_ = kSheetMargin;
     bool fresh_ = true;  // nothing but a repeated head on the sheet yet
     std::function<void()> head_;

@@ -1,176 +1,235 @@
 #include "invoice/sheet_painter.h"
 
-#include <QFontMetricsF>
-#include <QImage>
-#include <QPaintDevice>
 #include <QPainter>
+#include <QStringList>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <tuple>
-#include <unordered_map>
-#include <memory>
-#include <mutex>
-#include <utility>
-
-#include "invoice/page_painter.h"
-#include "invoice/text_wrap.h"
 
 namespace crv {
 namespace {
 
-// Texts are measured and drawn in a face twice as large as they are, in a
-// space half as large: Qt makes a face of a whole number of pixels (6.5
-// would be drawn at 7), and the sizes of the sheets are whole or half points.
-constexpr float kMeasureScale = 2;
+const QColor kBackground(0x9A, 0xA0, 0xA6);
 
-// A device of 72 dots per inch, on which a point is a pixel.
-const QImage& pointDevice()
+// Far below any sheet: the band of a painting that goes to the end.
+constexpr double kNoEnd = 1e12;
+
+double lowestRow(const DrawOp& op)
 {
-    static const QImage image = [] {
-        QImage i(1, 1, QImage::Format_RGB32);
-        i.setDotsPerMeterX(2835);  // 72.009 dpi, which Qt rounds to 72
-        i.setDotsPerMeterY(2835);
-        return i;
-    }();
-    return image;
+    struct {
+        double operator()(const ClearOp&) const { return 0; }
+        double operator()(const TextOp& t) const { return t.y + 1.0; }
+        double operator()(const LineOp& l) const { return std::max(l.y1, l.y2); }
+        double operator()(const BoxOp& b) const { return b.y + b.height; }
+        double operator()(const AnchorOp& a) const { return a.y + a.height; }
+    } visitor;
+    return std::visit(visitor, op);
 }
 
-QString cleaned(std::string_view text)
+// The height of a sheet in dots.
+double heightOf(const Sheet& sheet, const Style& style)
 {
-    QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    for (QChar& c : s) {
-        if ((c.unicode() < 0x20 && c.unicode() != '\n') || c.unicode() == 0x7F) c = QLatin1Char(' ');
-    }
-    return s;
+    return style.height > 0 ? style.height : (sheetRows(sheet) + 1) * style.unitY;
 }
 
-}  // namespace
-
-QFont sheetFont(float size, bool bold, const QPaintDevice& device)
-{
-    QFont font = pageFont(12, bold, device);  // the page's face, weight and hinting
-    const int dpi = device.logicalDpiY() > 0 ? device.logicalDpiY() : 72;
-    font.setPointSizeF(static_cast<double>(size) * 72.0 / dpi);
-    // Any letter spacing other than none makes Qt leave ligatures out; this
-    // one changes no width.
-    font.setLetterSpacing(QFont::PercentageSpacing, 100.0001);
-    return font;
-}
-
-// One face at one size, measured: widths of whole texts are kept, as the
-// layout and the painter ask for the same texts again and again.
-struct SheetMetrics::Measures {
-    QFont font;
-    QFontMetricsF metrics;
-    std::unordered_map<std::string, float> widths;
-    explicit Measures(QFont f) : font(std::move(f)), metrics(font, &pointDevice()) {}
-    float width(const std::string& text)
+class Painter {
+public:
+    Painter(QPainter& p, const Sheet& sheet, const Style& style, double fromRow, double toRow)
+        : p_(p), s_(style), fromRow_(fromRow), toRow_(toRow)
     {
-        if (const auto it = widths.find(text); it != widths.end()) return it->second;
-        if (widths.size() > 50000) widths.clear();  // a bound for a long session in the window
-        const float w = static_cast<float>(metrics.horizontalAdvance(cleaned(text))) / kMeasureScale;
-        widths.emplace(text, w);
-        return w;
+        const double top = fromRow * style.unitY;
+        const double bottom = std::isinf(toRow) ? kNoEnd : toRow * style.unitY + 1;
+        band_ = QRectF(-1, top, style.width + 2, std::max(0.0, bottom - top));
+        area_ = QRectF(0, 0, style.width, std::ceil(heightOf(sheet, style)));
     }
+
+    void operator()(const ClearOp&)
+    {
+        leaveGlyphSpace();
+        p_.fillRect(band_.intersected(area_), Qt::white);
+    }
+
+    void operator()(const TextOp& t)
+    {
+        if (t.y < fromRow_ || t.y >= toRow_) return;
+        const Face& face = *s_.face;
+        const FittedText fitted = fitText(t, face, s_.unitX);
+        if (fitted.shown.isEmpty()) return;
+        const double g = face.glyphScale();
+        if (g != 1) enterGlyphSpace();
+        else if (p_.pen().color() != Qt::black) p_.setPen(Qt::black);
+        p_.setFont(font(fitted.points, t.bold));
+        double x = t.x * s_.unitX;
+        if (t.allinea != Allinea::Sinistra) {
+            // A text laid out to fit its column is drawn whole: its width is
+            // the one the layout measured.
+            const float width = t.width != 0 && t.fit == Fit::Wrap
+                                    ? face.width(t.text, t.size, t.bold)
+                                    : static_cast<float>(face.advance(fitted.shown, fitted.points, t.bold));
+            // In floats, as the layouts measure: a double would move a text
+            // by a fraction of a dot from where its column was measured.
+            const float free = static_cast<float>(t.width * s_.unitX) - width;
+            x += t.allinea == Allinea::Destra ? free : free / 2;
+        }
+        // Qt places the baseline at the point, a sheet places the top. A text
+        // drawn smaller keeps the baseline of its own size.
+        const double baseline = t.y * s_.unitY + face.ascent(t.size);
+        p_.drawText(QPointF(x * g, baseline * g), fitted.shown);
+    }
+
+    void operator()(const LineOp& l)
+    {
+        leaveGlyphSpace();
+        const QPointF a(l.x1 * s_.unitX, l.y1 * s_.unitY);
+        const QPointF b(l.x2 * s_.unitX, l.y2 * s_.unitY);
+        if (!reachesBand(a.y(), b.y())) return;
+        // A page printed on several sheets of paper is cut between rows.
+        const bool cut = std::isfinite(toRow_);
+        if (cut) {
+            p_.save();
+            p_.setClipRect(band_, Qt::IntersectClip);
+        }
+        p_.setPen(QPen(QColor(l.grey, l.grey, l.grey), l.thickness));
+        p_.drawLine(a, b);
+        if (cut) p_.restore();
+    }
+
+    void operator()(const BoxOp& b)
+    {
+        leaveGlyphSpace();
+        QRectF box = QRectF(b.x * s_.unitX, b.y * s_.unitY, b.width * s_.unitX, b.height * s_.unitY).normalized();
+        if (!reachesBand(box.top(), box.bottom())) return;
+        if (!band_.contains(box)) box = box.intersected(band_);
+        p_.fillRect(box, QColor(static_cast<int>((b.rgb >> 16) & 0xFF), static_cast<int>((b.rgb >> 8) & 0xFF),
+                                static_cast<int>(b.rgb & 0xFF)));
+    }
+
+    void operator()(const AnchorOp&) {}
+
+    // Back in dots.
+    void leaveGlyphSpace()
+    {
+        if (!glyphSpace_) return;
+        p_.restore();
+        glyphSpace_ = false;
+    }
+
+private:
+    // Texts measured at a glyph scale are drawn in a space as many times
+    // smaller, entered once for the texts that follow each other (a sheet
+    // draws its texts after its lines and boxes).
+    void enterGlyphSpace()
+    {
+        if (glyphSpace_) return;
+        const double g = s_.face->glyphScale();
+        p_.save();
+        p_.scale(1.0 / g, 1.0 / g);
+        p_.setPen(Qt::black);
+        glyphSpace_ = true;
+    }
+
+    bool reachesBand(double y1, double y2) const
+    {
+        return std::max(y1, y2) >= band_.top() && std::min(y1, y2) <= band_.bottom();
+    }
+
+    // The fonts stay made for the next text and the next painting (Qt drops
+    // a face nobody holds, and making it again costs more than the drawing).
+    const QFont& font(double size, bool bold) const
+    {
+        thread_local std::map<std::tuple<const Face*, double, bool, int>, QFont> fonts;
+        auto [it, made] = fonts.try_emplace({s_.face, size, bold, p_.device()->logicalDpiY()});
+        if (made) it->second = s_.face->font(size, bold, *p_.device());
+        return it->second;
+    }
+
+    QPainter& p_;
+    const Style& s_;
+    double fromRow_;
+    double toRow_;
+    QRectF band_;
+    QRectF area_;  // the sheet's
+    bool glyphSpace_ = false;
 };
 
-namespace {
-
-// The measures are shared by every layout and painting of the process.
-std::mutex& measuresMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
 }  // namespace
 
-SheetMetrics::SheetMetrics()
+Style pageStyle(double interlinea)
 {
-    pointDevice();
+    return Style{&kPageFace, kColumnPixels, interlinea, kPageWidthPixels, 0, false, 300, 10};
 }
 
-SheetMetrics::Measures& SheetMetrics::measures(float size, bool bold) const
+double sheetRows(const Sheet& sheet)
 {
-    static std::map<std::pair<float, bool>, std::unique_ptr<Measures>> cache;
-    auto& slot = cache[{size, bold}];
-    if (!slot) slot = std::make_unique<Measures>(sheetFont(size * kMeasureScale, bold, pointDevice()));
-    return *slot;
+    double rows = 0;
+    for (const DrawOp& op : sheet.ops) rows = std::max(rows, lowestRow(op));
+    return rows;
 }
 
-float SheetMetrics::width(std::string_view text, float size, bool bold) const
+SheetStack stackOf(std::span<const Sheet> sheets, const Style& style, double scale)
 {
-    const std::lock_guard lock(measuresMutex());
-    return measures(size, bold).width(std::string(text));
+    SheetStack stack{static_cast<int>(std::ceil(style.width * scale)), 0, sheets.size()};
+    for (const Sheet& sheet : sheets)
+        stack.sheet = std::max(stack.sheet, static_cast<int>(std::ceil(heightOf(sheet, style) * scale)));
+    return stack;
 }
 
-float SheetMetrics::ascent(float size) const
-{
-    const std::lock_guard lock(measuresMutex());
-    return static_cast<float>(measures(size, false).metrics.ascent()) / kMeasureScale;
-}
-
-float SheetMetrics::lineHeight(float size) const
-{
-    const std::lock_guard lock(measuresMutex());
-    return static_cast<float>(measures(size, false).metrics.height()) / kMeasureScale;
-}
-
-std::vector<std::string> SheetMetrics::wrap(std::string_view text, float width, float size, bool bold) const
-{
-    const std::lock_guard lock(measuresMutex());
-    Measures& m = measures(size, bold);
-    const auto fits = [&](const QString& s) { return m.width(s.toStdString()) <= width; };
-    std::vector<std::string> lines;
-    // Most cells hold one line that fits: measured once, kept whole.
-    if (text.find('\n') == std::string_view::npos && m.width(std::string(text)) <= width) {
-        const QString one = cleaned(text).simplified();
-        if (!one.isEmpty()) lines.push_back(one.toStdString());
-        return lines;
-    }
-    for (const QString& line : wrapWords(cleaned(text), fits)) lines.push_back(line.toStdString());
-    return lines;
-}
-
-void paintSheet(QPainter& painter, const Sheet& sheet)
+void paintSheet(QPainter& painter, const Sheet& sheet, const Style& style, double fromRow, double toRow)
 {
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::Antialiasing, style.smooth);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    QPaintDevice& device = *painter.device();
-    for (const SheetOp& op : sheet.ops) {
-        if (const auto* l = std::get_if<SheetLine>(&op)) {
-            painter.setPen(QPen(QColor(l->grey, l->grey, l->grey), l->thickness));
-            painter.drawLine(QPointF(l->x1, l->y1), QPointF(l->x2, l->y2));
-        } else if (const auto* b = std::get_if<SheetBox>(&op)) {
-            painter.fillRect(QRectF(b->x, b->y, b->width, b->height),
-                             QColor((b->rgb >> 16) & 0xFF, (b->rgb >> 8) & 0xFF, b->rgb & 0xFF));
-        }
-    }
-    // Texts in the face they are measured in (see kMeasureScale).
-    painter.scale(1.0 / kMeasureScale, 1.0 / kMeasureScale);
     painter.setPen(Qt::black);
-    const SheetMetrics metrics;
-    // The faces stay made for the next sheet and the next painting (Qt drops
-    // a face nobody holds, and making it again costs more than the drawing).
-    static std::mutex mutex;
-    static std::map<std::tuple<float, bool, int>, QFont> faces;
-    const std::lock_guard lock(mutex);
-    for (const SheetOp& op : sheet.ops) {
-        const auto* t = std::get_if<SheetText>(&op);
-        if (t == nullptr) continue;
-        auto [it, made] = faces.try_emplace({t->size, t->bold, device.logicalDpiY()});
-        if (made) it->second = sheetFont(t->size * kMeasureScale, t->bold, device);
-        painter.setFont(it->second);
-        double x = t->x;
-        if (t->allinea != Allinea::Sinistra) {
-            const double free = t->width - metrics.width(t->text, t->size, t->bold);
-            x += t->allinea == Allinea::Destra ? free : free / 2;
-        }
-        const double baseline = t->y + metrics.ascent(t->size);
-        painter.drawText(QPointF(x * kMeasureScale, baseline * kMeasureScale), cleaned(t->text));
-    }
+    painter.setBrush(Qt::NoBrush);
+    Painter visitor(painter, sheet, style, fromRow, toRow);
+    for (const DrawOp& op : sheet.ops) std::visit(visitor, op);
+    visitor.leaveGlyphSpace();
     painter.restore();
+}
+
+void paintSheets(QPainter& painter, std::span<const Sheet> sheets, const Style& style, double scale,
+                 const QRect& exposed)
+{
+    painter.fillRect(exposed, kBackground);
+    const SheetStack stack = stackOf(sheets, style, scale);
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        const QRectF place(0, stack.top(k), stack.width, stack.sheet);
+        if (!place.intersects(exposed)) continue;
+        // Of a sheet partly exposed, only the rows that reach into the part:
+        // a page of thousands of lines scrolls as fast as a short one. A text
+        // whose top lies above the part may hang down into it, by as much as
+        // a text is tall: with a small spacing that is several rows.
+        double fromRow = 0;
+        double toRow = std::numeric_limits<double>::infinity();
+        if (!QRectF(exposed).contains(place)) {
+            float largest = 0;
+            for (const DrawOp& op : sheets[k].ops) {
+                if (const auto* t = std::get_if<TextOp>(&op)) largest = std::max(largest, t->size);
+            }
+            const double depth = largest > 0 ? style.face->lineHeight(largest) : 0;
+            fromRow = std::max(0.0, ((exposed.top() - place.top()) / scale - depth) / style.unitY - 1);
+            toRow = (exposed.bottom() + 1 - place.top()) / scale / style.unitY + 1;
+        }
+        painter.fillRect(place, Qt::white);
+        painter.save();
+        painter.translate(0, place.top());
+        painter.scale(scale, scale);
+        paintSheet(painter, sheets[k], style, fromRow, toRow);
+        painter.restore();
+    }
+}
+
+QString textsNotShownWhole(const Sheet& sheet, double row, const Style& style)
+{
+    QStringList whole;
+    for (const DrawOp& op : sheet.ops) {
+        const auto* t = std::get_if<TextOp>(&op);
+        if (t == nullptr || t->width == 0 || row < t->y || row >= t->y + 1.0) continue;
+        if (!fitText(*t, *style.face, style.unitX).whole) whole.push_back(cleaned(t->text));
+    }
+    return whole.join(QLatin1Char('\n'));
 }
 
 }  // namespace crv

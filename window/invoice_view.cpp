@@ -1,25 +1,17 @@
 #include "window/invoice_view.h"
 
-#include <QFontMetricsF>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QScrollBar>
 #include <QToolButton>
-#include <QToolTip>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
-#include <variant>
 
 #include "invoice/invoice_reader.h"
 #include "invoice/line_spacing.h"
 #include "invoice/page_layout.h"
-#include "invoice/page_painter.h"
 
 namespace crv {
 namespace {
@@ -35,73 +27,10 @@ T* child(QWidget* parent, const char* name)
 
 }  // namespace
 
-InvoicePageCanvas::InvoicePageCanvas(QWidget* parent) : QWidget(parent)
+InvoiceView::InvoiceView(QWidget* parent) : SheetView(QStringLiteral("Pic_Fatt"), parent)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted: no background fill first
-    showPage(0);
-}
-
-void InvoicePageCanvas::setPages(std::vector<InvoicePage> pages, double interlinea)
-{
-    pages_ = std::move(pages);
-    if (pages_.empty()) pages_.emplace_back();
-    interlinea_ = interlinea;
-    showPage(0);
-}
-
-void InvoicePageCanvas::showPage(std::size_t i)
-{
-    current_ = std::min(i, pages_.size() - 1);
-    const InvoicePage& shown = page();
-    // The deepest a text reaches below its top: the line height of the largest font on the page.
-    int largest = 0;
-    for (const DrawOp& op : shown.ops) {
-        if (const auto* text = std::get_if<TextOp>(&op)) largest = std::max(largest, text->size);
-    }
-    textDepth_ = largest > 0 ? QFontMetricsF(pageFont(largest, true, *this)).height() : 0;
-    // A widget cannot be taller than Qt allows; a page beyond it is cut there.
-    const int height = std::clamp(pageHeightPixels(shown, interlinea_), 1, QWIDGETSIZE_MAX);
-    setFixedSize(kPageWidthPixels, height);
-    update();
-}
-
-void InvoicePageCanvas::paintEvent(QPaintEvent* event)
-{
-    QPainter painter(this);
-    const QRect exposed = event->rect();
-    painter.fillRect(exposed, Qt::white);
-    // Only the rows that reach into the exposed part: a page of thousands of
-    // lines scrolls as fast as a short one. A text whose top lies above the
-    // part may hang down into it, by as much as a text is tall: with a small
-    // spacing that is several rows.
-    const double fromRow = std::max(0.0, (exposed.top() - textDepth_) / interlinea_ - 1);
-    const double toRow = (exposed.bottom() + 1) / interlinea_ + 1;
-    paintPage(painter, page(), interlinea_, fromRow, toRow);
-}
-
-bool InvoicePageCanvas::event(QEvent* event)
-{
-    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
-    const auto* const help = static_cast<QHelpEvent*>(event);
-    const QString texts = textsNotShownWhole(page(), std::floor(help->pos().y() / interlinea_), *this);
-    if (texts.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-    } else {
-        QToolTip::showText(help->globalPos(), texts, this);
-    }
-    return true;
-}
-
-InvoiceView::InvoiceView(QWidget* parent) : QScrollArea(parent)
-{
-    setObjectName(QStringLiteral("Pic_Fatt"));
-    setFocusPolicy(Qt::StrongFocus);
     setBackgroundRole(QPalette::Base);
-    setWidgetResizable(false);
-    auto canvas = std::make_unique<InvoicePageCanvas>();
-    canvas_ = canvas.get();
-    setWidget(canvas.release());  // the scroll area owns it from here
+    canvas_->setSheets(pagine_, pageStyle(interlinea_));
 
     // The bar over the page of a batch: the previous document, which one of
     // how many, the next one. The buttons take no focus, so that the keys
@@ -134,22 +63,12 @@ InvoiceView::InvoiceView(QWidget* parent) : QScrollArea(parent)
     aggiornaBarra();
 }
 
-std::size_t InvoiceView::documenti() const
-{
-    return canvas_->pageCount();
-}
-
-std::size_t InvoiceView::documento() const
-{
-    return canvas_->current();
-}
-
 void InvoiceView::mostraDocumento(std::size_t i)
 {
     if (i >= documenti()) return;
-    canvas_->showPage(i);
-    verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(0);
+    documento_ = i;
+    canvas_->setSheets({pagine_[i]}, pageStyle(interlinea_));
+    inCima();
     aggiornaBarra();
 }
 
@@ -176,7 +95,7 @@ void InvoiceView::collocaBarra()
 
 void InvoiceView::resizeEvent(QResizeEvent* event)
 {
-    QScrollArea::resizeEvent(event);
+    SheetView::resizeEvent(event);
     collocaBarra();
 }
 
@@ -185,7 +104,9 @@ std::optional<QString> InvoiceView::mostraFattura(const QString& path, double in
     const InvoiceReading reading = readInvoiceFile(path.toStdString());
     nonEraUnaFattura_ = reading.outcome == InvoiceOutcome::NoHeader;
     if (!reading.ok()) return QString::fromStdString(reading.message);
-    canvas_->setPages(layoutInvoice(reading.fattura, regional), interlinea > 0 ? interlinea : 18);
+    pagine_ = layoutInvoice(reading.fattura, regional);
+    if (pagine_.empty()) pagine_.emplace_back();
+    interlinea_ = interlinea > 0 ? interlinea : 18;
     mostraDocumento(0);
     if (isVisible()) setFocus(Qt::OtherFocusReason);
     return std::nullopt;
@@ -199,24 +120,13 @@ double InvoiceView::interlineaDa(QLineEdit& txtInterlinea)
     return spacing.interlinea;
 }
 
-const InvoicePage& InvoiceView::pagina() const
+const Sheet& InvoiceView::pagina() const
 {
-    return canvas_->page();
-}
-
-double InvoiceView::interlinea() const
-{
-    return canvas_->interlinea();
+    return pagine_[documento_];
 }
 
 void InvoiceView::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && isVisible()) {
-        hide();
-        emit chiusa();
-        event->accept();
-        return;
-    }
     if (event->modifiers() == Qt::ControlModifier &&
         (event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp)) {
         if (event->key() == Qt::Key_PageDown) mostraDocumento(documento() + 1);
@@ -224,7 +134,7 @@ void InvoiceView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    QScrollArea::keyPressEvent(event);  // arrows and page keys scroll
+    SheetView::keyPressEvent(event);
 }
 
 }  // namespace crv

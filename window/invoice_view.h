@@ -1,18 +1,17 @@
 #pragma once
 // The invoice page in the window (`Pic_Fatt`): a scrolling view of the drawn
 // page. The window places it, shows it and calls mostraFattura when
-// "Fatt.Elett" is pressed; Escape hides it again and says so with chiusa(),
-// upon which the window shows its listing. A file of several documents (a
-// batch) shows one at a time, with a bar above the page to move between them.
+// "Fatt.Elett" is pressed; Escape hides it again (SheetView). A file of
+// several documents (a batch) shows one at a time, with a bar above the page
+// to move between them.
 #include <cstddef>
 #include <optional>
 #include <vector>
 
-#include <QScrollArea>
 #include <QString>
 
-#include "invoice/page_ops.h"
 #include "numbers/regional.h"
+#include "window/sheet_view.h"
 
 class QLabel;
 class QLineEdit;
@@ -20,10 +19,8 @@ class QToolButton;
 
 namespace crv {
 
-class InvoicePageCanvas;
-
 // The view `Pic_Fatt`: reads an invoice, shows its page, closes on Escape.
-class InvoiceView : public QScrollArea {
+class InvoiceView : public SheetView {
     Q_OBJECT
 
 public:
@@ -41,21 +38,15 @@ public:
     static double interlineaDa(QLineEdit& txtInterlinea);
 
     // The page shown (its drawing operations) and its line spacing.
-    const InvoicePage& pagina() const;
-    double interlinea() const;
+    const Sheet& pagina() const;
+    double interlinea() const { return interlinea_; }
     // The documents of the file shown, and which of them (from 0) is on the page.
-    std::size_t documenti() const;
-    std::size_t documento() const;
+    std::size_t documenti() const { return pagine_.size(); }
+    std::size_t documento() const { return documento_; }
     // Shows document i (from 0) of the file, scrolled to the top; an index
     // beyond the last changes nothing. Ctrl+PgGiù and Ctrl+PgSu, and the
     // bar's buttons, do the same for the next and the previous one.
     void mostraDocumento(std::size_t i);
-    // Whether the last file asked for was no invoice at all ("NON TROVO HEADER.").
-    bool nonEraUnaFattura() const { return nonEraUnaFattura_; }
-
-signals:
-    // Escape was pressed: the view has hidden itself.
-    void chiusa();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -66,39 +57,13 @@ private:
     void aggiornaBarra();
     void collocaBarra();
 
-    InvoicePageCanvas* canvas_;  // owned by the scroll area
-    QWidget* barra_;             // children of this view
+    std::vector<Sheet> pagine_{Sheet{}};  // one per document
+    std::size_t documento_ = 0;
+    double interlinea_ = 18;
+    QWidget* barra_;  // children of this view
     QToolButton* precedente_;
     QLabel* numero_;
     QToolButton* successivo_;
-    bool nonEraUnaFattura_ = false;
-};
-
-// The drawn page at its own size in pixels; the scroll area moves it.
-class InvoicePageCanvas : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit InvoicePageCanvas(QWidget* parent = nullptr);
-    // Replaces the pages (one per document) and shows the first.
-    void setPages(std::vector<InvoicePage> pages, double interlinea);
-    // Shows page i and takes its size.
-    void showPage(std::size_t i);
-    const InvoicePage& page() const { return pages_.at(current_); }
-    std::size_t pageCount() const { return pages_.size(); }
-    std::size_t current() const { return current_; }
-    double interlinea() const { return interlinea_; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    // The tool tip of a row holds its texts that the page does not show whole, whole.
-    bool event(QEvent* event) override;
-
-private:
-    std::vector<InvoicePage> pages_{InvoicePage{}};
-    std::size_t current_ = 0;
-    double interlinea_ = 18;
-    double textDepth_ = 0;  // pixels from a text's top to the bottom of its tallest line
 };
 
 }  // namespace crv

@@ -13,7 +13,7 @@
 namespace crv {
 namespace {
 
-std::vector<std::string> described(const InvoicePage& page)
+std::vector<std::string> described(const Sheet& page)
 {
     std::vector<std::string> out;
     for (const DrawOp& op : page.ops) out.push_back(describe(op));
@@ -21,7 +21,7 @@ std::vector<std::string> described(const InvoicePage& page)
 }
 
 // The pages of a sample, one per document.
-std::vector<InvoicePage> samplePages(const std::string& name)
+std::vector<Sheet> samplePages(const std::string& name)
 {
     const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/" + name));
     EXPECT_TRUE(r.ok()) << name << ": " << r.message;
@@ -30,78 +30,78 @@ std::vector<InvoicePage> samplePages(const std::string& name)
 
 TEST(PageLayout, TwoLineSampleAsThePageTableSaysIt)
 {
-    const std::vector<InvoicePage> pages = samplePages("official_IT01234567890_FPR02_b2b_two_lines.xml");
+    const std::vector<Sheet> pages = samplePages("official_IT01234567890_FPR02_b2b_two_lines.xml");
     ASSERT_EQ(pages.size(), 1u);
-    const InvoicePage& page = pages[0];
+    const Sheet& page = pages[0];
     // The first description goes on over six rows of its column, the line's
     // row grows with it and moves everything below by five rows: r = 20.
     const std::vector<std::string> expected = {
         "clear",
-        "text 2 12 12 regular left \"1\" to 5 shrink",
-        "text 5 12 12 regular left \"LA DESCRIZIONE DELLA FORNITURA PUO'\" to 29 wrap",
-        "text 5 13 12 regular left \"SUPERARE I CENTO CARATTERI CHE\" to 29 wrap",
-        "text 5 14 12 regular left \"RAPPRESENTAVANO IL PRECEDENTE\" to 29 wrap",
-        "text 5 15 12 regular left \"LIMITE DIMENSIONALE. TALE LIMITE\" to 29 wrap",
-        "text 5 16 12 regular left \"NELLA NUOVA VERSIONE E' STATO\" to 29 wrap",
-        "text 5 17 12 regular left \"PORTATO A MILLE CARATTERI\" to 29 wrap",
-        "text 35 12 12 regular right \"5.00\" from 30 shrink",
-        "text 45 12 12 regular right \"1\" from 36 shrink",
-        "text 57 12 12 regular right \"0\" from 46 shrink",
-        "text 67 12 12 regular right \"5\" from 58 shrink",
-        "text 77 12 12 regular right \"22.00\" from 68 shrink",
-        "text 2 18 12 regular left \"2\" to 5 shrink",
-        "text 5 18 12 regular left \"FORNITURE VARIE PER UFFICIO\" to 29 cut",
-        "text 35 18 12 regular right \"10.00\" from 30 shrink",
-        "text 45 18 12 regular right \"2\" from 36 shrink",
-        "text 57 18 12 regular right \"0\" from 46 shrink",
-        "text 67 18 12 regular right \"20\" from 58 shrink",
-        "text 77 18 12 regular right \"22.00\" from 68 shrink",
-        "text 2 1 14 bold left \"DATI CEDENTE/PRESTATORE\"",
-        "text 30 1 14 bold left \"DATI DOCUMENTO\"",
-        "text 56 1 14 bold left \"DATI CLIENTE\"",
-        "text 2 3 12 regular left \"SOCIETA' ALPHA SRL\" to 27 cut",
-        "text 30 3 12 regular left \"Tipo: Fattura\" to 53 cut",
-        "text 78 3 12 regular right \"BETA GAMMA\" from 55 cut",
-        "text 2 4 12 regular left \"P.Iva: IT01234567890\" to 27 cut",
-        "text 30 4 12 regular left \"Numero: 123\" to 53 cut",
-        "text 78 4 12 regular right \"P.Iva: \" from 55 cut",
-        "text 2 5 12 regular left \"VIALE ROMA 543\" to 27 cut",
-        "text 30 5 12 regular left \"Data: 2014-12-18\" to 53 cut",
-        "text 78 5 12 regular right \"VIA TORINO 38-B\" from 55 cut",
-        "text 2 6 12 regular left \"07100 SASSARI\" to 27 cut",
-        "text 78 6 12 regular right \"00145 ROMA\" from 55 cut",
-        "line 28-28 0.2-8",
-        "line 54-54 0.2-8",
-        "line 1-80 8-8",
-        "text 30 9 14 bold left \"PRODOTTI E SERVIZI\"",
-        "box 1-80 11-12 #FFFF00",
-        "text 2 11 12 bold left \"Nr\"",
-        "text 5 11 12 bold left \"Descrizione\"",
-        "text 30 11 12 bold left \"Quantità\"",
-        "text 40 11 12 bold left \"Prezzo Un.\"",
-        "text 50 11 12 bold left \"Sconto/Magg.\"",
-        "text 63 11 12 bold left \"Importo\"",
-        "text 73 11 12 bold left \"Cod.Iva\"",
-        "line 1-80 20-20",
-        "line 38-38 20-26",
-        "text 50 21 14 bold left \"METODO DI PAGAMENTO\"",
-        "text 40 23 12 regular left \"Metodo: MP01\"",
-        "text 40 24 12 regular left \"Pagamento: 30,5\"",
-        "line 1-80 26-26",
-        "line 38-38 26-34",
-        "text 55 27 14 bold left \"TOTALI\"",
-        "text 40 29 12 regular left \"Importo prodotti o servizi\"",
-        "text 40 30 12 regular left \"Totale Imponibile\"",
-        "text 75 30 12 bold right \"25 € \"",
-        "text 40 31 12 regular left \"Totale Imposta\"",
-        "text 75 31 12 bold right \"5,5 € \"",
-        "text 40 32 12 regular left \"Totale Documento\"",
+        "text 2 12 w3 12 regular left \"1\" shrink",
+        "text 5 12 w24 12 regular left \"LA DESCRIZIONE DELLA FORNITURA PUO'\" wrap",
+        "text 5 13 w24 12 regular left \"SUPERARE I CENTO CARATTERI CHE\" wrap",
+        "text 5 14 w24 12 regular left \"RAPPRESENTAVANO IL PRECEDENTE\" wrap",
+        "text 5 15 w24 12 regular left \"LIMITE DIMENSIONALE. TALE LIMITE\" wrap",
+        "text 5 16 w24 12 regular left \"NELLA NUOVA VERSIONE E' STATO\" wrap",
+        "text 5 17 w24 12 regular left \"PORTATO A MILLE CARATTERI\" wrap",
+        "text 30 12 w5 12 regular right \"5.00\" shrink",
+        "text 36 12 w9 12 regular right \"1\" shrink",
+        "text 46 12 w11 12 regular right \"0\" shrink",
+        "text 58 12 w9 12 regular right \"5\" shrink",
+        "text 68 12 w9 12 regular right \"22.00\" shrink",
+        "text 2 18 w3 12 regular left \"2\" shrink",
+        "text 5 18 w24 12 regular left \"FORNITURE VARIE PER UFFICIO\" cut",
+        "text 30 18 w5 12 regular right \"10.00\" shrink",
+        "text 36 18 w9 12 regular right \"2\" shrink",
+        "text 46 18 w11 12 regular right \"0\" shrink",
+        "text 58 18 w9 12 regular right \"20\" shrink",
+        "text 68 18 w9 12 regular right \"22.00\" shrink",
+        "text 2 1 w0 14 bold left \"DATI CEDENTE/PRESTATORE\"",
+        "text 30 1 w0 14 bold left \"DATI DOCUMENTO\"",
+        "text 56 1 w0 14 bold left \"DATI CLIENTE\"",
+        "text 2 3 w25 12 regular left \"SOCIETA' ALPHA SRL\" cut",
+        "text 30 3 w23 12 regular left \"Tipo: Fattura\" cut",
+        "text 55 3 w23 12 regular right \"BETA GAMMA\" cut",
+        "text 2 4 w25 12 regular left \"P.Iva: IT01234567890\" cut",
+        "text 30 4 w23 12 regular left \"Numero: 123\" cut",
+        "text 55 4 w23 12 regular right \"P.Iva: \" cut",
+        "text 2 5 w25 12 regular left \"VIALE ROMA 543\" cut",
+        "text 30 5 w23 12 regular left \"Data: 2014-12-18\" cut",
+        "text 55 5 w23 12 regular right \"VIA TORINO 38-B\" cut",
+        "text 2 6 w25 12 regular left \"07100 SASSARI\" cut",
+        "text 55 6 w23 12 regular right \"00145 ROMA\" cut",
+        "line 28,0.2 28,8 t1 g0",
+        "line 54,0.2 54,8 t1 g0",
+        "line 1,8 80,8 t1 g0",
+        "text 30 9 w0 14 bold left \"PRODOTTI E SERVIZI\"",
+        "box 1 11 79x1 #FFFF00",
+        "text 2 11 w0 12 bold left \"Nr\"",
+        "text 5 11 w0 12 bold left \"Descrizione\"",
+        "text 30 11 w0 12 bold left \"Quantità\"",
+        "text 40 11 w0 12 bold left \"Prezzo Un.\"",
+        "text 50 11 w0 12 bold left \"Sconto/Magg.\"",
+        "text 63 11 w0 12 bold left \"Importo\"",
+        "text 73 11 w0 12 bold left \"Cod.Iva\"",
+        "line 1,20 80,20 t1 g0",
+        "line 38,20 38,26 t1 g0",
+        "text 50 21 w0 14 bold left \"METODO DI PAGAMENTO\"",
+        "text 40 23 w0 12 regular left \"Metodo: MP01\"",
+        "text 40 24 w0 12 regular left \"Pagamento: 30,5\"",
+        "line 1,26 80,26 t1 g0",
+        "line 38,26 38,34 t1 g0",
+        "text 55 27 w0 14 bold left \"TOTALI\"",
+        "text 40 29 w0 12 regular left \"Importo prodotti o servizi\"",
+        "text 40 30 w0 12 regular left \"Totale Imponibile\"",
+        "text 75 30 w0 12 bold right \"25 € \"",
+        "text 40 31 w0 12 regular left \"Totale Imposta\"",
+        "text 75 31 w0 12 bold right \"5,5 € \"",
+        "text 40 32 w0 12 regular left \"Totale Documento\"",
         // The file gives no ImportoTotaleDocumento: not 0 €.
-        "text 75 32 12 regular right \"non indicato\"",
-        "line 1-80 34-34",
-        "line 80-80 0.2-34",
-        "line 1-80 0.2-0.2",
-        "line 1-1 0.2-34",
+        "text 75 32 w0 12 regular right \"non indicato\"",
+        "line 1,34 80,34 t1 g0",
+        "line 80,0.2 80,34 t1 g0",
+        "line 1,0.2 80,0.2 t1 g0",
+        "line 1,0.2 1,34 t1 g0",
     };
     EXPECT_EQ(described(page), expected);
     // Cut only between two lines and between the blocks below them.
@@ -112,13 +112,13 @@ TEST(PageLayout, WithoutLinesTheBandAloneAndThePaymentFromRow13)
 {
     FatturaLetta empty;
     empty.documenti.emplace_back().TipoDocumento = "TD04";
-    const InvoicePage page = layoutInvoice(empty, Regional::italian()).at(0);
+    const Sheet page = layoutInvoice(empty, Regional::italian()).at(0);
     const std::vector<std::string> ops = described(page);
     ASSERT_EQ(ops.size(), 46u);  // clear + 45 steps (the pen width is no operation)
-    EXPECT_EQ(ops[5], "text 30 3 12 regular left \"Tipo: TD04\" to 53 cut");
-    EXPECT_EQ(ops[27], "line 1-80 13-13");  // step 28 (steps from 16 on sit one place lower)
-    EXPECT_EQ(ops[29], "text 50 14 14 bold left \"METODO DI PAGAMENTO\"");
-    EXPECT_EQ(ops[45], "line 1-1 0.2-27");
+    EXPECT_EQ(ops[5], "text 30 3 w23 12 regular left \"Tipo: TD04\" cut");
+    EXPECT_EQ(ops[27], "line 1,13 80,13 t1 g0");  // step 28 (steps from 16 on sit one place lower)
+    EXPECT_EQ(ops[29], "text 50 14 w0 14 bold left \"METODO DI PAGAMENTO\"");
+    EXPECT_EQ(ops[45], "line 1,0.2 1,27 t1 g0");
     EXPECT_EQ(page.breakRows, (std::vector<float>{13, 19}));
 }
 
@@ -131,24 +131,24 @@ TEST(PageLayout, AmountsInTheRegionalFormAndTheLineRow)
     RigaFattura riga;
     riga.PrezzoUnitario = *Amount::parseLeadingNumber("12.3457");
     for (int k = 0; k < 40; ++k) d.righe.push_back(riga);
-    const InvoicePage it = layoutInvoice(f, Regional::italian()).at(0);
-    const InvoicePage en = layoutInvoice(f, Regional::english()).at(0);
-    const auto find = [](const InvoicePage& page, const std::string& prefix) {
+    const Sheet it = layoutInvoice(f, Regional::italian()).at(0);
+    const Sheet en = layoutInvoice(f, Regional::english()).at(0);
+    const auto find = [](const Sheet& page, const std::string& prefix) {
         for (const DrawOp& op : page.ops) {
             const std::string d = describe(op);
             if (d.starts_with(prefix)) return d;
         }
         return std::string();
     };
-    EXPECT_EQ(find(it, "text 75 65 "), "text 75 65 12 bold right \"1234,5 € \"");  // r = 53, r + 12
-    EXPECT_EQ(find(en, "text 75 65 "), "text 75 65 12 bold right \"1234.5 € \"");
-    EXPECT_EQ(find(it, "text 40 57 "), "text 40 57 12 regular left \"Pagamento: -0,0001\"");
-    EXPECT_EQ(find(it, "text 45 51 "), "text 45 51 12 regular right \"12,3457\" from 36 shrink");  // line 40 on row 51
-    EXPECT_EQ(find(it, "box "), "box 1-80 11-12 #FFFF00");
+    EXPECT_EQ(find(it, "text 75 65 "), "text 75 65 w0 12 bold right \"1234,5 € \"");  // r = 53, r + 12
+    EXPECT_EQ(find(en, "text 75 65 "), "text 75 65 w0 12 bold right \"1234.5 € \"");
+    EXPECT_EQ(find(it, "text 40 57 "), "text 40 57 w0 12 regular left \"Pagamento: -0,0001\"");
+    EXPECT_EQ(find(it, "text 36 51 "), "text 36 51 w9 12 regular right \"12,3457\" shrink");  // line 40 on row 51
+    EXPECT_EQ(find(it, "box "), "box 1 11 79x1 #FFFF00");
 }
 
 // The texts of a page's operations in drawing order.
-std::vector<std::string> textsOf(const InvoicePage& page)
+std::vector<std::string> textsOf(const Sheet& page)
 {
     std::vector<std::string> out;
     for (const DrawOp& op : page.ops) {
@@ -167,7 +167,7 @@ bool has(const std::vector<std::string>& texts, const std::string& text)
 // of one body has no such line.
 TEST(PageLayout, ABatchIsOnePagePerDocument)
 {
-    const std::vector<InvoicePage> pages = samplePages("official_IT01234567890_FPR03_lotto_two_bodies.xml");
+    const std::vector<Sheet> pages = samplePages("official_IT01234567890_FPR03_lotto_two_bodies.xml");
     ASSERT_EQ(pages.size(), 2u);
     const struct {
         const char* numero;
@@ -191,15 +191,15 @@ TEST(PageLayout, ABatchIsOnePagePerDocument)
         EXPECT_FALSE(has(texts, "0 € "));
         // Row 6 of the document's block, between the parties' last rows.
         const auto at = std::find(ops.begin(), ops.end(),
-                                  "text 30 6 12 regular left \"" + std::string(expected[i].documento) + "\" to 53 cut");
+                                  "text 30 6 w23 12 regular left \"" + std::string(expected[i].documento) + "\" cut");
         ASSERT_NE(at, ops.end());
-        EXPECT_EQ(at[-1], "text 2 6 12 regular left \"07100 SASSARI\" to 27 cut");
-        EXPECT_EQ(at[1], "text 78 6 12 regular right \"00145 ROMA\" from 55 cut");
+        EXPECT_EQ(at[-1], "text 2 6 w25 12 regular left \"07100 SASSARI\" cut");
+        EXPECT_EQ(at[1], "text 55 6 w23 12 regular right \"00145 ROMA\" cut");
     }
     // The second body's one line starts at row 12 of its own page.
-    EXPECT_EQ(described(pages[1]).at(1), "text 2 12 12 regular left \"1\" to 5 shrink");
+    EXPECT_EQ(described(pages[1]).at(1), "text 2 12 w3 12 regular left \"1\" shrink");
 
-    const std::vector<InvoicePage> alone = samplePages("oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
+    const std::vector<Sheet> alone = samplePages("oca_ripilogoiva_two_vat_rates_22_and_N1.xml");
     ASSERT_EQ(alone.size(), 1u);
     for (const std::string& text : textsOf(alone[0])) EXPECT_FALSE(text.starts_with("Documento ")) << text;
 }
@@ -221,23 +221,23 @@ TEST(PageLayout, RowsGrowWhereTextsGoOn)
     };
     // The buyer's address from row 5 to 7, so the buyer's CAP on row 8:
     // the heading ends two rows lower than its design.
-    EXPECT_NE(position("text 78 7 12 regular right "), ops.end());
-    EXPECT_NE(position("text 78 8 12 regular right \" \" from 55 cut"), ops.end());
-    EXPECT_NE(position("text 2 4 12 regular left \"TRASPORTI E LOGISTICA INTEGRATA\" to 27 wrap"), ops.end());
-    EXPECT_NE(position("text 2 5 12 regular left \"P.Iva: \" to 27 cut"), ops.end());
-    for (const char* moved : {"line 28-28 0.2-10", "line 54-54 0.2-10", "line 1-80 10-10",
-                              "text 30 11 14 bold left \"PRODOTTI E SERVIZI\"", "box 1-80 13-14 #FFFF00",
-                              "text 2 13 12 bold left \"Nr\"", "text 2 14 12 regular left \"\" to 5 shrink",
-                              "line 1-80 16-16"})
+    EXPECT_NE(position("text 55 7 w23 12 regular right "), ops.end());
+    EXPECT_NE(position("text 55 8 w23 12 regular right \" \" cut"), ops.end());
+    EXPECT_NE(position("text 2 4 w25 12 regular left \"TRASPORTI E LOGISTICA INTEGRATA\" wrap"), ops.end());
+    EXPECT_NE(position("text 2 5 w25 12 regular left \"P.Iva: \" cut"), ops.end());
+    for (const char* moved : {"line 28,0.2 28,10 t1 g0", "line 54,0.2 54,10 t1 g0", "line 1,10 80,10 t1 g0",
+                              "text 30 11 w0 14 bold left \"PRODOTTI E SERVIZI\"", "box 1 13 79x1 #FFFF00",
+                              "text 2 13 w0 12 bold left \"Nr\"", "text 2 14 w3 12 regular left \"\" shrink",
+                              "line 1,16 80,16 t1 g0"})
         EXPECT_NE(position(moved), ops.end()) << moved;
     // "Metodo:" on row 19, its one word too long for a row broken over rows
     // 20 and 21, the amount on 22: the payment block ends at 24 instead of
     // 22, the totals follow it.
-    EXPECT_NE(position("text 40 19 12 regular left \"Metodo:\" to 79 wrap"), ops.end());
-    EXPECT_NE(position("text 40 21 12 regular left \"MMM"), ops.end());
-    EXPECT_NE(position("text 40 22 12 regular left \"Pagamento: non indicato\""), ops.end());
-    for (const char* moved : {"line 38-38 16-24", "line 1-80 24-24", "text 55 25 14 bold left \"TOTALI\"",
-                              "line 1-80 32-32", "line 1-1 0.2-32"})
+    EXPECT_NE(position("text 40 19 w39 12 regular left \"Metodo:\" wrap"), ops.end());
+    EXPECT_NE(position("text 40 21 w39 12 regular left \"MMM"), ops.end());
+    EXPECT_NE(position("text 40 22 w0 12 regular left \"Pagamento: non indicato\""), ops.end());
+    for (const char* moved : {"line 38,16 38,24 t1 g0", "line 1,24 80,24 t1 g0", "text 55 25 w0 14 bold left \"TOTALI\"",
+                              "line 1,32 80,32 t1 g0", "line 1,0.2 1,32 t1 g0"})
         EXPECT_NE(position(moved), ops.end()) << moved;
 }
 
@@ -249,7 +249,7 @@ TEST(PageLayout, AHugeTextGoesOnUpToALimit)
     FatturaLetta f;
     RigaFattura& riga = f.documenti.emplace_back().righe.emplace_back();
     riga.Descrizione = std::string(8 << 20, 'x');
-    const InvoicePage page = layoutInvoice(f, Regional::italian()).at(0);
+    const Sheet page = layoutInvoice(f, Regional::italian()).at(0);
     std::string shown;
     for (const DrawOp& op : page.ops) {
         const auto* t = std::get_if<TextOp>(&op);

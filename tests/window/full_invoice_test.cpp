@@ -61,16 +61,16 @@ protected:
     }
 
     // The view shows the sheets the core lays out of the file.
-    SheetDocument expectTheSheetsOf(const std::string& name) const
+    std::vector<Sheet> expectTheSheetsOf(const std::string& name) const
     {
         const FullViewReading reading = readFullView(suite.paths().importDir() / name);
         EXPECT_TRUE(reading.ok()) << reading.message;
-        SheetDocument want = layoutFullView(reading.view, Regional::system());
-        EXPECT_EQ(view->fogli().sheets.size(), want.sheets.size());
-        for (std::size_t k = 0; k < want.sheets.size() && k < view->fogli().sheets.size(); ++k) {
-            EXPECT_EQ(view->fogli().sheets[k].ops.size(), want.sheets[k].ops.size());
-            for (std::size_t i = 0; i < want.sheets[k].ops.size() && i < view->fogli().sheets[k].ops.size(); ++i)
-                EXPECT_EQ(describe(view->fogli().sheets[k].ops[i]), describe(want.sheets[k].ops[i]));
+        std::vector<Sheet> want = layoutFullView(reading.view, Regional::system());
+        EXPECT_EQ(view->fogli().size(), want.size());
+        for (std::size_t k = 0; k < want.size() && k < view->fogli().size(); ++k) {
+            EXPECT_EQ(view->fogli()[k].ops.size(), want[k].ops.size());
+            for (std::size_t i = 0; i < want[k].ops.size() && i < view->fogli()[k].ops.size(); ++i)
+                EXPECT_EQ(describe(view->fogli()[k].ops[i]), describe(want[k].ops[i]));
         }
         return want;
     }
@@ -102,9 +102,9 @@ TEST_F(CompleteWindow, CompletaMakesFattElettShowEverySheetOfTheCompleteView)
     EXPECT_EQ(view->geometry(), find<InvoiceView>("Pic_Fatt")->geometry()) << "the page's place";
 
     // The sheets the core lays out, drawn as the PNG draws them at the view's scale.
-    const SheetDocument want = expectTheSheetsOf(name);
+    const std::vector<Sheet> want = expectTheSheetsOf(name);
     const QImage shown = view->widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage png = renderSheets(want, view->scala());
+    const QImage png = renderSheets(want, kSheetStyle, view->scala());
     ASSERT_EQ(shown.size(), png.size());
     // The same pixels, but for the last bit of a letter's smoothed edge
     // (the window's surface blends a shade differently).

@@ -11,8 +11,8 @@
 #include <QToolTip>
 
 #include "invoice/invoice_reader.h"
-#include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "invoice/sheet_export.h"
 #include "support/invoice_samples.h"
 #include "window/file_list.h"
 #include "window/invoice_view.h"
@@ -51,7 +51,7 @@ protected:
     // Escape on the page, as the operator presses it.
     void escape() const { QTest::keyClick(page, Qt::Key_Escape); }
     // The page of the sample's first document as the invoice core lays it out.
-    static InvoicePage expected(const std::filesystem::path& file)
+    static Sheet expected(const std::filesystem::path& file)
     {
         const InvoiceReading reading = readInvoiceFile(file);
         EXPECT_TRUE(reading.ok()) << reading.message;
@@ -76,7 +76,7 @@ TEST_F(InvoiceWindow, FattElettAsksNothingAndDrawsTheSelectedInvoiceAtTheTypedSp
 {
     const std::string name = suite.addImportFile("fatturapa/official_IT01234567890_FPR03_lotto_two_bodies.xml");
     ASSERT_NO_FATAL_FAILURE(startWithInvoices());
-    const InvoicePage want = expected(suite.paths().importDir() / name);
+    const Sheet want = expected(suite.paths().importDir() / name);
     selectFile(QString::fromStdString(name));
     pressFattElett();
 
@@ -86,7 +86,7 @@ TEST_F(InvoiceWindow, FattElettAsksNothingAndDrawsTheSelectedInvoiceAtTheTypedSp
     EXPECT_EQ(page->pagina().ops, want.ops);
     EXPECT_EQ(page->interlinea(), 18);
     const QImage at18 = drawn();
-    EXPECT_EQ(at18, renderPage(want, 18));
+    EXPECT_EQ(at18, renderSheets({&want, 1}, pageStyle(18), 1));
     // Row 11, the yellow band of the column headings, starts 198 pixels down.
     EXPECT_EQ(at18.pixel(20, 11 * 18 + 1), kYellow);
     EXPECT_EQ(at18.pixel(20, 11 * 18 - 2), kWhite);
@@ -107,7 +107,7 @@ TEST_F(InvoiceWindow, FattElettAsksNothingAndDrawsTheSelectedInvoiceAtTheTypedSp
     EXPECT_EQ(page->interlinea(), 20);
     EXPECT_EQ(page->pagina().ops, want.ops);
     const QImage at20 = drawn();
-    EXPECT_EQ(at20, renderPage(want, 20));
+    EXPECT_EQ(at20, renderSheets({&want, 1}, pageStyle(20), 1));
     EXPECT_EQ(at20.pixel(20, 11 * 20 + 1), kYellow);
     EXPECT_EQ(at20.pixel(20, 11 * 18 + 1), kWhite);
     EXPECT_GT(at20.height(), at18.height());
@@ -157,7 +157,7 @@ TEST_F(InvoiceWindow, FilesThatCannotBeShownGiveTheirMessageAndKeepThePage)
     selectFile(QString::fromStdString(good));
     pressFattElett();
     ASSERT_EQ(answers.texts().size(), 1);
-    const InvoicePage shown = page->pagina();
+    const Sheet shown = page->pagina();
     ASSERT_EQ(shown.ops, expected(suite.paths().importDir() / good).ops);
 
     // Selected, then removed before the press.

@@ -11,10 +11,12 @@
 #include <QToolButton>
 
 #include "invoice/invoice_reader.h"
-#include "invoice/page_export.h"
 #include "invoice/page_layout.h"
+#include "invoice/sheet_export.h"
+#include "support/golden_support.h"
 #include "support/invoice_samples.h"
 #include "support/test_support.h"
+#include "window/full_invoice_view.h"
 #include "window/invoice_view.h"
 
 namespace crv {
@@ -43,7 +45,34 @@ TEST(InvoiceView, ShowsTheSamePixelsAsThePng)
     const QImage shown = view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/oca_FPR03_signed_cades_der.xml.p7m"));
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(shown, renderPage(layoutInvoice(r.fattura, Regional::italian()).at(0), 18));
+    const Sheet page = layoutInvoice(r.fattura, Regional::italian()).at(0);
+    EXPECT_EQ(shown, renderSheets({&page, 1}, pageStyle(18), 1));
+}
+
+// Every sample on screen, pixel for pixel as recorded (see the invoice
+// tests' pictures): the page of each document, and the complete view's
+// sheets at the scale of a view 1000 pixels wide.
+TEST(InvoiceView, EverySampleShowsTheRecordedPixels)
+{
+    InvoiceView page;
+    FullInvoiceView full;
+    full.resize(1000, 700);
+    std::string listing;
+    for (const std::filesystem::path& file : test::invoiceSamples()) {
+        const std::string name = file.filename().string();
+        const QString path = QString::fromStdString(file.string());
+        if (page.mostraFattura(path, 18, Regional::italian())) {
+            listing += name + " non mostrata\n";
+            continue;
+        }
+        for (std::size_t i = 0; i < page.documenti(); ++i) {
+            page.mostraDocumento(i);
+            listing += test::pictureLine(name + "_schermo_pagina_" + std::to_string(i + 1), page.widget()->grab().toImage()) + "\n";
+        }
+        ASSERT_FALSE(full.mostraFattura(path, Regional::italian())) << name;
+        listing += test::pictureLine(name + "_schermo_completa", full.widget()->grab().toImage()) + "\n";
+    }
+    test::expectMatchesGolden(listing, "fatturapa/schermo.expected");
 }
 
 TEST(InvoiceView, ALongInvoiceScrollsDownToItsTotals)
@@ -75,19 +104,27 @@ TEST(InvoiceView, APartRepaintedShowsWhatTheWholePageShowsThere)
 {
     // Scrolling repaints strips of the page; a text whose top lies above a
     // strip still reaches into it, by several rows when the spacing is small.
-    for (const double spacing : {18.0, 8.0, 5.0}) {
-        InvoiceView view;
-        ASSERT_FALSE(view.mostraFattura(sample("official_IT01234567890_FPR02_b2b_two_lines.xml"), spacing,
-                                        Regional::italian()));
-        QWidget* canvas = view.widget();
+    // The complete view's sheets are repainted in strips the same way.
+    const QString file = sample("official_IT01234567890_FPR02_b2b_two_lines.xml");
+    InvoiceView pages[3];
+    FullInvoiceView full;
+    std::vector<std::pair<std::string, QWidget*>> canvases;
+    for (const auto& [view, spacing] : {std::pair{&pages[0], 18.0}, {&pages[1], 8.0}, {&pages[2], 5.0}}) {
+        ASSERT_FALSE(view->mostraFattura(file, spacing, Regional::italian()));
+        canvases.emplace_back("spacing " + std::to_string(spacing), view->widget());
+    }
+    ASSERT_FALSE(full.mostraFattura(file, Regional::italian()));
+    canvases.emplace_back("completa", full.widget());
+    for (const auto& [name, canvas] : canvases) {
         QImage whole(canvas->size(), QImage::Format_RGB32);
         canvas->render(&whole);
-        for (int top = 0; top + 10 <= canvas->height(); top += 7) {
+        const int step = canvas == full.widget() ? 61 : 7;  // sheets are tall
+        for (int top = 0; top + 10 <= canvas->height(); top += step) {
             const QRect strip(0, top, canvas->width(), 10);
             QImage part(canvas->size(), QImage::Format_RGB32);
             part.fill(Qt::red);
             canvas->render(&part, strip.topLeft(), QRegion(strip));
-            ASSERT_EQ(part.copy(strip), whole.copy(strip)) << "spacing " << spacing << ", strip from " << top;
+            ASSERT_EQ(part.copy(strip), whole.copy(strip)) << name << ", strip from " << top;
         }
     }
 }
@@ -103,7 +140,7 @@ TEST(InvoiceView, ABatchShowsOneDocumentAtATime)
     view.show();
     const InvoiceReading r = readInvoiceFile(test::dataFile("fatturapa/lotto_due_documenti_testi_lunghi.xml"));
     ASSERT_TRUE(r.ok());
-    const std::vector<InvoicePage> pages = layoutInvoice(r.fattura, Regional::italian());
+    const std::vector<Sheet> pages = layoutInvoice(r.fattura, Regional::italian());
     ASSERT_EQ(pages.size(), 2u);
     ASSERT_FALSE(view.mostraFattura(sample("lotto_due_documenti_testi_lunghi.xml"), 18, Regional::italian()));
     auto* const bar = view.findChild<QWidget*>(QStringLiteral("Barra_Documenti"));
@@ -119,7 +156,8 @@ TEST(InvoiceView, ABatchShowsOneDocumentAtATime)
         EXPECT_EQ(previous->isEnabled(), i > 0);
         EXPECT_EQ(next->isEnabled(), i == 0);
         EXPECT_EQ(view.verticalScrollBar()->value(), 0);
-        EXPECT_EQ(view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32), renderPage(pages[i], 18));
+        EXPECT_EQ(view.widget()->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                  renderSheets({&pages[i], 1}, pageStyle(18), 1));
     };
     EXPECT_TRUE(bar->isVisible());
     EXPECT_LE(bar->geometry().bottom(), view.viewport()->geometry().top()) << "the bar lies over the page";

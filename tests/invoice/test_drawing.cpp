@@ -1,24 +1,24 @@
-// The painter on real images and PDF files: pixel checks of one rendering at
+// The painter and the files of both pictures, the page and the complete
+// view's sheets, on real images and PDF files: pixel checks of one page at
 // two line spacings, every sample drawn to PNG and PDF, long invoices cut
-// between rows.
+// between rows, pictures too tall for an image, texts kept to their columns.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
-#include <QPdfWriter>
-#include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <sys/wait.h>
 
+#include "invoice/full_layout.h"
 #include "invoice/invoice_reader.h"
 #include "invoice/invoice_support.h"
 #include "invoice/invoice_text.h"
-#include "invoice/page_export.h"
 #include "invoice/page_layout.h"
-#include "invoice/page_painter.h"
+#include "invoice/sheet_export.h"
 #include "support/test_support.h"
 
 namespace crv {
@@ -36,24 +36,46 @@ const char* const kSamples[] = {
 };
 
 // The pages of a sample, one per document.
-std::vector<InvoicePage> samplePages(const std::string& name)
+std::vector<Sheet> samplePages(const std::string& name)
 {
     const InvoiceReading r = readInvoiceFile(dataFile("fatturapa/" + name));
     EXPECT_TRUE(r.ok()) << name << ": " << r.message;
     return layoutInvoice(r.fattura, Regional::italian());
 }
 
-InvoicePage samplePage(const std::string& name)
+Sheet samplePage(const std::string& name)
 {
     return samplePages(name).at(0);
 }
 
+// The complete view's sheets of a sample.
+std::vector<Sheet> sampleSheets(const std::string& name)
+{
+    const FullViewReading r = readFullView(dataFile("fatturapa/" + name));
+    EXPECT_TRUE(r.ok()) << name << ": " << r.message;
+    return layoutFullView(r.view, Regional::italian());
+}
+
 // A one-document invoice of these lines.
-InvoicePage pageOfLines(std::vector<RigaFattura> righe)
+Sheet pageOfLines(std::vector<RigaFattura> righe)
 {
     FatturaLetta f;
     f.documenti.emplace_back().righe = std::move(righe);
     return layoutInvoice(f, Regional::italian()).at(0);
+}
+
+// The page drawn on an image as the window and the PNG draw it.
+QImage pagePicture(const Sheet& page, double interlinea)
+{
+    return renderSheets({&page, 1}, pageStyle(interlinea), 1);
+}
+
+std::size_t pdfSheets(const std::string& bytes)
+{
+    std::size_t n = 0;
+    for (std::size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
+        ++n;
+    return n;
 }
 
 bool isBlack(const QImage& image, int x, int y)
@@ -84,15 +106,18 @@ std::optional<QRect> inkIn(const QImage& image, const QRect& area)
     return ink;
 }
 
-class PagePainter : public ::testing::TestWithParam<int> {
+class Drawing : public ::testing::Test {
 protected:
     void SetUp() override { test::ensureGuiApplication(); }
+    test::TempDir tmp;
 };
 
-TEST_P(PagePainter, GridPositionsInPixels)
+class PagePixels : public Drawing, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PagePixels, GridPositionsInPixels)
 {
     const int i = GetParam();  // Interlinea
-    const QImage image = renderPage(samplePage("official_IT01234567890_FPR02_b2b_two_lines.xml"), i);
+    const QImage image = pagePicture(samplePage("official_IT01234567890_FPR02_b2b_two_lines.xml"), i);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), kPageWidthPixels);
     EXPECT_EQ(image.height(), 35 * i);  // frame bottom on row 34, one row below it
@@ -152,7 +177,7 @@ TEST_P(PagePainter, GridPositionsInPixels)
     EXPECT_GE(rate->right(), 1074);
 }
 
-INSTANTIATE_TEST_SUITE_P(Interlinea, PagePainter, ::testing::Values(18, 20));
+INSTANTIATE_TEST_SUITE_P(Interlinea, PagePixels, ::testing::Values(18, 20));
 
 // A made-up invoice whose names, addresses, document number and first
 // description are far too wide for their columns (a W is the widest
@@ -175,31 +200,30 @@ InvoiceReading wideInvoice()
 // or of a party keeps to a column of its own, on the list and in pixels; a
 // long text goes on over the rows below within its column, a wide number is
 // drawn smaller, or goes on below too when even 6 points are too wide.
-TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
+TEST_F(Drawing, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
 {
-    test::ensureGuiApplication();
     const InvoiceReading made = wideInvoice();
     ASSERT_TRUE(made.ok()) << made.message;
-    const QImage probe(1, 1, QImage::Format_RGB32);
     std::map<std::string, int> seen;
-    for (const InvoicePage& page : {samplePage("official_IT01234567890_FPR03_lotto_two_bodies.xml"),
-                                    layoutInvoice(made.fattura, Regional::italian()).at(0)}) {
-        std::map<float, std::vector<std::pair<int, int>>> taken;  // the columns of each row
+    for (const Sheet& page : {samplePage("official_IT01234567890_FPR03_lotto_two_bodies.xml"),
+                              layoutInvoice(made.fattura, Regional::italian()).at(0)}) {
+        std::map<float, std::vector<std::pair<float, float>>> taken;  // the columns of each row
         for (const DrawOp& op : page.ops) {
             const auto* t = std::get_if<TextOp>(&op);
-            if (t == nullptr || t->limit == 0) continue;
-            const auto [from, to] = std::minmax(t->x, t->limit);
+            if (t == nullptr || t->width == 0) continue;
+            const float from = t->x;
+            const float to = t->x + t->width;
             for (const auto& [a, b] : taken[t->y]) EXPECT_TRUE(to <= a || from >= b) << describe(op);
             for (const int frame : {28, 54}) EXPECT_FALSE(t->y <= 6 && from < frame && to > frame) << describe(op);
             taken[t->y].emplace_back(from, to);
-            InvoicePage alone;
+            Sheet alone;
             alone.ops = {ClearOp{}, op};
-            const QImage image = renderPage(alone, 18);
+            const QImage image = pagePicture(alone, 18);
             if (const auto ink = inkIn(image, image.rect())) {
                 EXPECT_GE(ink->left(), from * kColumnPixels - 1) << describe(op);
                 EXPECT_LE(ink->right(), to * kColumnPixels) << describe(op);
             }
-            const FittedText f = fitText(*t, pageFont(t->size, t->bold, probe), probe);
+            const FittedText f = fitText(*t, kPageFace, kColumnPixels);
             const QString text = QString::fromStdString(t->text);
             if (f.whole) {
                 EXPECT_EQ(f.shown, text);
@@ -223,42 +247,65 @@ TEST(PagePainterColumns, EveryTextOfALineAndOfAPartyStaysInsideItsColumn)
     EXPECT_EQ(seen, (std::map<std::string, int>{{"smaller", 2}, {"wrapped", 6 + 9 + 4 * 5 + 6 + 4}}));
 }
 
-TEST(PageExport, EverySampleToPngAndPdf)
+// Every sample's pages and sheets written to PNG and PDF: a PNG holds the
+// pixels the window draws, each document starts on a sheet of its own, and
+// no letter of the complete view reaches into the sheets' side margins.
+TEST_F(Drawing, EverySampleToPngAndPdf)
 {
-    test::ensureGuiApplication();
-    test::TempDir tmp;
-    std::vector<InvoicePage> pages;
+    std::vector<Sheet> pages;
     std::vector<std::string> titles;
     for (const char* name : kSamples) {
-        for (InvoicePage& page : samplePages(name)) {
+        for (Sheet& page : samplePages(name)) {
             pages.push_back(std::move(page));
             titles.push_back(name);
         }
     }
-    std::vector<PdfInvoice> invoices;
+    std::vector<PdfDocument> invoices;
     for (std::size_t k = 0; k < pages.size(); ++k) {
         const std::filesystem::path png = tmp / ("p" + std::to_string(k) + ".png");
-        ASSERT_EQ(writePng(pages[k], 18, png), std::nullopt) << titles[k];
+        ASSERT_EQ(writePng({&pages[k], 1}, pageStyle(18), 1, png), std::nullopt) << titles[k];
         // The file holds the same pixels the window would draw.
         QImage back(QString::fromStdString(png.string()));
-        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), renderPage(pages[k], 18)) << titles[k];
-        invoices.push_back(PdfInvoice{&pages[k], titles[k]});
+        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), pagePicture(pages[k], 18)) << titles[k];
+        invoices.push_back(PdfDocument{{&pages[k], 1}, titles[k]});
     }
     const std::filesystem::path pdf = tmp / "tutte.pdf";
-    ASSERT_EQ(writePdf(invoices, 18, pdf), std::nullopt);
+    ASSERT_EQ(writePdf(invoices, pageStyle(18), pdf), std::nullopt);
     const std::string bytes = test::readFile(pdf);
     EXPECT_TRUE(bytes.starts_with("%PDF-"));
-    std::size_t sheets = 0;
-    for (std::size_t at = bytes.find("/Type /Page\n"); at != std::string::npos; at = bytes.find("/Type /Page\n", at + 1))
-        ++sheets;
-    EXPECT_EQ(sheets, pages.size());  // each document on a sheet of its own
+    EXPECT_EQ(pdfSheets(bytes), pages.size());  // each document on a sheet of its own
+
+    for (const char* name : kSamples) {
+        SCOPED_TRACE(name);
+        const std::vector<Sheet> sheets = sampleSheets(name);
+        const PdfDocument one[] = {{sheets, name}};
+        ASSERT_EQ(writePdf(one, kSheetStyle, tmp / "completa.pdf"), std::nullopt);
+        EXPECT_EQ(pdfSheets(test::readFile(tmp / "completa.pdf")), sheets.size());  // A4 sheets at their size
+        const auto png = tmp / "completa.png";
+        ASSERT_FALSE(writePng(sheets, kSheetStyle, kSheetPngScale, png));
+        const QImage image(QString::fromStdString(png.string()));
+        ASSERT_FALSE(image.isNull());
+        const int n = static_cast<int>(sheets.size());
+        EXPECT_EQ(image.height(), n * 1684 + (n - 1) * kSheetGapPixels);
+        EXPECT_EQ(image.width(), 1191);
+        // No letter reaches into the side margins: texts are drawn as wide as they were measured.
+        const int left = static_cast<int>(kSheetMargin * kSheetPngScale) - 2;
+        const int right = static_cast<int>((kSheetWidth - kSheetMargin) * kSheetPngScale) + 2;
+        int inked = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if ((x < left || x > right) && qGray(image.pixel(x, y)) < 100) ++inked;
+            }
+        }
+        EXPECT_EQ(inked, 0);
+    }
 }
 
-TEST(PageExport, LongInvoicesAreCutBetweenRows)
+TEST_F(Drawing, LongInvoicesAreCutBetweenRows)
 {
     RigaFattura riga;
     riga.Descrizione = "RIGA";
-    const InvoicePage page = pageOfLines(std::vector(100, riga));  // r = 113: rows up to 127, then a margin row
+    const Sheet page = pageOfLines(std::vector(100, riga));  // r = 113: rows up to 127, then a margin row
 
     const std::vector<PageSlice> slices = sliceRows(page, 60.5);
     ASSERT_GE(slices.size(), 3u);
@@ -284,27 +331,38 @@ TEST(PageExport, LongInvoicesAreCutBetweenRows)
     }
     // Rows that fit are not cut; a page without break rows is cut at whole rows.
     EXPECT_EQ(sliceRows(page, 200).size(), 1u);
-    InvoicePage bare = page;
+    Sheet bare = page;
     bare.breakRows.clear();
     const auto whole = sliceRows(bare, 50.5);
     EXPECT_EQ(whole.at(0).toRow, 50);
     EXPECT_EQ(whole.at(1).toRow, 100);
 }
 
-TEST(PageExport, APageTooTallForAnImageIsRefusedWithAMessage)
+// A picture taller than an image can be is refused with a message, and
+// no file is written; the same goes to PDF, on sheets of their own.
+TEST_F(Drawing, PicturesTooTallForAnImageAreRefusedWithAMessage)
 {
-    test::ensureGuiApplication();
-    test::TempDir tmp;
-    const InvoicePage page = pageOfLines(std::vector<RigaFattura>(2000));  // rows up to 2027, one more below: 36504 pixels
-    EXPECT_TRUE(renderPage(page, 18).isNull());
-    const auto problem = writePng(page, 18, tmp / "alta.png");
-    ASSERT_TRUE(problem);
-    EXPECT_EQ(*problem, "la pagina è troppo alta per un'immagine PNG (36504 pixel, al massimo 32767): usare --pdf");
-    EXPECT_FALSE(std::filesystem::exists(tmp / "alta.png"));
-    // The same invoice goes to PDF, on sheets of their own.
-    const std::vector<PdfInvoice> one = {PdfInvoice{&page, "alta"}};
-    EXPECT_EQ(writePdf(one, 18, tmp / "alta.pdf"), std::nullopt);
-    EXPECT_GT(test::readFile(tmp / "alta.pdf").size(), 1000u);
+    const Sheet page = pageOfLines(std::vector<RigaFattura>(2000));  // rows up to 2027, one more below: 36504 pixels
+    const struct {
+        std::vector<Sheet> sheets;
+        Style style;
+        double scale;
+        const char* problem;
+    } cases[] = {
+        {{page}, pageStyle(18), 1, "la pagina è troppo alta per un'immagine PNG (36504 pixel, al massimo 32767): usare --pdf"},
+        {std::vector<Sheet>(20), kSheetStyle, kSheetPngScale,  // 20 × 1684 pixels and the gaps
+         "i 20 fogli sono troppi per un'immagine PNG (al massimo 32767 pixel di altezza): usare --pdf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        EXPECT_TRUE(renderSheets(c.sheets, c.style, c.scale).isNull());
+        EXPECT_FALSE(fitsPng(c.sheets, c.style, c.scale));
+        EXPECT_EQ(writePng(c.sheets, c.style, c.scale, tmp / "alta.png"), c.problem);
+        EXPECT_FALSE(std::filesystem::exists(tmp / "alta.png"));
+        const PdfDocument one[] = {{c.sheets, "alta"}};
+        EXPECT_EQ(writePdf(one, c.style, tmp / "alta.pdf"), std::nullopt);
+        EXPECT_GT(test::readFile(tmp / "alta.pdf").size(), 1000u);
+    }
 }
 
 // pdftoppm (poppler) draws the PDF back into pixels, as a reader would see it.
@@ -318,16 +376,14 @@ QImage pdfSheet(const std::filesystem::path& pdf, int sheet, const test::TempDir
     return QImage(QString::fromStdString(prefix.string() + ".png"));
 }
 
-TEST(PageExport, PdfSheetsAreA4WithThePageAcrossThePrintableWidth)
+TEST_F(Drawing, PdfSheetsAreA4WithThePageAcrossThePrintableWidth)
 {
-    test::ensureGuiApplication();
-    test::TempDir tmp;
     std::vector<RigaFattura> righe;
     for (int k = 0; k < 100; ++k) righe.push_back(RigaFattura{std::to_string(k + 1), "RIGA", "1", {}, {}, "22"});
-    const InvoicePage page = pageOfLines(std::move(righe));
-    const std::vector<PdfInvoice> one = {PdfInvoice{&page, "lunga"}};
+    const Sheet page = pageOfLines(std::move(righe));
+    const PdfDocument one[] = {{{&page, 1}, "lunga"}};
     const std::filesystem::path pdf = tmp / "lunga.pdf";
-    ASSERT_EQ(writePdf(one, 18, pdf), std::nullopt);
+    ASSERT_EQ(writePdf(one, pageStyle(18), pdf), std::nullopt);
 
     const QImage first = pdfSheet(pdf, 1, tmp);
     ASSERT_FALSE(first.isNull()) << "pdftoppm non ha disegnato il PDF";
@@ -405,40 +461,30 @@ std::string pdfText(const std::filesystem::path& pdf, const test::TempDir& tmp)
 }
 
 // Paper loses nothing: on every document of every sample (and of the made-up
-// invoice of texts far too wide), the painter shows every text whole on an
-// image and on a PDF, never cut with "…" nor left out, and the PDF written
-// holds every text of the document, a line's texts one after the other.
-TEST(PageExport, NoTextOfAnySampleIsCutInThePngOrThePdf)
+// invoice of texts far too wide), the painter shows every text whole, never
+// cut with "…" nor left out, and the PDF written holds every text of the
+// document, a line's texts one after the other.
+TEST_F(Drawing, NoTextOfAnySampleIsCutInThePngOrThePdf)
 {
-    test::ensureGuiApplication();
-    test::TempDir tmp;
     const Regional regional = Regional::italian();
     std::vector<std::pair<std::string, InvoiceReading>> invoices;
     for (const char* name : kSamples) invoices.emplace_back(name, readInvoiceFile(dataFile(std::string("fatturapa/") + name)));
     invoices.emplace_back("larga.xml", wideInvoice());
-    QByteArray pdfBytes;
-    QBuffer pdfBuffer(&pdfBytes);
-    QPdfWriter pdfDevice(&pdfBuffer);
-    pdfDevice.setResolution(300);  // as the PDF files are written
-    const QImage imageDevice(1, 1, QImage::Format_RGB32);
     std::size_t documents = 0;
     for (const auto& [name, reading] : invoices) {
         ASSERT_TRUE(reading.ok()) << name << ": " << reading.message;
-        const std::vector<InvoicePage> pages = layoutInvoice(reading.fattura, regional);
+        const std::vector<Sheet> pages = layoutInvoice(reading.fattura, regional);
         for (std::size_t i = 0; i < pages.size(); ++i, ++documents) {
             SCOPED_TRACE(name + ", documento " + std::to_string(i + 1));
             for (const DrawOp& op : pages[i].ops) {
                 const auto* t = std::get_if<TextOp>(&op);
                 if (t == nullptr) continue;
-                for (const QPaintDevice* device : {static_cast<const QPaintDevice*>(&imageDevice),
-                                                   static_cast<const QPaintDevice*>(&pdfDevice)}) {
-                    const FittedText f = fitText(*t, pageFont(t->size, t->bold, *device), *device);
-                    EXPECT_EQ(solid(f.shown).toStdString(), solid(t->text).toStdString()) << describe(op);
-                }
+                const FittedText f = fitText(*t, kPageFace, kColumnPixels);
+                EXPECT_EQ(solid(f.shown).toStdString(), solid(t->text).toStdString()) << describe(op);
             }
             const std::filesystem::path pdf = tmp / ("d" + std::to_string(documents) + ".pdf");
-            const std::vector<PdfInvoice> one = {PdfInvoice{&pages[i], name}};
-            ASSERT_EQ(writePdf(one, 18, pdf), std::nullopt);
+            const PdfDocument one[] = {{{&pages[i], 1}, name}};
+            ASSERT_EQ(writePdf(one, pageStyle(18), pdf), std::nullopt);
             const QString drawn = solid(pdfText(pdf, tmp));
             ASSERT_FALSE(drawn.isEmpty()) << "pdftotext non ha letto il PDF";
             for (const std::string& text : pageTextsOf(reading.fattura, i, regional))
@@ -446,6 +492,26 @@ TEST(PageExport, NoTextOfAnySampleIsCutInThePngOrThePdf)
         }
     }
     EXPECT_EQ(documents, std::size(kSamples) + 3 + 1);  // three batches of two, the made-up one
+}
+
+// Both faces break a text into lines that fit the column, keeping every word
+// and breaking one too long for a line, a line end starting a new line.
+TEST_F(Drawing, WrappedTextKeepsEveryWordAndBreaksAWordTooLongForTheColumn)
+{
+    const QString text = QStringLiteral("LA FATTURA FA RIFERIMENTO ") + QString(300, QLatin1Char('B')) +
+                         QStringLiteral(" FINE\nseconda riga");
+    const auto squeeze = [](QString s) { return s.remove(QLatin1Char(' ')).remove(QLatin1Char('\n')); };
+    for (const auto& [face, room, size] : {std::tuple{&kSheetFace, 120.0, 8.0}, {&kPageFace, 24.0 * kColumnPixels, 12.0}}) {
+        const std::vector<QString> lines = face->lines(text, room, size, false);
+        QString back;
+        for (const QString& l : lines) {
+            EXPECT_LE(face->width(l.toStdString(), size, false), room) << l.toStdString();
+            back += l;
+        }
+        EXPECT_LE(back.size(), text.size());
+        EXPECT_EQ(squeeze(back), squeeze(text));
+        EXPECT_EQ(lines.back(), QStringLiteral("seconda riga"));  // a line end in the text starts a line
+    }
 }
 
 }  // namespace
