@@ -18,6 +18,61 @@ constexpr std::size_t kLongestHead = std::size_t{1} << 20;
 
 }  // namespace
 
+StreamDecoder::Mode StreamDecoder::modeOf(Utf8Reading reading)
+{
+    switch (reading) {
+    case Utf8Reading::Valid: return Mode::Utf8Trusted;
+    case Utf8Reading::Malformed: return Mode::Utf8Strict;
+    case Utf8Reading::Other: break;
+    }
+    return Mode::Windows1252;
+}
+
+bool Utf8Survey::feed(std::string_view bytes)
+{
+    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    while (i < bytes.size() && !other_) {
+        if (pending_ == 0) {
+            i = firstNonAscii(bytes, i);
+            if (i == bytes.size()) break;
+            lead_ = d[i++];
+            firstContinuation_ = true;
+            if (lead_ >= 0xC0 && lead_ <= 0xDF) {
+                pending_ = 1;
+                malformed_ = malformed_ || lead_ < 0xC2;  // overlong
+            } else if (lead_ >= 0xE0 && lead_ <= 0xEF) {
+                pending_ = 2;
+            } else if (lead_ >= 0xF0 && lead_ <= 0xF7) {
+                pending_ = 3;
+                malformed_ = malformed_ || lead_ > 0xF4;  // beyond U+10FFFF
+            } else {
+                other_ = true;  // a continuation byte without its lead, or no UTF-8 byte at all
+            }
+            continue;
+        }
+        const unsigned char c = d[i++];
+        if ((c & 0xC0) != 0x80) {
+            other_ = true;
+            break;
+        }
+        if (firstContinuation_) {
+            // Overlong forms, surrogates and values beyond U+10FFFF.
+            malformed_ = malformed_ || (lead_ == 0xE0 && c < 0xA0) || (lead_ == 0xED && c >= 0xA0) ||
+                         (lead_ == 0xF0 && c < 0x90) || (lead_ == 0xF4 && c >= 0x90);
+            firstContinuation_ = false;
+        }
+        --pending_;
+    }
+    return !other_;
+}
+
+Utf8Reading Utf8Survey::reading() const
+{
+    if (other_) return Utf8Reading::Other;
+    return malformed_ || pending_ > 0 ? Utf8Reading::Malformed : Utf8Reading::Valid;
+}
+
 StreamDecoder::StreamDecoder(Utf8FromHere utf8FromHere) : utf8FromHere_(std::move(utf8FromHere)) {}
 StreamDecoder::~StreamDecoder() = default;
 StreamDecoder::StreamDecoder(StreamDecoder&&) noexcept = default;
@@ -26,7 +81,7 @@ StreamDecoder& StreamDecoder::operator=(StreamDecoder&&) noexcept = default;
 StreamDecoder StreamDecoder::again() const
 {
     StreamDecoder copy(utf8FromHere_);
-    copy.unnamedIsUtf8_ = unnamedIsUtf8_;
+    copy.unnamed_ = unnamed_;
     return copy;
 }
 
@@ -67,7 +122,7 @@ void StreamDecoder::choose(std::string_view head)
     switch (choice_.kind) {
     case Kind::Utf8: mode_ = Mode::Utf8Strict; break;
     case Kind::Utf8OrWindows1252:
-        mode_ = !unnamedIsUtf8_ ? Mode::Ascii : *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
+        mode_ = unnamed_ ? modeOf(*unnamed_) : Mode::Ascii;
         break;
     case Kind::Windows1252: mode_ = Mode::Windows1252; break;
     case Kind::Utf16LE:
@@ -143,20 +198,23 @@ void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, std::st
     putText(out, bytes.substr(0, high));
     if (high == bytes.size()) return;
     // The first byte above ASCII decides for the whole file: UTF-8 when all
-    // of the rest is, windows-1252 otherwise. A fault in this piece answers
-    // without reading ahead.
-    if (!unnamedIsUtf8_) {
-        bool broken = false;
-        const std::size_t whole = wholeUtf8Prefix(bytes.substr(high), broken);
-        const bool bad = broken || (last && high + whole < bytes.size());
-        unnamedIsUtf8_ = bad ? false : utf8FromHere_(fileOffset_ + high);
+    // of the rest is UTF-8 in form, windows-1252 otherwise. This piece, or
+    // the last, answers without reading ahead.
+    if (!unnamed_) {
+        Utf8Survey survey;
+        if (!survey.feed(bytes.substr(high)))
+            unnamed_ = Utf8Reading::Other;
+        else if (last)
+            unnamed_ = survey.reading();
+        else
+            unnamed_ = utf8FromHere_(fileOffset_ + high);
     }
-    mode_ = *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
+    mode_ = modeOf(*unnamed_);
     const std::string_view rest = bytes.substr(high);
-    if (mode_ == Mode::Utf8Trusted)
-        decodeUtf8(rest, last, out, false);
-    else
+    if (mode_ == Mode::Windows1252)
         appendWindows1252(rest, out);
+    else
+        decodeUtf8(rest, last, out, mode_ == Mode::Utf8Strict);
 }
 
 void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict)
@@ -173,8 +231,8 @@ void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& o
             putText(out, bytes.substr(plain, i - plain));
             return;
         }
-        // A malformed byte shows as U+FFFD, one for each, as the whole-file
-        // reading shows it.
+        // A malformed byte shows as U+FFFD, one for each, in the line shown
+        // with the fault.
         putText(out, bytes.substr(plain, i - plain));
         if (strict) noteFault(decoded_, kCarattereNonValido);
         putText(out, kReplacement);

@@ -1,9 +1,9 @@
 #pragma once
 // Turns the bytes of an XML file into UTF-8 piece by piece, as they are
-// read, with the same choices decodeXmlBytes makes for a whole file: the
-// encoding comes from the byte order mark, the pattern of unmarked UTF-16
-// or the XML declaration, and an 8-bit file that names no encoding is
-// UTF-8 only when all of it is.
+// read (chooseEncoding): the encoding comes from the byte order mark, the
+// pattern of unmarked UTF-16 or the XML declaration, and an 8-bit file that
+// names no encoding is UTF-8 only when all of it is. Every reader of the
+// program decodes through it, the document read whole included.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,6 +17,31 @@ class QStringDecoder;
 
 namespace crv {
 
+// What the bytes of an 8-bit file that names no encoding are, read as UTF-8.
+enum class Utf8Reading {
+    Valid,      // well-formed UTF-8: read as UTF-8
+    Malformed,  // UTF-8 in form, but for characters it cannot hold (a surrogate,
+                // an overlong form, beyond U+10FFFF, a last one cut short):
+                // read as UTF-8, faulty there
+    Other,      // not UTF-8 (another code page): read as windows-1252
+};
+
+// Reads bytes as UTF-8 as they come, to tell which of the three they are.
+class Utf8Survey {
+public:
+    // False once the answer is Other: the rest cannot change it.
+    bool feed(std::string_view bytes);
+    // For the bytes fed so far, as if they ended there.
+    Utf8Reading reading() const;
+
+private:
+    std::size_t pending_ = 0;  // continuation bytes the last lead byte still wants
+    unsigned char lead_ = 0;
+    bool firstContinuation_ = false;
+    bool malformed_ = false;
+    bool other_ = false;
+};
+
 // Where decoding first failed, and why.
 struct DecodeFault {
     std::uint64_t offset = 0;  // in the decoded text
@@ -26,10 +51,10 @@ struct DecodeFault {
 class StreamDecoder {
 public:
     // Asked at most once, for an 8-bit file that names no encoding, when its
-    // first byte above ASCII comes: whether every byte of the file from that
-    // offset on is well-formed UTF-8 (what came before is ASCII, the same in
-    // both readings).
-    using Utf8FromHere = std::function<bool(std::uint64_t fileOffset)>;
+    // first byte above ASCII comes: what the bytes of the file from that
+    // offset on are, read as UTF-8 (what came before is ASCII, the same in
+    // every reading).
+    using Utf8FromHere = std::function<Utf8Reading(std::uint64_t fileOffset)>;
 
     explicit StreamDecoder(Utf8FromHere utf8FromHere);
     ~StreamDecoder();
@@ -46,6 +71,8 @@ public:
     const std::optional<DecodeFault>& fault() const { return fault_; }
     // Characters decoded so far, counted in bytes of UTF-8.
     std::uint64_t decodedSize() const { return decoded_; }
+    // How the file is read, once its first bytes told it; null before.
+    const EncodingChoice* choice() const { return mode_ == Mode::Undecided ? nullptr : &choice_; }
 
     // A decoder that reads the same file the same way from its start
     // again, without asking anything: for placing a fault in it.
@@ -55,6 +82,7 @@ private:
     enum class Mode { Undecided, Ascii, Utf8Strict, Utf8Trusted, Windows1252, Utf16, Named, Unsupported };
 
     static bool canChoose(std::string_view head, bool last);
+    static Mode modeOf(Utf8Reading reading);
     void choose(std::string_view head);
     void decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict);
     void decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out);
@@ -77,7 +105,7 @@ private:
     std::uint64_t fileOffset_ = 0;  // file offset of the first byte not yet decoded (the carried ones)
     std::uint64_t decoded_ = 0;
     std::optional<DecodeFault> fault_;
-    std::optional<bool> unnamedIsUtf8_;  // the answer of utf8FromHere, once asked
+    std::optional<Utf8Reading> unnamed_;  // the answer of utf8FromHere, once asked
 };
 
 }  // namespace crv

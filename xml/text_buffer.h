@@ -5,6 +5,7 @@
 // a little more, but not the double a doubling string asks for.
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 namespace crv {
 
@@ -14,6 +15,9 @@ public:
     ~TextBuffer();
     TextBuffer(const TextBuffer&) = delete;
     TextBuffer& operator=(const TextBuffer&) = delete;
+    // The text moves with its buffer; the one moved from is empty.
+    TextBuffer(TextBuffer&& other) noexcept;
+    TextBuffer& operator=(TextBuffer&& other) noexcept;
 
     char* data() { return data_; }
     const char* data() const { return data_; }
