@@ -4,7 +4,12 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "xml/xml_decoding.h"
 
@@ -13,40 +18,55 @@ namespace {
 
 using Table = std::array<bool, 256>;
 
+}  // namespace
+
 // The bytes a stretch of text stops at: the control characters XML does not
 // allow, the lead byte of U+FFFE and U+FFFF, and the stretch's own ones.
-constexpr Table stopsAt(std::string_view own)
-{
-    Table t{};
-    for (int c = 0; c < 0x20; ++c) t[static_cast<std::size_t>(c)] = c != '\t' && c != '\n' && c != '\r';
-    t[0xEF] = true;
-    for (const char c : own) t[static_cast<unsigned char>(c)] = true;
-    return t;
-}
+struct MarkupStops {
+    Table table{};
+    unsigned char own[3] = {};
+    // The same three bytes sixteen times each, for the wide comparisons.
+    alignas(16) unsigned char wide[3][16] = {};
 
-constexpr Table kTextStops = stopsAt("<&]");
-constexpr Table kQuotStops = stopsAt("\"<&");
-constexpr Table kAposStops = stopsAt("'<&");
-constexpr Table kCommentStops = stopsAt("-");
-constexpr Table kInstructionStops = stopsAt("?");
-constexpr Table kCDataStops = stopsAt("]");
-
-// Name characters below 0x80; the others are decoded and looked up.
-constexpr Table asciiNames(bool start)
-{
-    Table t{};
-    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] = true;
-    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] = true;
-    t['_'] = t[':'] = true;
-    if (!start) {
-        for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = true;
-        t['-'] = t['.'] = true;
+    constexpr explicit MarkupStops(std::string_view stops)
+    {
+        for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = c != '\t' && c != '\n' && c != '\r';
+        table[0xEF] = true;
+        for (std::size_t k = 0; k < 3; ++k) {
+            own[k] = static_cast<unsigned char>(stops[std::min(k, stops.size() - 1)]);
+            table[own[k]] = true;
+            for (unsigned char& b : wide[k]) b = own[k];
+        }
     }
+};
+
+namespace {
+
+constexpr MarkupStops kTextStops("<&]");
+constexpr MarkupStops kQuotStops("\"<&");
+constexpr MarkupStops kAposStops("'<&");
+constexpr MarkupStops kCommentStops("-");
+constexpr MarkupStops kInstructionStops("?");
+constexpr MarkupStops kCDataStops("]");
+
+// How a byte stands in a name: 1 a character of names below 0x80, 2 the
+// lead of one above (decoded and looked up), 0 none.
+constexpr std::array<unsigned char, 256> nameBytes(bool start)
+{
+    std::array<unsigned char, 256> t{};
+    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] = 1;
+    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] = 1;
+    t['_'] = t[':'] = 1;
+    if (!start) {
+        for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = 1;
+        t['-'] = t['.'] = 1;
+    }
+    for (std::size_t c = 0x80; c < 256; ++c) t[c] = 2;
     return t;
 }
 
-constexpr Table kNameStartAscii = asciiNames(true);
-constexpr Table kNameAscii = asciiNames(false);
+constexpr std::array<unsigned char, 256> kNameStartBytes = nameBytes(true);
+constexpr std::array<unsigned char, 256> kNameBytes = nameBytes(false);
 
 bool nameStartCode(char32_t c)
 {
@@ -61,9 +81,25 @@ bool nameCode(char32_t c)
     return nameStartCode(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
+constexpr Table blanks()
+{
+    Table t{};
+    t[' '] = t['\t'] = t['\r'] = t['\n'] = true;
+    return t;
+}
+
+constexpr Table kBlank = blanks();
+
 bool isSpace(unsigned char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return kBlank[c];
+}
+
+// Past the blanks from `i`.
+std::size_t skipBlanks(const unsigned char* d, std::size_t i, std::size_t n)
+{
+    while (i < n && kBlank[d[i]]) ++i;
+    return i;
 }
 
 bool isXmlChar(std::uint32_t c)
@@ -77,17 +113,40 @@ const unsigned char* bytes(std::string_view text)
     return reinterpret_cast<const unsigned char*>(text.data());
 }
 
-// The first byte from `i` on that `stop` names, or n.
-std::size_t skipPlain(const unsigned char* d, std::size_t i, std::size_t n, const Table& stop)
+#ifdef __SSE2__
+__m128i splat(const unsigned char (&bytes)[16])
 {
-    while (n - i >= 4) {
-        if (stop[d[i]]) return i;
-        if (stop[d[i + 1]]) return i + 1;
-        if (stop[d[i + 2]]) return i + 2;
-        if (stop[d[i + 3]]) return i + 3;
-        i += 4;
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+}
+
+alignas(16) constexpr unsigned char kLead[16] = {0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF,
+                                                 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF};
+alignas(16) constexpr unsigned char kControl[16] = {0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F,
+                                                    0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F};
+alignas(16) constexpr unsigned char kTab[16] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+alignas(16) constexpr unsigned char kLf[16] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
+alignas(16) constexpr unsigned char kCr[16] = {13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13};
+#endif
+
+// The first byte from `i` on that `stops` names, or n. Sixteen bytes at a
+// time where the processor allows: every byte of a file passes here.
+inline std::size_t skipPlain(const unsigned char* d, std::size_t i, std::size_t n, const MarkupStops& stops)
+{
+#ifdef __SSE2__
+    while (n - i >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i own = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, splat(stops.wide[0])), _mm_cmpeq_epi8(v, splat(stops.wide[1]))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, splat(stops.wide[2])), _mm_cmpeq_epi8(v, splat(kLead))));
+        const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, splat(kControl)), v);
+        const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, splat(kTab)), _mm_cmpeq_epi8(v, splat(kLf))),
+                                           _mm_cmpeq_epi8(v, splat(kCr)));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(own, _mm_andnot_si128(blank, low)));
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 16;
     }
-    while (i < n && !stop[d[i]]) ++i;
+#endif
+    while (i < n && !stops.table[d[i]]) ++i;
     return i;
 }
 
@@ -106,17 +165,16 @@ char32_t decodeAt(std::string_view text, std::size_t i, std::size_t& length)
     return c;
 }
 
-// One past the name that begins at `i`: `i` when none begins there, the end
-// of the text when the name runs to it (the text may go on).
-std::size_t nameEnd(std::string_view text, std::size_t i)
+// The rest of a name from `i`, where a character above ASCII (or the first
+// character, `first`) stands: as nameEnd.
+std::size_t slowNameEnd(std::string_view text, std::size_t i, bool first)
 {
     const unsigned char* d = bytes(text);
     const std::size_t n = text.size();
-    const Table* ascii = &kNameStartAscii;
-    bool first = true;
     while (i < n) {
-        if (d[i] < 0x80) {
-            if (!(*ascii)[d[i]]) return i;
+        const unsigned char kind = (first ? kNameStartBytes : kNameBytes)[d[i]];
+        if (kind == 0) return i;
+        if (kind == 1) {
             ++i;
         } else {
             std::size_t length = 0;
@@ -125,10 +183,57 @@ std::size_t nameEnd(std::string_view text, std::size_t i)
             if (!(first ? nameStartCode(c) : nameCode(c))) return i;
             i += length;
         }
-        ascii = &kNameAscii;
         first = false;
     }
     return n;
+}
+
+// One past the name that begins at `i`: `i` when none begins there, the end
+// of the text when the name runs to it (the text may go on). Names are
+// short and mostly ASCII: their bytes are looked up four at a time, and
+// only a character above ASCII is decoded.
+inline std::size_t nameEnd(std::string_view text, std::size_t i)
+{
+    const unsigned char* d = bytes(text);
+    const std::size_t n = text.size();
+    if (i >= n) return n;
+    if (kNameStartBytes[d[i]] != 1) return slowNameEnd(text, i, true);
+    ++i;
+    while (n - i >= 4) {
+        if (kNameBytes[d[i]] != 1) return d[i] < 0x80 ? i : slowNameEnd(text, i, false);
+        if (kNameBytes[d[i + 1]] != 1) return d[i + 1] < 0x80 ? i + 1 : slowNameEnd(text, i + 1, false);
+        if (kNameBytes[d[i + 2]] != 1) return d[i + 2] < 0x80 ? i + 2 : slowNameEnd(text, i + 2, false);
+        if (kNameBytes[d[i + 3]] != 1) return d[i + 3] < 0x80 ? i + 3 : slowNameEnd(text, i + 3, false);
+        i += 4;
+    }
+    while (i < n && kNameBytes[d[i]] == 1) ++i;
+    return i == n || d[i] < 0x80 ? i : slowNameEnd(text, i, false);
+}
+
+// Whether `size` bytes at a and at b are the same; sixteen at a time when
+// both have them to read.
+bool sameBytes(const char* a, const char* b, std::size_t size, bool sixteenReadable)
+{
+#ifdef __SSE2__
+    if (sixteenReadable && size <= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+        const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+        const unsigned wanted = (1u << size) - 1;
+        return (equal & wanted) == wanted;
+    }
+#endif
+    return std::memcmp(a, b, size) == 0;
+}
+
+// Whether the name that ends at `i` would go on there.
+bool nameGoesOn(std::string_view text, std::size_t i)
+{
+    const unsigned char k = kNameBytes[static_cast<unsigned char>(text[i])];
+    if (k != 2) return k == 1;
+    std::size_t length = 0;
+    const char32_t c = decodeAt(text, i, length);
+    return length == 0 || nameCode(c);
 }
 
 // The start of the text's last character.
@@ -225,13 +330,14 @@ void WellFormedScan::shift(std::size_t dropped)
 {
     pos_ -= dropped;
     if (depth_ >= 2) childStart_ -= dropped;
+    for (OpenName& open : open_) open.at -= dropped;
     start_ = start_ >= dropped ? start_ - dropped : 0;
     end_ = end_ >= dropped ? end_ - dropped : 0;
 }
 
 void WellFormedScan::supplyRoot(std::string_view name)
 {
-    pushName(name);
+    rootName_.assign(name);
     depth_ = 1;
     phase_ = Phase::Content;
     asked_ = false;
@@ -304,8 +410,7 @@ WellFormedScan::Event WellFormedScan::prolog(std::string_view text)
                 phase_ = Phase::Epilog;
                 rootClosedNext_ = true;
             } else {
-                pushName(text.substr(i + 1, nameStop - i - 1));
-                depth_ = 1;
+                openElement(text, i + 1, nameStop - i - 1);
                 phase_ = Phase::Content;
             }
             return Event::RootOpened;
@@ -335,12 +440,37 @@ WellFormedScan::Event WellFormedScan::content(std::string_view text)
         if (c == '<') {
             if (i + 1 == n) return outcome(cutOff(text, kTagNonRiconosciuto));
             const unsigned char next = d[i + 1];
+            // Most tags are a name alone: the open element's name and '>' end
+            // it, or a name and '>' open one. Checked here, without more.
+            if (next == '/' && depth_ >= 2) {
+                const OpenName open = open_.back();
+                const std::size_t stop = i + 2 + open.size;
+                if (stop < n && d[stop] == '>' && sameBytes(text.data() + i + 2, text.data() + open.at, open.size, n - i >= 18)) {
+                    open_.pop_back();
+                    --depth_;
+                    pos_ = stop + 1;
+                    if (depth_ > 1) continue;
+                    start_ = childStart_;
+                    end_ = pos_;
+                    return Event::ChildClosed;
+                }
+            }
+            std::size_t known = 0;  // where the start tag's name ends, once found
+            if (kNameStartBytes[next] == 1) {
+                known = nameEnd(text, i + 1);
+                if (known < n && d[known] == '>') {
+                    if (depth_ == 1) childStart_ = i;
+                    open_.push_back({i + 1, known - i - 1});
+                    ++depth_;
+                    pos_ = known + 1;
+                    continue;
+                }
+            }
             Step step = Step::Done;
             if (next == '/') {
                 step = endTag(text);
                 if (step == Step::Done) {
-                    popName();
-                    --depth_;
+                    closeElement();
                     pos_ = end_;
                     if (depth_ == 1) {
                         start_ = childStart_;
@@ -360,7 +490,7 @@ WellFormedScan::Event WellFormedScan::content(std::string_view text)
                 step = instruction(text);
             } else {
                 bool selfClosed = false;
-                step = startTag(text, selfClosed);
+                step = startTag(text, selfClosed, known);
                 if (step == Step::Done) {
                     pos_ = end_;
                     if (selfClosed) {
@@ -369,8 +499,7 @@ WellFormedScan::Event WellFormedScan::content(std::string_view text)
                         return Event::ChildClosed;
                     }
                     if (depth_ == 1) childStart_ = i;
-                    pushName(text.substr(i + 1, tagNameEnd_ - i - 1));
-                    ++depth_;
+                    openElement(text, i + 1, tagNameEnd_ - i - 1);
                     continue;
                 }
             }
@@ -450,21 +579,21 @@ WellFormedScan::Event WellFormedScan::epilog(std::string_view text)
 
 // ------------------------------------------------------------------ the constructs
 
-WellFormedScan::Step WellFormedScan::startTag(std::string_view text, bool& selfClosed)
+WellFormedScan::Step WellFormedScan::startTag(std::string_view text, bool& selfClosed, std::size_t knownNameEnd)
 {
     const unsigned char* d = bytes(text);
     const std::size_t n = text.size();
     std::size_t i = pos_ + 1;
-    const std::size_t nameStop = nameEnd(text, i);
+    const std::size_t nameStop = knownNameEnd > 0 ? knownNameEnd : nameEnd(text, i);
     if (nameStop == i) return failAt(i, kTagNonRiconosciuto);
     if (nameStop == n) return cutOff(text, kTagAperturaNonValido);
     tagNameEnd_ = nameStop;
     i = nameStop;
     attributes_.clear();
-    std::unordered_set<std::string_view> many;
+    if (!manyAttributes_.empty()) manyAttributes_.clear();
     for (;;) {
         const std::size_t blankFrom = i;
-        while (i < n && isSpace(d[i])) ++i;
+        i = skipBlanks(d, i, n);
         if (i == n) return cutOff(text, kTagAperturaNonValido);
         if (d[i] == '>') {
             end_ = i + 1;
@@ -487,22 +616,22 @@ WellFormedScan::Step WellFormedScan::startTag(std::string_view text, bool& selfC
         const std::string_view attribute = text.substr(name, i - name);
         // Tags hold few attributes; a hostile one with thousands is looked up.
         if (attributes_.size() < 16) {
-            if (std::find(attributes_.begin(), attributes_.end(), attribute) != attributes_.end())
-                return failAt(name, withWhat(kAttributoRipetuto, excerpt(text, name, i)));
+            for (const std::string_view seen : attributes_)
+                if (seen.size() == attribute.size() && std::memcmp(seen.data(), attribute.data(), seen.size()) == 0)
+                    return failAt(name, withWhat(kAttributoRipetuto, excerpt(text, name, i)));
             attributes_.push_back(attribute);
         } else {
-            if (many.empty()) many.insert(attributes_.begin(), attributes_.end());
-            if (!many.insert(attribute).second) return failAt(name, withWhat(kAttributoRipetuto, excerpt(text, name, i)));
+            if (manyAttributes_.empty()) manyAttributes_.insert(attributes_.begin(), attributes_.end());
+            if (!manyAttributes_.insert(attribute).second) return failAt(name, withWhat(kAttributoRipetuto, excerpt(text, name, i)));
         }
-        while (i < n && isSpace(d[i])) ++i;
+        i = skipBlanks(d, i, n);
         if (i == n) return cutOff(text, kAttributoNonValido);
         if (d[i] != '=') return failAt(i, kAttributoNonValido);
-        ++i;
-        while (i < n && isSpace(d[i])) ++i;
+        i = skipBlanks(d, i + 1, n);
         if (i == n) return cutOff(text, kAttributoNonValido);
         const unsigned char quote = d[i];
         if (quote != '"' && quote != '\'') return failAt(i, kAttributoNonValido);
-        const Table& stops = quote == '"' ? kQuotStops : kAposStops;
+        const MarkupStops& stops = quote == '"' ? kQuotStops : kAposStops;
         ++i;
         for (;;) {
             i = skipPlain(d, i, n, stops);
@@ -527,8 +656,12 @@ WellFormedScan::Step WellFormedScan::endTag(std::string_view text)
     const unsigned char* d = bytes(text);
     const std::size_t n = text.size();
     const std::size_t name = pos_ + 2;
-    const std::string_view open = topName();
-    std::size_t i = nameEnd(text, name);
+    const std::string_view open = topName(text);
+    // Most end tags match: compared whole, without reading their name's characters.
+    std::size_t i = name + open.size();
+    if (i >= n || !sameBytes(text.data() + name, open.data(), open.size(), depth_ >= 2 && n - name >= 16) ||
+        nameGoesOn(text, i))
+        i = nameEnd(text, name);
     if (i == n) {
         if (!complete_) return Step::Cut;
         const std::string_view sofar = text.substr(std::min(name, n));
@@ -710,7 +843,7 @@ WellFormedScan::Step WellFormedScan::malformedReference(std::string_view text, s
 
 // The rest of a comment, CDATA section or instruction from `from`: one past
 // `terminator` in end_. In a comment "--" may only end it.
-WellFormedScan::Step WellFormedScan::body(std::string_view text, std::size_t from, const Table& stops,
+WellFormedScan::Step WellFormedScan::body(std::string_view text, std::size_t from, const MarkupStops& stops,
                                           std::string_view terminator, const char* cut)
 {
     const unsigned char* d = bytes(text);
@@ -772,24 +905,25 @@ WellFormedScan::Step WellFormedScan::cutOff(std::string_view text, const char* r
     return failAt(lastCharacter(text), reason);
 }
 
-void WellFormedScan::pushName(std::string_view name)
+void WellFormedScan::openElement(std::string_view text, std::size_t at, std::size_t size)
 {
-    names_.append(name);
-    nameEnds_.push_back(names_.size());
+    if (depth_ == 0)
+        rootName_.assign(text.substr(at, size));
+    else
+        open_.push_back({at, size});
+    ++depth_;
 }
 
-std::string_view WellFormedScan::topName() const
+void WellFormedScan::closeElement()
 {
-    if (nameEnds_.empty()) return {};
-    const std::size_t end = nameEnds_.back();
-    const std::size_t begin = nameEnds_.size() > 1 ? nameEnds_[nameEnds_.size() - 2] : 0;
-    return std::string_view(names_).substr(begin, end - begin);
+    if (depth_ >= 2) open_.pop_back();
+    --depth_;
 }
 
-void WellFormedScan::popName()
+std::string_view WellFormedScan::topName(std::string_view text) const
 {
-    nameEnds_.pop_back();
-    names_.resize(nameEnds_.empty() ? 0 : nameEnds_.back());
+    if (depth_ <= 1) return rootName_;
+    return text.substr(open_.back().at, open_.back().size);
 }
 
 }  // namespace crv

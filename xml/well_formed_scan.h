@@ -13,10 +13,10 @@
 // start of the name of an end tag that does not match; on the file's last
 // character when the file ends inside a construct; after the last character
 // when no root element came.
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace crv {
@@ -50,6 +50,8 @@ inline constexpr const char* kFineCDataNelTesto = "sequenza ]]> non ammessa nel 
 inline constexpr const char* kDoppioTrattino = "sequenza -- non ammessa in un commento";
 inline constexpr const char* kDichiarazioneFuoriPosto = "dichiarazione XML non all'inizio del file";
 inline constexpr const char* kCodificaDiversa = "codifica dichiarata diversa da quella del file";
+
+struct MarkupStops;
 
 struct MarkupFault {
     std::size_t offset = 0;  // in the text scanned
@@ -116,14 +118,15 @@ private:
     void passed(std::size_t to);
 
     // Each checks the construct at pos_; end_ is then one past it.
-    Step startTag(std::string_view text, bool& selfClosed);
+    // knownNameEnd: where its name ends, when already found (else 0).
+    Step startTag(std::string_view text, bool& selfClosed, std::size_t knownNameEnd = 0);
     Step endTag(std::string_view text);
     Step strayEndTag(std::string_view text);
     Step bang(std::string_view text, bool inContent);
     Step instruction(std::string_view text);
     Step declaration(std::string_view text);
-    Step body(std::string_view text, std::size_t from, const std::array<bool, 256>& stops,
-              std::string_view terminator, const char* cut);
+    Step body(std::string_view text, std::size_t from, const MarkupStops& stops, std::string_view terminator,
+              const char* cut);
     Step reference(std::string_view text, std::size_t amp, std::size_t& after);
     Step malformedReference(std::string_view text, std::size_t amp);
     Step character(std::string_view text, std::size_t at, std::size_t& after);
@@ -133,9 +136,11 @@ private:
     // of the file, it is a fault on the last character.
     Step cutOff(std::string_view text, const char* reason);
 
-    void pushName(std::string_view name);
-    std::string_view topName() const;
-    void popName();
+    // The open elements: the root's name is kept, the others' are read in the
+    // text, which holds them as long as they are open.
+    void openElement(std::string_view text, std::size_t at, std::size_t size);
+    void closeElement();
+    std::string_view topName(std::string_view text) const;
 
     Phase phase_ = Phase::Prolog;
     std::size_t pos_ = 0;         // the first construct not yet passed
@@ -154,9 +159,14 @@ private:
     FileEncoding fileEncoding_ = FileEncoding::EightBit;
     Found found_ = Found::Nothing;
     std::string foundName_;
-    std::string names_;  // the open elements' names, one after the other
-    std::vector<std::size_t> nameEnds_;
+    struct OpenName {
+        std::size_t at;
+        std::size_t size;
+    };
+    std::string rootName_;
+    std::vector<OpenName> open_;  // below the root
     std::vector<std::string_view> attributes_;  // of the start tag being checked
+    std::unordered_set<std::string_view> manyAttributes_;  // the same, when there are many
     MarkupFault fault_;
 };
 
