@@ -85,9 +85,10 @@ StreamDecoder StreamDecoder::again() const
     return copy;
 }
 
+// The fault met first in the text is kept, whichever a piece noted first.
 void StreamDecoder::noteFault(std::uint64_t offset, const char* reason)
 {
-    if (!fault_) fault_ = DecodeFault{offset, reason};
+    if (!fault_ || offset < fault_->offset) fault_ = DecodeFault{offset, reason};
 }
 
 void StreamDecoder::putText(std::string& out, std::string_view text)
@@ -100,7 +101,7 @@ void StreamDecoder::putText(std::string& out, std::string_view text)
 void StreamDecoder::appended(const std::string& out, std::size_t before)
 {
     const std::string_view added = std::string_view(out).substr(before);
-    if (!fault_ && !added.empty()) {
+    if (!added.empty()) {
         if (const void* nul = std::memchr(added.data(), '\0', added.size()))
             noteFault(decoded_ + static_cast<std::uint64_t>(static_cast<const char*>(nul) - added.data()),
                       kCarattereNullo);
@@ -268,7 +269,7 @@ void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& 
             }
         }
         if (unit >= 0xD800 && unit <= 0xDFFF) {  // a surrogate without its pair
-            if (!fault_) noteFault(decoded_ + text.size(), kCarattereNonValido);
+            noteFault(decoded_ + text.size(), kCarattereNonValido);
             text.append(kReplacement);
             continue;
         }

@@ -71,6 +71,10 @@ const std::vector<BadXml>& badXmlSamples()
                  "<?xml version=\"1.0\" encoding=\"x-nessuna\"?>", "codifica non supportata"},
         BadXml{"nul_character", std::string("<r>a\0b</r>", 10), 1, 5, "<r>a\xEF\xBF\xBD" "b</r>",
                  "carattere nullo non consentito"},
+        BadXml{"nul_before_a_lone_surrogate",
+                 "\xFF\xFE" + utf16le(u"<r>a") + std::string("\0\0", 2) + utf16le(u"b") + std::string("\x00\xD8", 2) +
+                     utf16le(u"</r>"),
+                 1, 5, "<r>a\xEF\xBF\xBD" "b\xEF\xBF\xBD</r>", "carattere nullo non consentito"},
         // What XML refuses beyond the syntax of tags.
         BadXml{"undefined_entity", "<r>\n  <NOME>NICOL&Ograve; &euro;</NOME>\n</r>", 2, 14,
                  "  <NOME>NICOL&Ograve; &euro;</NOME>", "entità non definita: &Ograve;"},
