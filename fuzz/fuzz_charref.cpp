@@ -72,9 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     crv::StreamDecoder decoder([&bytes](std::uint64_t from) {
         return crv::isValidUtf8(std::string_view(bytes).substr(static_cast<std::size_t>(from)));
     });
-    std::string text;
-    decoder.decode(bytes, false, text);
-    decoder.decode({}, true, text);
+    crv::TextBuffer decoded;
+    decoder.decode(bytes, false, decoded);
+    decoder.decode({}, true, decoded);
+    const std::string_view text = decoded.view();
     if (decoder.fault()) {
         require(!loaded);
         return 0;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -25,15 +26,21 @@ public:
 
     std::string_view read(std::size_t most, std::error_code& error) override
     {
-        if (chunk_.size() < most) chunk_.resize(most);
+        // No more room than the file holds, and none filled before the read.
+        if (size_ > 0) most = static_cast<std::size_t>(std::min<std::uint64_t>(most, size_ - std::min(size_, read_) + 1));
+        if (chunkSize_ < most) {
+            chunk_ = std::make_unique_for_overwrite<char[]>(most);
+            chunkSize_ = most;
+        }
         ssize_t n = 0;
-        while ((n = ::read(fd_.get(), chunk_.data(), most)) < 0 && errno == EINTR) {
+        while ((n = ::read(fd_.get(), chunk_.get(), most)) < 0 && errno == EINTR) {
         }
         if (n < 0) {
             error = std::error_code(errno, std::generic_category());
             return {};
         }
-        return {chunk_.data(), static_cast<std::size_t>(n)};
+        read_ += static_cast<std::uint64_t>(n);
+        return {chunk_.get(), static_cast<std::size_t>(n)};
     }
 
     Utf8Reading utf8From(std::uint64_t offset) override
@@ -62,7 +69,9 @@ private:
     const std::filesystem::path path_;
     const FileDescriptor fd_;
     std::uint64_t size_ = 0;
-    std::vector<char> chunk_;
+    std::uint64_t read_ = 0;
+    std::unique_ptr<char[]> chunk_;
+    std::size_t chunkSize_ = 0;
 };
 
 class MemoryBytes : public ByteSource {

@@ -91,16 +91,16 @@ void StreamDecoder::noteFault(std::uint64_t offset, const char* reason)
     if (!fault_ || offset < fault_->offset) fault_ = DecodeFault{offset, reason};
 }
 
-void StreamDecoder::putText(std::string& out, std::string_view text)
+void StreamDecoder::putText(TextBuffer& out, std::string_view text)
 {
     const std::size_t before = out.size();
     out.append(text);
     appended(out, before);
 }
 
-void StreamDecoder::appended(const std::string& out, std::size_t before)
+void StreamDecoder::appended(const TextBuffer& out, std::size_t before)
 {
-    const std::string_view added = std::string_view(out).substr(before);
+    const std::string_view added = out.view().substr(before);
     if (!added.empty()) {
         if (const void* nul = std::memchr(added.data(), '\0', added.size()))
             noteFault(decoded_ + static_cast<std::uint64_t>(static_cast<const char*>(nul) - added.data()),
@@ -109,11 +109,11 @@ void StreamDecoder::appended(const std::string& out, std::size_t before)
     decoded_ += added.size();
 }
 
-void StreamDecoder::appendWindows1252(std::string_view bytes, std::string& out)
+void StreamDecoder::appendWindows1252(std::string_view bytes, TextBuffer& out)
 {
-    const std::size_t before = out.size();
-    appendCp1252AsUtf8(out, bytes);
-    appended(out, before);
+    converted_.clear();
+    appendCp1252AsUtf8(converted_, bytes);
+    putText(out, converted_);
 }
 
 void StreamDecoder::choose(std::string_view head)
@@ -156,15 +156,19 @@ bool StreamDecoder::canChoose(std::string_view head, bool last)
     return head.find("?>") != std::string_view::npos || head.size() >= kLongestHead;
 }
 
-void StreamDecoder::decode(std::string_view bytes, bool last, std::string& out)
+void StreamDecoder::decode(std::string_view bytes, bool last, TextBuffer& out)
 {
     std::string head;
     if (mode_ == Mode::Undecided) {
-        head_.append(bytes);
-        if (!canChoose(head_, last)) return;
-        head = std::move(head_);
-        head_.clear();
-        bytes = head;
+        // The first bytes wait until they tell the encoding; a piece that
+        // tells it alone is not copied.
+        if (!head_.empty() || !canChoose(bytes, last)) {
+            head_.append(bytes);
+            if (!canChoose(head_, last)) return;
+            head = std::move(head_);
+            head_.clear();
+            bytes = head;
+        }
         choose(bytes);
         const std::size_t skip = std::min(choice_.skip, bytes.size());
         bytes.remove_prefix(skip);
@@ -193,7 +197,7 @@ void StreamDecoder::decode(std::string_view bytes, bool last, std::string& out)
     fileOffset_ += taken - carry_.size();
 }
 
-void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out)
+void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, TextBuffer& out)
 {
     const std::size_t high = firstNonAscii(bytes);
     putText(out, bytes.substr(0, high));
@@ -218,7 +222,7 @@ void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, std::st
         decodeUtf8(rest, last, out, mode_ == Mode::Utf8Strict);
 }
 
-void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict)
+void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, TextBuffer& out, bool strict)
 {
     std::size_t i = 0;
     std::size_t plain = 0;  // start of the bytes not yet emitted
@@ -243,7 +247,7 @@ void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& o
     putText(out, bytes.substr(plain));
 }
 
-void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& out)
+void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, TextBuffer& out)
 {
     std::string text;
     text.reserve(bytes.size() / 2 + bytes.size() / 8 + 1);
@@ -283,7 +287,7 @@ void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& 
     }
 }
 
-void StreamDecoder::decodeNamed(std::string_view bytes, bool, std::string& out)
+void StreamDecoder::decodeNamed(std::string_view bytes, bool, TextBuffer& out)
 {
     const bool hadError = named_->hasError();
     const QString part = named_->decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));

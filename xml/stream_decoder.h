@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "xml/text_buffer.h"
 #include "xml/xml_decoding.h"
 
 class QStringDecoder;
@@ -65,7 +66,7 @@ public:
     // encoding is chosen once the first bytes tell it (the declaration
     // whole); until then nothing comes out. `last` says that no bytes follow. After a fault the text goes on as a
     // readable rendering (bad sequences as U+FFFD), for showing the line.
-    void decode(std::string_view bytes, bool last, std::string& out);
+    void decode(std::string_view bytes, bool last, TextBuffer& out);
 
     // The first fault met so far, a NUL character included.
     const std::optional<DecodeFault>& fault() const { return fault_; }
@@ -84,16 +85,16 @@ private:
     static bool canChoose(std::string_view head, bool last);
     static Mode modeOf(Utf8Reading reading);
     void choose(std::string_view head);
-    void decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict);
-    void decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out);
-    void decodeUtf16(std::string_view bytes, bool last, std::string& out);
-    void decodeNamed(std::string_view bytes, bool last, std::string& out);
+    void decodeUtf8(std::string_view bytes, bool last, TextBuffer& out, bool strict);
+    void decodeAsciiPrefix(std::string_view bytes, bool last, TextBuffer& out);
+    void decodeUtf16(std::string_view bytes, bool last, TextBuffer& out);
+    void decodeNamed(std::string_view bytes, bool last, TextBuffer& out);
     void noteFault(std::uint64_t offset, const char* reason);
     // Adds `text` to `out` and looks for a NUL in it.
-    void putText(std::string& out, std::string_view text);
-    void appendWindows1252(std::string_view bytes, std::string& out);
+    void putText(TextBuffer& out, std::string_view text);
+    void appendWindows1252(std::string_view bytes, TextBuffer& out);
     // Counts what was added to `out` past `before`, looking for a NUL in it.
-    void appended(const std::string& out, std::size_t before);
+    void appended(const TextBuffer& out, std::size_t before);
 
     Utf8FromHere utf8FromHere_;
     Mode mode_ = Mode::Undecided;
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<QStringDecoder> named_;
     std::string head_;            // the first bytes, until they tell the encoding
     std::string carry_;           // bytes of a character that the last piece cut
+    std::string converted_;       // a piece turned from windows-1252, on its way to the text
     std::uint64_t fileOffset_ = 0;  // file offset of the first byte not yet decoded (the carried ones)
     std::uint64_t decoded_ = 0;
     std::optional<DecodeFault> fault_;

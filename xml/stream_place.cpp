@@ -152,7 +152,7 @@ private:
 void placeIn(ByteSource& source, StreamDecoder decoder, std::uint64_t offset, const OriginalBytes& originalBytes,
              XmlParseError& error)
 {
-    std::string text;
+    TextBuffer text;
     LineFollower lines;
     std::uint64_t toGo = offset;
     for (;;) {
@@ -160,9 +160,9 @@ void placeIn(ByteSource& source, StreamDecoder decoder, std::uint64_t offset, co
         const std::string_view bytes = source.read(kChunk, failed);
         if (failed) return;
         const bool last = bytes.empty();
-        text.clear();
+        text.truncate(0);
         decoder.decode(bytes, last, text);
-        std::string_view rest(text);
+        std::string_view rest = text.view();
         if (!lines.faultSeen()) {
             std::size_t before = 0;
             if (originalBytes) {

@@ -67,7 +67,7 @@ private:
     const std::size_t readSize_;
     std::uint64_t read_ = 0;
     StreamDecoder decoder_;
-    std::string decoded_;   // one piece, before the repair
+    TextBuffer decoded_;    // one piece, before the repair
     std::string repaired_;  // one piece, repaired
     TextBuffer text_;        // the text read and not yet passed
     std::uint64_t base_ = 0;  // offset of text_[0] in the text read
@@ -117,9 +117,12 @@ bool XmlStream::Reader::fill()
     read_ += bytes.size();
     if (!bytes.empty() && options_.onBytes) options_.onBytes(bytes);
     const bool last = bytes.empty();
+    // The text goes straight on, or through the repair.
+    TextBuffer& target = repairing_ ? decoded_ : text_;
+    if (repairing_) decoded_.truncate(0);
+    const std::size_t start = target.size();
     const std::uint64_t before = decoder_.decodedSize();
-    decoded_.clear();
-    decoder_.decode(bytes, last, decoded_);
+    decoder_.decode(bytes, last, target);
     if (!encodingTold_ && decoder_.choice()) {
         // The declaration may not name another encoding than the bytes tell.
         using Kind = EncodingChoice::Kind;
@@ -133,15 +136,13 @@ bool XmlStream::Reader::fill()
     if (decoder_.fault()) {
         // Nothing from the fault on is read: the text ends there.
         fault_ = decoder_.fault();
-        decoded_.resize(static_cast<std::size_t>(
-            std::clamp<std::uint64_t>(fault_->offset, before, before + decoded_.size()) - before));
+        const std::uint64_t kept = std::clamp<std::uint64_t>(fault_->offset, before, before + (target.size() - start));
+        target.truncate(start + static_cast<std::size_t>(kept - before));
     }
     if (repairing_) {
         repaired_.clear();
-        options_.repair.apply(repaired_, decoded_);
+        options_.repair.apply(repaired_, decoded_.view());
         text_.append(repaired_);
-    } else {
-        text_.append(decoded_);
     }
     if (fault_) faultAt_ = at(text_.size());
     // A text cut by a fault does not end where the file does.
@@ -166,7 +167,8 @@ bool XmlStream::Reader::more()
     // Room for what comes, no more than the file still holds: a huge
     // element is held once, not in a buffer twice its size.
     const std::uint64_t left = size() > read_ ? size() - read_ : 0;
-    text_.reserve(text_.size() + static_cast<std::size_t>(std::min<std::uint64_t>(wanted, left)) + readSize_);
+    const auto coming = static_cast<std::size_t>(std::min<std::uint64_t>(wanted + readSize_, left));
+    text_.reserve(text_.size() + coming + 64);
     const std::uint64_t target = at(text_.size()) + wanted;
     bool any = false;
     while (at(text_.size()) < target && fill()) any = true;
