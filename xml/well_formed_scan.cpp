@@ -17,9 +17,9 @@ WellFormedScan::Event WellFormedScan::scan(std::string_view text, bool complete)
         return Event::RootClosed;
     }
     switch (phase_) {
-    case Phase::Prolog: return prolog(text);
+    case Phase::Prolog:
+    case Phase::Epilog: return outsideRoot(text);
     case Phase::Content: return content(text);
-    case Phase::Epilog: return epilog(text);
     case Phase::Done: return Event::End;
     case Phase::Failed: return Event::Fault;
     }
@@ -64,10 +64,12 @@ WellFormedScan::Event WellFormedScan::outcome(Step step)
     return step == Step::Cut ? Event::NeedText : Event::Fault;
 }
 
-// Before the root: an XML declaration at the very start, comments,
-// instructions and blanks.
-WellFormedScan::Event WellFormedScan::prolog(std::string_view text)
+// Before and after the root: an XML declaration at the very start,
+// comments, instructions and blanks. Before it, what stands else is the
+// root; after it, a fault.
+WellFormedScan::Event WellFormedScan::outsideRoot(std::string_view text)
 {
+    const bool before = phase_ == Phase::Prolog;
     const std::size_t n = text.size();
     for (;;) {
         std::size_t i = pos_;
@@ -75,11 +77,15 @@ WellFormedScan::Event WellFormedScan::prolog(std::string_view text)
         if (i != pos_) passed(i);
         if (i == n) {
             if (!complete_) return Event::NeedText;
+            if (!before) {
+                phase_ = Phase::Done;
+                return Event::End;
+            }
             if (!asked_) return ask(Found::Nothing, {});
             return outcome(failAt(n, kRadiceMancante));
         }
-        if (text[i] != '<') {
-            if (!asked_) return ask(Found::Text, {});
+        if (text[i] != '<' || startsWithAt(text, i, "<![CDATA[")) {
+            if (before && !asked_) return ask(Found::Text, {});
             return outcome(failAt(i, kTestoFuoriRadice));
         }
         if (i + 1 == n) return outcome(cutOff(text, kTagNonRiconosciuto));
@@ -88,36 +94,40 @@ WellFormedScan::Event WellFormedScan::prolog(std::string_view text)
         if (next == '?') {
             step = instruction(text);
         } else if (next == '!') {
-            if (startsWithAt(text, i, "<![CDATA[")) {
-                if (!asked_) return ask(Found::Text, {});
-                return outcome(failAt(i, kTestoFuoriRadice));
-            }
             step = bang(text, false);
         } else if (next == '/') {
             step = strayEndTag(text);
         } else {
             const std::size_t nameStop = nameEnd(text, i + 1);
             if (nameStop == i + 1) return outcome(failAt(i + 1, kTagNonRiconosciuto));
-            if (nameStop == n && !complete_) return Event::NeedText;
-            if (!asked_) return ask(Found::Element, text.substr(i + 1, nameStop - i - 1));
-            bool selfClosed = false;
-            step = startTag(text, selfClosed);
-            if (step != Step::Done) return outcome(step);
-            start_ = i;
-            passed(end_);
-            selfClosed_ = selfClosed;
-            if (selfClosed) {
-                phase_ = Phase::Epilog;
-                rootClosedNext_ = true;
-            } else {
-                openElement(text, i + 1, nameStop - i - 1);
-                phase_ = Phase::Content;
-            }
-            return Event::RootOpened;
+            if (!before) return outcome(failAt(i, kSecondaRadice));
+            return root(text, nameStop);
         }
         if (step != Step::Done) return outcome(step);
         passed(end_);
     }
+}
+
+// The element where the root should begin, its name ending at nameStop.
+WellFormedScan::Event WellFormedScan::root(std::string_view text, std::size_t nameStop)
+{
+    const std::size_t i = pos_;
+    if (nameStop == text.size() && !complete_) return Event::NeedText;
+    if (!asked_) return ask(Found::Element, text.substr(i + 1, nameStop - i - 1));
+    bool selfClosed = false;
+    const Step step = startTag(text, selfClosed, nameStop);
+    if (step != Step::Done) return outcome(step);
+    start_ = i;
+    passed(end_);
+    selfClosed_ = selfClosed;
+    if (selfClosed) {
+        phase_ = Phase::Epilog;
+        rootClosedNext_ = true;
+    } else {
+        openElement(text, i + 1, nameStop - i - 1);
+        phase_ = Phase::Content;
+    }
+    return Event::RootOpened;
 }
 
 // Inside the root: text, references, elements, comments, instructions and
@@ -241,40 +251,6 @@ WellFormedScan::Event WellFormedScan::endOfContent(std::string_view text)
         return Event::End;
     }
     return outcome(failAt(lastCharacter(text), kElementoNonChiuso));
-}
-
-// After the root: comments, instructions and blanks.
-WellFormedScan::Event WellFormedScan::epilog(std::string_view text)
-{
-    const std::size_t n = text.size();
-    for (;;) {
-        std::size_t i = pos_;
-        while (i < n && isSpace(static_cast<unsigned char>(text[i]))) ++i;
-        pos_ = i;
-        if (i == n) {
-            if (!complete_) return Event::NeedText;
-            phase_ = Phase::Done;
-            return Event::End;
-        }
-        if (text[i] != '<') return outcome(failAt(i, kTestoFuoriRadice));
-        if (i + 1 == n) return outcome(cutOff(text, kTagNonRiconosciuto));
-        const char next = text[i + 1];
-        Step step = Step::Done;
-        if (next == '?') {
-            step = instruction(text);
-        } else if (next == '!') {
-            if (startsWithAt(text, i, "<![CDATA[")) return outcome(failAt(i, kTestoFuoriRadice));
-            step = bang(text, false);
-        } else if (next == '/') {
-            step = strayEndTag(text);
-        } else {
-            const std::size_t nameStop = nameEnd(text, i + 1);
-            if (nameStop == i + 1) return outcome(failAt(i + 1, kTagNonRiconosciuto));
-            return outcome(failAt(i, kSecondaRadice));
-        }
-        if (step != Step::Done) return outcome(step);
-        pos_ = end_;
-    }
 }
 
 // ------------------------------------------------------------------ faults and names

@@ -109,9 +109,9 @@ private:
     // The outcome of checking one construct.
     enum class Step { Done, Cut, Failed };
 
-    Event prolog(std::string_view text);
+    Event outsideRoot(std::string_view text);
+    Event root(std::string_view text, std::size_t nameStop);
     Event content(std::string_view text);
-    Event epilog(std::string_view text);
     Event endOfContent(std::string_view text);
     Event ask(Found found, std::string_view name);
     static Event outcome(Step step);
