@@ -14,6 +14,7 @@ namespace crv {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 20;
+constexpr std::size_t kGrowing = std::size_t{64} << 10;
 
 class FileBytes : public ByteSource {
 public:
@@ -26,8 +27,13 @@ public:
 
     std::string_view read(std::size_t most, std::error_code& error) override
     {
-        // No more room than the file holds, and none filled before the read.
-        if (size_ > 0) most = static_cast<std::size_t>(std::min<std::uint64_t>(most, size_ - std::min(size_, read_) + 1));
+        // No more room than the file still holds (and a byte to see its end),
+        // none filled before the read; past its size (a file that grew), the
+        // room there is.
+        if (size_ > read_)
+            most = static_cast<std::size_t>(std::min<std::uint64_t>(most, size_ - read_ + 1));
+        else if (size_ > 0)
+            most = std::min(most, std::max(chunkSize_, kGrowing));
         if (chunkSize_ < most) {
             chunk_ = std::make_unique_for_overwrite<char[]>(most);
             chunkSize_ = most;
