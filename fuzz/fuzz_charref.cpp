@@ -3,7 +3,6 @@
 // leaves each one as written in the values the parser would have decoded:
 // a document the loader accepts must hold none that is forbidden, and a
 // refusal must point at one. Aborts when either breaks.
-#include "text/encoding.h"
 #include "xml/stream_decoder.h"
 #include "xml/well_formed_scan.h"
 #include "xml/xml_document.h"
@@ -70,7 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The text as the loader decodes it.
     crv::StreamDecoder decoder([&bytes](std::uint64_t from) {
-        return crv::isValidUtf8(std::string_view(bytes).substr(static_cast<std::size_t>(from)));
+        crv::Utf8Survey survey;
+        survey.feed(std::string_view(bytes).substr(static_cast<std::size_t>(from)));
+        return survey.reading();
     });
     crv::TextBuffer decoded;
     decoder.decode(bytes, false, decoded);
