@@ -3,7 +3,8 @@
 // leaves each one as written in the values the parser would have decoded:
 // a document the loader accepts must hold none that is forbidden, and a
 // refusal must point at one. Aborts when either breaks.
-#include "xml/xml_decoding.h"
+#include "xml/stream_decoder.h"
+#include "xml/well_formed_scan.h"
 #include "xml/xml_document.h"
 
 #include <algorithm>
@@ -66,8 +67,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     crv::XmlDocument doc;
     const bool loaded = doc.loadBytes(bytes, "fuzz");
 
-    crv::DecodedXml decoded = crv::decodeXmlBytes(bytes);
-    if (!decoded.ok) {
+    // The text as the loader decodes it.
+    crv::StreamDecoder decoder([&bytes](std::uint64_t from) {
+        crv::Utf8Survey survey;
+        survey.feed(std::string_view(bytes).substr(static_cast<std::size_t>(from)));
+        return survey.reading();
+    });
+    crv::TextBuffer decoded;
+    decoder.decode(bytes, false, decoded);
+    decoder.decode({}, true, decoded);
+    const std::string_view text = decoded.view();
+    if (decoder.fault()) {
         require(!loaded);
         return 0;
     }
@@ -76,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                pugi::parse_fragment) & ~pugi::parse_escapes;
     pugi::xml_document raw;
     const pugi::xml_parse_result result =
-        raw.load_buffer(decoded.text.data(), decoded.text.size(), kRaw, pugi::encoding_utf8);
+        raw.load_buffer(text.data(), text.size(), kRaw, pugi::encoding_utf8);
     ForbiddenFinder finder;
     raw.traverse(finder);
 
@@ -86,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const crv::XmlParseError& err = doc.parseError();
-    if (err.reason == "riferimento a carattere non ammesso") {
+    if (err.reason == crv::kRiferimentoVietato) {
         // The position counts characters; the source line is UTF-8.
         std::size_t offset = 0;
         for (int chars = 1; chars < err.linepos && offset < err.srcText.size(); ++chars) {

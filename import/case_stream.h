@@ -1,9 +1,8 @@
 #pragma once
 // A delivery read as a stream, one case element at a time: memory follows
-// the largest case, not the file. Each case element is parsed alone, in the
-// same way the whole document would be, under a copy of the root element;
-// everything a reader of the whole file would refuse is refused in the order
-// the file meets it, with its line, position and source text.
+// the largest case, not the file. Each case element is parsed alone, under a
+// copy of the root element, and every rule of well-formed XML is applied in
+// the order the file meets it, as for a document read whole (XmlStream).
 //
 // In the bank format and in the text mode the delivery is repaired while it
 // is read, never on disk: a text export without root element is read as if
@@ -13,14 +12,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include <pugixml.hpp>
 
-#include "xml/xml_document.h"
+#include "xml/xml_stream.h"
 
 namespace crv {
 
@@ -47,29 +44,13 @@ struct StreamSummary {
 };
 
 // The delivery is not well-formed, or could not be read (line 0).
-class CaseStreamError : public std::runtime_error {
-public:
-    explicit CaseStreamError(XmlParseError error);
-    const XmlParseError& error() const { return error_; }
-
-private:
-    XmlParseError error_;
-};
-
-// The reading was stopped on request.
-class StreamStopped : public std::runtime_error {
-public:
-    StreamStopped();
-};
+using CaseStreamError = XmlStreamError;
 
 class CaseStream {
 public:
     // Opens the delivery for reading only; never writes it, never writes a
     // copy anywhere. Throws CaseStreamError when it cannot be opened.
-    CaseStream(std::filesystem::path delivery, CaseStreamOptions options);
-    ~CaseStream();
-    CaseStream(const CaseStream&) = delete;
-    CaseStream& operator=(const CaseStream&) = delete;
+    CaseStream(const std::filesystem::path& delivery, CaseStreamOptions options);
 
     // The next case element, parsed alone; a null node after the last. The
     // node and its parent (a copy of the root element: its name and
@@ -78,13 +59,17 @@ public:
     pugi::xml_node next();
 
     // After the end: the root and what the file holds instead of cases.
-    const StreamSummary& summary() const;
-    std::uint64_t bytesRead() const;  // bytes of the delivery read so far
-    std::uint64_t size() const;       // the delivery's size in bytes
+    const StreamSummary& summary() const { return summary_; }
+    std::uint64_t bytesRead() const { return stream_.bytesRead(); }  // bytes of the delivery read so far
+    std::uint64_t size() const { return stream_.size(); }            // the delivery's size in bytes
 
 private:
-    class Reader;
-    std::unique_ptr<Reader> reader_;
+    void count(pugi::xml_node top);
+
+    const std::string caseName_;
+    const std::string otherName_;
+    XmlStream stream_;
+    StreamSummary summary_;
 };
 
 }  // namespace crv

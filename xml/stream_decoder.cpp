@@ -18,6 +18,61 @@ constexpr std::size_t kLongestHead = std::size_t{1} << 20;
 
 }  // namespace
 
+StreamDecoder::Mode StreamDecoder::modeOf(Utf8Reading reading)
+{
+    switch (reading) {
+    case Utf8Reading::Valid: return Mode::Utf8Trusted;
+    case Utf8Reading::Malformed: return Mode::Utf8Strict;
+    case Utf8Reading::Other: break;
+    }
+    return Mode::Windows1252;
+}
+
+bool Utf8Survey::feed(std::string_view bytes)
+{
+    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    while (i < bytes.size() && !other_) {
+        if (pending_ == 0) {
+            i = firstNonAscii(bytes, i);
+            if (i == bytes.size()) break;
+            lead_ = d[i++];
+            firstContinuation_ = true;
+            if (lead_ >= 0xC0 && lead_ <= 0xDF) {
+                pending_ = 1;
+                malformed_ = malformed_ || lead_ < 0xC2;  // overlong
+            } else if (lead_ >= 0xE0 && lead_ <= 0xEF) {
+                pending_ = 2;
+            } else if (lead_ >= 0xF0 && lead_ <= 0xF7) {
+                pending_ = 3;
+                malformed_ = malformed_ || lead_ > 0xF4;  // beyond U+10FFFF
+            } else {
+                other_ = true;  // a continuation byte without its lead, or no UTF-8 byte at all
+            }
+            continue;
+        }
+        const unsigned char c = d[i++];
+        if ((c & 0xC0) != 0x80) {
+            other_ = true;
+            break;
+        }
+        if (firstContinuation_) {
+            // Overlong forms, surrogates and values beyond U+10FFFF.
+            malformed_ = malformed_ || (lead_ == 0xE0 && c < 0xA0) || (lead_ == 0xED && c >= 0xA0) ||
+                         (lead_ == 0xF0 && c < 0x90) || (lead_ == 0xF4 && c >= 0x90);
+            firstContinuation_ = false;
+        }
+        --pending_;
+    }
+    return !other_;
+}
+
+Utf8Reading Utf8Survey::reading() const
+{
+    if (other_) return Utf8Reading::Other;
+    return malformed_ || pending_ > 0 ? Utf8Reading::Malformed : Utf8Reading::Valid;
+}
+
 StreamDecoder::StreamDecoder(Utf8FromHere utf8FromHere) : utf8FromHere_(std::move(utf8FromHere)) {}
 StreamDecoder::~StreamDecoder() = default;
 StreamDecoder::StreamDecoder(StreamDecoder&&) noexcept = default;
@@ -26,26 +81,27 @@ StreamDecoder& StreamDecoder::operator=(StreamDecoder&&) noexcept = default;
 StreamDecoder StreamDecoder::again() const
 {
     StreamDecoder copy(utf8FromHere_);
-    copy.unnamedIsUtf8_ = unnamedIsUtf8_;
+    copy.unnamed_ = unnamed_;
     return copy;
 }
 
+// The fault met first in the text is kept, whichever a piece noted first.
 void StreamDecoder::noteFault(std::uint64_t offset, const char* reason)
 {
-    if (!fault_) fault_ = DecodeFault{offset, reason};
+    if (!fault_ || offset < fault_->offset) fault_ = DecodeFault{offset, reason};
 }
 
-void StreamDecoder::putText(std::string& out, std::string_view text)
+void StreamDecoder::putText(TextBuffer& out, std::string_view text)
 {
     const std::size_t before = out.size();
     out.append(text);
     appended(out, before);
 }
 
-void StreamDecoder::appended(const std::string& out, std::size_t before)
+void StreamDecoder::appended(const TextBuffer& out, std::size_t before)
 {
-    const std::string_view added = std::string_view(out).substr(before);
-    if (!fault_ && !added.empty()) {
+    const std::string_view added = out.view().substr(before);
+    if (!added.empty()) {
         if (const void* nul = std::memchr(added.data(), '\0', added.size()))
             noteFault(decoded_ + static_cast<std::uint64_t>(static_cast<const char*>(nul) - added.data()),
                       kCarattereNullo);
@@ -53,11 +109,11 @@ void StreamDecoder::appended(const std::string& out, std::size_t before)
     decoded_ += added.size();
 }
 
-void StreamDecoder::appendWindows1252(std::string_view bytes, std::string& out)
+void StreamDecoder::appendWindows1252(std::string_view bytes, TextBuffer& out)
 {
-    const std::size_t before = out.size();
-    appendCp1252AsUtf8(out, bytes);
-    appended(out, before);
+    converted_.clear();
+    appendCp1252AsUtf8(converted_, bytes);
+    putText(out, converted_);
 }
 
 void StreamDecoder::choose(std::string_view head)
@@ -67,7 +123,7 @@ void StreamDecoder::choose(std::string_view head)
     switch (choice_.kind) {
     case Kind::Utf8: mode_ = Mode::Utf8Strict; break;
     case Kind::Utf8OrWindows1252:
-        mode_ = !unnamedIsUtf8_ ? Mode::Ascii : *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
+        mode_ = unnamed_ ? modeOf(*unnamed_) : Mode::Ascii;
         break;
     case Kind::Windows1252: mode_ = Mode::Windows1252; break;
     case Kind::Utf16LE:
@@ -100,15 +156,19 @@ bool StreamDecoder::canChoose(std::string_view head, bool last)
     return head.find("?>") != std::string_view::npos || head.size() >= kLongestHead;
 }
 
-void StreamDecoder::decode(std::string_view bytes, bool last, std::string& out)
+void StreamDecoder::decode(std::string_view bytes, bool last, TextBuffer& out)
 {
     std::string head;
     if (mode_ == Mode::Undecided) {
-        head_.append(bytes);
-        if (!canChoose(head_, last)) return;
-        head = std::move(head_);
-        head_.clear();
-        bytes = head;
+        // The first bytes wait until they tell the encoding; a piece that
+        // tells it alone is not copied.
+        if (!head_.empty() || !canChoose(bytes, last)) {
+            head_.append(bytes);
+            if (!canChoose(head_, last)) return;
+            head = std::move(head_);
+            head_.clear();
+            bytes = head;
+        }
         choose(bytes);
         const std::size_t skip = std::min(choice_.skip, bytes.size());
         bytes.remove_prefix(skip);
@@ -137,29 +197,32 @@ void StreamDecoder::decode(std::string_view bytes, bool last, std::string& out)
     fileOffset_ += taken - carry_.size();
 }
 
-void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, std::string& out)
+void StreamDecoder::decodeAsciiPrefix(std::string_view bytes, bool last, TextBuffer& out)
 {
     const std::size_t high = firstNonAscii(bytes);
     putText(out, bytes.substr(0, high));
     if (high == bytes.size()) return;
     // The first byte above ASCII decides for the whole file: UTF-8 when all
-    // of the rest is, windows-1252 otherwise. A fault in this piece answers
-    // without reading ahead.
-    if (!unnamedIsUtf8_) {
-        bool broken = false;
-        const std::size_t whole = wholeUtf8Prefix(bytes.substr(high), broken);
-        const bool bad = broken || (last && high + whole < bytes.size());
-        unnamedIsUtf8_ = bad ? false : utf8FromHere_(fileOffset_ + high);
+    // of the rest is UTF-8 in form, windows-1252 otherwise. This piece, or
+    // the last, answers without reading ahead.
+    if (!unnamed_) {
+        Utf8Survey survey;
+        if (!survey.feed(bytes.substr(high)))
+            unnamed_ = Utf8Reading::Other;
+        else if (last)
+            unnamed_ = survey.reading();
+        else
+            unnamed_ = utf8FromHere_(fileOffset_ + high);
     }
-    mode_ = *unnamedIsUtf8_ ? Mode::Utf8Trusted : Mode::Windows1252;
+    mode_ = modeOf(*unnamed_);
     const std::string_view rest = bytes.substr(high);
-    if (mode_ == Mode::Utf8Trusted)
-        decodeUtf8(rest, last, out, false);
-    else
+    if (mode_ == Mode::Windows1252)
         appendWindows1252(rest, out);
+    else
+        decodeUtf8(rest, last, out, mode_ == Mode::Utf8Strict);
 }
 
-void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& out, bool strict)
+void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, TextBuffer& out, bool strict)
 {
     std::size_t i = 0;
     std::size_t plain = 0;  // start of the bytes not yet emitted
@@ -173,8 +236,8 @@ void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& o
             putText(out, bytes.substr(plain, i - plain));
             return;
         }
-        // A malformed byte shows as U+FFFD, one for each, as the whole-file
-        // reading shows it.
+        // A malformed byte shows as U+FFFD, one for each, in the line shown
+        // with the fault.
         putText(out, bytes.substr(plain, i - plain));
         if (strict) noteFault(decoded_, kCarattereNonValido);
         putText(out, kReplacement);
@@ -184,7 +247,7 @@ void StreamDecoder::decodeUtf8(std::string_view bytes, bool last, std::string& o
     putText(out, bytes.substr(plain));
 }
 
-void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& out)
+void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, TextBuffer& out)
 {
     std::string text;
     text.reserve(bytes.size() / 2 + bytes.size() / 8 + 1);
@@ -210,7 +273,7 @@ void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& 
             }
         }
         if (unit >= 0xD800 && unit <= 0xDFFF) {  // a surrogate without its pair
-            if (!fault_) noteFault(decoded_ + text.size(), kCarattereNonValido);
+            noteFault(decoded_ + text.size(), kCarattereNonValido);
             text.append(kReplacement);
             continue;
         }
@@ -224,7 +287,7 @@ void StreamDecoder::decodeUtf16(std::string_view bytes, bool last, std::string& 
     }
 }
 
-void StreamDecoder::decodeNamed(std::string_view bytes, bool, std::string& out)
+void StreamDecoder::decodeNamed(std::string_view bytes, bool, TextBuffer& out)
 {
     const bool hadError = named_->hasError();
     const QString part = named_->decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));

@@ -1,14 +1,8 @@
 #include "xml/stream_place.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <vector>
 
-#include "files/file_descriptor.h"
 #include "text/encoding.h"
 
 namespace crv {
@@ -155,25 +149,20 @@ private:
 
 }  // namespace
 
-void placeInFile(const std::filesystem::path& path, StreamDecoder decoder, std::uint64_t offset,
-                 const OriginalBytes& originalBytes, XmlParseError& error)
+void placeIn(ByteSource& source, StreamDecoder decoder, std::uint64_t offset, const OriginalBytes& originalBytes,
+             XmlParseError& error)
 {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    const int fd = file.get();
-    if (fd < 0) return;
-    std::vector<char> chunk(kChunk);
-    std::string text;
+    TextBuffer text;
     LineFollower lines;
     std::uint64_t toGo = offset;
     for (;;) {
-        ssize_t n = 0;
-        while ((n = ::read(fd, chunk.data(), chunk.size())) < 0 && errno == EINTR) {
-        }
-        const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
-        const bool last = got == 0;
-        text.clear();
-        decoder.decode(std::string_view(chunk.data(), got), last, text);
-        std::string_view rest(text);
+        std::error_code failed;
+        const std::string_view bytes = source.read(kChunk, failed);
+        if (failed) return;
+        const bool last = bytes.empty();
+        text.truncate(0);
+        decoder.decode(bytes, last, text);
+        std::string_view rest = text.view();
         if (!lines.faultSeen()) {
             std::size_t before = 0;
             if (originalBytes) {

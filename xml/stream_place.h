@@ -4,12 +4,12 @@
 // the file again from its start. Lines and positions are 64-bit: a file of
 // several gigabytes, or a line of that length, is placed exactly.
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string_view>
 
+#include "xml/byte_source.h"
+#include "xml/parse_error_message.h"
 #include "xml/stream_decoder.h"
-#include "xml/xml_document.h"
 
 namespace crv {
 
@@ -20,10 +20,9 @@ namespace crv {
 using OriginalBytes = std::function<std::size_t(std::string_view piece, std::uint64_t& streamBytes)>;
 
 // Fills line, linepos and the source text of `error` for the fault at
-// `offset` of the text the stream read from `path`; `decoder` reads the file
-// as the stream did. When the file cannot be read again, the error keeps
-// no place (line 0) and only its reason.
-void placeInFile(const std::filesystem::path& path, StreamDecoder decoder, std::uint64_t offset,
-                 const OriginalBytes& originalBytes, XmlParseError& error);
+// `offset` of the text the stream read; `source` gives the file's bytes
+// from their start again and `decoder` reads them as the stream did.
+void placeIn(ByteSource& source, StreamDecoder decoder, std::uint64_t offset, const OriginalBytes& originalBytes,
+             XmlParseError& error);
 
 }  // namespace crv

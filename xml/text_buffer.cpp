@@ -29,6 +29,24 @@ TextBuffer::~TextBuffer()
         std::free(data_);
 }
 
+TextBuffer::TextBuffer(TextBuffer&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      mapped_(std::exchange(other.mapped_, 0))
+{
+}
+
+TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept
+{
+    TextBuffer gone(std::move(*this));
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    mapped_ = std::exchange(other.mapped_, 0);
+    return *this;
+}
+
 void TextBuffer::grow(std::size_t capacity)
 {
     if (capacity < kMapFrom && mapped_ == 0) {

@@ -5,6 +5,7 @@
 // a little more, but not the double a doubling string asks for.
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 namespace crv {
 
@@ -14,12 +15,16 @@ public:
     ~TextBuffer();
     TextBuffer(const TextBuffer&) = delete;
     TextBuffer& operator=(const TextBuffer&) = delete;
+    // The text moves with its buffer; the one moved from is empty.
+    TextBuffer(TextBuffer&& other) noexcept;
+    TextBuffer& operator=(TextBuffer&& other) noexcept;
 
     char* data() { return data_; }
-    const char* data() const { return data_; }
+    const char* data() const { return data_ != nullptr ? data_ : ""; }
     std::size_t size() const { return size_; }
-    std::string_view view() const { return {data_, size_}; }
-    // data()[size()] exists and holds '\0', as in a string.
+    std::string_view view() const { return {data(), size_}; }
+    // data()[size()] holds '\0', as in a string (for the mutable data()
+    // once anything was appended or reserved: before, it is null).
     char& operator[](std::size_t i) { return data_[i]; }
     char operator[](std::size_t i) const { return data_[i]; }
 

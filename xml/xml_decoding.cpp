@@ -1,12 +1,5 @@
 #include "xml/xml_decoding.h"
 
-#include "text/encoding.h"
-
-#include <QByteArray>
-#include <QByteArrayView>
-#include <QString>
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -15,10 +8,6 @@ namespace crv {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-constexpr const char* kBadCharacter = kCarattereNonValido;
-constexpr const char* kUnsupported = kCodificaNonSupportata;
-constexpr const char* kNulCharacter = kCarattereNullo;
 
 bool startsWith(std::string_view bytes, std::string_view prefix)
 {
@@ -36,75 +25,6 @@ std::string asciiLower(std::string_view text)
     std::transform(out.begin(), out.end(), out.begin(), [](char c) {
         return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     });
-    return out;
-}
-
-DecodedXml failure(std::string text, std::size_t offset, const char* reason)
-{
-    DecodedXml out;
-    out.text = std::move(text);
-    out.ok = false;
-    out.errorOffset = std::min(offset, out.text.size());
-    out.reason = reason;
-    return out;
-}
-
-// The bytes with each malformed UTF-8 sequence replaced by U+FFFD. The text
-// before the first bad byte is unchanged, so firstBad is an offset in both.
-std::string sanitizeUtf8(std::string_view bytes, std::size_t& firstBad)
-{
-    firstBad = bytes.size();
-    std::string out;
-    out.reserve(bytes.size() + 16);
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::size_t len = utf8LeadLength(static_cast<unsigned char>(bytes[i]));
-        if (len != 0 && i + len <= bytes.size() && isValidUtf8(bytes.substr(i, len))) {
-            out.append(bytes.substr(i, len));
-            i += len;
-            continue;
-        }
-        if (firstBad == bytes.size()) firstBad = i;
-        out.append(kReplacement);
-        ++i;
-    }
-    return out;
-}
-
-DecodedXml decodeUtf16(std::string_view bytes, bool bigEndian)
-{
-    DecodedXml out;
-    out.text.reserve(bytes.size() / 2 + bytes.size() / 8 + 1);
-    const auto unitAt = [&](std::size_t u) -> char32_t {
-        const auto b0 = static_cast<unsigned char>(bytes[2 * u]);
-        const auto b1 = static_cast<unsigned char>(bytes[2 * u + 1]);
-        return bigEndian ? (char32_t{b0} << 8) | b1 : (char32_t{b1} << 8) | b0;
-    };
-    const auto markBad = [&out] {
-        if (!out.ok) return;
-        out.ok = false;
-        out.errorOffset = out.text.size();
-        out.reason = kBadCharacter;
-    };
-    const std::size_t units = bytes.size() / 2;
-    for (std::size_t u = 0; u < units; ++u) {
-        const char32_t unit = unitAt(u);
-        if (unit >= 0xD800 && unit <= 0xDBFF && u + 1 < units) {
-            const char32_t low = unitAt(u + 1);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out.text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                ++u;
-                continue;
-            }
-        }
-        if (unit >= 0xD800 && unit <= 0xDFFF) {  // a surrogate without its pair
-            markBad();
-            out.text.append(kReplacement);
-            continue;
-        }
-        appendUtf8(out.text, unit);
-    }
-    if (bytes.size() % 2 != 0) markBad();  // the file ends in the middle of a character
     return out;
 }
 
@@ -152,47 +72,6 @@ Family familyOf(const std::string& name)
         "us-ascii", "ascii"};
     if (std::find(latin.begin(), latin.end(), name) != latin.end()) return Family::Windows1252;
     return Family::Other;
-}
-
-DecodedXml decodeWithQt(std::string bytes, const EncodingChoice& choice)
-{
-    QStringDecoder decoder(choice.name.c_str());
-    if (!decoder.isValid()) return failure(cp1252ToUtf8(bytes), choice.nameOffset, kUnsupported);
-
-    // In slices, so that no UTF-16 copy of the whole file is ever held.
-    constexpr std::size_t kSlice = std::size_t{1} << 20;
-    std::string text;
-    text.reserve(bytes.size() + bytes.size() / 4 + 1);
-    for (std::size_t pos = 0; pos < bytes.size(); pos += kSlice) {
-        const std::size_t n = std::min(kSlice, bytes.size() - pos);
-        const QString part = decoder.decode(QByteArrayView(bytes.data() + pos, static_cast<qsizetype>(n)));
-        const QByteArray utf8 = part.toUtf8();
-        text.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-    }
-    if (decoder.hasError()) {
-        const std::size_t bad = std::min(text.find(kReplacement), text.size());
-        return failure(std::move(text), bad, kBadCharacter);
-    }
-    DecodedXml out;
-    out.text = std::move(text);
-    return out;
-}
-
-DecodedXml decodeUtf8(std::string bytes, bool mustBeUtf8)
-{
-    if (isValidUtf8(bytes)) {
-        DecodedXml out;
-        out.text = std::move(bytes);
-        return out;
-    }
-    if (!mustBeUtf8) {
-        DecodedXml out;
-        out.text = cp1252ToUtf8(bytes);
-        return out;
-    }
-    std::size_t firstBad = 0;
-    std::string shown = sanitizeUtf8(bytes, firstBad);
-    return failure(std::move(shown), firstBad, kBadCharacter);
 }
 
 }  // namespace
@@ -244,44 +123,13 @@ EncodingChoice chooseEncoding(std::string_view head)
     return choice;
 }
 
-namespace {
-
-DecodedXml decodeAny(std::string bytes)
+EncodingWidth widthOf(std::string_view declaredName)
 {
-    using Kind = EncodingChoice::Kind;
-    const EncodingChoice choice = chooseEncoding(bytes);
-    const std::string_view view(bytes);
-    switch (choice.kind) {
-    case Kind::Utf8:
-        bytes.erase(0, choice.skip);
-        return decodeUtf8(std::move(bytes), true);
-    case Kind::Utf8OrWindows1252:
-        return decodeUtf8(std::move(bytes), false);
-    case Kind::Windows1252: {
-        DecodedXml out;
-        out.text = cp1252ToUtf8(bytes);
-        return out;
+    switch (familyOf(asciiLower(declaredName))) {
+    case Family::Utf8: return EncodingWidth::Utf8;
+    case Family::Wide: return EncodingWidth::Wide;
+    default: return EncodingWidth::EightBit;
     }
-    case Kind::Utf16LE:
-    case Kind::Utf16BE:
-        return decodeUtf16(view.substr(choice.skip), choice.kind == Kind::Utf16BE);
-    case Kind::Named:
-        break;
-    }
-    return decodeWithQt(std::move(bytes), choice);
-}
-
-}  // namespace
-
-DecodedXml decodeXmlBytes(std::string bytes)
-{
-    DecodedXml out = decodeAny(std::move(bytes));
-    // A NUL would end the parse early and silently drop the rest of the file.
-    if (out.ok) {
-        const std::size_t nul = out.text.find('\0');
-        if (nul != std::string::npos) return failure(std::move(out.text), nul, kNulCharacter);
-    }
-    return out;
 }
 
 }  // namespace crv

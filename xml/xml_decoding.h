@@ -1,5 +1,5 @@
 #pragma once
-// Turns the bytes of an XML file into UTF-8 text before parsing.
+// How the bytes of an XML file are to be read, told by its first bytes.
 //
 // The encoding comes from the byte order mark, from the byte pattern of an
 // unmarked UTF-16 file, or from the encoding named in the XML declaration.
@@ -36,16 +36,8 @@ struct EncodingChoice {
 // declaration, when it has one).
 EncodingChoice chooseEncoding(std::string_view head);
 
-struct DecodedXml {
-    // UTF-8 without byte order mark. When decoding fails this is a readable
-    // rendering of the bytes (bad sequences shown as U+FFFD), so that the
-    // failure can be placed in a line of it.
-    std::string text;
-    bool ok = true;
-    std::size_t errorOffset = 0;  // byte offset in text of the failure
-    std::string reason;           // short Italian description of the failure
-};
-
-DecodedXml decodeXmlBytes(std::string bytes);
+// What an encoding named in a declaration says of the file's bytes.
+enum class EncodingWidth { Utf8, Wide, EightBit };
+EncodingWidth widthOf(std::string_view declaredName);
 
 }  // namespace crv

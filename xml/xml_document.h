@@ -1,57 +1,31 @@
 #pragma once
 // The XML document the import works on: loads an input file in any of the
-// encodings the creditors use, reports parse errors by line and position, and
-// offers the node reads of a DOM (name, text, child test, markup).
+// encodings the creditors use, reports the first fault of a file that is not
+// well-formed by line and position, as the stream of cases does (the same
+// reading, XmlStream, with the root element read whole), and offers the node
+// reads of a DOM (name, text, child test, markup).
 //
 // The text that opens an element is kept as the element's value, not as a
 // child node (one node per simple element instead of two): <A>x</A> has no
 // first_child(). pugixml's child_value() and text() know this; the node
 // helpers below account for it too.
-#include <cstdint>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <pugixml.hpp>
 
+#include "xml/parse_error_message.h"
+#include "xml/text_buffer.h"
+
 namespace crv {
+
+class XmlStream;
 
 // The reason of a load that ran out of memory.
 inline constexpr const char* kMemoriaInsufficiente = "memoria insufficiente";
-
-// The reasons of a file that is not well-formed, beside the parser's own.
-inline constexpr const char* kImpossibileLeggere = "impossibile leggere il file";
-inline constexpr const char* kDoctypeNonAmmesso = "DOCTYPE non ammesso";
-inline constexpr const char* kRadiceMancante = "elemento radice mancante";
-inline constexpr const char* kSecondaRadice = "è consentito un solo elemento radice";
-inline constexpr const char* kTestoFuoriRadice = "testo fuori dall'elemento radice";
-inline constexpr const char* kElementoNonChiuso = "elemento non chiuso alla fine del file";
-inline constexpr const char* kRiferimentoVietato = "riferimento a carattere non ammesso";
-
-// How every XML file of the import is parsed. The text that opens an element
-// stays in the element (parse_embed_pcdata); a DTD is kept as a node so that
-// it can be refused; text outside the root is kept so that it can be
-// reported: the rules on the document level are checked by the caller.
-inline constexpr unsigned kXmlParseOptions =
-    pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_doctype | pugi::parse_fragment;
-
-// The parser's failure in Italian.
-const char* parseStatusReason(pugi::xml_parse_status status);
-
-struct XmlParseError {
-    std::string url;           // the path as given to load()
-    std::int64_t line = 0;     // 1-based; 0 when the file could not be read
-    std::int64_t linepos = 0;  // 1-based position in the line, counted in characters
-    std::string srcText;       // text of the faulty line, UTF-8, without its line end
-    std::string reason;        // short Italian description
-    // A line too long to hold whole is kept around the fault: srcText then
-    // begins at this position of the line, and srcContinues says that the
-    // line goes on after it.
-    std::int64_t srcFrom = 1;
-    bool srcContinues = false;
-};
 
 class XmlDocument {
 public:
@@ -70,14 +44,12 @@ public:
     const pugi::xml_document& document() const { return doc_; }
 
 private:
-    // reread gives the original bytes again, to place an error once the
-    // parse has changed its buffer in place; nullopt when they are gone.
-    bool parse(std::string bytes, std::string url,
-               const std::function<std::optional<std::string>()>& reread);
+    // Reads the stream that open() makes, whole.
+    bool read(const std::string& url, const std::function<std::unique_ptr<XmlStream>()>& open);
 
     // The parsed text; the document points into it. Held through a pointer so
     // that moving the document never moves the characters.
-    std::unique_ptr<std::string> text_;
+    std::unique_ptr<TextBuffer> text_;
     pugi::xml_document doc_;
     XmlParseError error_;
 };

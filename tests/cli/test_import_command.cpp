@@ -203,12 +203,13 @@ TEST_F(ImportCommand, NormalRunWithoutDatabaseFailsCleanly)
 
 TEST_F(ImportCommand, ControlCharactersOfTheFileReachTheTerminalAsBlanks)
 {
-    // ESC, BEL, a C1 control and a lone CR in the listing line and the memo
-    // lines of a case, and in the message of the next case's bad amount; tabs
-    // and line breaks of the program stay.
+    // C1 controls (CSI, ST, OSC) and a lone CR in the listing line and the
+    // memo lines of a case, and in the message of the next case's bad amount;
+    // tabs and line breaks of the program stay. (ESC and BEL themselves make a
+    // file that is not well-formed: its fault's line is shown, blanked.)
     writeFile(suite.paths().importDir() / "controlli.xml",
-              "<CORVESTRA><PRATICA><CLIENTE><NOME>A\x1b[2JB\x07" "C</NOME><NOTE>x\xc2\x9by\rz</NOTE></CLIENTE></PRATICA>"
-              "<PRATICA><AFFIDAMENTI><SCADENZE><CAPITALE>1\x1b]0;x\x07</CAPITALE></SCADENZE></AFFIDAMENTI>"
+              "<CORVESTRA><PRATICA><CLIENTE><NOME>A\xc2\x9b[2JB\xc2\x9c" "C</NOME><NOTE>x\xc2\x9by\rz</NOTE></CLIENTE></PRATICA>"
+              "<PRATICA><AFFIDAMENTI><SCADENZE><CAPITALE>1\xc2\x9d]0;x\xc2\x9c</CAPITALE></SCADENZE></AFFIDAMENTI>"
               "</PRATICA></CORVESTRA>");
     const ProgramRun o = crvxml("import " + root() + "controlli.xml");
     EXPECT_EQ(o.status, 1);

@@ -13,10 +13,11 @@ namespace {
 TEST(InvoiceText, EveryValueOnItsOwnLine)
 {
     // A description on two lines (the parser makes CR LF one line end), two
-    // terminal colour sequences (as a reference, &#27;, the file would not be
-    // well formed), a tab, and a C1 control (U+009B).
+    // terminal colour sequences (introduced by the C1 control U+009B: ESC
+    // itself, raw or as &#27;, would make the file not well formed), a tab,
+    // and a C1 control again.
     const std::string goods =
-        test::line("1", "prima\r\nseconda \x1b[31mROSSO\x1b[0m", "2.00", "1.5", "3", "22.00") +
+        test::line("1", "prima\r\nseconda \xc2\x9b[31mROSSO\xc2\x9b[0m", "2.00", "1.5", "3", "22.00") +
         "<DatiRiepilogo><ImponibileImporto>3</ImponibileImporto><Imposta>0.66</Imposta></DatiRiepilogo>";
     const std::string more =
         "<DatiPagamento><DettaglioPagamento><ModalitaPagamento>MP\t05</ModalitaPagamento>"
