@@ -135,8 +135,8 @@ void announceDatabase(const SuitePaths& paths, bool usaAccess)
 // decimal point an amount refused may just need the Italian ones.
 std::optional<std::string> suggerimentoImporto(const RunResult& result, const Regional& regional)
 {
-    if (result.outcome != RunOutcome::BadInput || regional.decimalSign == ',' ||
-        result.message.find(kImportoNonNumerico) == std::string::npos)
+    if (regional.decimalSign == ',' || !result.guasto || result.guasto->tipo != TipoGuasto::DatoErrato ||
+        !result.guasto->motivo.starts_with(kImportoNonNumerico))
         return std::nullopt;
     return "Se gli importi del file hanno la virgola decimale (3,50), importarlo con --locale it_IT";
 }

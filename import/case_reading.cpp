@@ -3,7 +3,6 @@
 #include "import/bank_reader.h"
 #include "import/case_codes.h"
 #include "import/corvestra_reader.h"
-#include "import/driver.h"
 #include "xml/xml_document.h"
 
 namespace crv {

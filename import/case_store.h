@@ -4,6 +4,7 @@
 // run through TestCaseStore, which writes nothing and lists the instalment
 // statements instead.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,8 +28,8 @@ public:
 
     // The whole run is one transaction, the batch row included. It begins
     // with the archive's import lock: while another run holds it,
-    // `inAttesa` is called once and the run waits.
-    virtual void begin(const std::function<void()>& inAttesa) = 0;
+    // `inAttesa` is called once with what the run waits for, and the run waits.
+    virtual void begin(const std::function<void(std::string_view)>& inAttesa) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
 
@@ -65,6 +66,27 @@ public:
 // Opens the store of a normal run (the database); throws on failure.
 using StoreOpener = std::function<std::unique_ptr<CaseStore>(const RunParams&)>;
 
+// A failure met by a store, by the opening of one, or by a reader's check
+// of a value against the archive's fields, as a run tells it apart.
+struct GuastoStore {
+    enum class Tipo {
+        Altro,             // the failure's own text says what it was
+        Interruzione,      // a statement cancelled by the operator's stop
+        ConnessionePersa,  // the connection broke: the server dropped the transaction
+        ArchivioMancante,  // "Access" checked and the suite's local archive missing
+        NessunArchivio,    // no archive configured
+    };
+    Tipo tipo = Tipo::Altro;
+    // A row refused, or rows still on their way when the connection broke:
+    // the cases the row may be of (the archive may not say which of a
+    // group); 0 when the failure is no row's.
+    std::int64_t daPratica = 0;
+    std::int64_t aPratica = 0;
+    std::string campo;  // a value too long for its field: the field
+};
+
+GuastoStore classificaGuasto(const std::exception& failure);
+
 // InserisciRata's first step, the same for every store: an instalment
 // without a number gets "0", and the reader goes on with it.
 void numeroRataVuoto(Case& values, TipoRata kind);
@@ -79,7 +101,7 @@ std::string rigaListinoRata(const std::string& statement);
 class TestCaseStore final : public CaseStore {
 public:
     explicit TestCaseStore(RunListener& listener) : listener_(listener) {}
-    void begin(const std::function<void()>&) override {}
+    void begin(const std::function<void(std::string_view)>&) override {}
     void commit() override {}
     void rollback() override {}
     std::int64_t AddLotto(const RunParams&) override { return 0; }

@@ -140,9 +140,9 @@ const db::TableInfo& DbCaseStore::pratiche() const
     return *pratiche_;
 }
 
-void DbCaseStore::begin(const std::function<void()>& inAttesa)
+void DbCaseStore::begin(const std::function<void(std::string_view)>& inAttesa)
 {
-    db::beginExclusive(*db_, inAttesa);
+    db::beginExclusive(*db_, [&] { inAttesa(db::kAttesaAltraImportazione); });
 }
 
 void DbCaseStore::commit()
@@ -439,9 +439,33 @@ void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
                              QStringLiteral("conta"), contatore_, pratica_);
 }
 
+GuastoStore classificaGuasto(const std::exception& failure)
+{
+    GuastoStore out;
+    const auto* error = dynamic_cast<const db::DbError*>(&failure);
+    if (error == nullptr) return out;
+    if (dynamic_cast<const db::AccessArchiveMissing*>(error) != nullptr)
+        out.tipo = GuastoStore::Tipo::ArchivioMancante;
+    else if (dynamic_cast<const NessunArchivio*>(error) != nullptr)
+        out.tipo = GuastoStore::Tipo::NessunArchivio;
+    else if (error->failure() == db::DbFailure::Cancelled)
+        out.tipo = GuastoStore::Tipo::Interruzione;
+    else if (error->failure() == db::DbFailure::ConnectionLost)
+        out.tipo = GuastoStore::Tipo::ConnessionePersa;
+    if (const auto* row = dynamic_cast<const db::RowRefused*>(error)) {
+        out.daPratica = row->owner();
+        out.aPratica = row->lastOwner();
+        out.campo = row->field();
+    }
+    if (const auto* tooLong = dynamic_cast<const db::FieldTooLong*>(error)) out.campo = tooLong->field().toStdString();
+    return out;
+}
+
 std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,
                                              const Regional& regional)
 {
+    if (!params.usaAccess && db::LeggiConnString(paths, false).empty())
+        throw NessunArchivio(db::connStringMancante(paths));
     return std::make_unique<DbCaseStore>(db::ApriDB(paths, params.usaAccess), params, regional);
 }
 

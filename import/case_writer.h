@@ -23,7 +23,7 @@ class DbCaseStore final : public CaseStore {
 public:
     DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& params, const Regional& regional);
 
-    void begin(const std::function<void()>& inAttesa) override;
+    void begin(const std::function<void(std::string_view)>& inAttesa) override;
     void commit() override;
     void rollback() override;
     const LimitiValori* limiti() override;
@@ -85,8 +85,16 @@ private:
     bool dataScadenzaIsDate_ = false;
 };
 
+// No archive configured: neither the "Access" box nor a connection string
+// in the suite's settings.
+class NessunArchivio : public db::DbError {
+public:
+    using db::DbError::DbError;
+};
+
 // The store of a normal run: opens the case database chosen by the "Access"
-// box and the suite's settings. Throws db::DbError.
+// box and the suite's settings. Throws db::DbError (NessunArchivio when none
+// is configured).
 std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,
                                              const Regional& regional);
 

@@ -60,7 +60,7 @@ namespace {
 }
 }  // namespace
 
-void RecordedStore::begin(const std::function<void()>&) { notForTheReader("begin"); }
+void RecordedStore::begin(const std::function<void(std::string_view)>&) { notForTheReader("begin"); }
 void RecordedStore::commit() { notForTheReader("commit"); }
 void RecordedStore::rollback() { notForTheReader("rollback"); }
 std::int64_t RecordedStore::AddLotto(const RunParams&) { notForTheReader("AddLotto"); }

@@ -46,7 +46,7 @@ public:
     void InserisciRata(Case& values, TipoRata kind) override;
 
     // The reader never asks for these: they belong to the writing thread.
-    void begin(const std::function<void()>&) override;
+    void begin(const std::function<void(std::string_view)>&) override;
     void commit() override;
     void rollback() override;
     std::int64_t AddLotto(const RunParams&) override;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "import/run_fault.h"
 #include "numbers/amount.h"
 
 namespace crv {
@@ -121,6 +122,7 @@ struct RunResult {
     RunCounters counters;  // after a rollback: all zero, nothing having been written
     bool rolledBack = false;   // a normal run undone: the database is as it was
     int casesRead = 0;         // case elements read, written or not
+    std::optional<Guasto> guasto;  // what ended a run that did not conclude
 };
 
 }  // namespace crv

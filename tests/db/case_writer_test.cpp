@@ -250,8 +250,8 @@ TEST_P(CaseWriterTest, FailedOrStoppedRunsLeaveNoTrace)
     const auto bad = importa(params("corvestra/importo_errato.xml"));
     EXPECT_EQ(bad.result.outcome, RunOutcome::BadInput);
     EXPECT_FALSE(bad.result.counters.lotto.has_value());  // "Lotto Imp" left empty
-    ASSERT_FALSE(bad.messages.empty());
-    EXPECT_NE(bad.messages.back().find("l'archivio non è stato modificato"), std::string::npos);
+    ASSERT_TRUE(bad.result.guasto.has_value());
+    EXPECT_EQ(bad.result.guasto->annullamento, Annullamento::Annullata);
     // The first case was read before the second stopped the run; none was written.
     const std::string closing = bad.render(it);
     EXPECT_NE(closing.find("Pratiche importate: 0\nCap: 0,00\n"), std::string::npos) << closing;
@@ -295,11 +295,18 @@ TEST_P(CaseWriterTest, ValueRefusedByTheDatabaseRollsBackTheRun)
               "</CLIENTE></PRATICA></CORVESTRA>");
     const auto run = importa(suite.testParams(name));
     EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
+    ASSERT_TRUE(run.result.guasto.has_value());
+    const Guasto& g = *run.result.guasto;
+    EXPECT_EQ(g.tipo, TipoGuasto::RigaRifiutata);
+    EXPECT_EQ(g.pratica, 2);
+    EXPECT_EQ(g.finoAPratica, 2);
+    EXPECT_EQ(g.campo, "Provincia");
+    // The text the operator reads, whole.
     ASSERT_FALSE(run.messages.empty());
-    const std::string& message = run.messages.back();
-    EXPECT_NE(message.find("pratica n. 2"), std::string::npos) << message;
-    EXPECT_NE(message.find("campo \"Provincia\""), std::string::npos) << message;
-    EXPECT_NE(message.find("al massimo 4 caratteri, il valore ne ha 15"), std::string::npos) << message;
+    EXPECT_EQ(run.messages.back(), "Errore nella scrittura della pratica n. 2 del file " + g.file +
+                                       "\nValore troppo lungo per il campo \"Provincia\" della tabella Tabella "
+                                       "Pratiche: al massimo 4 caratteri, il valore ne ha 15 (\"PROVINCIA LUNGA\")\n"
+                                       "L'importazione è stata annullata: l'archivio non è stato modificato.");
     EXPECT_TRUE(rows("Tabella Pratiche").empty());
     EXPECT_TRUE(rows("TabellaLottiImp").empty());
 }
@@ -400,9 +407,10 @@ TEST_P(CaseWriterTest, FileWithoutCasesStopsAndLeavesNoBatch)
     asCorvestra.comeLeggereBanca = "si legge con --bank";
     const auto bank = importa(asCorvestra);
     EXPECT_EQ(bank.result.outcome, RunOutcome::NoCases);
-    EXPECT_NE(bank.result.message.find("Nessun elemento PRATICA"), std::string::npos) << bank.result.message;
-    EXPECT_NE(bank.result.message.find("2 elementi documento (formato banca): si legge con --bank."), std::string::npos)
-        << bank.result.message;
+    ASSERT_TRUE(bank.result.guasto.has_value());
+    EXPECT_EQ(bank.result.guasto->tipo, TipoGuasto::NessunaPratica);
+    EXPECT_EQ(bank.result.guasto->motivo, "Nessun elemento PRATICA sotto la radice <root>.\n"
+                                          "Il file contiene 2 elementi documento (formato banca): si legge con --bank.");
     EXPECT_TRUE(rows("TabellaLottiImp").empty());
     EXPECT_TRUE(rows("Tabella Pratiche").empty());
 }
@@ -499,8 +507,9 @@ TEST_P(CaseWriterTest, NotesBeforeAnyHolderOfTheRunStopItCleanly)
               "<intestatario><denominazione valore=\"TARDI\"/></intestatario></documento>\n</root>\n");
     const auto run = importaBanca("orfana.xml");
     EXPECT_EQ(run.result.outcome, RunOutcome::DatabaseError);
-    ASSERT_FALSE(run.messages.empty());
-    EXPECT_NE(run.messages.back().find("pratica n. 1 (codice O-1)"), std::string::npos) << run.messages.back();
+    ASSERT_TRUE(run.result.guasto.has_value());
+    EXPECT_EQ(run.result.guasto->pratica, 1);
+    EXPECT_EQ(run.result.guasto->codice, "O-1");
     EXPECT_TRUE(rows("Tabella Pratiche").empty());
 }
 

@@ -216,14 +216,17 @@ TEST_P(RowWriterTest, ARunEndedEarlyNamesItsCaseAndLeavesNothing)
         int stopAt;
         bool dropConnection;  // the server ends the run's connection after case 700
         RunOutcome outcome;
-        std::string message;
+        TipoGuasto tipo;
+        int pratica;         // the case named (0: none)
+        std::string codice;  // and its code
     } cases[] = {
-        {"rata.xml", bankFile(1200, 700), true, 0, false, RunOutcome::DatabaseError, "della pratica n. 700 (codice B-700)"},
-        {"riga.xml", bankFile(1200, 0, 650), true, 0, false, RunOutcome::DatabaseError, "della pratica n. 650 (codice RIFIUTATA)"},
+        {"rata.xml", bankFile(1200, 700), true, 0, false, RunOutcome::DatabaseError, TipoGuasto::RigaRifiutata, 700, "B-700"},
+        {"riga.xml", bankFile(1200, 0, 650), true, 0, false, RunOutcome::DatabaseError, TipoGuasto::RigaRifiutata, 650,
+         "RIFIUTATA"},
         {"corvestra.xml", corvestraFile(1100, 650), false, 0, false, RunOutcome::DatabaseError,
-         "della pratica n. 650 (codice RIFIUTATA)"},
-        {"fermata.xml", bankFile(1200), true, 700, false, RunOutcome::Stopped, "alla pratica n. 700."},
-        {"persa.xml", bankFile(1200), true, 0, true, RunOutcome::DatabaseError, ""},
+         TipoGuasto::RigaRifiutata, 650, "RIFIUTATA"},
+        {"fermata.xml", bankFile(1200), true, 700, false, RunOutcome::Stopped, TipoGuasto::Interrotta, 700, ""},
+        {"persa.xml", bankFile(1200), true, 0, true, RunOutcome::DatabaseError, TipoGuasto::ConnessionePersa, -1, ""},
     };
     for (const auto& c : cases) {
         if (c.dropConnection && !isPostgres()) continue;  // only a server can go away
@@ -236,7 +239,17 @@ TEST_P(RowWriterTest, ARunEndedEarlyNamesItsCaseAndLeavesNothing)
             };
         const CollectedRun run = importa(c.name, c.bank, false, c.stopAt, onCase);
         EXPECT_EQ(run.result.outcome, c.outcome) << c.name << ": " << run.result.message;
-        EXPECT_NE(run.result.message.find(c.message), std::string::npos) << c.name << ": " << run.result.message;
+        ASSERT_TRUE(run.result.guasto.has_value()) << c.name;
+        const Guasto& g = *run.result.guasto;
+        EXPECT_EQ(g.tipo, c.tipo) << c.name << ": " << run.result.message;
+        if (c.pratica >= 0) {
+            EXPECT_EQ(g.pratica, c.pratica) << c.name << ": " << run.result.message;
+        }
+        EXPECT_EQ(g.codice, c.codice) << c.name;
+        if (c.tipo == TipoGuasto::RigaRifiutata) {
+            EXPECT_EQ(g.finoAPratica, c.pratica) << c.name;
+        }
+        EXPECT_EQ(g.annullamento, Annullamento::Annullata) << c.name;
         EXPECT_TRUE(run.result.rolledBack) << c.name;
         EXPECT_EQ(count("Tabella Pratiche"), 0) << c.name;
         EXPECT_EQ(count("tabella fatture"), 0) << c.name;
@@ -372,7 +385,9 @@ TEST_P(RowWriterTest, AFileBrokenAfterSomeCasesListsThemThenTheFault)
             ASSERT_EQ(cases.size(), static_cast<std::size_t>(f.listed)) << what;
             EXPECT_EQ(cases.back(), (f.bank ? "B-" : "C-") + std::to_string(f.listed)) << what;
             ASSERT_EQ(run.messages.size(), 1u) << what;
-            EXPECT_TRUE(run.messages[0].starts_with("Errore nel file ")) << what << ": " << run.messages[0];
+            ASSERT_TRUE(run.result.guasto.has_value()) << what;
+            EXPECT_EQ(run.result.guasto->tipo, TipoGuasto::FileNonXml) << what;
+            EXPECT_GT(run.result.guasto->riga, 0) << what;
             EXPECT_EQ(run.result.rolledBack, normale) << what;
             EXPECT_EQ(count("Tabella Pratiche"), 0) << what;
             EXPECT_EQ(count("TabellaLottiImp"), 0) << what;

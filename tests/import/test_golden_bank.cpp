@@ -84,10 +84,15 @@ TEST_F(GoldenBank, MissingPositionalAttributeStopsTheRun)
     p.modoDocumento = true;
     const auto run = suite.run(p, it);
     EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    ASSERT_TRUE(run.result.guasto.has_value());
+    const Guasto& g = *run.result.guasto;
+    EXPECT_EQ(g.tipo, TipoGuasto::DatoErrato);
+    EXPECT_EQ(g.pratica, 1);
+    EXPECT_EQ(g.codice, "Z-9");
+    EXPECT_EQ(g.elemento, "rata");
+    EXPECT_EQ(g.valore, "<rata numero=\"1\"><insoluto valore=\"5\"/></rata>");
+    EXPECT_EQ(g.motivo, "manca il secondo attributo");
     ASSERT_EQ(run.messages.size(), 1u);
-    EXPECT_NE(run.messages[0].find("Pratica n. 1 (codice Z-9)"), std::string::npos) << run.messages[0];
-    EXPECT_NE(run.messages[0].find("Elemento rata"), std::string::npos) << run.messages[0];
-    EXPECT_NE(run.messages[0].find("manca il secondo attributo"), std::string::npos) << run.messages[0];
 }
 
 }  // namespace

@@ -47,10 +47,24 @@ TEST_F(GoldenCorvestra, ListingWithoutDetailsUnderEnglishSettings)
 TEST_F(GoldenCorvestra, ParseErrorNamesLinePositionAndSource)
 {
     // A mismatched tag, and a reference to a character XML does not allow.
-    for (const std::string name : {"errore_parse", "riferimento_vietato"}) {
-        const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/" + name + ".xml")), it);
-        EXPECT_EQ(run.result.outcome, RunOutcome::ParseError) << name;
-        expectMatchesGolden(run.render(it), "corvestra/" + name + ".expected");
+    const struct {
+        std::string name;
+        int riga, colonna;
+        std::string sorgente;
+    } files[] = {{"errore_parse", 8, 20, "      <NOME>ROSSI</NOMe>"},
+                 {"riferimento_vietato", 8, 18, "      <NOME>ROSSI&#0; MARIO</NOME>"}};
+    for (const auto& f : files) {
+        const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/" + f.name + ".xml")), it);
+        EXPECT_EQ(run.result.outcome, RunOutcome::ParseError) << f.name;
+        ASSERT_TRUE(run.result.guasto.has_value()) << f.name;
+        const Guasto& g = *run.result.guasto;
+        EXPECT_EQ(g.tipo, TipoGuasto::FileNonXml) << f.name;
+        EXPECT_EQ(g.file, (suite.paths().importDir() / (f.name + ".xml")).string());
+        EXPECT_EQ(g.riga, f.riga) << f.name;
+        EXPECT_EQ(g.colonna, f.colonna) << f.name;
+        EXPECT_EQ(g.sorgente, f.sorgente) << f.name;
+        EXPECT_EQ(g.pratica, 0) << f.name;
+        expectMatchesGolden(run.render(it), "corvestra/" + f.name + ".expected");
     }
 }
 
@@ -67,6 +81,14 @@ TEST_F(GoldenCorvestra, BadAmountStopsTheRunNamingCaseAndElement)
 {
     const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/importo_errato.xml")), it);
     EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    ASSERT_TRUE(run.result.guasto.has_value());
+    const Guasto& g = *run.result.guasto;
+    EXPECT_EQ(g.tipo, TipoGuasto::DatoErrato);
+    EXPECT_EQ(g.pratica, 2);
+    EXPECT_EQ(g.codice, "A2");
+    EXPECT_EQ(g.elemento, "CAPITALE");
+    EXPECT_EQ(g.valore, "12.50");
+    EXPECT_EQ(g.annullamento, Annullamento::Nessuno);  // a test run wrote nothing to undo
     expectMatchesGolden(run.render(it), "corvestra/importo_errato.expected");
 }
 
@@ -92,6 +114,10 @@ TEST(ParseErrorMessage, AVeryLongFaultyLineIsShownAroundTheError)
     writeFile(suite.paths().importDir() / "riga.xml", body);
     const auto run = suite.run(suite.testParams("riga.xml"), Regional::italian());
     ASSERT_EQ(run.result.outcome, RunOutcome::ParseError);
+    ASSERT_TRUE(run.result.guasto.has_value());
+    EXPECT_EQ(run.result.guasto->riga, 1);
+    // The fault's line is kept whole; only its text for the operator is cut.
+    EXPECT_EQ(run.result.guasto->sorgente, body);
     const std::string& m = run.messages.at(0);
     const std::size_t from = m.find("Src = ") + 6;
     const std::string src = m.substr(from, m.find('\n', from) - from);
