@@ -2,6 +2,7 @@
 
 #include "import/bank_reader.h"
 #include "import/case_codes.h"
+#include "import/case_error.h"
 #include "import/corvestra_reader.h"
 #include "xml/xml_document.h"
 
@@ -106,6 +107,7 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& us
                 memo.clear();
                 bank.nuovaPratica();
                 leggiPratica(element, options, *o.regional, values, memo, p.modoDocumento ? &bank : nullptr);
+                if (p.modoDocumento && values.ContaIntestatari == 0) throw PraticaSenzaIntestatario();
                 if (!p.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
                     values.RataGlobale = CercaInMovimenti(memo.text(), *o.regional);
                 if (o.codiciScritti) letta->codiceScritto = codiceDaScrivere(element, p.modoDocumento);

@@ -264,9 +264,9 @@ void DbCaseStore::verificaLunghezza(const char* field, std::size_t length, std::
 
 void DbCaseStore::requireRow(const char* operation) const
 {
-    if (!riga_)
-        throw std::runtime_error(std::string("Nessuna pratica è stata ancora scritta in questa importazione: ") +
-                                 operation + " non ha una riga a cui applicarsi (manca l'intestatario?)");
+    // The calls of a case come after its holder's row (riproduci): one
+    // without it would change another case's row.
+    if (!riga_ || riga_->pratica != pratica_) throw std::logic_error(std::string(operation) + " senza la riga della pratica");
 }
 
 void DbCaseStore::aggiungiRiga()
@@ -420,6 +420,7 @@ void DbCaseStore::ImpostaTotali(const Case& v)
 void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
     numeroRataVuoto(v, kind);
+    requireRow("la rata");
     if (!rataChecked_) {
         const db::TableInfo& t = db_->table(kFatture);
         auto isDate = [&](const char* field) {

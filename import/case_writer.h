@@ -43,10 +43,9 @@ public:
 
 private:
     // A bank case row, kept here until the next case row is added (or the
-    // run ends): the bank format changes it while its case is read, and a
-    // case without holder changes it later still, so it reaches the table
-    // once, whole. A Corvestra case row goes at once. Field names as written
-    // here, matched without regard to case.
+    // run ends): the bank format changes it while its case is read, so it
+    // reaches the table once, whole. A Corvestra case row goes at once.
+    // Field names as written here, matched without regard to case.
     struct Riga {
         db::RowWriter::Ref ref = 0;
         std::int64_t pratica = 0;  // the case that added it

@@ -310,6 +310,13 @@ RunResult Run::fallito(std::exception_ptr error, Fase fase, int pratica)
         g.valore = e.text();
         g.motivo = e.what();
         return abort(RunOutcome::BadInput, std::move(g));
+    } catch (const PraticaSenzaIntestatario& e) {
+        Guasto g = guastoDelFile(TipoGuasto::SenzaIntestatario);
+        g.pratica = pratica;
+        g.codice = recenti_.di(pratica);
+        g.elemento = "intestatario";
+        g.motivo = e.what();
+        return abort(RunOutcome::BadInput, std::move(g));
     } catch (const AmountOverflow& e) {
         Guasto g = guastoDelFile(TipoGuasto::DatoErrato);
         g.pratica = pratica;

@@ -38,6 +38,9 @@ std::string testoSenzaAnnullamento(const Guasto& g)
             return "Errore nel file " + g.file + "\nPratica n. " + std::to_string(g.pratica) + ": " + g.motivo;
         return "Errore nel file " + g.file + "\nPratica n. " + std::to_string(g.pratica) + codiceTra(g.codice) +
                "\nElemento " + g.elemento + " = \"" + g.valore + "\": " + g.motivo;
+    case TipoGuasto::SenzaIntestatario:
+        return "Errore nel file " + g.file + "\nPratica n. " + std::to_string(g.pratica) + codiceTra(g.codice) + ": " +
+               g.motivo;
     case TipoGuasto::RigaRifiutata: {
         std::string pratica = "della pratica n. " + std::to_string(g.pratica) + codiceTra(g.codice);
         if (g.finoAPratica != g.pratica)

@@ -16,6 +16,7 @@ enum class TipoGuasto {
     Lettura,           // the file could not be read further
     NessunaPratica,    // no case element of the chosen format
     DatoErrato,        // a value of a case that the import cannot take
+    SenzaIntestatario, // a bank case without holder, whose data would have no row
     RigaRifiutata,     // a case's row refused by the archive, or by the check made before it
     Database,          // the archive failed outside any case (opening, batch, commit)
     Ricerca,           // the search for the cases already in the archive failed

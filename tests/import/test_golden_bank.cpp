@@ -32,10 +32,10 @@ TEST_F(GoldenBank, HoldersGuarantorsRelationsNotesAndPhones)
     expectMatchesGolden(run.render(it), "banca/due_pratiche.expected");
 }
 
-TEST_F(GoldenBank, CaseWithoutHolderListsItsInstalmentsWithTheLastCounter)
+TEST_F(GoldenBank, ACaseWithoutHolderStopsTheTestRunAsTheNormalOne)
 {
     const auto run = suite.run(bank("banca/senza_intestatario.xml"), it);
-    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
     expectMatchesGolden(run.render(it), "banca/senza_intestatario.expected");
 }
 
