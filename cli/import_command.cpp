@@ -38,6 +38,9 @@ std::string helpText()
                "iniziare (file mancante, parametro vuoto) non ne scrive. I messaggi, e in una\n"
                "importazione normale la riga \"Database: \" con la stringa di connessione\n"
                "accorciata, vanno sullo standard error.\n"
+               "La prova fa i controlli dell'importazione normale, sui campi dell'archivio\n"
+               "letti senza scrivere, e ne raggiunge l'esito e l'uscita; se l'archivio non è\n"
+               "configurato o raggiungibile, il listato dice che ha controllato il solo file.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
@@ -53,9 +56,9 @@ std::string helpText()
            "                              programma contiene \"rove\"); il file resta com'è\n"
            "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
            "                              è già in archivio o si ripete nel file; senza,\n"
-           "                              l'importazione normale che ne trova le elenca dopo\n"
-           "                              l'ultima pratica e annulla tutto (la prova le\n"
-           "                              elenca in fondo al listato)\n"
+           "                              l'importazione che ne trova le elenca dopo\n"
+           "                              l'ultima pratica e annulla tutto (uscita 1), e la\n"
+           "                              prova giunge allo stesso esito\n"
            "\n" +
            kSettingsOptionsHelp +
            "\n"

@@ -123,6 +123,7 @@ bool DbCaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti,
     // Asked once the cases are over: the row kept for the last bank case is
     // complete, and goes before the statements of the search.
     aggiungiRiga();
+    if (!db_) return CaseStore::cercaGiaPresenti(codici, fatti, tranne);
     fatti = giaPresenti(*db_, codici, tranne);
     return true;
 }

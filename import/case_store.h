@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "import/case.h"
+#include "numbers/regional.h"
 #include "import/run.h"
 
 namespace crv {
@@ -45,6 +46,8 @@ public:
     // The case element being read (1 for the first): a row the database
     // refuses later is reported with its own case.
     virtual void nuovaPratica(int /*numero*/) {}
+    // The last case is over: its row is complete.
+    virtual void fineCasi() {}
     // Adds the case row (memo is the case's Memo text).
     virtual void ScriviPratica(const Case& values, const std::string& memo) = 0;
 
@@ -55,12 +58,9 @@ public:
     virtual void ImpostaTotali(const Case& values) = 0;
     virtual void InserisciRata(Case& values, TipoRata kind) = 0;
 
-    // Which of the file's codes the archive already holds outside batch
-    // `tranne`; false when the store has no archive to look in (a test run's).
-    virtual bool cercaGiaPresenti(const CodiciFile&, GiaPresenti&, std::optional<std::int64_t> /*tranne*/)
-    {
-        return false;
-    }
+    // The codes the file repeats and, where the store has an archive to look
+    // in (true), which of them it holds outside batch `tranne`.
+    virtual bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne);
 };
 
 // Opens the store of a normal run (the database); throws on failure.
@@ -97,24 +97,39 @@ std::string testoInserisciRata(const Case& values, std::int64_t contatore, TipoR
 // The listing line of a test run for that statement.
 std::string rigaListinoRata(const std::string& statement);
 
-// The store of a test run: nothing is written.
+// The rows a normal run would write, made and checked without an archive:
+// what the file alone can fail (amounts out of range, a memo no database
+// takes), never a field's size. For a test run that cannot reach its archive.
+std::unique_ptr<CaseStore> righeSenzaArchivio(const RunParams& params, const Regional& regional);
+
+// The store of a test run: nothing is written. The rows are made and checked
+// by `righe` as a normal run makes them (against the archive's own columns,
+// or the file alone); the instalment statements are listed.
 class TestCaseStore final : public CaseStore {
 public:
-    explicit TestCaseStore(RunListener& listener) : listener_(listener) {}
+    explicit TestCaseStore(RunListener& listener, std::unique_ptr<CaseStore> righe = nullptr)
+        : listener_(listener), righe_(std::move(righe))
+    {
+    }
     void begin(const std::function<void(std::string_view)>&) override {}
     void commit() override {}
     void rollback() override {}
+    const LimitiValori* limiti() override { return righe_ ? righe_->limiti() : nullptr; }
     std::int64_t AddLotto(const RunParams&) override { return 0; }
     void SalvaNumPratiche(std::int64_t, int) override {}
-    void ScriviPratica(const Case&, const std::string&) override {}
-    void LeggiContatore() override { contatore_ = 1; }
-    void AnteponiMemo(std::string_view) override {}
-    void SommaTotaliRapporto(const Case&) override {}
-    void ImpostaTotali(const Case&) override {}
+    void nuovaPratica(int numero) override;
+    void fineCasi() override;
+    void ScriviPratica(const Case& values, const std::string& memo) override;
+    void LeggiContatore() override;
+    void AnteponiMemo(std::string_view text) override;
+    void SommaTotaliRapporto(const Case& values) override;
+    void ImpostaTotali(const Case& values) override;
     void InserisciRata(Case& values, TipoRata kind) override;
+    bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne) override;
 
 private:
     RunListener& listener_;
+    std::unique_ptr<CaseStore> righe_;
     std::int64_t contatore_ = 0;
 };
 

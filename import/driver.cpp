@@ -140,6 +140,14 @@ private:
 constexpr std::size_t kPraticheInCoda = 16;
 constexpr std::size_t kByteInCoda = std::size_t{8} << 20;
 
+// A text on one line of the listing.
+std::string suUnaRiga(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return text;
+}
+
 // Where a failure was met: the same failure means something else at each step.
 enum class Fase {
     Apertura,  // opening the archive
@@ -204,8 +212,8 @@ private:
     std::optional<RunResult> apriLotto();
     std::optional<RunResult> scrivi(PraticaLetta& letta);
     std::optional<RunResult> controllaGiaPresenti();
+    void apriProva();
     void closeCase(const Case& v, const std::string& memo);
-    void elencaGiaPresenti(const CodiciFile& codici);
 
     const RunParams& p_;
     const SuitePaths& paths_;
@@ -222,6 +230,7 @@ private:
     bool commitUnanswered_ = false;  // the connection broke during the commit itself
     bool rolledBack_ = false;
     int casesRead_ = 0;
+    std::string soloFile_;  // a test run that checked the file alone: why
     CodiciFile codici_;
     CodiciRecenti recenti_;
 };
@@ -230,7 +239,7 @@ RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus,
 {
     out_.waitCursor(false);
     out_.message(message, focus);
-    return RunResult{outcome, message, counters_, rolledBack_, casesRead_, std::move(guasto)};
+    return RunResult{outcome, message, counters_, rolledBack_, casesRead_, std::move(guasto), soloFile_};
 }
 
 RunResult Run::abort(RunOutcome outcome, Guasto guasto, Box focus)
@@ -456,7 +465,7 @@ RunResult Run::execute()
     out_.countersChanged(counters_);
 
     if (p_.soloTest) {
-        store_ = std::make_unique<TestCaseStore>(out_);
+        apriProva();
     } else if (auto ended = passo(Fase::Apertura, 0, [&] {
                    store_ = openStore_(p_);
                    // The reader refuses a value no field could hold before copying it.
@@ -467,15 +476,16 @@ RunResult Run::execute()
 
     out_.waitCursor(true);
     if (auto ended = scriviPratiche(path)) return std::move(*ended);
+    if (auto ended = passo(Fase::Pratica, casesRead_, [&] { store_->fineCasi(); })) return std::move(*ended);
     // The whole file is read: what the register knows of it comes before
     // the check of the cases already in the archive.
     if (p_.primaDelControllo) {
         if (const auto text = p_.primaDelControllo()) out_.message(*text, Box::None);
     }
 
+    if (out_.stopRequested() || annullata_()) return stopped();
+    if (auto ended = controllaGiaPresenti()) return std::move(*ended);
     if (!p_.soloTest) {
-        if (out_.stopRequested() || annullata_()) return stopped();
-        if (auto ended = controllaGiaPresenti()) return std::move(*ended);
         if (auto ended = passo(Fase::Conferma, casesRead_, [&] {
                 if (counters_.praticheImportate != 0)
                     store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
@@ -485,7 +495,6 @@ RunResult Run::execute()
             }))
             return std::move(*ended);
     }
-    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(codici_);
     return finish(RunOutcome::Concluded, "Importazione Conclusa");
 }
 
@@ -555,7 +564,8 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta)
             riproduci(letta.chiamate, letta.memo, *store_);
             if (letta.errore) std::rethrow_exception(letta.errore);
             closeCase(letta.valori, letta.memo);
-            if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
+            // A test run makes the row as well, to check it.
+            if (!p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
         }))
         return ended;
     if (!p_.ancheGiaPresenti) codici_.aggiungi(std::move(letta.codiceScritto));
@@ -565,15 +575,30 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta)
     return std::nullopt;
 }
 
-// Every case is written: the archive's cases outside this run's batch that
-// carry the file's codes, and the codes the file repeats, are looked for
-// inside the run's transaction; the operator decides whether to keep them.
+// Every case is written (a test run: checked): the archive's cases outside
+// this run's batch that carry the file's codes, and the codes the file
+// repeats, are looked for (inside a normal run's transaction); the operator
+// decides whether to import them anyway, and a test run reaches the same
+// verdict as the normal run.
 std::optional<RunResult> Run::controllaGiaPresenti()
 {
     if (p_.ancheGiaPresenti) return std::nullopt;
     GiaPresenti fatti;
-    if (auto ended = passo(Fase::Ricerca, 0, [&] { store_->cercaGiaPresenti(codici_, fatti, counters_.lotto); }))
-        return ended;
+    if (!p_.soloTest) {
+        if (auto ended = passo(Fase::Ricerca, 0, [&] { store_->cercaGiaPresenti(codici_, fatti, counters_.lotto); }))
+            return ended;
+    } else {
+        // A test run only reads the archive: one that fails now is one line,
+        // never the verdict on the file.
+        try {
+            store_->cercaGiaPresenti(codici_, fatti, std::nullopt);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            fatti = ripetuteNelFile(codici_);
+            out_.listingLine("Pratiche già presenti in archivio: non controllate (" + suUnaRiga(e.what()) + ")");
+        }
+    }
     if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
     if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
         return abort(RunOutcome::AlreadyImported, guastoDelFile(TipoGuasto::GiaPresenti));
@@ -581,32 +606,36 @@ std::optional<RunResult> Run::controllaGiaPresenti()
     return std::nullopt;
 }
 
-// A test run ends its listing with what a normal run would ask about. The
-// archive is only read, and only when one is configured; a failure to reach
-// it is one line, never the run's failure.
-void Run::elencaGiaPresenti(const CodiciFile& codici)
+// A test run makes and checks the rows a normal run would write against the
+// archive's own columns, read only; where it cannot reach the archive (or
+// none is configured) it checks the file alone, and says so.
+void Run::apriProva()
 {
-    GiaPresenti fatti = ripetuteNelFile(codici);
-    std::string problema;
+    std::unique_ptr<CaseStore> archivio;
+    std::string perche = "nessun archivio configurato";
     try {
-        if (openStore_) openStore_(p_)->cercaGiaPresenti(codici, fatti, std::nullopt);
+        if (openStore_) {
+            archivio = openStore_(p_);
+            limiti_ = archivio->limiti();
+        }
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (const std::exception& e) {
-        if (classificaGuasto(e).tipo != GuastoStore::Tipo::NessunArchivio) problema = e.what();
+        archivio.reset();
+        limiti_ = nullptr;
+        const GuastoStore::Tipo tipo = classificaGuasto(e).tipo;
+        if (tipo == GuastoStore::Tipo::ArchivioMancante)
+            perche = "archivio Access non trovato";
+        else if (tipo != GuastoStore::Tipo::NessunArchivio)
+            perche = "archivio non raggiungibile: " + suUnaRiga(e.what());
     }
-    if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
-    if (!problema.empty()) {
-        for (char& c : problema)
-            if (c == '\n') c = ' ';
-        out_.listingLine("Pratiche già presenti in archivio: non controllate (" + problema + ")");
+    if (!archivio) {
+        soloFile_ = perche;
+        out_.listingLine("Prova sul solo file (" + perche +
+                         "): non si controllano i campi dell'archivio né le pratiche già presenti");
+        archivio = righeSenzaArchivio(p_, regional_);
     }
-    if (fatti.nessuno()) return;
-    const std::string text = testoGiaPresenti(fatti, regional_);
-    for (std::size_t start = 0;;) {
-        const std::size_t end = text.find('\n', start);
-        out_.listingLine(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    store_ = std::make_unique<TestCaseStore>(out_, std::move(archivio));
 }
 
 }  // namespace

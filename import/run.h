@@ -123,6 +123,9 @@ struct RunResult {
     bool rolledBack = false;   // a normal run undone: the database is as it was
     int casesRead = 0;         // case elements read, written or not
     std::optional<Guasto> guasto;  // what ended a run that did not conclude
+    // A test run that could not check the file against the archive (none
+    // configured, or not reachable): why. Empty otherwise.
+    std::string soloFile;
 };
 
 }  // namespace crv

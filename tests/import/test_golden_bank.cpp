@@ -67,8 +67,8 @@ TEST_F(GoldenBank, CompleteTxtFileIsRepairedWithoutACopy)
     const auto run = suite.run(bank("banca/completo.TXT"), it);
     EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
     EXPECT_EQ(run.result.counters.praticheImportate, 1);
-    ASSERT_GE(run.listing.size(), 3u);
-    EXPECT_NE(run.listing[2].find("denominazione =COMPLETO @ TXT"), std::string::npos) << run.listing[2];
+    ASSERT_GE(run.listing.size(), 4u);
+    EXPECT_NE(run.listing[3].find("denominazione =COMPLETO @ TXT"), std::string::npos) << run.listing[3];
     EXPECT_FALSE(std::filesystem::exists(suite.paths().importDir() / "completo.TXT.xml"));
 }
 

@@ -138,9 +138,10 @@ TEST(DetailsListing, AnEmptyMemoGivesJustTheEmptyLine)
     SuiteFixture suite;
     writeFile(suite.paths().importDir() / "vuota.xml", "<CORVESTRA><PRATICA/></CORVESTRA>");
     const auto run = suite.run(suite.testParams("vuota.xml"), Regional::italian());
-    ASSERT_EQ(run.listing.size(), 4u);
-    EXPECT_EQ(run.listing[2], "");
-    EXPECT_EQ(run.listing[3], std::string(140, '-'));
+    // The header, the file alone checked (no archive here), the case's line.
+    ASSERT_EQ(run.listing.size(), 5u);
+    EXPECT_EQ(run.listing[3], "");
+    EXPECT_EQ(run.listing[4], std::string(140, '-'));
 }
 
 }  // namespace
