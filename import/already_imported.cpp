@@ -40,6 +40,7 @@ std::string avvisoSenzaIndice(db::Database& db)
 GiaPresenti ripetuteNelFile(const CodiciFile& codici)
 {
     GiaPresenti out;
+    out.senzaCodice = codici.senzaCodice();
     for (std::size_t i = 0; i < codici.size(); ++i) {
         const int n = codici.pratiche(i);
         out.praticheFile += n;
@@ -114,6 +115,11 @@ std::string testoGiaPresenti(const GiaPresenti& f, const Regional& regional)
         out += "Codici ripetuti nel file: " + std::to_string(f.codiciRipetuti) +
                (f.codiciRipetuti == 1 ? " codice, in " : " codici, in ") + pratiche(f.praticheRipetute) +
                esempi(f.esempiRipetuti, f.codiciRipetuti);
+    }
+    if (f.senzaCodice > 0) {
+        if (!out.empty()) out += "\n";
+        out += pratiche(f.senzaCodice) + " senza codice: non si può sapere se " + (f.senzaCodice == 1 ? "è" : "sono") +
+               " già in archivio";
     }
     return out;
 }

@@ -100,7 +100,7 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& us
             std::unique_ptr<PraticaLetta> letta = usate.prendi();
             letta->numero = numero;
             letta->errore = nullptr;
-            letta->codiceScritto.reset();
+            letta->codiceScritto.clear();
             calls.registraIn(letta->chiamate);
             try {
                 values = Case();

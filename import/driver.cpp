@@ -568,7 +568,7 @@ std::optional<RunResult> Run::scrivi(PraticaLetta& letta)
             if (!p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
         }))
         return ended;
-    if (!p_.ancheGiaPresenti) codici_.aggiungi(std::move(letta.codiceScritto));
+    if (!p_.ancheGiaPresenti) codici_.aggiungi(letta.codiceScritto);
     counters_.praticheImportate = position;
     casesRead_ = position;
     out_.countersChanged(counters_);

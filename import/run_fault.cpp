@@ -58,7 +58,7 @@ std::string testoSenzaAnnullamento(const Guasto& g)
         return "Memoria insufficiente per importare il file " + g.file + allaPratica(g, "dopo la") +
                ": un valore del file è troppo grande per la memoria disponibile.";
     case TipoGuasto::GiaPresenti:
-        return "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.";
+        return "Importazione non eseguita: pratiche già presenti in archivio, ripetute nel file o senza codice.";
     case TipoGuasto::Lettura:
     case TipoGuasto::Database:
     case TipoGuasto::ArchivioAccessMancante: return g.motivo;

@@ -24,7 +24,7 @@ enum class TipoGuasto {
     ArchivioAccessMancante,
     Interrotta,        // the operator stopped the run
     Memoria,           // a value too large for the memory there is
-    GiaPresenti,       // cases already in the archive, repeated or without code, not imported
+    GiaPresenti,       // cases already in the archive, repeated or without a code, not imported
 };
 
 // What became of what a normal run had written when it failed.

@@ -48,6 +48,13 @@ protected:
     }
 
     RunParams params(const std::string& sample) { return suite.testParams(suite.addImportFile(sample)); }
+    // A file whose cases have no code: written all the same.
+    RunParams senzaCodice(const std::string& fileName)
+    {
+        RunParams p = suite.testParams(fileName);
+        p.ancheGiaPresenti = true;
+        return p;
+    }
 
     // A normal run in the bank format of a file already in the import folder.
     CollectedRun importaBanca(const std::string& fileName)
@@ -205,7 +212,7 @@ TEST_P(CaseWriterTest, TextsAreCutToTheSizesOfTheRealTable)
               "<TELEFONO><NUMERO>3331234567890</NUMERO><TIPO>lavoro</TIPO></TELEFONO></ALTRI_TELEFONI></CLIENTE>"
               "<DATI_CONTRATTO><GARANTI><GARANTE><NOME>LUNGHISSIMO  COGNOME</NOME></GARANTE></GARANTI>"
               "</DATI_CONTRATTO></PRATICA></CORVESTRA>");
-    const auto run = importa(suite.testParams(name));
+    const auto run = importa(senzaCodice(name));
     ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
     const Row a = rows("Tabella Pratiche").at(0);
     EXPECT_EQ(text(a, "Telefono1"), "012345");
@@ -228,7 +235,7 @@ TEST_P(CaseWriterTest, GuarantorValuesAreTakenOneByOneAndEmailsAreNoPhones)
               "<TELEFONI><TELEFONO><NUMERO>mail@example.it</NUMERO></TELEFONO></TELEFONI>"
               "<GARANTE><NOME>NON LETTO</NOME></GARANTE></GARANZIE></DATI_CONTRATTO></PRATICA>"
               "</CORVESTRA>");
-    const auto run = importa(suite.testParams(name));
+    const auto run = importa(senzaCodice(name));
     ASSERT_EQ(run.result.outcome, RunOutcome::Concluded) << (run.messages.empty() ? "" : run.messages.back());
     const auto cases = rows("Tabella Pratiche");
     ASSERT_EQ(cases.size(), 2u);
@@ -341,7 +348,7 @@ TEST_P(CaseWriterTest, FileDatesAreDayFirstWhateverTheRegionalSettings)
               "<CORVESTRA><PRATICA><CLIENTE><NOME>UNO</NOME><DATA_NASCITA>1980-04-03</DATA_NASCITA></CLIENTE>"
               "</PRATICA><PRATICA><CLIENTE><NOME>DUE</NOME><DATA_NASCITA>1980-12-25</DATA_NASCITA></CLIENTE>"
               "</PRATICA></CORVESTRA>");
-    RunParams p = suite.testParams("nascite.xml");
+    RunParams p = senzaCodice("nascite.xml");
     p.dataAffido = "12/07/2026";
     p.scadenza = "01/06/2027";
     const auto corvestra = importa(p);
@@ -556,6 +563,55 @@ TEST_P(CaseWriterTest, ACaseReachesItsOwnRowOnlyAndOneWithoutHolderIsRefused)
         if (!lotti.empty()) {
             EXPECT_EQ(text(lotti[0], "NumPratiche"), std::to_string(c.righe.size())) << c.name;
         }
+    }
+}
+
+// A case without a code (no CODICE_PRATICA, an empty one, `posizione
+// numero=""`, no `posizione`) cannot be found in the archive: it is counted
+// with the repeats, stops a test run and a normal run alike with the same
+// question, and is written only when asked to.
+TEST_P(CaseWriterTest, CasesWithoutACodeAreCountedWithTheRepeats)
+{
+    withSchema();
+    const std::string uno = "1 pratica senza codice: non si può sapere se è già in archivio";
+    const struct {
+        const char* name;
+        std::string content;
+        bool bank;
+        std::string fatti;  // what the operator is asked about
+        std::size_t pratiche;
+    } cases[] = {
+        {"senza_codice.xml", "<CORVESTRA><PRATICA><CLIENTE><NOME>A</NOME></CLIENTE></PRATICA>"
+                             "<PRATICA><CLIENTE><NOME>B</NOME></CLIENTE></PRATICA></CORVESTRA>",
+         false, "2 pratiche senza codice: non si può sapere se sono già in archivio", 2},
+        {"codice_vuoto.xml", "<CORVESTRA><PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>K-1</CODICE_PRATICA>"
+                             "</DATI_IDENTIFICATIVI></PRATICA><PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>"
+                             "</CODICE_PRATICA></DATI_IDENTIFICATIVI></PRATICA></CORVESTRA>",
+         false, uno, 2},
+        {"numero_vuoto.xml", "<root><documento><posizione numero=\"\"/><intestatario><denominazione valore=\"C\"/>"
+                             "</intestatario></documento></root>",
+         true, uno, 1},
+        {"senza_posizione.xml", "<root><documento><intestatario><denominazione valore=\"D\"/></intestatario>"
+                                "</documento></root>",
+         true, uno, 1},
+    };
+    std::size_t scritte = 0;
+    for (const auto& c : cases) {
+        writeFile(suite.paths().importDir() / c.name, c.content);
+        RunParams p = suite.testParams(c.name);
+        p.modoDocumento = c.bank;
+        for (const bool soloTest : {true, false}) {
+            p.soloTest = soloTest;
+            const auto run = suite.run(p, it, opener());
+            EXPECT_EQ(run.result.outcome, RunOutcome::AlreadyImported) << c.name << soloTest << ": " << run.result.message;
+            ASSERT_EQ(run.domande.size(), 1u) << c.name << soloTest;
+            EXPECT_EQ(run.domande[0], c.fatti) << c.name << soloTest;
+            EXPECT_EQ(rows("Tabella Pratiche").size(), scritte) << c.name << soloTest;
+        }
+        p.ancheGiaPresenti = true;
+        ASSERT_EQ(importa(p).result.outcome, RunOutcome::Concluded) << c.name;
+        scritte += c.pratiche;
+        EXPECT_EQ(rows("Tabella Pratiche").size(), scritte) << c.name;
     }
 }
 

@@ -70,7 +70,8 @@ TEST(TestoGuasto, EachKindAndWhatBecameOfTheWrites)
         {memoria, "Memoria insufficiente per importare il file /r/import/a.xml (dopo la pratica n. 2): un valore del "
                   "file è troppo grande per la memoria disponibile."},
         {ricerca, "Impossibile cercare in archivio le pratiche del file: tabella bloccata"},
-        {di(TipoGuasto::GiaPresenti), "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file."},
+        {di(TipoGuasto::GiaPresenti), "Importazione non eseguita: pratiche già presenti in archivio, ripetute nel file o senza "
+                                      "codice."},
         {somma, "Errore nel file /r/import/a.xml\nPratica n. 4: importo fuori dall'intervallo ammesso"},
         {database, "Impossibile aprire il database"},
     };
