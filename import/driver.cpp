@@ -198,8 +198,10 @@ private:
     // Ends a run that did not conclude: a normal run that reached its
     // archive undoes what it wrote, and the counters say so.
     RunResult abort(RunOutcome outcome, Guasto guasto, Box focus = Box::None);
-    // A fault of this run's file.
+    // A fault of this run's file; of one of its cases, with what the file held.
     Guasto guastoDelFile(TipoGuasto tipo) const;
+    Guasto guastoDellaPratica(TipoGuasto tipo, int pratica, std::string elemento, std::string valore,
+                              std::string motivo) const;
     RunResult stopped();
     // Runs a step of the run; a failure ends the run, told once for its kind.
     template <typename Step>
@@ -279,6 +281,18 @@ Guasto Run::guastoDelFile(TipoGuasto tipo) const
     return g;
 }
 
+Guasto Run::guastoDellaPratica(TipoGuasto tipo, int pratica, std::string elemento, std::string valore,
+                               std::string motivo) const
+{
+    Guasto g = guastoDelFile(tipo);
+    g.pratica = pratica;
+    g.codice = recenti_.di(pratica);
+    g.elemento = std::move(elemento);
+    g.valore = std::move(valore);
+    g.motivo = std::move(motivo);
+    return g;
+}
+
 template <typename Step>
 std::optional<RunResult> Run::passo(Fase fase, int pratica, Step&& step)
 {
@@ -299,39 +313,16 @@ RunResult Run::fallito(std::exception_ptr error, Fase fase, int pratica)
     } catch (const std::bad_alloc&) {
         throw;  // told once, by lavora
     } catch (const CaseStreamError& e) {
-        const XmlParseError& x = e.error();
-        Guasto g = guastoDelFile(TipoGuasto::FileNonXml);
-        g.file = x.url;
-        g.riga = x.line;
-        g.colonna = x.linepos;
-        g.sorgente = x.srcText;
-        g.sorgenteDa = x.srcFrom;
-        g.sorgenteContinua = x.srcContinues;
-        g.motivo = x.reason;
-        return abort(RunOutcome::ParseError, std::move(g));
+        return abort(RunOutcome::ParseError, guastoXml(e.error()));
     } catch (const StreamStopped&) {
         return stopped();
     } catch (const CaseInputError& e) {
-        Guasto g = guastoDelFile(TipoGuasto::DatoErrato);
-        g.pratica = pratica;
-        g.codice = recenti_.di(pratica);
-        g.elemento = e.element();
-        g.valore = e.text();
-        g.motivo = e.what();
-        return abort(RunOutcome::BadInput, std::move(g));
+        return abort(RunOutcome::BadInput, guastoDellaPratica(TipoGuasto::DatoErrato, pratica, e.element(), e.text(), e.what()));
     } catch (const PraticaSenzaIntestatario& e) {
-        Guasto g = guastoDelFile(TipoGuasto::SenzaIntestatario);
-        g.pratica = pratica;
-        g.codice = recenti_.di(pratica);
-        g.elemento = "intestatario";
-        g.motivo = e.what();
-        return abort(RunOutcome::BadInput, std::move(g));
+        return abort(RunOutcome::BadInput,
+                     guastoDellaPratica(TipoGuasto::SenzaIntestatario, pratica, "intestatario", {}, e.what()));
     } catch (const AmountOverflow& e) {
-        Guasto g = guastoDelFile(TipoGuasto::DatoErrato);
-        g.pratica = pratica;
-        g.codice = recenti_.di(pratica);
-        g.motivo = e.what();
-        return abort(RunOutcome::BadInput, std::move(g));
+        return abort(RunOutcome::BadInput, guastoDellaPratica(TipoGuasto::DatoErrato, pratica, {}, {}, e.what()));
     } catch (const std::exception& e) {
         return fallitoStore(e, fase, pratica);
     }

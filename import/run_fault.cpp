@@ -22,14 +22,8 @@ std::string testoSenzaAnnullamento(const Guasto& g)
     case TipoGuasto::FileMancante: return "Scegliere il file da importare\n" + g.motivo;
     case TipoGuasto::Parametro: return "Inserire " + g.campo + (g.motivo.empty() ? "" : "\n" + g.motivo);
     case TipoGuasto::FileNonXml: {
-        XmlParseError error;
-        error.url = g.file;
-        error.line = g.riga;
-        error.linepos = g.colonna;
-        error.srcText = g.sorgente;
-        error.srcFrom = g.sorgenteDa;
-        error.srcContinues = g.sorgenteContinua;
-        error.reason = g.motivo;
+        // The reader's own words, from the parts it gave.
+        XmlParseError error{g.file, g.riga, g.colonna, g.sorgente, g.motivo, g.sorgenteDa, g.sorgenteContinua};
         return parseErrorMessage(error);
     }
     case TipoGuasto::NessunaPratica: return "Nessuna pratica da importare nel file " + g.file + "\n" + g.motivo;
@@ -67,6 +61,20 @@ std::string testoSenzaAnnullamento(const Guasto& g)
 }
 
 }  // namespace
+
+Guasto guastoXml(const XmlParseError& error)
+{
+    Guasto g;
+    g.tipo = TipoGuasto::FileNonXml;
+    g.file = error.url;
+    g.riga = error.line;
+    g.colonna = error.linepos;
+    g.sorgente = error.srcText;
+    g.sorgenteDa = error.srcFrom;
+    g.sorgenteContinua = error.srcContinues;
+    g.motivo = error.reason;
+    return g;
+}
 
 std::string testoGuasto(const Guasto& g)
 {

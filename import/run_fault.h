@@ -9,6 +9,8 @@
 
 namespace crv {
 
+struct XmlParseError;
+
 enum class TipoGuasto {
     FileMancante,      // no file chosen, or not there
     Parametro,         // a mandate parameter empty or not a date
@@ -68,5 +70,8 @@ struct Guasto {
 // The operator's text of the fault: the message box's, standard error's and,
 // its first line, the register's.
 std::string testoGuasto(const Guasto& guasto);
+
+// A file that is not well-formed XML, where the reader says.
+Guasto guastoXml(const XmlParseError& error);
 
 }  // namespace crv

@@ -11,131 +11,112 @@
 namespace crv::test {
 namespace {
 
-class VerdictTest : public DatabaseTest {
-protected:
-    CollectedRun run(RunParams p, bool soloTest)
-    {
-        p.soloTest = soloTest;
-        return suite.run(p, it, [this](const RunParams& params) -> std::unique_ptr<CaseStore> {
-            return std::make_unique<DbCaseStore>(connect(), params, it);
-        });
-    }
-    // The archive as it was made: no case, no instalment, no batch.
-    void svuota()
-    {
-        for (const char* table : {"Tabella Pratiche", "tabella fatture", "TabellaLottiImp"})
-            db_->execute(QStringLiteral("DELETE FROM ") + db_->quote(QString::fromLatin1(table)));
-    }
-    long righe(const char* table)
-    {
-        QSqlQuery q = db_->query(QStringLiteral("SELECT COUNT(*) FROM ") + db_->quote(QString::fromLatin1(table)));
-        return q.next() ? q.value(0).toLongLong() : -1;
-    }
+using VerdictTest = DatabaseTest;
 
-    SuiteFixture suite;
-    Regional it = Regional::italian();
-};
-
-std::string corvestra(const std::string& pratiche)
+std::string corvestra(const std::vector<std::pair<std::string, std::string>>& pratiche)  // code, CLIENTE
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CORVESTRA>\n" + pratiche + "</CORVESTRA>\n";
+    std::string x = "<?xml version=\"1.0\"?>\n<CORVESTRA>\n";
+    for (const auto& [codice, cliente] : pratiche)
+        x += "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>" + codice +
+             "</CODICE_PRATICA></DATI_IDENTIFICATIVI><CLIENTE>" + cliente + "</CLIENTE></PRATICA>\n";
+    return x + "</CORVESTRA>\n";
 }
 
-std::string pratica(const std::string& codice, const std::string& cliente)
+std::string banca(const std::vector<std::pair<std::string, std::string>>& documenti)  // code, the rest
 {
-    return "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>" + codice + "</CODICE_PRATICA></DATI_IDENTIFICATIVI>"
-           "<CLIENTE>" + cliente + "</CLIENTE></PRATICA>\n";
+    std::string x = "<?xml version=\"1.0\"?>\n<root>\n";
+    for (const auto& [codice, figli] : documenti)
+        x += "<documento><posizione numero=\"" + codice + "\"/>" + figli + "</documento>\n";
+    return x + "</root>\n";
 }
-
-std::string banca(const std::string& documenti)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n" + documenti + "</root>\n";
-}
-
-std::string documento(const std::string& codice, const std::string& figli)
-{
-    return "<documento><posizione numero=\"" + codice + "\"/>" + figli + "</documento>\n";
-}
-
-const std::string kIntestatario = "<intestatario><denominazione valore=\"ROSSI\"/></intestatario>";
 
 TEST_P(VerdictTest, ATestRunReachesTheNormalRunsVerdict)
 {
     withSchema();
+    SuiteFixture suite;
+    const Regional it = Regional::italian();
     struct Caso {
         std::string name;
         std::string content;  // empty: the file of the test data named by `name`
         bool bank;
-        std::optional<TipoGuasto> tipo;  // the fault expected; nothing: whatever the file gives
+        std::optional<TipoGuasto> tipo;  // the fault the normal run ends with, when the case is one
         int pratica;                     // the case it names
     };
     std::vector<Caso> casi;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dataFile(""))) {
-        const std::filesystem::path& path = entry.path();
-        const std::string ext = path.extension().string();
+        const std::string ext = entry.path().extension().string();
         if (!entry.is_regular_file() || ext == ".expected" || ext == ".md" || ext == ".py" || ext == ".ini") continue;
-        const std::string folder = path.parent_path().filename().string();
-        casi.push_back({std::filesystem::relative(path, dataFile("")).string(), {}, folder == "banca" || folder == "repair",
-                        std::nullopt, 0});
+        const std::string folder = entry.path().parent_path().filename().string();
+        casi.push_back({std::filesystem::relative(entry.path(), dataFile("")).string(), {},
+                        folder == "banca" || folder == "repair", std::nullopt, 0});
     }
     ASSERT_GT(casi.size(), 40u);
-    const std::string nome101(101, 'N');
-    const std::string indirizzo(20u << 20, 'V');  // 20 MB
-    const std::string fuoriIntervallo =
-        "<rapportirt><totale><insoluto valore=\"500000000000000\"/></totale>"
-        "<totale><insoluto valore=\"500000000000000\"/></totale></rapportirt>";
+    const std::string uno = "<NOME>UNO</NOME>";
+    const std::string intestatario = "<intestatario><denominazione valore=\"ROSSI\"/></intestatario>";
+    const std::string enorme = "<totale><insoluto valore=\"500000000000000\"/></totale>";
     const std::vector<Caso> guasti = {
-        {"nome_lungo.xml", corvestra(pratica("A", "<NOME>UNO</NOME>") + pratica("B", "<NOME>" + nome101 + "</NOME>")),
-         false, TipoGuasto::RigaRifiutata, 2},
+        {"nome_lungo.xml", corvestra({{"A", uno}, {"B", "<NOME>" + std::string(101, 'N') + "</NOME>"}}), false,
+         TipoGuasto::RigaRifiutata, 2},
         {"indirizzo_enorme.xml",
-         corvestra(pratica("A", "<NOME>UNO</NOME>") +
-                   pratica("B", "<NOME>DUE</NOME><RESIDENZA><INDIRIZZO>" + indirizzo + "</INDIRIZZO></RESIDENZA>")),
+         corvestra({{"A", uno}, {"B", "<RESIDENZA><INDIRIZZO>" + std::string(20u << 20, 'V') + "</INDIRIZZO></RESIDENZA>"}}),
          false, TipoGuasto::RigaRifiutata, 2},
-        {"provincia.xml", corvestra(pratica("A", "<RESIDENZA><PROVINCIA>PROVINCIA LUNGA</PROVINCIA></RESIDENZA>")), false,
+        {"provincia.xml", corvestra({{"A", "<RESIDENZA><PROVINCIA>PROVINCIA LUNGA</PROVINCIA></RESIDENZA>"}}), false,
          TipoGuasto::RigaRifiutata, 1},
-        {"prima_senza_intestatario.xml",
-         banca(documento("O-1", "<note><nota a=\"x\" b=\"y\"/></note>") + documento("O-2", kIntestatario)), true,
-         TipoGuasto::SenzaIntestatario, 1},
-        {"fuori_intervallo.xml", banca(documento("F-1", kIntestatario) + documento("F-2", kIntestatario + fuoriIntervallo)),
+        {"prima_senza_intestatario.xml", banca({{"O-1", "<note><nota a=\"x\" b=\"y\"/></note>"}, {"O-2", intestatario}}),
+         true, TipoGuasto::SenzaIntestatario, 1},
+        // Two totals whose sum no amount holds.
+        {"fuori_intervallo.xml",
+         banca({{"F-1", intestatario}, {"F-2", intestatario + "<rapportirt>" + enorme + enorme + "</rapportirt>"}}), true,
+         TipoGuasto::DatoErrato, 2},
+        {"rata_senza_data.xml",
+         banca({{"Z-1", intestatario}, {"Z-9", intestatario + "<rapportirt><rapporto><rata numero=\"1\"/></rapporto></rapportirt>"}}),
          true, TipoGuasto::DatoErrato, 2},
-        {"ultima_senza_data.xml",
-         banca(documento("Z-1", kIntestatario) +
-               documento("Z-9", kIntestatario + "<rapportirt><rapporto><rata numero=\"1\"/></rapporto></rapportirt>")),
-         true, TipoGuasto::DatoErrato, 2},
-        {"rotta.xml", corvestra(pratica("A", "<NOME>UNO</NOME>") + "<PRATICA><CLIENTE><NOME>DUE</NOME></PRATICA>\n"), false,
-         TipoGuasto::FileNonXml, 0},
-        {"ripetuta.xml", corvestra(pratica("A", "<NOME>UNO</NOME>") + pratica("A", "<NOME>DUE</NOME>")), false,
-         TipoGuasto::GiaPresenti, 0},
+        {"rotta.xml", corvestra({{"A", uno}}).substr(0, 120), false, TipoGuasto::FileNonXml, 0},
+        {"ripetuta.xml", corvestra({{"A", uno}, {"A", uno}}), false, TipoGuasto::GiaPresenti, 0},
+        {"senza_codice.xml", corvestra({{"", uno}}), false, TipoGuasto::GiaPresenti, 0},
     };
     casi.insert(casi.end(), guasti.begin(), guasti.end());
 
     for (const Caso& c : casi) {
-        svuota();
-        const std::string fileName = c.content.empty() ? suite.addImportFile(c.name) : c.name;
-        if (!c.content.empty()) writeFile(suite.paths().importDir() / c.name, c.content);
+        for (const char* table : {"Tabella Pratiche", "tabella fatture", "TabellaLottiImp"})
+            db_->execute(QStringLiteral("DELETE FROM ") + db_->quote(QString::fromLatin1(table)));
+        std::string fileName = c.name;
+        if (c.content.empty())
+            fileName = suite.addImportFile(c.name);
+        else
+            writeFile(suite.paths().importDir() / c.name, c.content);
         RunParams p = suite.testParams(fileName);
         p.modoDocumento = c.bank;
         p.dettagli = false;
-        const CollectedRun prova = run(p, true);
-        const CollectedRun normale = run(p, false);
-        EXPECT_EQ(prova.result.soloFile, "") << c.name;  // the archive was there to check against
-        const bool provaConclusa = prova.result.outcome == RunOutcome::Concluded;
-        EXPECT_EQ(provaConclusa, normale.result.outcome == RunOutcome::Concluded)
-            << c.name << "\nprova: " << prova.result.message << "\nnormale: " << normale.result.message;
-        EXPECT_EQ(prova.result.guasto.has_value(), normale.result.guasto.has_value()) << c.name;
-        if (prova.result.guasto && normale.result.guasto) {
-            EXPECT_EQ(prova.result.guasto->tipo, normale.result.guasto->tipo) << c.name;
-            EXPECT_EQ(prova.result.guasto->pratica, normale.result.guasto->pratica) << c.name;
-            EXPECT_EQ(prova.result.guasto->codice, normale.result.guasto->codice) << c.name;
-            EXPECT_EQ(prova.result.guasto->campo, normale.result.guasto->campo) << c.name;
+        const auto opener = [&](const RunParams& params) -> std::unique_ptr<CaseStore> {
+            return std::make_unique<DbCaseStore>(connect(), params, it);
+        };
+        RunResult verdetti[2];
+        for (const bool soloTest : {true, false}) {
+            p.soloTest = soloTest;
+            verdetti[soloTest ? 0 : 1] = suite.run(p, it, opener).result;
+        }
+        const RunResult& prova = verdetti[0];
+        const RunResult& normale = verdetti[1];
+        EXPECT_EQ(prova.soloFile, "") << c.name;  // the archive was there to check against
+        EXPECT_EQ(prova.outcome == RunOutcome::Concluded, normale.outcome == RunOutcome::Concluded)
+            << c.name << "\nprova: " << prova.message << "\nnormale: " << normale.message;
+        ASSERT_EQ(prova.guasto.has_value(), normale.guasto.has_value()) << c.name;
+        if (normale.guasto) {
+            EXPECT_EQ(prova.guasto->tipo, normale.guasto->tipo) << c.name;
+            EXPECT_EQ(prova.guasto->pratica, normale.guasto->pratica) << c.name;
+            EXPECT_EQ(prova.guasto->codice, normale.guasto->codice) << c.name;
+            EXPECT_EQ(prova.guasto->campo, normale.guasto->campo) << c.name;
         }
         if (c.tipo) {
-            ASSERT_TRUE(normale.result.guasto.has_value()) << c.name << ": " << normale.result.message;
-            EXPECT_EQ(normale.result.guasto->tipo, *c.tipo) << c.name << ": " << normale.result.message;
-            EXPECT_EQ(normale.result.guasto->pratica, c.pratica) << c.name << ": " << normale.result.message;
+            ASSERT_TRUE(normale.guasto.has_value()) << c.name << ": " << normale.message;
+            EXPECT_EQ(normale.guasto->tipo, *c.tipo) << c.name << ": " << normale.message;
+            EXPECT_EQ(normale.guasto->pratica, c.pratica) << c.name << ": " << normale.message;
         }
         // The archive holds what the normal run wrote, and nothing of a refused one.
-        EXPECT_EQ(righe("Tabella Pratiche") > 0, !normale.result.guasto.has_value()) << c.name;
+        QSqlQuery count = db_->query(QStringLiteral("SELECT COUNT(*) FROM \"Tabella Pratiche\""));
+        ASSERT_TRUE(count.next());
+        EXPECT_EQ(count.value(0).toLongLong() > 0, !normale.guasto.has_value()) << c.name;
     }
 }
 
