@@ -150,7 +150,8 @@ Seconds checkOnce(const Options& o, Target target, bool indexed, const std::stri
     const auto db = scratch.open();
     const CpuClock cpu;
     const auto start = Clock::now();
-    const CodiciFile codici = codiciDelFile(cases, false);
+    CodiciFile codici;
+    for (const pugi::xml_node c : cases) codici.aggiungi(codiceDaScrivere(c, false));
     const double reading = since(start);
     const GiaPresenti fatti = giaPresenti(*db, codici);
     const double seconds = since(start);

@@ -38,6 +38,9 @@ std::string helpText()
                "iniziare (file mancante, parametro vuoto) non ne scrive. I messaggi, e in una\n"
                "importazione normale la riga \"Database: \" con la stringa di connessione\n"
                "accorciata, vanno sullo standard error.\n"
+               "La prova fa i controlli dell'importazione normale, sui campi dell'archivio\n"
+               "letti senza scrivere, e ne raggiunge l'esito e l'uscita; se l'archivio non è\n"
+               "configurato o raggiungibile, il listato dice che ha controllato il solo file.\n"
                "\n"
                "Opzioni:\n") +
            kCommonOptionsHelp +
@@ -52,19 +55,19 @@ std::string helpText()
            "                              caratteri (Importa ROVE; anche quando il nome del\n"
            "                              programma contiene \"rove\"); il file resta com'è\n"
            "  --anche-gia-presenti        scrive anche le pratiche il cui codice (posizione)\n"
-           "                              è già in archivio o si ripete nel file; senza,\n"
-           "                              l'importazione normale che ne trova le elenca dopo\n"
-           "                              l'ultima pratica e annulla tutto (la prova le\n"
-           "                              elenca in fondo al listato)\n"
+           "                              è già in archivio, si ripete nel file o manca;\n"
+           "                              senza, l'importazione che ne trova le elenca dopo\n"
+           "                              l'ultima pratica e annulla tutto (uscita 1), e la\n"
+           "                              prova giunge allo stesso esito\n"
            "\n" +
            kSettingsOptionsHelp +
            "\n"
            "Uscita: 0 a \"Importazione Conclusa\"; 1 per ogni altro esito (file mancante,\n"
-           "parametro, file non XML o senza pratiche, pratiche già in archivio o ripetute\n"
-           "nel file, dato errato, errore del database: l'archivio resta com'era); 2 per un\n"
-           "uso errato (opzione sconosciuta, valore mancante o illeggibile, data non\n"
-           "valida). Ctrl-C interrompe l'importazione (uscita 1, l'archivio resta com'era);\n"
-           "un secondo Ctrl-C termina subito (130).\n"
+           "parametro, file non XML o senza pratiche, pratiche già in archivio, ripetute\n"
+           "nel file o senza codice, dato errato, errore del database: l'archivio resta\n"
+           "com'era); 2 per un uso errato (opzione sconosciuta, valore mancante o\n"
+           "illeggibile, data non valida). Ctrl-C interrompe l'importazione (uscita 1,\n"
+           "l'archivio resta com'era); un secondo Ctrl-C termina subito (130).\n"
            "Un archivio riceve una importazione alla volta: mentre ne è in corso un'altra\n"
            "(o l'annullamento di un lotto) l'importazione normale la attende, e lo dice;\n"
            "poi controlla le pratiche già presenti e scrive. Ctrl-C interrompe anche\n"
@@ -135,8 +138,8 @@ void announceDatabase(const SuitePaths& paths, bool usaAccess)
 // decimal point an amount refused may just need the Italian ones.
 std::optional<std::string> suggerimentoImporto(const RunResult& result, const Regional& regional)
 {
-    if (result.outcome != RunOutcome::BadInput || regional.decimalSign == ',' ||
-        result.message.find(kImportoNonNumerico) == std::string::npos)
+    if (regional.decimalSign == ',' || !result.guasto || result.guasto->tipo != TipoGuasto::DatoErrato ||
+        !result.guasto->motivo.starts_with(kImportoNonNumerico))
         return std::nullopt;
     return "Se gli importi del file hanno la virgola decimale (3,50), importarlo con --locale it_IT";
 }

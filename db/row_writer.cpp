@@ -17,6 +17,7 @@ namespace crv::db {
 RowRefused::RowRefused(std::int64_t owner, std::int64_t lastOwner, const DbError& cause, std::string sqlState)
     : DbError(cause.context(), cause.driverText(), cause.failure()), owner_(owner), lastOwner_(lastOwner), sqlState_(std::move(sqlState))
 {
+    if (const auto* tooLong = dynamic_cast<const FieldTooLong*>(&cause)) field_ = tooLong->field().toStdString();
 }
 
 std::vector<const void*> RowWriter::shapeOf(const Row& row, bool wantKey)

@@ -35,11 +35,14 @@ public:
     // PostgreSQL's code for the refusal where it gave one ("57014": the
     // statement was cancelled, "23514": a check failed); empty otherwise.
     const std::string& sqlState() const { return sqlState_; }
+    // The field of a value refused as too long for it; empty otherwise.
+    const std::string& field() const { return field_; }
 
 private:
     std::int64_t owner_;
     std::int64_t lastOwner_;
     std::string sqlState_;
+    std::string field_;
 };
 
 class RowWriter {

@@ -40,6 +40,7 @@ std::string avvisoSenzaIndice(db::Database& db)
 GiaPresenti ripetuteNelFile(const CodiciFile& codici)
 {
     GiaPresenti out;
+    out.senzaCodice = codici.senzaCodice();
     for (std::size_t i = 0; i < codici.size(); ++i) {
         const int n = codici.pratiche(i);
         out.praticheFile += n;
@@ -115,6 +116,11 @@ std::string testoGiaPresenti(const GiaPresenti& f, const Regional& regional)
                (f.codiciRipetuti == 1 ? " codice, in " : " codici, in ") + pratiche(f.praticheRipetute) +
                esempi(f.esempiRipetuti, f.codiciRipetuti);
     }
+    if (f.senzaCodice > 0) {
+        if (!out.empty()) out += "\n";
+        out += pratiche(f.senzaCodice) + " senza codice: non si può sapere se " + (f.senzaCodice == 1 ? "è" : "sono") +
+               " già in archivio";
+    }
     return out;
 }
 
@@ -123,6 +129,7 @@ bool DbCaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti,
     // Asked once the cases are over: the row kept for the last bank case is
     // complete, and goes before the statements of the search.
     aggiungiRiga();
+    if (!db_) return CaseStore::cercaGiaPresenti(codici, fatti, tranne);
     fatti = giaPresenti(*db_, codici, tranne);
     return true;
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Cases of a delivery that the archive already holds, and codes the delivery
-// itself repeats: counted before a normal run writes its first row (the
-// operator decides whether to import them anyway) and listed at the end of a
-// test run.
+// Cases of a delivery that the archive already holds, codes the delivery
+// itself repeats, and its cases without a code: counted once every case is
+// read, before a run's verdict (the operator decides whether to import them
+// anyway).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,16 +32,17 @@ struct GiaPresenti {
     std::vector<LottoGiaPresente> lotti;   // where, by batch counter (Null first)
     int codiciRipetuti = 0;      // codes carried by more than one case of the file
     int praticheRipetute = 0;    // the cases that carry them
+    int senzaCodice = 0;         // the file's cases without a code, which the archive cannot be asked about
     std::vector<std::string> esempiPresenti;   // a few codes of each kind, for the message
     std::vector<std::string> esempiRipetuti;
     // When the archive has no index on posizione: what that costs and how to
     // add it, for the operator (the check never adds it). Empty otherwise.
     std::string avvisoIndice;
 
-    bool nessuno() const { return presenti == 0 && codiciRipetuti == 0; }
+    bool nessuno() const { return presenti == 0 && codiciRipetuti == 0 && senzaCodice == 0; }
 };
 
-// The repeats inside the file (no database needed).
+// The repeats and the cases without a code inside the file (no database needed).
 GiaPresenti ripetuteNelFile(const CodiciFile& codici);
 
 // The same with the cases the archive holds, looked up by the database

@@ -31,7 +31,7 @@ void codiceDellaSezione(pugi::xml_node section, std::string& code)
 
 }  // namespace
 
-std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool modoDocumento)
+std::string codiceDaScrivere(pugi::xml_node caseElement, bool modoDocumento)
 {
     std::string code;
     for (const pugi::xml_node s : caseElement.children()) {
@@ -46,16 +46,10 @@ std::optional<std::string> codiceDaScrivere(pugi::xml_node caseElement, bool mod
                 if (std::string_view(a.name()) == "numero") code = a.value();
         } else if (named(s, "INTESTATARIO")) {
             // The bank reader adds the row here, with the code read so far.
-            return code.empty() ? std::nullopt : std::optional<std::string>(code);
+            return code;
         }
     }
-    if (modoDocumento || code.empty()) return std::nullopt;
-    return code;
-}
-
-void CodiciFile::aggiungi(pugi::xml_node caseElement, bool modoDocumento)
-{
-    aggiungi(codiceDaScrivere(caseElement, modoDocumento));
+    return modoDocumento ? std::string() : code;
 }
 
 std::string_view CodiciFile::codice(std::size_t i) const
@@ -77,30 +71,26 @@ void CodiciFile::allarga()
     posti_.swap(posti);
 }
 
-void CodiciFile::aggiungi(const std::optional<std::string>& code)
+void CodiciFile::aggiungi(std::string_view code)
 {
-    if (!code) return;
+    if (code.empty()) {
+        ++senzaCodice_;
+        return;
+    }
     if (2 * (size() + 1) > posti_.size()) allarga();
     const std::size_t mask = posti_.size() - 1;
-    std::size_t at = std::hash<std::string_view>{}(*code) & mask;
+    std::size_t at = std::hash<std::string_view>{}(code) & mask;
     for (; posti_[at] != 0; at = (at + 1) & mask) {
         const std::size_t i = posti_[at] - 1;
-        if (codice(i) == *code) {
+        if (codice(i) == code) {
             ++pratiche_[i];
             return;
         }
     }
-    testo_ += *code;
+    testo_ += code;
     fine_.push_back(testo_.size());
     pratiche_.push_back(1);
     posti_[at] = static_cast<std::uint32_t>(size());
-}
-
-CodiciFile codiciDelFile(const std::vector<pugi::xml_node>& cases, bool modoDocumento)
-{
-    CodiciFile out;
-    for (const pugi::xml_node element : cases) out.aggiungi(element, modoDocumento);
-    return out;
 }
 
 }  // namespace crv

@@ -12,4 +12,10 @@ CaseInputError::CaseInputError(std::string what, std::string element, std::strin
     if (end < text.size()) text_ += "...";
 }
 
+PraticaSenzaIntestatario::PraticaSenzaIntestatario()
+    : std::runtime_error("manca l'elemento intestatario (senza, i dati della pratica non avrebbero una riga loro "
+                         "in archivio)")
+{
+}
+
 }  // namespace crv

@@ -26,6 +26,13 @@ private:
     std::string text_;
 };
 
+// A bank case that ends without a holder. The holder adds the case's row:
+// without it nothing the case gives would have a row of its own.
+class PraticaSenzaIntestatario : public std::runtime_error {
+public:
+    PraticaSenzaIntestatario();
+};
+
 // The start of the reason given for an amount the regional settings cannot read.
 inline constexpr std::string_view kImportoNonNumerico = "importo non numerico";
 

@@ -2,8 +2,8 @@
 
 #include "import/bank_reader.h"
 #include "import/case_codes.h"
+#include "import/case_error.h"
 #include "import/corvestra_reader.h"
-#include "import/driver.h"
 #include "xml/xml_document.h"
 
 namespace crv {
@@ -100,13 +100,14 @@ void leggiPratiche(const LetturaOpzioni& o, CodaLetture& coda, PraticheUsate& us
             std::unique_ptr<PraticaLetta> letta = usate.prendi();
             letta->numero = numero;
             letta->errore = nullptr;
-            letta->codiceScritto.reset();
+            letta->codiceScritto.clear();
             calls.registraIn(letta->chiamate);
             try {
                 values = Case();
                 memo.clear();
                 bank.nuovaPratica();
                 leggiPratica(element, options, *o.regional, values, memo, p.modoDocumento ? &bank : nullptr);
+                if (p.modoDocumento && values.ContaIntestatari == 0) throw PraticaSenzaIntestatario();
                 if (!p.modoDocumento && values.RataGlobale.isZero() && !memo.empty())
                     values.RataGlobale = CercaInMovimenti(memo.text(), *o.regional);
                 if (o.codiciScritti) letta->codiceScritto = codiceDaScrivere(element, p.modoDocumento);

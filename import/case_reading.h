@@ -35,7 +35,7 @@ struct PraticaLetta {
     std::string memo;           // its Memo text
     ChiamateStore chiamate;     // bank format: the store calls, in order
     std::string codice;         // the case's code for a message (may be empty)
-    std::optional<std::string> codiceScritto;  // the code its row will carry, when asked
+    std::string codiceScritto;  // the code its row will carry, when asked (empty: none)
     // Reading failed inside this case, after `chiamate`: the run stops there.
     std::exception_ptr errore;
     std::uint64_t letti = 0;    // bytes of the delivery read once the case was

@@ -1,5 +1,7 @@
 #include "import/case_store.h"
 
+#include "import/already_imported.h"
+
 namespace crv {
 
 namespace {
@@ -32,10 +34,58 @@ void numeroRataVuoto(Case& values, TipoRata kind)
     if (kind == TipoRata::Rata && values.NumeroFattura.empty()) values.NumeroFattura.assign(1, '0');
 }
 
+bool CaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t>)
+{
+    fatti = ripetuteNelFile(codici);
+    return false;
+}
+
+void TestCaseStore::nuovaPratica(int numero)
+{
+    if (righe_) righe_->nuovaPratica(numero);
+}
+
+void TestCaseStore::fineCasi()
+{
+    if (righe_) righe_->fineCasi();
+}
+
+void TestCaseStore::ScriviPratica(const Case& values, const std::string& memo)
+{
+    if (righe_) righe_->ScriviPratica(values, memo);
+}
+
+void TestCaseStore::LeggiContatore()
+{
+    if (righe_) righe_->LeggiContatore();
+    contatore_ = 1;
+}
+
+void TestCaseStore::AnteponiMemo(std::string_view text)
+{
+    if (righe_) righe_->AnteponiMemo(text);
+}
+
+void TestCaseStore::SommaTotaliRapporto(const Case& values)
+{
+    if (righe_) righe_->SommaTotaliRapporto(values);
+}
+
+void TestCaseStore::ImpostaTotali(const Case& values)
+{
+    if (righe_) righe_->ImpostaTotali(values);
+}
+
 void TestCaseStore::InserisciRata(Case& values, TipoRata kind)
 {
     numeroRataVuoto(values, kind);
+    if (righe_) righe_->InserisciRata(values, kind);
     listener_.listingLine(rigaListinoRata(testoInserisciRata(values, contatore_, kind)));
+}
+
+bool TestCaseStore::cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne)
+{
+    return righe_ ? righe_->cercaGiaPresenti(codici, fatti, tranne) : CaseStore::cercaGiaPresenti(codici, fatti, tranne);
 }
 
 }  // namespace crv

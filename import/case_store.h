@@ -4,6 +4,7 @@
 // run through TestCaseStore, which writes nothing and lists the instalment
 // statements instead.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "import/case.h"
+#include "numbers/regional.h"
 #include "import/run.h"
 
 namespace crv {
@@ -27,8 +29,8 @@ public:
 
     // The whole run is one transaction, the batch row included. It begins
     // with the archive's import lock: while another run holds it,
-    // `inAttesa` is called once and the run waits.
-    virtual void begin(const std::function<void()>& inAttesa) = 0;
+    // `inAttesa` is called once with what the run waits for, and the run waits.
+    virtual void begin(const std::function<void(std::string_view)>& inAttesa) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
 
@@ -44,6 +46,8 @@ public:
     // The case element being read (1 for the first): a row the database
     // refuses later is reported with its own case.
     virtual void nuovaPratica(int /*numero*/) {}
+    // The last case is over: its row is complete.
+    virtual void fineCasi() {}
     // Adds the case row (memo is the case's Memo text).
     virtual void ScriviPratica(const Case& values, const std::string& memo) = 0;
 
@@ -54,16 +58,34 @@ public:
     virtual void ImpostaTotali(const Case& values) = 0;
     virtual void InserisciRata(Case& values, TipoRata kind) = 0;
 
-    // Which of the file's codes the archive already holds outside batch
-    // `tranne`; false when the store has no archive to look in (a test run's).
-    virtual bool cercaGiaPresenti(const CodiciFile&, GiaPresenti&, std::optional<std::int64_t> /*tranne*/)
-    {
-        return false;
-    }
+    // The codes the file repeats and, where the store has an archive to look
+    // in (true), which of them it holds outside batch `tranne`.
+    virtual bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne);
 };
 
 // Opens the store of a normal run (the database); throws on failure.
 using StoreOpener = std::function<std::unique_ptr<CaseStore>(const RunParams&)>;
+
+// A failure met by a store, by the opening of one, or by a reader's check
+// of a value against the archive's fields, as a run tells it apart.
+struct GuastoStore {
+    enum class Tipo {
+        Altro,             // the failure's own text says what it was
+        Interruzione,      // a statement cancelled by the operator's stop
+        ConnessionePersa,  // the connection broke: the server dropped the transaction
+        ArchivioMancante,  // "Access" checked and the suite's local archive missing
+        NessunArchivio,    // no archive configured
+    };
+    Tipo tipo = Tipo::Altro;
+    // A row refused, or rows still on their way when the connection broke:
+    // the cases the row may be of (the archive may not say which of a
+    // group); 0 when the failure is no row's.
+    std::int64_t daPratica = 0;
+    std::int64_t aPratica = 0;
+    std::string campo;  // a value too long for its field: the field
+};
+
+GuastoStore classificaGuasto(const std::exception& failure);
 
 // InserisciRata's first step, the same for every store: an instalment
 // without a number gets "0", and the reader goes on with it.
@@ -75,24 +97,39 @@ std::string testoInserisciRata(const Case& values, std::int64_t contatore, TipoR
 // The listing line of a test run for that statement.
 std::string rigaListinoRata(const std::string& statement);
 
-// The store of a test run: nothing is written.
+// The rows a normal run would write, made and checked without an archive:
+// what the file alone can fail (amounts out of range, a memo no database
+// takes), never a field's size. For a test run that cannot reach its archive.
+std::unique_ptr<CaseStore> righeSenzaArchivio(const RunParams& params, const Regional& regional);
+
+// The store of a test run: nothing is written. The rows are made and checked
+// by `righe` as a normal run makes them (against the archive's own columns,
+// or the file alone); the instalment statements are listed.
 class TestCaseStore final : public CaseStore {
 public:
-    explicit TestCaseStore(RunListener& listener) : listener_(listener) {}
-    void begin(const std::function<void()>&) override {}
+    explicit TestCaseStore(RunListener& listener, std::unique_ptr<CaseStore> righe = nullptr)
+        : listener_(listener), righe_(std::move(righe))
+    {
+    }
+    void begin(const std::function<void(std::string_view)>&) override {}
     void commit() override {}
     void rollback() override {}
+    const LimitiValori* limiti() override { return righe_ ? righe_->limiti() : nullptr; }
     std::int64_t AddLotto(const RunParams&) override { return 0; }
     void SalvaNumPratiche(std::int64_t, int) override {}
-    void ScriviPratica(const Case&, const std::string&) override {}
-    void LeggiContatore() override { contatore_ = 1; }
-    void AnteponiMemo(std::string_view) override {}
-    void SommaTotaliRapporto(const Case&) override {}
-    void ImpostaTotali(const Case&) override {}
+    void nuovaPratica(int numero) override;
+    void fineCasi() override;
+    void ScriviPratica(const Case& values, const std::string& memo) override;
+    void LeggiContatore() override;
+    void AnteponiMemo(std::string_view text) override;
+    void SommaTotaliRapporto(const Case& values) override;
+    void ImpostaTotali(const Case& values) override;
     void InserisciRata(Case& values, TipoRata kind) override;
+    bool cercaGiaPresenti(const CodiciFile& codici, GiaPresenti& fatti, std::optional<std::int64_t> tranne) override;
 
 private:
     RunListener& listener_;
+    std::unique_ptr<CaseStore> righe_;
     std::int64_t contatore_ = 0;
 };
 

@@ -132,21 +132,47 @@ DbCaseStore::DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& para
 {
 }
 
-const db::TableInfo& DbCaseStore::pratiche() const
+const db::TableInfo* DbCaseStore::pratiche() const
 {
     // Looked up once: a case asks for it a dozen times, and its name is
     // folded to lower case at every lookup.
-    if (pratiche_ == nullptr) pratiche_ = &db_->table(kPratiche);
-    return *pratiche_;
+    if (pratiche_ == nullptr && db_) pratiche_ = &db_->table(kPratiche);
+    return pratiche_;
 }
 
-void DbCaseStore::begin(const std::function<void()>& inAttesa)
+int DbCaseStore::dimensione(const char* field) const
 {
-    db::beginExclusive(*db_, inAttesa);
+    const db::TableInfo* table = pratiche();
+    return table != nullptr ? table->definedSize(field) : -1;
+}
+
+void DbCaseStore::soloSeScrive(const char* operation) const
+{
+    if (!scrive()) throw std::logic_error(std::string(operation) + " in un'importazione che non scrive");
+}
+
+namespace {
+// The checks the writer makes before the database sees a row: every field
+// in the table, every text within its size.
+void verificaRiga(const db::TableInfo& table, const db::FieldValues& values, std::int64_t owner)
+{
+    try {
+        db::checkTextLengths(table, db::byRealColumn(table, values));
+    } catch (const db::DbError& e) {
+        throw db::RowRefused(owner, owner, e);
+    }
+}
+}  // namespace
+
+void DbCaseStore::begin(const std::function<void(std::string_view)>& inAttesa)
+{
+    soloSeScrive("begin");
+    db::beginExclusive(*db_, [&] { inAttesa(db::kAttesaAltraImportazione); });
 }
 
 void DbCaseStore::commit()
 {
+    soloSeScrive("commit");
     aggiungiRiga();
     db_->commit();
 }
@@ -156,15 +182,16 @@ void DbCaseStore::rollback()
     riga_.reset();
     ultimaRiga_.reset();
     contatore_.reset();
-    db_->rollback();
+    if (db_) db_->rollback();
 }
 
 const LimitiValori* DbCaseStore::limiti()
 {
     if (limiti_) return &*limiti_;
+    if (pratiche() == nullptr) return nullptr;
     // The values ScriviPratica stores whole (a longer one is refused there),
     // under the conditions it stores them.
-    const db::TableInfo& table = pratiche();
+    const db::TableInfo& table = *pratiche();
     LimitiValori& l = limiti_.emplace();
     const auto whole = [&](std::string Case::* valore, const char* field) {
         if (const db::Column* column = table.find(field))
@@ -188,6 +215,7 @@ const LimitiValori* DbCaseStore::limiti()
 
 std::int64_t DbCaseStore::AddLotto(const RunParams& p)
 {
+    soloSeScrive("AddLotto");
     // The parameters were checked as dates before the run got here.
     const auto affido = toQDate(regional_, p.dataAffido);
     const auto scadenza = toQDate(regional_, p.scadenza);
@@ -197,6 +225,7 @@ std::int64_t DbCaseStore::AddLotto(const RunParams& p)
 
 void DbCaseStore::SalvaNumPratiche(std::int64_t lotto, int count)
 {
+    soloSeScrive("SalvaNumPratiche");
     // The cases are over: the last row goes before the batch's count.
     aggiungiRiga();
     db::SalvaNumPratiche(*db_, lotto, count);
@@ -238,8 +267,7 @@ Amount DbCaseStore::amountOf(const char* field) const
 
 QString DbCaseStore::cut(const std::string& text, const char* field) const
 {
-    const int size = pratiche().definedSize(field);
-    return q(tagliaA(text, size));
+    return q(tagliaA(text, dimensione(field)));
 }
 
 QVariant DbCaseStore::dateOrText(const std::string& text, bool dateColumn) const
@@ -253,20 +281,27 @@ QVariant DbCaseStore::dateOrText(const std::string& text, bool dateColumn) const
 
 void DbCaseStore::verificaLunghezza(const char* field, std::size_t length, std::string_view start) const
 {
-    const db::TableInfo& table = pratiche();
-    const db::Column* column = table.find(field);
-    if (column == nullptr) return;
-    const std::size_t limit = static_cast<std::size_t>(column->definedSize >= 0 ? column->definedSize : db::kLongestText);
+    // Without the archive's columns, the limit every database has.
+    std::string tabella = kPratiche.toStdString();
+    std::string campo = field;
+    std::size_t limit = db::kLongestText;
+    if (const db::TableInfo* table = pratiche()) {
+        const db::Column* column = table->find(field);
+        if (column == nullptr) return;
+        tabella = table->realName().toStdString();
+        campo = column->name.toStdString();
+        if (column->definedSize >= 0) limit = static_cast<std::size_t>(column->definedSize);
+    }
     if (length > limit)
-        throw db::FieldTooLong(table.realName().toStdString(), column->name.toStdString(), static_cast<int>(limit), length,
+        throw db::FieldTooLong(tabella, campo, static_cast<int>(limit), length,
                                std::string(start.substr(0, utf8Offset(start, 41))));
 }
 
 void DbCaseStore::requireRow(const char* operation) const
 {
-    if (!riga_)
-        throw std::runtime_error(std::string("Nessuna pratica è stata ancora scritta in questa importazione: ") +
-                                 operation + " non ha una riga a cui applicarsi (manca l'intestatario?)");
+    // The calls of a case come after its holder's row (riproduci): one
+    // without it would change another case's row.
+    if (!riga_ || riga_->pratica != pratica_) throw std::logic_error(std::string(operation) + " senza la riga della pratica");
 }
 
 void DbCaseStore::aggiungiRiga()
@@ -277,21 +312,23 @@ void DbCaseStore::aggiungiRiga()
     for (auto& [name, value] : riga_->values) values.emplace_back(QString::fromLatin1(name), std::move(value));
     const Riga riga = std::move(*riga_);
     riga_.reset();
-    db_->rows().add(riga.ref, kPratiche, values, riga.pratica);
+    if (scrive())
+        db_->rows().add(riga.ref, kPratiche, values, riga.pratica);
+    else if (const db::TableInfo* table = pratiche())
+        verificaRiga(*table, values, riga.pratica);
 }
 
 void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
 {
-    const db::TableInfo& table = pratiche();
+    const db::TableInfo* table = pratiche();
     if (!tableChecked_) {
-        esisteProvider_ = table.has("provider_id");
-        esisteUserT15_ = table.has("User_T15");
+        esisteProvider_ = table != nullptr && table->has("provider_id");
+        esisteUserT15_ = table != nullptr && table->has("User_T15");
         tableChecked_ = true;
     }
-    // The row added before is complete: notes met before this case's holder
-    // belonged to it.
+    // The row added before is complete.
     aggiungiRiga();
-    riga_ = Riga{db_->rows().reserve(), pratica_, {}};
+    riga_ = Riga{scrive() ? db_->rows().reserve() : 0, pratica_, {}};
     riga_->values.reserve(48);
     ultimaRiga_ = riga_->ref;
     const bool conAccess = params_.usaAccess;
@@ -318,7 +355,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
     const std::string datore = trim(v.DatoreLavoro);
     if (!datore.empty()) set("recapito", cut(datore, "recapito"));
 
-    const Telefoni tel = assegnaTelefoni(v, table.definedSize("Telefono1"));
+    const Telefoni tel = assegnaTelefoni(v, dimensione("Telefono1"));
     if (!tel.telefono1.empty()) set("Telefono1", q(tel.telefono1));
     if (!tel.telefono2.empty()) set("Telefono2", q(tel.telefono2));
     // The work phone is cut to its field like the other contact fields.
@@ -362,8 +399,7 @@ void DbCaseStore::ScriviPratica(const Case& v, const std::string& memoText)
 
 void DbCaseStore::ScriviGarante(const Case& v)
 {
-    const db::TableInfo& table = pratiche();
-    const std::string nome = tagliaA(dimezzaSpazi(v.GaranteNome), table.definedSize("garante"));
+    const std::string nome = tagliaA(dimezzaSpazi(v.GaranteNome), dimensione("garante"));
     if (!nome.empty()) set("Garante", q(nome));
     if (!v.GaranteIndirizzo.empty()) set("ind_Garante", cut(v.GaranteIndirizzo, "ind_Garante"));
     if (!v.GaranteCap.empty()) set("Cap_Garante", q(v.GaranteCap));
@@ -420,6 +456,8 @@ void DbCaseStore::ImpostaTotali(const Case& v)
 void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
 {
     numeroRataVuoto(v, kind);
+    requireRow("la rata");
+    if (!db_) return;
     if (!rataChecked_) {
         const db::TableInfo& t = db_->table(kFatture);
         auto isDate = [&](const char* field) {
@@ -430,18 +468,49 @@ void DbCaseStore::InserisciRata(Case& v, TipoRata kind)
         dataScadenzaIsDate_ = isDate("DATA scadenza");
         rataChecked_ = true;
     }
-    db_->rows().addReferring(kFatture,
-                             {{QStringLiteral("numero fattura"), q(v.NumeroFattura)},
-                              {QStringLiteral("periodo"), q(v.Periodo)},
-                              {QStringLiteral("data fattura"), dateOrText(v.DataFattura, dataFatturaIsDate_)},
-                              {QStringLiteral("saldo"), amount(v.Insoluto)},
-                              {QStringLiteral("DATA scadenza"), dateOrText(v.DataFattura, dataScadenzaIsDate_)}},
-                             QStringLiteral("conta"), contatore_, pratica_);
+    const db::FieldValues values = {{QStringLiteral("numero fattura"), q(v.NumeroFattura)},
+                                     {QStringLiteral("periodo"), q(v.Periodo)},
+                                     {QStringLiteral("data fattura"), dateOrText(v.DataFattura, dataFatturaIsDate_)},
+                                     {QStringLiteral("saldo"), amount(v.Insoluto)},
+                                     {QStringLiteral("DATA scadenza"), dateOrText(v.DataFattura, dataScadenzaIsDate_)}};
+    if (scrive())
+        db_->rows().addReferring(kFatture, values, QStringLiteral("conta"), contatore_, pratica_);
+    else
+        verificaRiga(db_->table(kFatture), values, pratica_);
+}
+
+GuastoStore classificaGuasto(const std::exception& failure)
+{
+    GuastoStore out;
+    const auto* error = dynamic_cast<const db::DbError*>(&failure);
+    if (error == nullptr) return out;
+    if (dynamic_cast<const db::AccessArchiveMissing*>(error) != nullptr)
+        out.tipo = GuastoStore::Tipo::ArchivioMancante;
+    else if (dynamic_cast<const NessunArchivio*>(error) != nullptr)
+        out.tipo = GuastoStore::Tipo::NessunArchivio;
+    else if (error->failure() == db::DbFailure::Cancelled)
+        out.tipo = GuastoStore::Tipo::Interruzione;
+    else if (error->failure() == db::DbFailure::ConnectionLost)
+        out.tipo = GuastoStore::Tipo::ConnessionePersa;
+    if (const auto* row = dynamic_cast<const db::RowRefused*>(error)) {
+        out.daPratica = row->owner();
+        out.aPratica = row->lastOwner();
+        out.campo = row->field();
+    }
+    if (const auto* tooLong = dynamic_cast<const db::FieldTooLong*>(error)) out.campo = tooLong->field().toStdString();
+    return out;
+}
+
+std::unique_ptr<CaseStore> righeSenzaArchivio(const RunParams& params, const Regional& regional)
+{
+    return std::make_unique<DbCaseStore>(nullptr, params, regional);
 }
 
 std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,
                                              const Regional& regional)
 {
+    if (!params.usaAccess && db::LeggiConnString(paths, false).empty())
+        throw NessunArchivio(db::connStringMancante(paths));
     return std::make_unique<DbCaseStore>(db::ApriDB(paths, params.usaAccess), params, regional);
 }
 

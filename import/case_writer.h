@@ -19,11 +19,14 @@
 
 namespace crv {
 
+// A test run (params.soloTest) makes the same rows and checks them against
+// the archive's own columns, read only, writing nothing and never taking the
+// import lock; without a database it checks what needs no archive.
 class DbCaseStore final : public CaseStore {
 public:
     DbCaseStore(std::unique_ptr<db::Database> db, const RunParams& params, const Regional& regional);
 
-    void begin(const std::function<void()>& inAttesa) override;
+    void begin(const std::function<void(std::string_view)>& inAttesa) override;
     void commit() override;
     void rollback() override;
     const LimitiValori* limiti() override;
@@ -31,6 +34,7 @@ public:
     void SalvaNumPratiche(std::int64_t lotto, int count) override;
 
     void nuovaPratica(int numero) override { pratica_ = numero; }
+    void fineCasi() override { aggiungiRiga(); }
     void ScriviPratica(const Case& values, const std::string& memo) override;
     void LeggiContatore() override;
     void AnteponiMemo(std::string_view text) override;
@@ -43,23 +47,27 @@ public:
 
 private:
     // A bank case row, kept here until the next case row is added (or the
-    // run ends): the bank format changes it while its case is read, and a
-    // case without holder changes it later still, so it reaches the table
-    // once, whole. A Corvestra case row goes at once. Field names as written
-    // here, matched without regard to case.
+    // run ends): the bank format changes it while its case is read, so it
+    // reaches the table once, whole. A Corvestra case row goes at once.
+    // Field names as written here, matched without regard to case.
     struct Riga {
         db::RowWriter::Ref ref = 0;
         std::int64_t pratica = 0;  // the case that added it
         std::vector<std::pair<const char*, QVariant>> values;
     };
 
-    // The case table's columns, read once per store.
-    const db::TableInfo& pratiche() const;
+    // The case table's columns, read once per store; null without a database.
+    const db::TableInfo* pratiche() const;
+    // The defined size of a field of the case table (-1: no limit, or no table).
+    int dimensione(const char* field) const;
+    // Whether rows go to the database (a normal run), or are only checked.
+    bool scrive() const { return db_ && !params_.soloTest; }
+    void soloSeScrive(const char* operation) const;
     void set(const char* field, QVariant value);
     const QVariant* current(const char* field) const;
     Amount amountOf(const char* field) const;  // `No`: Null as 0
     void ScriviGarante(const Case& values);
-    void aggiungiRiga();  // hands the kept row to the writer
+    void aggiungiRiga();  // hands the kept row to the writer (or checks it)
     void requireRow(const char* operation) const;
     // Refuses a text of `length` characters (beginning with `start`) longer
     // than the field takes, before it is converted for the database.
@@ -85,8 +93,16 @@ private:
     bool dataScadenzaIsDate_ = false;
 };
 
+// No archive configured: neither the "Access" box nor a connection string
+// in the suite's settings.
+class NessunArchivio : public db::DbError {
+public:
+    using db::DbError::DbError;
+};
+
 // The store of a normal run: opens the case database chosen by the "Access"
-// box and the suite's settings. Throws db::DbError.
+// box and the suite's settings. Throws db::DbError (NessunArchivio when none
+// is configured).
 std::unique_ptr<CaseStore> openDatabaseStore(const SuitePaths& paths, const RunParams& params,
                                              const Regional& regional);
 

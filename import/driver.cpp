@@ -12,64 +12,34 @@
 #include <variant>
 #include <vector>
 
-#include "db/db_error.h"
-#include "db/import_lock.h"
-#include "db/row_writer.h"
-#include "db/open_db.h"
 #include "db/statement_cancel.h"
 #include "import/already_imported.h"
 #include "import/case_codes.h"
 #include "import/case_error.h"
 #include "import/case_reading.h"
-#include "text/encoding.h"
-#include "import/memo.h"
-#include "xml/parse_error_message.h"
+#include "import/listing_format.h"
+#include "import/run_fault.h"
 
 namespace crv {
 
-std::string intestazioneListino()
-{
-    return Fill("Pratica", 16) + "|" + Fill("Nominativo", 15) + "|" + Fill("Indirizzo", 10) + "| Cap |" +
-           Fill("Comune", 10) + "|Pr|" + Fill("Telefono", 10) + "|" + Fill("TelAgg1", 10) + "|" +
-           Fill("TelAgg2", 9) + "|" + Fill("Capitale", 8) + "|" + Fill("Inter.", 7) + "|" + Fill("SpeRec", 7) +
-           "|" + "Rata M";
-}
+namespace {
 
-Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
+// The second line of a date parameter's message: what was typed, and the form expected.
+std::string motivoData(std::string_view testo, const Regional& regional)
 {
-    const std::size_t hit = memo.find("UT.PART. N");
-    if (hit == std::string::npos) return Amount();
-    const std::size_t charPos = utf8Length(std::string_view(memo).substr(0, hit));
-    if (charPos < 20)
-        throw CaseInputError("\"UT.PART. N\" troppo vicino all'inizio del memo: manca la colonna DARE",
-                             "MOVIMENTO", std::string_view(memo).substr(0, hit + 10));
-    const std::size_t from = utf8Offset(memo, charPos - 20);
-    const std::size_t to = utf8Offset(memo, charPos - 10);
-    const std::string text = memo.substr(from, to - from);
-    const auto value = Amount::parseRegional(text, regional);
-    if (!value)
-        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo; forma attesa " +
-                                 regional.amountForm(),
-                             "MOVIMENTO", text);
-    return *value;
-}
-
-std::string messaggioData(std::string_view titolo, std::string_view testo, const Regional& regional)
-{
-    std::string out(titolo);
-    out += testo.empty() ? "\nData mancante" : "\nData non valida: \"" + std::string(testo) + "\"";
+    std::string out = testo.empty() ? "Data mancante" : "Data non valida: \"" + std::string(testo) + "\"";
     out += "; forma attesa " + regional.dateForm() + " (oppure aaaa-mm-gg)";
     return out;
 }
 
-namespace {
+}  // namespace
 
-std::string trimmed(std::string_view text)
+std::string messaggioData(std::string_view titolo, std::string_view testo, const Regional& regional)
 {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return std::string(text);
+    return std::string(titolo) + "\n" + motivoData(testo, regional);
 }
+
+namespace {
 
 // What was found in place of the file to import: the second line of
 // "Scegliere il file da importare". Empty when the file is there.
@@ -120,29 +90,18 @@ std::string motivoNessunaPratica(const StreamSummary& s, const RunParams& p)
     return out;
 }
 
-std::string rigaListino(const Case& v, const Regional& regional)
-{
-    return Fill(v.CodicePratica, 16) + "|" + Fill(v.Nominativo, 15) + "|" + Fill(v.Indirizzo, 10) + "|" +
-           Fill(v.Cap, 5) + "|" + Fill(trimmed(v.Localita + " " + v.Comune), 10) + "|" + Fill(v.Provincia, 2) +
-           "|" + Fill(v.Telefono, 10) + "|" + Fill(v.AltriTelefoni[1], 10) + "|" + Fill(v.AltriTelefoni[2], 9) +
-           "|" + Filla(v.Capitale.toRegional(regional), 8) + "|" + Filla(v.InteressiMora.toRegional(regional), 7) +
-           "|" + Filla(v.SpeseRecupero.toRegional(regional), 7) + "|" +
-           Filla(v.RataGlobale.toRegional(regional), 7);
-}
-
 // The codes of the last cases written, by their number: a row the database
 // refuses is reported some cases after its own, while later ones are being
 // written (never more than a round of rows later).
 class CodiciRecenti {
 public:
     void metti(int numero, const std::string& codice) { ultimi_[slot(numero)] = {numero, codice}; }
-    // " (codice X)", or nothing when the case is unknown or has no code.
+    // The code of case `numero`; empty when the case is no longer known or has none.
     std::string di(std::int64_t numero) const
     {
         if (numero < 1) return {};
         const auto& [n, code] = ultimi_[slot(numero)];
-        if (n != numero || code.empty()) return {};
-        return " (codice " + code + ")";
+        return n == numero ? code : std::string();
     }
 
 private:
@@ -150,31 +109,6 @@ private:
     static std::size_t slot(std::int64_t numero) { return static_cast<std::size_t>(numero) % kQuanti; }
     std::vector<std::pair<std::int64_t, std::string>> ultimi_ = decltype(ultimi_)(kQuanti);
 };
-
-// The message for a row the database refused, maybe some cases after the
-// one it belongs to: that case's number and code.
-std::string rigaRifiutata(const db::RowRefused& e, const CodiciRecenti& codici, const std::filesystem::path& path)
-{
-    std::string pratica = "della pratica n. " + std::to_string(e.owner()) + codici.di(e.owner());
-    if (e.lastOwner() != e.owner())
-        pratica = "di una delle pratiche dalla n. " + std::to_string(e.owner()) + codici.di(e.owner()) + " alla n. " +
-                  std::to_string(e.lastOwner()) + codici.di(e.lastOwner());
-    return "Errore nella scrittura " + pratica + " del file " + path.string() + "\n" + e.what();
-}
-
-// A connection that broke is said as such: the case being written when it
-// broke has nothing wrong.
-bool connessionePersa(const std::exception& failure)
-{
-    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
-    return dbError != nullptr && dbError->failure() == db::DbFailure::ConnectionLost;
-}
-
-std::string messaggioConnessionePersa(const std::filesystem::path& path, int pratica)
-{
-    return "Connessione al database persa durante l'importazione del file " + path.string() +
-           (pratica > 0 ? " (alla pratica n. " + std::to_string(pratica) + ")" : std::string()) + ".";
-}
 
 // The reading thread of a run. However the run ends, the thread is told to
 // give up and waited for before the run's state goes.
@@ -206,6 +140,45 @@ private:
 constexpr std::size_t kPraticheInCoda = 16;
 constexpr std::size_t kByteInCoda = std::size_t{8} << 20;
 
+// A text on one line of the listing.
+std::string suUnaRiga(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return text;
+}
+
+// Where a failure was met: the same failure means something else at each step.
+enum class Fase {
+    Apertura,  // opening the archive
+    Lotto,     // the transaction and the batch
+    Pratica,   // listing and writing one case
+    Lettura,   // reading the file, outside any case
+    Ricerca,   // looking for the cases already in the archive
+    Conferma,  // the batch's count and the commit
+};
+
+// The wait for another run on the same archive, said while it lasts.
+class AttesaDetta {
+public:
+    explicit AttesaDetta(RunListener& out) : out_(out) {}
+    ~AttesaDetta()
+    {
+        if (detta_) out_.attesa({});
+    }
+    AttesaDetta(const AttesaDetta&) = delete;
+    AttesaDetta& operator=(const AttesaDetta&) = delete;
+    void di(std::string_view text)
+    {
+        detta_ = true;
+        out_.attesa(text);
+    }
+
+private:
+    RunListener& out_;
+    bool detta_ = false;
+};
+
 class Run {
 public:
     Run(const RunParams& params, const SuitePaths& paths, const Regional& regional, RunListener& listener,
@@ -220,21 +193,29 @@ public:
     RunResult outOfMemory();
 
 private:
-    RunResult finish(RunOutcome outcome, const std::string& message, Box focus = Box::None);
-    RunResult abort(RunOutcome outcome, const std::string& message);
-    // A stop of the operator: asked between two cases, or met by a statement
-    // it cancelled (a wait for a table another session holds).
-    bool stopAsked(const std::exception& failure) const;
+    RunResult finish(RunOutcome outcome, const std::string& message, Box focus = Box::None,
+                     std::optional<Guasto> guasto = std::nullopt);
+    // Ends a run that did not conclude: a normal run that reached its
+    // archive undoes what it wrote, and the counters say so.
+    RunResult abort(RunOutcome outcome, Guasto guasto, Box focus = Box::None);
+    // A fault of this run's file; of one of its cases, with what the file held.
+    Guasto guastoDelFile(TipoGuasto tipo) const;
+    Guasto guastoDellaPratica(TipoGuasto tipo, int pratica, std::string elemento, std::string valore,
+                              std::string motivo) const;
     RunResult stopped();
+    // Runs a step of the run; a failure ends the run, told once for its kind.
+    template <typename Step>
+    std::optional<RunResult> passo(Fase fase, int pratica, Step&& step);
+    RunResult fallito(std::exception_ptr error, Fase fase, int pratica);
+    RunResult fallitoStore(const std::exception& failure, Fase fase, int pratica);
     bool checkParameters(RunResult& failed);
     // The steps of a run that may end it: the run's result, or nothing to go on.
     std::optional<RunResult> scriviPratiche(const std::filesystem::path& path);
     std::optional<RunResult> apriLotto();
-    std::optional<RunResult> scrivi(PraticaLetta& letta, const std::filesystem::path& path);
-    RunResult fallitaLettura(std::exception_ptr error);
+    std::optional<RunResult> scrivi(PraticaLetta& letta);
     std::optional<RunResult> controllaGiaPresenti();
+    void apriProva();
     void closeCase(const Case& v, const std::string& memo);
-    void elencaGiaPresenti(const CodiciFile& codici);
 
     const RunParams& p_;
     const SuitePaths& paths_;
@@ -247,92 +228,189 @@ private:
     const LimitiValori* limiti_ = nullptr;
     RunCounters counters_;
     bool transactionOpen_ = false;
+    bool committing_ = false;        // the commit itself was sent
     bool commitUnanswered_ = false;  // the connection broke during the commit itself
     bool rolledBack_ = false;
     int casesRead_ = 0;
+    std::string soloFile_;  // a test run that checked the file alone: why
     CodiciFile codici_;
     CodiciRecenti recenti_;
 };
 
-RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus)
+RunResult Run::finish(RunOutcome outcome, const std::string& message, Box focus, std::optional<Guasto> guasto)
 {
     out_.waitCursor(false);
     out_.message(message, focus);
-    return RunResult{outcome, message, counters_, rolledBack_, casesRead_};
+    return RunResult{outcome, message, counters_, rolledBack_, casesRead_, std::move(guasto), soloFile_};
 }
 
-// Ends a run that failed after the batch was opened: nothing of it stays,
-// and the counters say so (no case written, no batch).
-RunResult Run::abort(RunOutcome outcome, const std::string& message)
+RunResult Run::abort(RunOutcome outcome, Guasto guasto, Box focus)
 {
-    std::string text = message;
     // A normal run that reached its database; its batch and rows, when it
     // got that far, are one transaction.
     if (!p_.soloTest && store_) {
-        std::string undone = "\nL'importazione è stata annullata: l'archivio non è stato modificato.";
+        guasto.annullamento = Annullamento::Annullata;
         // The connection broke while the server was committing: the batch
         // row, written in the same transaction as the cases, tells.
-        if (commitUnanswered_ && counters_.lotto)
-            undone = "\nLa conferma è rimasta senza risposta: l'importazione può essere stata registrata intera "
-                     "oppure per niente. Se l'elenco dei lotti (crvxml lotti) mostra il lotto " +
-                     std::to_string(*counters_.lotto) + ", è registrata; altrimenti l'archivio non è stato modificato.";
+        if (commitUnanswered_ && counters_.lotto) {
+            guasto.annullamento = Annullamento::ConfermaSenzaRisposta;
+            guasto.lotto = counters_.lotto;
+        }
         if (transactionOpen_) {
             try {
                 store_->rollback();
             } catch (const std::exception& e) {
-                undone = std::string("\nAnnullamento non riuscito: ") + e.what();
+                guasto.annullamento = Annullamento::NonRiuscito;
+                guasto.motivoAnnullamento = e.what();
             }
         }
-        text += undone;
         transactionOpen_ = false;
         rolledBack_ = true;
         counters_ = RunCounters{};
         out_.countersChanged(counters_);
     }
-    return finish(outcome, text);
+    const std::string text = testoGuasto(guasto);
+    return finish(outcome, text, focus, std::move(guasto));
 }
 
-bool Run::stopAsked(const std::exception& failure) const
+Guasto Run::guastoDelFile(TipoGuasto tipo) const
 {
-    const auto* dbError = dynamic_cast<const db::DbError*>(&failure);
-    return (dbError != nullptr && dbError->failure() == db::DbFailure::Cancelled) || out_.stopRequested() ||
-           annullata_();
+    Guasto g;
+    g.tipo = tipo;
+    g.file = (paths_.importDir() / p_.fileName).string();
+    return g;
+}
+
+Guasto Run::guastoDellaPratica(TipoGuasto tipo, int pratica, std::string elemento, std::string valore,
+                               std::string motivo) const
+{
+    Guasto g = guastoDelFile(tipo);
+    g.pratica = pratica;
+    g.codice = recenti_.di(pratica);
+    g.elemento = std::move(elemento);
+    g.valore = std::move(valore);
+    g.motivo = std::move(motivo);
+    return g;
+}
+
+template <typename Step>
+std::optional<RunResult> Run::passo(Fase fase, int pratica, Step&& step)
+{
+    try {
+        step();
+        return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (...) {
+        return fallito(std::current_exception(), fase, pratica);
+    }
+}
+
+RunResult Run::fallito(std::exception_ptr error, Fase fase, int pratica)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        throw;  // told once, by lavora
+    } catch (const CaseStreamError& e) {
+        return abort(RunOutcome::ParseError, guastoXml(e.error()));
+    } catch (const StreamStopped&) {
+        return stopped();
+    } catch (const CaseInputError& e) {
+        return abort(RunOutcome::BadInput, guastoDellaPratica(TipoGuasto::DatoErrato, pratica, e.element(), e.text(), e.what()));
+    } catch (const PraticaSenzaIntestatario& e) {
+        return abort(RunOutcome::BadInput,
+                     guastoDellaPratica(TipoGuasto::SenzaIntestatario, pratica, "intestatario", {}, e.what()));
+    } catch (const AmountOverflow& e) {
+        return abort(RunOutcome::BadInput, guastoDellaPratica(TipoGuasto::DatoErrato, pratica, {}, {}, e.what()));
+    } catch (const std::exception& e) {
+        return fallitoStore(e, fase, pratica);
+    }
+}
+
+RunResult Run::fallitoStore(const std::exception& failure, Fase fase, int pratica)
+{
+    using T = GuastoStore::Tipo;
+    const GuastoStore s = classificaGuasto(failure);
+    Guasto g = guastoDelFile(TipoGuasto::Database);
+    g.motivo = failure.what();
+    g.campo = s.campo;
+    if (s.tipo == T::ArchivioMancante) {
+        g.tipo = TipoGuasto::ArchivioAccessMancante;
+        return abort(RunOutcome::AccessArchiveMissing, std::move(g));
+    }
+    if (fase == Fase::Lettura) {
+        g.tipo = TipoGuasto::Lettura;
+        return abort(RunOutcome::ParseError, std::move(g));
+    }
+    // A stop of the operator: asked between two cases, or met by a
+    // statement it cancelled (a wait for a table another session holds).
+    if (s.tipo == T::Interruzione || out_.stopRequested() || annullata_()) return stopped();
+    if (fase == Fase::Ricerca) {
+        g.tipo = TipoGuasto::Ricerca;
+        return abort(RunOutcome::DatabaseError, std::move(g));
+    }
+    // A connection that broke is said as such: the case being written when
+    // it broke has nothing wrong.
+    if (s.tipo == T::ConnessionePersa && fase != Fase::Apertura) {
+        g.tipo = TipoGuasto::ConnessionePersa;
+        if (fase == Fase::Pratica)
+            g.pratica = pratica;
+        else if (fase == Fase::Conferma && s.daPratica > 0)
+            g.pratica = casesRead_;  // rows still on their way: the commit itself was never sent
+        else if (fase == Fase::Conferma)
+            commitUnanswered_ = committing_;
+        return abort(RunOutcome::DatabaseError, std::move(g));
+    }
+    // A row refused, maybe some cases after the one it belongs to: that
+    // case's number and code.
+    if (s.daPratica > 0 || fase == Fase::Pratica) {
+        g.tipo = TipoGuasto::RigaRifiutata;
+        g.pratica = s.daPratica > 0 ? static_cast<int>(s.daPratica) : pratica;
+        g.finoAPratica = s.daPratica > 0 ? static_cast<int>(s.aPratica) : pratica;
+        g.codice = recenti_.di(g.pratica);
+        g.codiceFinoA = recenti_.di(g.finoAPratica);
+    }
+    return abort(RunOutcome::DatabaseError, std::move(g));
 }
 
 RunResult Run::outOfMemory()
 {
-    return abort(RunOutcome::BadInput, "Memoria insufficiente per importare il file " +
-                                           (paths_.importDir() / p_.fileName).string() +
-                                           (casesRead_ > 0 ? " (dopo la pratica n. " + std::to_string(casesRead_) + ")"
-                                                           : std::string()) +
-                                           ": un valore del file è troppo grande per la memoria disponibile.");
+    Guasto g = guastoDelFile(TipoGuasto::Memoria);
+    g.pratica = casesRead_;
+    return abort(RunOutcome::BadInput, std::move(g));
 }
 
 RunResult Run::stopped()
 {
-    return abort(RunOutcome::Stopped, casesRead_ == 0 ? std::string("Importazione interrotta dall'operatore.")
-                                                      : "Importazione interrotta dall'operatore alla pratica n. " +
-                                                            std::to_string(casesRead_) + ".");
+    Guasto g = guastoDelFile(TipoGuasto::Interrotta);
+    g.pratica = casesRead_;
+    return abort(RunOutcome::Stopped, std::move(g));
 }
 
 bool Run::checkParameters(RunResult& failed)
 {
     struct Check {
         bool ok;
-        std::string message;
+        const char* campo;
+        const std::string& testo;
+        bool data;
         Box box;
     };
     const Check checks[] = {
-        {regional_.parseDate(p_.dataAffido).has_value(),
-         messaggioData("Inserire Data Affido", p_.dataAffido, regional_), Box::DataAffido},
-        {regional_.parseDate(p_.scadenza).has_value(), messaggioData("Inserire Scadenza Mandato", p_.scadenza, regional_),
-         Box::Scadenza},
-        {!p_.intervento.empty(), "Inserire Tipo Intervento", Box::Intervento},
-        {!p_.mandato.empty(), "Inserire Codice Mandato", Box::Mandato},
+        {regional_.parseDate(p_.dataAffido).has_value(), "Data Affido", p_.dataAffido, true, Box::DataAffido},
+        {regional_.parseDate(p_.scadenza).has_value(), "Scadenza Mandato", p_.scadenza, true, Box::Scadenza},
+        {!p_.intervento.empty(), "Tipo Intervento", p_.intervento, false, Box::Intervento},
+        {!p_.mandato.empty(), "Codice Mandato", p_.mandato, false, Box::Mandato},
     };
     for (const Check& c : checks) {
         if (!c.ok) {
-            failed = finish(RunOutcome::BadParameter, c.message, c.box);
+            Guasto g;
+            g.tipo = TipoGuasto::Parametro;
+            g.campo = c.campo;
+            g.valore = c.testo;
+            if (c.data) g.motivo = motivoData(c.testo, regional_);
+            failed = abort(RunOutcome::BadParameter, std::move(g), c.box);
             return false;
         }
     }
@@ -361,8 +439,11 @@ void Run::closeCase(const Case& v, const std::string& text)
 RunResult Run::execute()
 {
     const std::filesystem::path path = paths_.importDir() / p_.fileName;
-    if (const std::string missing = messaggioFileMancante(paths_, p_.fileName); !missing.empty())
-        return finish(RunOutcome::NoFile, missing);
+    if (const std::string missing = fileMancante(paths_, p_.fileName); !missing.empty()) {
+        Guasto g = guastoDelFile(TipoGuasto::FileMancante);
+        g.motivo = missing;
+        return abort(RunOutcome::NoFile, std::move(g));
+    }
 
     RunResult failed;
     if (!checkParameters(failed)) return failed;
@@ -375,57 +456,36 @@ RunResult Run::execute()
     out_.countersChanged(counters_);
 
     if (p_.soloTest) {
-        store_ = std::make_unique<TestCaseStore>(out_);
-    } else {
-        try {
-            store_ = openStore_(p_);
-            // The reader refuses a value no field could hold before copying it.
-            limiti_ = store_->limiti();
-        } catch (const db::AccessArchiveMissing& e) {
-            return abort(RunOutcome::AccessArchiveMissing, e.what());
-        } catch (const std::bad_alloc&) {
-            throw;  // told once, by lavora
-        } catch (const std::exception& e) {
-            if (stopAsked(e)) return stopped();
-            return abort(RunOutcome::DatabaseError, e.what());
-        }
+        apriProva();
+    } else if (auto ended = passo(Fase::Apertura, 0, [&] {
+                   store_ = openStore_(p_);
+                   // The reader refuses a value no field could hold before copying it.
+                   limiti_ = store_->limiti();
+               })) {
+        return std::move(*ended);
     }
 
     out_.waitCursor(true);
     if (auto ended = scriviPratiche(path)) return std::move(*ended);
+    if (auto ended = passo(Fase::Pratica, casesRead_, [&] { store_->fineCasi(); })) return std::move(*ended);
     // The whole file is read: what the register knows of it comes before
     // the check of the cases already in the archive.
     if (p_.primaDelControllo) {
         if (const auto text = p_.primaDelControllo()) out_.message(*text, Box::None);
     }
 
+    if (out_.stopRequested() || annullata_()) return stopped();
+    if (auto ended = controllaGiaPresenti()) return std::move(*ended);
     if (!p_.soloTest) {
-        if (out_.stopRequested() || annullata_()) return stopped();
-        if (auto ended = controllaGiaPresenti()) return std::move(*ended);
-        bool committing = false;
-        try {
-            if (counters_.praticheImportate != 0)
-                store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
-            committing = true;
-            store_->commit();
-            transactionOpen_ = false;
-        } catch (const db::RowRefused& e) {
-            // Rows still on their way: the commit itself was never sent.
-            if (stopAsked(e)) return stopped();
-            if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, casesRead_));
-            return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));
-        } catch (const std::bad_alloc&) {
-            throw;  // told once, by lavora
-        } catch (const std::exception& e) {
-            if (stopAsked(e)) return stopped();
-            if (connessionePersa(e)) {
-                commitUnanswered_ = committing;
-                return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, 0));
-            }
-            return abort(RunOutcome::DatabaseError, e.what());
-        }
+        if (auto ended = passo(Fase::Conferma, casesRead_, [&] {
+                if (counters_.praticheImportate != 0)
+                    store_->SalvaNumPratiche(*counters_.lotto, counters_.praticheImportate);
+                committing_ = true;
+                store_->commit();
+                transactionOpen_ = false;
+            }))
+            return std::move(*ended);
     }
-    if (p_.soloTest && !p_.ancheGiaPresenti) elencaGiaPresenti(codici_);
     return finish(RunOutcome::Concluded, "Importazione Conclusa");
 }
 
@@ -448,18 +508,19 @@ std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
     for (;;) {
         std::optional<Lettura> lettura = coda.pop();
         if (!lettura) return stopped();
-        if (auto* error = std::get_if<std::exception_ptr>(&*lettura)) return fallitaLettura(*error);
+        if (auto* error = std::get_if<std::exception_ptr>(&*lettura)) return fallito(*error, Fase::Lettura, 0);
         if (auto* fine = std::get_if<FineLettura>(&*lettura)) {
             if (casesRead_ > 0) return std::nullopt;
-            return abort(RunOutcome::NoCases, "Nessuna pratica da importare nel file " + path.string() + "\n" +
-                                                  motivoNessunaPratica(fine->riepilogo, p_));
+            Guasto g = guastoDelFile(TipoGuasto::NessunaPratica);
+            g.motivo = motivoNessunaPratica(fine->riepilogo, p_);
+            return abort(RunOutcome::NoCases, std::move(g));
         }
         std::unique_ptr<PraticaLetta> letta = std::move(std::get<std::unique_ptr<PraticaLetta>>(*lettura));
         // The batch is opened once the file has given a case.
         if (letta->numero == 1 && !p_.soloTest) {
             if (auto ended = apriLotto()) return ended;
         }
-        if (auto ended = scrivi(*letta, path)) return ended;
+        if (auto ended = scrivi(*letta)) return ended;
         if (annullata_()) return stopped();
         if (!out_.progress(RunProgress{letta->numero, letta->letti, letta->dimensione})) return stopped();
         usate.restituisci(std::move(letta));
@@ -471,135 +532,101 @@ std::optional<RunResult> Run::scriviPratiche(const std::filesystem::path& path)
 // until this one is over, and then finds its cases.
 std::optional<RunResult> Run::apriLotto()
 {
-    bool waited = false;
-    try {
-        store_->begin([&] {
-            waited = true;
-            out_.attesa(db::kAttesaAltraImportazione);
-        });
+    return passo(Fase::Lotto, 0, [&] {
+        {
+            AttesaDetta attesa(out_);
+            store_->begin([&](std::string_view text) { attesa.di(text); });
+        }
         transactionOpen_ = true;
-        if (waited) out_.attesa({});
         counters_.lotto = store_->AddLotto(p_);
         out_.countersChanged(counters_);
-    } catch (const std::bad_alloc&) {
-        throw;  // told once, by lavora
-    } catch (const std::exception& e) {
-        if (waited) out_.attesa({});
-        if (stopAsked(e)) return stopped();
-        if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(paths_.importDir() / p_.fileName, 0));
-        return abort(RunOutcome::DatabaseError, e.what());
-    }
-    return std::nullopt;
+    });
 }
 
 // Lists and writes one case; in the bank format plays back the store calls
 // its reader made. When reading failed inside the case, its calls up to the
 // failure are played, then the failure ends the run.
-std::optional<RunResult> Run::scrivi(PraticaLetta& letta, const std::filesystem::path& path)
+std::optional<RunResult> Run::scrivi(PraticaLetta& letta)
 {
     const int position = letta.numero;
     recenti_.metti(position, letta.codice);
-    try {
-        store_->nuovaPratica(position);
-        riproduci(letta.chiamate, letta.memo, *store_);
-        if (letta.errore) std::rethrow_exception(letta.errore);
-        closeCase(letta.valori, letta.memo);
-        if (!p_.soloTest && !p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
-    } catch (const db::RowRefused& e) {
-        if (stopAsked(e)) return stopped();
-        if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
-        return abort(RunOutcome::DatabaseError, rigaRifiutata(e, recenti_, path));
-    } catch (const CaseInputError& e) {
-        return abort(RunOutcome::BadInput, "Errore nel file " + path.string() + "\nPratica n. " +
-                                               std::to_string(position) +
-                                               recenti_.di(position) +
-                                               "\nElemento " + e.element() + " = \"" + e.text() + "\": " + e.what());
-    } catch (const AmountOverflow& e) {
-        return abort(RunOutcome::BadInput,
-                     "Errore nel file " + path.string() + "\nPratica n. " + std::to_string(position) + ": " + e.what());
-    } catch (const std::bad_alloc&) {
-        throw;  // told once, by lavora
-    } catch (const std::exception& e) {
-        if (stopAsked(e)) return stopped();
-        if (connessionePersa(e)) return abort(RunOutcome::DatabaseError, messaggioConnessionePersa(path, position));
-        return abort(RunOutcome::DatabaseError, "Errore nella scrittura della pratica n. " + std::to_string(position) +
-                                                    recenti_.di(position) +
-                                                    " del file " + path.string() + "\n" + e.what());
-    }
-    if (!p_.ancheGiaPresenti) codici_.aggiungi(std::move(letta.codiceScritto));
+    if (auto ended = passo(Fase::Pratica, position, [&] {
+            store_->nuovaPratica(position);
+            riproduci(letta.chiamate, letta.memo, *store_);
+            if (letta.errore) std::rethrow_exception(letta.errore);
+            closeCase(letta.valori, letta.memo);
+            // A test run makes the row as well, to check it.
+            if (!p_.modoDocumento) store_->ScriviPratica(letta.valori, letta.memo);
+        }))
+        return ended;
+    if (!p_.ancheGiaPresenti) codici_.aggiungi(letta.codiceScritto);
     counters_.praticheImportate = position;
     casesRead_ = position;
     out_.countersChanged(counters_);
     return std::nullopt;
 }
 
-// The file could not be read further, outside any case.
-RunResult Run::fallitaLettura(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const CaseStreamError& e) {
-        return abort(RunOutcome::ParseError, parseErrorMessage(e.error()));
-    } catch (const StreamStopped&) {
-        return stopped();
-    } catch (const std::bad_alloc&) {
-        throw;  // told once, by lavora
-    } catch (const std::exception& e) {
-        return abort(RunOutcome::ParseError, e.what());
-    }
-}
-
-// Every case is written: the archive's cases outside this run's batch that
-// carry the file's codes, and the codes the file repeats, are looked for
-// inside the run's transaction; the operator decides whether to keep them.
+// Every case is written (a test run: checked): the archive's cases outside
+// this run's batch that carry the file's codes, and the codes the file
+// repeats, are looked for (inside a normal run's transaction); the operator
+// decides whether to import them anyway, and a test run reaches the same
+// verdict as the normal run.
 std::optional<RunResult> Run::controllaGiaPresenti()
 {
     if (p_.ancheGiaPresenti) return std::nullopt;
     GiaPresenti fatti;
-    try {
-        store_->cercaGiaPresenti(codici_, fatti, counters_.lotto);
-    } catch (const std::bad_alloc&) {
-        throw;  // told once, by lavora
-    } catch (const std::exception& e) {
-        if (stopAsked(e)) return stopped();
-        return abort(RunOutcome::DatabaseError,
-                     std::string("Impossibile cercare in archivio le pratiche del file: ") + e.what());
+    if (!p_.soloTest) {
+        if (auto ended = passo(Fase::Ricerca, 0, [&] { store_->cercaGiaPresenti(codici_, fatti, counters_.lotto); }))
+            return ended;
+    } else {
+        // A test run only reads the archive: one that fails now is one line,
+        // never the verdict on the file.
+        try {
+            store_->cercaGiaPresenti(codici_, fatti, std::nullopt);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            fatti = ripetuteNelFile(codici_);
+            out_.listingLine("Pratiche già presenti in archivio: non controllate (" + suUnaRiga(e.what()) + ")");
+        }
     }
     if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
     if (!fatti.nessuno() && !out_.importareComunque(testoGiaPresenti(fatti, regional_)))
-        return abort(RunOutcome::AlreadyImported,
-                     "Importazione non eseguita: pratiche già presenti in archivio o ripetute nel file.");
+        return abort(RunOutcome::AlreadyImported, guastoDelFile(TipoGuasto::GiaPresenti));
     if (out_.stopRequested() || annullata_()) return stopped();
     return std::nullopt;
 }
 
-// A test run ends its listing with what a normal run would ask about. The
-// archive is only read, and only when one is configured; a failure to reach
-// it is one line, never the run's failure.
-void Run::elencaGiaPresenti(const CodiciFile& codici)
+// A test run makes and checks the rows a normal run would write against the
+// archive's own columns, read only; where it cannot reach the archive (or
+// none is configured) it checks the file alone, and says so.
+void Run::apriProva()
 {
-    GiaPresenti fatti = ripetuteNelFile(codici);
-    std::string problema;
+    std::unique_ptr<CaseStore> archivio;
+    std::string perche = "nessun archivio configurato";
     try {
-        const bool configurato = p_.usaAccess || !db::LeggiConnString(paths_, false).empty();
-        if (configurato && openStore_) openStore_(p_)->cercaGiaPresenti(codici, fatti, std::nullopt);
+        if (openStore_) {
+            archivio = openStore_(p_);
+            limiti_ = archivio->limiti();
+        }
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (const std::exception& e) {
-        problema = e.what();
+        archivio.reset();
+        limiti_ = nullptr;
+        const GuastoStore::Tipo tipo = classificaGuasto(e).tipo;
+        if (tipo == GuastoStore::Tipo::ArchivioMancante)
+            perche = "archivio Access non trovato";
+        else if (tipo != GuastoStore::Tipo::NessunArchivio)
+            perche = "archivio non raggiungibile: " + suUnaRiga(e.what());
     }
-    if (!fatti.avvisoIndice.empty()) out_.nota(fatti.avvisoIndice);
-    if (!problema.empty()) {
-        for (char& c : problema)
-            if (c == '\n') c = ' ';
-        out_.listingLine("Pratiche già presenti in archivio: non controllate (" + problema + ")");
+    if (!archivio) {
+        soloFile_ = perche;
+        out_.listingLine("Prova sul solo file (" + perche +
+                         "): non si controllano i campi dell'archivio né le pratiche già presenti");
+        archivio = righeSenzaArchivio(p_, regional_);
     }
-    if (fatti.nessuno()) return;
-    const std::string text = testoGiaPresenti(fatti, regional_);
-    for (std::size_t start = 0;;) {
-        const std::size_t end = text.find('\n', start);
-        out_.listingLine(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    store_ = std::make_unique<TestCaseStore>(out_, std::move(archivio));
 }
 
 }  // namespace

@@ -23,15 +23,6 @@ RunResult lavora(const RunParams& params, const SuitePaths& paths, const Regiona
 // run, so as not to ask for a confirmation of an import that cannot start.
 std::string messaggioFileMancante(const SuitePaths& paths, const std::string& fileName);
 
-// The instalment found in the movements rows of a Memo text: the ten
-// characters that end the debit column of the first row whose analytic
-// reason holds "UT.PART. N". Zero when there is none; throws CaseInputError
-// when those characters are not a number.
-Amount CercaInMovimenti(const std::string& memo, const Regional& regional);
-
-// The header line of the listing.
-std::string intestazioneListino();
-
 // The message for a date box that is not a date: the title ("Inserire Data
 // Affido"), then on its own line what was typed and the form expected.
 std::string messaggioData(std::string_view titolo, std::string_view testo, const Regional& regional);

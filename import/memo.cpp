@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "import/case_error.h"
 #include "text/encoding.h"
 #include "xml/xml_document.h"
 
@@ -54,6 +55,25 @@ std::string DataXML(std::string_view text)
     };
     const std::string day = len >= 2 ? sub(len - 2, 2) : std::string(text);
     return day + "/" + sub(5, 2) + "/" + sub(0, 4);
+}
+
+Amount CercaInMovimenti(const std::string& memo, const Regional& regional)
+{
+    const std::size_t hit = memo.find("UT.PART. N");
+    if (hit == std::string::npos) return Amount();
+    const std::size_t charPos = utf8Length(std::string_view(memo).substr(0, hit));
+    if (charPos < 20)
+        throw CaseInputError("\"UT.PART. N\" troppo vicino all'inizio del memo: manca la colonna DARE",
+                             "MOVIMENTO", std::string_view(memo).substr(0, hit + 10));
+    const std::size_t from = utf8Offset(memo, charPos - 20);
+    const std::size_t to = utf8Offset(memo, charPos - 10);
+    const std::string text = memo.substr(from, to - from);
+    const auto value = Amount::parseRegional(text, regional);
+    if (!value)
+        throw CaseInputError("la colonna DARE del movimento \"UT.PART. N\" non è un importo; forma attesa " +
+                                 regional.amountForm(),
+                             "MOVIMENTO", text);
+    return *value;
 }
 
 void MemoText::AddMemoText(std::string_view entry)

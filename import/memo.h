@@ -7,6 +7,9 @@
 
 #include <pugixml.hpp>
 
+#include "numbers/amount.h"
+#include "numbers/regional.h"
+
 namespace crv {
 
 // Left-aligned in `width` characters: padded with blanks or cut.
@@ -17,6 +20,12 @@ std::string Filla(std::string_view text, std::size_t width);
 // yyyy-mm-dd to dd/mm/yyyy: the last two characters, characters 6-7 and 1-4.
 // Texts shorter than ten characters give what those positions hold.
 std::string DataXML(std::string_view text);
+
+// The instalment found in the movements rows of a Memo text: the ten
+// characters that end the debit column of the first row whose analytic
+// reason holds "UT.PART. N". Zero when there is none; throws CaseInputError
+// when those characters are not a number.
+Amount CercaInMovimenti(const std::string& memo, const Regional& regional);
 
 class MemoText {
 public:

@@ -60,33 +60,63 @@ namespace {
 }
 }  // namespace
 
-void RecordedStore::begin(const std::function<void()>&) { notForTheReader("begin"); }
+void RecordedStore::begin(const std::function<void(std::string_view)>&) { notForTheReader("begin"); }
 void RecordedStore::commit() { notForTheReader("commit"); }
 void RecordedStore::rollback() { notForTheReader("rollback"); }
 std::int64_t RecordedStore::AddLotto(const RunParams&) { notForTheReader("AddLotto"); }
 void RecordedStore::SalvaNumPratiche(std::int64_t, int) { notForTheReader("SalvaNumPratiche"); }
 
+namespace {
+
+void gioca(ChiamataStore& c, const std::string& memo, CaseStore& store)
+{
+    using T = ChiamataStore::Tipo;
+    switch (c.tipo) {
+    case T::ScriviPratica:
+        // The memo at the holder is the case's memo form, which the
+        // finished memo begins with; later sections only appended.
+        if (c.memo == memo.size())
+            store.ScriviPratica(c.valori, memo);
+        else
+            store.ScriviPratica(c.valori, memo.substr(0, c.memo));
+        break;
+    case T::LeggiContatore: store.LeggiContatore(); break;
+    case T::AnteponiMemo: store.AnteponiMemo(c.testo); break;
+    case T::SommaTotaliRapporto: store.SommaTotaliRapporto(c.valori); break;
+    case T::ImpostaTotali: store.ImpostaTotali(c.valori); break;
+    case T::InserisciRata: store.InserisciRata(c.valori, c.rata); break;
+    }
+}
+
+}  // namespace
+
 void riproduci(ChiamateStore& chiamate, const std::string& memo, CaseStore& store)
 {
     using T = ChiamataStore::Tipo;
-    for (std::size_t i = 0; i < chiamate.quante; ++i) {
-        ChiamataStore& c = chiamate.voci[i];
-        switch (c.tipo) {
-        case T::ScriviPratica:
-            // The memo at the holder is the case's memo form, which the
-            // finished memo begins with; later sections only appended.
-            if (c.memo == memo.size())
-                store.ScriviPratica(c.valori, memo);
-            else
-                store.ScriviPratica(c.valori, memo.substr(0, c.memo));
-            break;
-        case T::LeggiContatore: store.LeggiContatore(); break;
-        case T::AnteponiMemo: store.AnteponiMemo(c.testo); break;
-        case T::SommaTotaliRapporto: store.SommaTotaliRapporto(c.valori); break;
-        case T::ImpostaTotali: store.ImpostaTotali(c.valori); break;
-        case T::InserisciRata: store.InserisciRata(c.valori, c.rata); break;
-        }
+    std::vector<ChiamataStore>& voci = chiamate.voci;
+    const std::size_t quante = chiamate.quante;
+    // What a case gives before its holder waits for the row the holder adds:
+    // the holder's row and its counter come first, then the calls that
+    // waited, in their order, then the rest. Without a holder nothing has a
+    // row to go to (the reader refuses such a case).
+    std::size_t riga = 0;
+    while (riga < quante && voci[riga].tipo != T::ScriviPratica) ++riga;
+    if (riga == quante) return;
+    // A relation's totals that waited are added to the row once: the row
+    // does not also start from the amounts they set.
+    for (std::size_t i = 0; i < riga; ++i) {
+        if (voci[i].tipo != T::SommaTotaliRapporto) continue;
+        Case& valori = voci[riga].valori;
+        valori.Capitale = Amount();
+        valori.InteressiMora = Amount();
+        valori.SpeseRecupero = Amount();
+        break;
     }
+    gioca(voci[riga], memo, store);
+    std::size_t dopo = riga + 1;
+    if (dopo < quante && voci[dopo].tipo == T::LeggiContatore) gioca(voci[dopo++], memo, store);
+    for (std::size_t i = 0; i < riga; ++i) gioca(voci[i], memo, store);
+    for (std::size_t i = dopo; i < quante; ++i) gioca(voci[i], memo, store);
 }
 
 }  // namespace crv

@@ -46,7 +46,7 @@ public:
     void InserisciRata(Case& values, TipoRata kind) override;
 
     // The reader never asks for these: they belong to the writing thread.
-    void begin(const std::function<void()>&) override;
+    void begin(const std::function<void(std::string_view)>&) override;
     void commit() override;
     void rollback() override;
     std::int64_t AddLotto(const RunParams&) override;
@@ -59,8 +59,9 @@ private:
     ChiamateStore* target_ = nullptr;
 };
 
-// Plays the calls back on `store`. `memo` is the case's Memo text when its
-// reading ended: a Memo text at a call is its beginning.
+// Plays the calls back on `store`, those made before the case's holder once
+// the holder has added the case's row. `memo` is the case's Memo text when
+// its reading ended: a Memo text at a call is its beginning.
 void riproduci(ChiamateStore& chiamate, const std::string& memo, CaseStore& store);
 
 }  // namespace crv

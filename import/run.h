@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "import/run_fault.h"
 #include "numbers/amount.h"
 
 namespace crv {
@@ -121,6 +122,10 @@ struct RunResult {
     RunCounters counters;  // after a rollback: all zero, nothing having been written
     bool rolledBack = false;   // a normal run undone: the database is as it was
     int casesRead = 0;         // case elements read, written or not
+    std::optional<Guasto> guasto;  // what ended a run that did not conclude
+    // A test run that could not check the file against the archive (none
+    // configured, or not reachable): why. Empty otherwise.
+    std::string soloFile;
 };
 
 }  // namespace crv

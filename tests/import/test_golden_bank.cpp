@@ -32,10 +32,10 @@ TEST_F(GoldenBank, HoldersGuarantorsRelationsNotesAndPhones)
     expectMatchesGolden(run.render(it), "banca/due_pratiche.expected");
 }
 
-TEST_F(GoldenBank, CaseWithoutHolderListsItsInstalmentsWithTheLastCounter)
+TEST_F(GoldenBank, ACaseWithoutHolderStopsTheTestRunAsTheNormalOne)
 {
     const auto run = suite.run(bank("banca/senza_intestatario.xml"), it);
-    EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
+    EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
     expectMatchesGolden(run.render(it), "banca/senza_intestatario.expected");
 }
 
@@ -67,8 +67,8 @@ TEST_F(GoldenBank, CompleteTxtFileIsRepairedWithoutACopy)
     const auto run = suite.run(bank("banca/completo.TXT"), it);
     EXPECT_EQ(run.result.outcome, RunOutcome::Concluded);
     EXPECT_EQ(run.result.counters.praticheImportate, 1);
-    ASSERT_GE(run.listing.size(), 3u);
-    EXPECT_NE(run.listing[2].find("denominazione =COMPLETO @ TXT"), std::string::npos) << run.listing[2];
+    ASSERT_GE(run.listing.size(), 4u);
+    EXPECT_NE(run.listing[3].find("denominazione =COMPLETO @ TXT"), std::string::npos) << run.listing[3];
     EXPECT_FALSE(std::filesystem::exists(suite.paths().importDir() / "completo.TXT.xml"));
 }
 
@@ -84,10 +84,15 @@ TEST_F(GoldenBank, MissingPositionalAttributeStopsTheRun)
     p.modoDocumento = true;
     const auto run = suite.run(p, it);
     EXPECT_EQ(run.result.outcome, RunOutcome::BadInput);
+    ASSERT_TRUE(run.result.guasto.has_value());
+    const Guasto& g = *run.result.guasto;
+    EXPECT_EQ(g.tipo, TipoGuasto::DatoErrato);
+    EXPECT_EQ(g.pratica, 1);
+    EXPECT_EQ(g.codice, "Z-9");
+    EXPECT_EQ(g.elemento, "rata");
+    EXPECT_EQ(g.valore, "<rata numero=\"1\"><insoluto valore=\"5\"/></rata>");
+    EXPECT_EQ(g.motivo, "manca il secondo attributo");
     ASSERT_EQ(run.messages.size(), 1u);
-    EXPECT_NE(run.messages[0].find("Pratica n. 1 (codice Z-9)"), std::string::npos) << run.messages[0];
-    EXPECT_NE(run.messages[0].find("Elemento rata"), std::string::npos) << run.messages[0];
-    EXPECT_NE(run.messages[0].find("manca il secondo attributo"), std::string::npos) << run.messages[0];
 }
 
 }  // namespace

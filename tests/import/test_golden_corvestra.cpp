@@ -48,10 +48,23 @@ TEST_F(GoldenCorvestra, ParseErrorNamesLinePositionAndSource)
 {
     // A mismatched tag, a reference to a character XML does not allow, and
     // entities XML does not define (after a case that was read).
-    for (const std::string name : {"errore_parse", "riferimento_vietato", "entita_non_definita"}) {
-        const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/" + name + ".xml")), it);
-        EXPECT_EQ(run.result.outcome, RunOutcome::ParseError) << name;
-        expectMatchesGolden(run.render(it), "corvestra/" + name + ".expected");
+    const struct {
+        std::string name;
+        int riga, colonna;
+        std::string sorgente;
+    } files[] = {{"errore_parse", 8, 20, "      <NOME>ROSSI</NOMe>"},
+                 {"riferimento_vietato", 8, 18, "      <NOME>ROSSI&#0; MARIO</NOME>"},
+                 {"entita_non_definita", 16, 18, "      <NOME>NICOL&Ograve; &euro;</NOME>"}};
+    for (const auto& f : files) {
+        const auto run = suite.run(suite.testParams(suite.addImportFile("corvestra/" + f.name + ".xml")), it);
+        EXPECT_EQ(run.result.outcome, RunOutcome::ParseError) << f.name;
+        ASSERT_TRUE(run.result.guasto.has_value()) << f.name;
+        const Guasto& g = *run.result.guasto;
+        EXPECT_EQ(g.tipo, TipoGuasto::FileNonXml) << f.name;
+        EXPECT_EQ(g.riga, f.riga) << f.name;
+        EXPECT_EQ(g.colonna, f.colonna) << f.name;
+        EXPECT_EQ(g.sorgente, f.sorgente) << f.name;
+        expectMatchesGolden(run.render(it), "corvestra/" + f.name + ".expected");
     }
 }
 
@@ -93,6 +106,10 @@ TEST(ParseErrorMessage, AVeryLongFaultyLineIsShownAroundTheError)
     writeFile(suite.paths().importDir() / "riga.xml", body);
     const auto run = suite.run(suite.testParams("riga.xml"), Regional::italian());
     ASSERT_EQ(run.result.outcome, RunOutcome::ParseError);
+    ASSERT_TRUE(run.result.guasto.has_value());
+    EXPECT_EQ(run.result.guasto->riga, 1);
+    // The fault's line is kept whole; only its text for the operator is cut.
+    EXPECT_EQ(run.result.guasto->sorgente, body);
     const std::string& m = run.messages.at(0);
     const std::size_t from = m.find("Src = ") + 6;
     const std::string src = m.substr(from, m.find('\n', from) - from);
@@ -113,9 +130,10 @@ TEST(DetailsListing, AnEmptyMemoGivesJustTheEmptyLine)
     SuiteFixture suite;
     writeFile(suite.paths().importDir() / "vuota.xml", "<CORVESTRA><PRATICA/></CORVESTRA>");
     const auto run = suite.run(suite.testParams("vuota.xml"), Regional::italian());
-    ASSERT_EQ(run.listing.size(), 4u);
-    EXPECT_EQ(run.listing[2], "");
-    EXPECT_EQ(run.listing[3], std::string(140, '-'));
+    // The header, the file alone checked (no archive here), the case's line.
+    ASSERT_EQ(run.listing.size(), 5u);
+    EXPECT_EQ(run.listing[3], "");
+    EXPECT_EQ(run.listing[4], std::string(140, '-'));
 }
 
 }  // namespace

@@ -22,13 +22,16 @@
 namespace crv::test {
 namespace {
 
-// The listing part of an expected file (everything before the counters).
+// The listing part of an expected file (everything before the counters),
+// made without an archive: a window's test run checks against its own, and
+// does not say that it checked the file alone.
 QStringList expectedListing(const std::string& relative)
 {
     std::istringstream in(readFile(dataFile(relative)));
     QStringList lines;
     std::string line;
-    while (std::getline(in, line) && line.rfind("Pratiche importate:", 0) != 0) lines.push_back(QString::fromStdString(line));
+    while (std::getline(in, line) && line.rfind("Pratiche importate:", 0) != 0)
+        if (!line.starts_with("Prova sul solo file")) lines.push_back(QString::fromStdString(line));
     return lines;
 }
 

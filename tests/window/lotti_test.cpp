@@ -69,6 +69,15 @@ TEST_F(Lotti, ADeliveryAlreadyImportedIsImportedOnlyOnYes)
     EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 1);
     EXPECT_TRUE(scheda(9)->text().isEmpty());
 
+    // A test run reaches the same verdict, through the same question.
+    QTest::mouseClick(find<QCheckBox>("ChkSoloTest"), Qt::LeftButton);
+    importa(QMessageBox::NoButton, true);
+    EXPECT_EQ(answers.texts()[answers.texts().size() - 2], question);
+    EXPECT_TRUE(answers.texts().last().startsWith(QStringLiteral("Importazione non eseguita")));
+    EXPECT_EQ(window->ultimoRisultato().outcome, RunOutcome::AlreadyImported);
+    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 3);
+    QTest::mouseClick(find<QCheckBox>("ChkSoloTest"), Qt::LeftButton);
+
     importa(QMessageBox::Yes, true);
     EXPECT_EQ(answers.texts().last(), QStringLiteral("Importazione Conclusa"));
     EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 6);
