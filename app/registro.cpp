@@ -15,6 +15,7 @@
 
 #include "files/locked_append.h"
 #include "files/whole_file.h"
+#include "text/encoding.h"
 
 namespace crv {
 namespace {
@@ -201,7 +202,8 @@ std::string rigaRegistro(const VoceRegistro& voce)
     std::string out;
     for (const Column& c : kColumns) {
         if (&c != kColumns) out += kSeparator;
-        out += field(get(c, voce));
+        // A file name of an 8-bit system would make the UTF-8 file unreadable.
+        out += field(utf8Valido(get(c, voce)));
     }
     return out + "\r\n";
 }

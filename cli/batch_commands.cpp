@@ -13,6 +13,7 @@
 #include "db/database.h"
 #include "db/import_lock.h"
 #include "db/open_db.h"
+#include "text/printable.h"
 #include "tools/batch_undo.h"
 #include "tools/database_access.h"
 
@@ -136,15 +137,16 @@ int lottiCommand(const Args& rawArgs)
                     colonna("NumPratiche", 11, true).c_str(), colonna("Pratiche oggi", 13, true).c_str(), "File");
         for (const db::Lotto& l : lotti) {
             const auto file = files.find(l.contatore);
+            // A file name or a mandate may hold a terminal's escape sequences.
+            const std::string nome = file == files.end() ? std::string() : blankControls(file->second);
             std::printf("%s  %s  %s  %s  %s  %s  %s  %s  %s\n", colonna(std::to_string(l.contatore), 6, true).c_str(),
                         colonna(db::testoDataOra(l.dataImportazione, regional), 16).c_str(),
                         colonna(db::testoData(l.dataAffido, regional), 10).c_str(),
                         colonna(db::testoData(l.scadAffido, regional), 10).c_str(),
-                        colonna(l.codMandante.toStdString(), 7).c_str(),
-                        colonna(l.tipoIntervento.toStdString(), 10).c_str(),
+                        colonna(blankControls(l.codMandante.toStdString()), 7).c_str(),
+                        colonna(blankControls(l.tipoIntervento.toStdString()), 10).c_str(),
                         colonna(l.numPratiche ? std::to_string(*l.numPratiche) : std::string(), 11, true).c_str(),
-                        colonna(std::to_string(l.praticheOggi), 13, true).c_str(),
-                        file == files.end() ? "" : file->second.c_str());
+                        colonna(std::to_string(l.praticheOggi), 13, true).c_str(), nome.c_str());
         }
         return 0;
     } catch (const std::exception& error) {

@@ -86,6 +86,11 @@ TEST(Registro, EveryFieldReadsBackAsItWasWritten)
     }
     EXPECT_TRUE(text.starts_with("\xEF\xBB\xBFinizio;fine;utente;macchina;operazione;modo;file;dimensione;sha256;"
                                  "esito;lotto;pratiche lette;pratiche scritte;database;messaggio;programma\r\n"));
+    // Bytes that are not UTF-8 (a name from an 8-bit system) are written as
+    // the letters they were, beside the UTF-8 ones.
+    const VoceRegistro latin1 = voce("per\xF2 \xE0 \xC3\xA8.xml", "", 1);
+    EXPECT_EQ(registroDaTesto(intestazioneRegistro() + rigaRegistro(latin1)).front().file,
+              "per\xC3\xB2 \xC3\xA0 \xC3\xA8.xml");
 }
 
 // A register of another version: columns in another order, one more, one
@@ -248,6 +253,16 @@ TEST(LockedAppend, WaitsForTheHolderThenWritesWholeLines)
     } catch (const FileError& error) {
         EXPECT_NE(std::string(error.what()).find(dir.path().string()), std::string::npos) << error.what();
     }
+    // A link planted in the file's place is not followed to the file it names.
+    writeFile(dir / "altro.txt", "altro\n");
+    std::filesystem::create_symlink(dir / "altro.txt", dir / "collegato.csv");
+    try {
+        appendLocked(dir / "collegato.csv", "x\r\n", options);
+        ADD_FAILURE() << "scritto attraverso un collegamento";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.motivo(), "è un collegamento simbolico, che non si segue: la riga non è stata scritta");
+    }
+    EXPECT_EQ(readFile(dir / "altro.txt"), "altro\n");
 }
 
 }  // namespace
