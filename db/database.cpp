@@ -210,7 +210,7 @@ QString Database::realTableName(const QString& name)
     }
     if (!sql.isEmpty()) {
         QSqlQuery rows = query(sql, {name});
-        while (rows.next()) candidates << rows.value(0).toString();
+        while (next(rows)) candidates << rows.value(0).toString();
     }
     if (candidates.contains(name)) return name;
     return candidates.isEmpty() ? QString() : candidates.front();
@@ -248,7 +248,7 @@ TableInfo Database::readTable(const QString& realName)
     }
     if (!sql.isEmpty()) {
         QSqlQuery rows = query(sql, {realName});
-        while (rows.next()) {
+        while (next(rows)) {
             const QString type = rows.value(1).toString();
             int size = sizeFromDeclaredType(type);
             if (rows.record().count() > 2) {
@@ -647,6 +647,14 @@ QSqlQuery& Database::queryPrepared(const QString& sql, const QVariantList& binds
     for (int i = 0; i < binds.size(); ++i) statement.bindValue(i, binds[i]);
     if (!run(statement)) throw failure("Errore del database", statement.lastError(), &statement);
     return statement;
+}
+
+bool Database::next(QSqlQuery& rows) const
+{
+    if (rows.next()) return true;
+    if (rows.lastError().isValid() || (canceller_ && canceller_->cancelled()))
+        throw failure("Errore nella lettura dal database", rows.lastError(), &rows);
+    return false;
 }
 
 QSqlQuery Database::query(const QString& sql, const QVariantList& binds)

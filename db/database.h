@@ -128,6 +128,11 @@ public:
     // Runs a fixed statement with bound values and returns the positioned-
     // before-first, forward-only result for reading.
     QSqlQuery query(const QString& sql, const QVariantList& binds = {});
+    // The next row of such a result; false at its end. A row that could not
+    // be fetched (a stop that cancelled the statement while its rows came,
+    // a lost connection) throws as a failed statement does: read as the end
+    // of the result, it would make "no case found" of a stop.
+    bool next(QSqlQuery& rows) const;
 
     // The writer of an import run's rows on this connection, made on first
     // use. Every other statement, the commit and the rollback first let it
