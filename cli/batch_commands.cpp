@@ -58,6 +58,7 @@ std::string annullaHelp()
            "\n"
            "Con --conferma, mentre sullo stesso archivio è in corso un'importazione (o un\n"
            "altro annullamento) lo attende, e lo dice; Ctrl-C interrompe anche l'attesa.\n"
+           "SIGTERM e SIGHUP interrompono come Ctrl-C.\n"
            "\n"
            "Uscita: 0 mostrato o annullato, 1 lotto rifiutato (0, inesistente, senza\n"
            "pratiche), errore o interruzione (nessuna riga eliminata), 2 per un uso errato\n"

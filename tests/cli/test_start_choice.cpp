@@ -10,6 +10,7 @@
 
 #include "cli/option_names.h"
 #include "cli/start_choice.h"
+#include "support/background_run.h"
 #include "support/test_support.h"
 
 namespace crv::cli {
@@ -105,6 +106,29 @@ TEST(StartChoice, WithoutAScreenTheWindowSaysSoInsteadOfAborting)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Nessuno schermo grafico (DISPLAY e WAYLAND_DISPLAY non impostate): la finestra non si apre.\n"
                        "I comandi funzionano anche senza schermo: crvxml --aiuto\n");
+}
+
+// The window ends on SIGTERM (a session logging out, a stopped service) as
+// when it is closed, saying why: the program takes the signal in hand
+// before Qt starts, so no thread of Qt's dies of it.
+TEST(StartChoice, TheWindowEndsOnASignal)
+{
+    const test::TempDir root;
+    ASSERT_EQ(test::runCrvxml({"init-db", "--root", root.path().string()}, "C.UTF-8").status, 0);
+    const char* const old = std::getenv("QT_QPA_PLATFORM");
+    const std::optional<std::string> kept = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    test::BackgroundRun window({"--root", root.path().string()});
+    if (kept)
+        setenv("QT_QPA_PLATFORM", kept->c_str(), 1);
+    else
+        unsetenv("QT_QPA_PLATFORM");
+    ASSERT_TRUE(window.waitUntilItHandles(SIGTERM)) << window.finish().err;
+    window.interrupt(SIGTERM);
+    const test::ProgramRun run = window.finish();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Ricevuto SIGTERM (richiesta di terminare): chiudo la finestra\n"), std::string::npos)
+        << run.err;
 }
 
 }  // namespace

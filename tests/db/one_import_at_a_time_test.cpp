@@ -5,8 +5,11 @@
 // Ctrl-C ends a waiting run at once.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QSqlQuery>
 
+#include "app/registro.h"
 #include "db/database_fixture.h"
 #include "db/import_lock.h"
 #include "support/background_run.h"
@@ -37,6 +40,23 @@ protected:
         db::beginExclusive(*holder, {});
         return holder;
     }
+
+    // The same holding the whole archive: no other session reads or writes
+    // the case table (SQLite's exclusive lock; on PostgreSQL the table's
+    // lock that even a reader waits for).
+    std::unique_ptr<db::Database> holdWholeArchive()
+    {
+        auto holder = holdArchive();
+        if (isPostgres()) {
+            holder->execute(QStringLiteral("LOCK TABLE ") + holder->quote(QStringLiteral("Tabella Pratiche")) +
+                            QStringLiteral(" IN ACCESS EXCLUSIVE MODE"));
+        } else {
+            holder->rollback();
+            holder->executeDirect(QStringLiteral("BEGIN EXCLUSIVE"));
+        }
+        return holder;
+    }
+    std::vector<VoceRegistro> registro() const { return leggiRegistro(fileRegistro(suite.paths())); }
 
     std::unique_ptr<BackgroundRun> start(std::vector<std::string> args) const
     {
@@ -136,6 +156,63 @@ TEST_P(OneAtATime, CtrlCEndsAWaitingRunAtOnceWithNothingWritten)
         EXPECT_EQ(count("Tabella Pratiche"), 2);
         EXPECT_EQ(count("tabella fatture"), 4);
         EXPECT_EQ(count("TabellaLottiImp"), 1);
+    }
+}
+
+// SIGTERM (kill, a stopped service) and SIGHUP (a closed terminal) stop
+// every command that works on the archive as Ctrl-C does: rolled back, exit
+// 1, and the run's line in the register, with the delivery's own size and
+// no SHA-256 of the part read. The archive is held whole, so that no command
+// can be done before the signal reaches it.
+TEST_P(OneAtATime, AStopSignalEndsEveryCommandAsCtrlCDoesAndLeavesItsLine)
+{
+    ASSERT_EQ(start(importOf("due_pratiche.xml"))->finish().status, 0);
+    std::string lunga = "<?xml version=\"1.0\"?>\n<CORVESTRA>\n";
+    for (int i = 1; i <= 30000; ++i)
+        lunga += "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>L-" + std::to_string(i) +
+                 "</CODICE_PRATICA></DATI_IDENTIFICATIVI><CLIENTE><NOME>N</NOME></CLIENTE></PRATICA>\n";
+    writeFile(suite.paths().importDir() / "lunga.xml", lunga + "</CORVESTRA>\n");
+    const std::string workbook = (temp_ / "casi.xlsx").string();
+    const struct {
+        std::vector<std::string> args;
+        const char* operazione;
+        const char* says;
+    } commands[] = {
+        {importOf("lunga.xml"), "import", "Importazione interrotta dall'operatore"},
+        {{"annulla-lotto", "1", "--conferma"}, "annulla-lotto", "Annullamento interrotto: nessuna riga eliminata"},
+        {{"note-comuni"}, "note-comuni", "Elaborazione interrotta: nessun memo modificato"},
+        {{"esporta", "--campi", "posizione", "--uscita", workbook}, "esporta", "Esportazione interrotta: nessun file scritto"},
+    };
+    db_->execute(QStringLiteral("INSERT INTO notecomuni (posizione, %1) VALUES ('BK-0001', 'nota comune')")
+                     .arg(db_->quote(QStringLiteral("note comuni"))));
+    std::size_t lines = registro().size();
+    for (const auto& c : commands) {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            SCOPED_TRACE(std::string(c.operazione) + " " + std::to_string(signal));
+            auto holder = holdWholeArchive();
+            auto run = start(c.args);
+            ASSERT_TRUE(run->waitUntilItHandles(signal)) << run->finish().err;
+            run->interrupt(signal);
+            holder.reset();
+            const ProgramRun result = run->finish();
+            EXPECT_EQ(result.status, 1) << result.err;
+            EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+            EXPECT_EQ(result.err.find("Ricevuto SIG") != std::string::npos, signal != SIGINT) << result.err;
+            EXPECT_EQ(count("Tabella Pratiche"), 2);
+            EXPECT_EQ(count("tabella fatture"), 4);
+            EXPECT_EQ(count("TabellaLottiImp"), 1);
+            EXPECT_EQ(count("Tabella Pratiche", db_->quote(QStringLiteral("memoEC")) + QStringLiteral(" LIKE ?"),
+                            {QStringLiteral("%nota comune%")}),
+                      0);
+            EXPECT_FALSE(std::filesystem::exists(workbook));
+            const std::vector<VoceRegistro> voci = registro();
+            ASSERT_EQ(voci.size(), ++lines);
+            EXPECT_EQ(voci.back().operazione + " " + voci.back().esito, std::string(c.operazione) + " interrotta");
+            if (c.args.front() == "import") {
+                EXPECT_EQ(voci.back().dimensione, std::filesystem::file_size(suite.paths().importDir() / "lunga.xml"));
+                EXPECT_EQ(voci.back().sha256, "") << "the SHA-256 of a part of the file";
+            }
+        }
     }
 }
 

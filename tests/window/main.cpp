@@ -8,11 +8,13 @@
 
 #include "window/qt_italiano.h"
 #include "window/runtime_folder.h"
+#include "window/signal_stop.h"
 
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const crv::window::CartellaRuntime runtime;  // as the program does
+    const crv::window::SignalStop segnali;        // as the program does, before Qt's threads
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     crv::window::installaTraduzioneQt();  // as the program does
