@@ -18,7 +18,6 @@
 #include "db/odbc_catalog.h"
 #include "db/odbc_log.h"
 #include "db/row_writer.h"
-#include "db/quiet_sql_warnings.h"
 
 namespace crv::db {
 
@@ -128,6 +127,10 @@ void Database::setLockWait()
             shown = QStringLiteral("%1s").arg(kLockWaitSeconds);
         }
         lockWait_ = durationInWords(shown);
+        // The server's own limit on a statement, to name it when it ends one.
+        if (show.exec(QStringLiteral("SHOW statement_timeout")) && show.next())
+            statementLimit_ = show.value(0).toString();
+        show.finish();
         break;
     }
     case Backend::SQLite:
@@ -148,7 +151,6 @@ Database::Database(Token, ConnectionParams connSpec)
 
 Database::~Database()
 {
-    const QuietSqlWarnings quiet;
     // The writer's rows are forgotten and its statements freed first: the
     // connection must be at rest for the rollback and the close.
     if (writer_) writer_->discard();
@@ -302,7 +304,6 @@ void Database::begin()
         const QString sql = QStringLiteral("BEGIN IMMEDIATE");
         if (!run(statement, &sql)) throw failure("Impossibile aprire la transazione", statement.lastError(), &statement);
     } else {
-        const QuietSqlWarnings quiet;
         if (!db_.transaction()) throw failure("Impossibile aprire la transazione", db_.lastError());
     }
     inTransaction_ = true;
@@ -311,7 +312,6 @@ void Database::begin()
 void Database::commit()
 {
     if (!inTransaction_) throw DbError("Nessuna transazione aperta da confermare");
-    const QuietSqlWarnings quiet;
     if (writer_) writer_->flush();
     for (auto& [key, statement] : statements_) statement->finish();
     if (transactionByStatements()) {
@@ -328,7 +328,6 @@ void Database::commit()
 void Database::rollback()
 {
     if (!inTransaction_) return;
-    const QuietSqlWarnings quiet;
     if (writer_) writer_->discard();
     for (auto& [key, statement] : statements_) statement->finish();
     inTransaction_ = false;
@@ -357,7 +356,6 @@ void Database::refuseIfCancelled() const
 bool Database::prepare(QSqlQuery& statement, const QString& sql)
 {
     refuseIfCancelled();
-    const QuietSqlWarnings quiet;
     // Preparing may wait too (PostgreSQL reads the table's layout under a lock).
     const Canceller::Running running(canceller_.get(), nullptr);
     return statement.prepare(sql);
@@ -366,7 +364,6 @@ bool Database::prepare(QSqlQuery& statement, const QString& sql)
 bool Database::run(QSqlQuery& statement, const QString* sql)
 {
     refuseIfCancelled();
-    const QuietSqlWarnings quiet;
     const Canceller::Running running(canceller_.get(), odbc() ? &statement : nullptr);
     return sql != nullptr ? statement.exec(*sql) : statement.exec();
 }
@@ -381,6 +378,13 @@ DbError Database::failure(const std::string& context, const QSqlError& error, co
     // Class 08 (connection exception) and the server's own shutdowns.
     if (connectionLost(db_) || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
         return DbError(context, "connessione al database persa", DbFailure::ConnectionLost);
+    // A statement cancelled on the server, not by the operator.
+    if (state == QLatin1String("57014")) {
+        if (!statementLimit_.isEmpty() && statementLimit_ != QLatin1String("0"))
+            return DbError(context, "istruzione interrotta dal server: supera il tempo massimo che il server concede "
+                                    "a un'istruzione (statement_timeout = " + statementLimit_.toStdString() + ")");
+        return DbError(context, "istruzione annullata sul server da un'altra sessione o dall'amministratore");
+    }
     const bool sqliteBusy = backend_ == Backend::SQLite &&
                             (error.nativeErrorCode() == QLatin1String("5") ||
                              error.text().contains(QLatin1String("database is locked")));

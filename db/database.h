@@ -21,6 +21,7 @@
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/quiet_sql_warnings.h"
 #include "db/row_values.h"
 #include "db/statement_cancel.h"
 #include "db/table_info.h"
@@ -181,6 +182,12 @@ private:
     bool run(QSqlQuery& statement, const QString* sql = nullptr);
     void setLockWait();
 
+    // Qt's drivers print warnings of their own whenever a statement object
+    // goes after its connection was lost or its transaction aborted ("Unable
+    // to free statement", one per prepared statement, in English): none
+    // while a connection lives, this layer says what failed in its own
+    // words. First, so that it goes last.
+    QuietSqlWarnings quiet_;
     ConnectionParams connParams_;
     Backend backend_ = Backend::SQLite;
     QString connectionName_;
@@ -190,6 +197,7 @@ private:
     std::filesystem::path lockFolder_;
     std::shared_ptr<Canceller> canceller_;
     QString lockWait_;  // the lock wait in force, in words ("30 secondi")
+    QString statementLimit_;  // PostgreSQL's statement_timeout as the server shows it ("0": none)
     std::map<QString, TableInfo> tables_;                     // by lower-case name
     std::map<QString, std::unique_ptr<QSqlQuery>> statements_; // by table and column set
     std::unique_ptr<RowWriter> writer_;
