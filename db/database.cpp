@@ -343,6 +343,23 @@ void Database::rollback()
     // transaction with it: then nothing is left to undo.
     if (!done && !connectionLost(db_) && !error.text().contains(QLatin1String("no transaction is active")))
         throw failure("Impossibile annullare la transazione", error, transactionByStatements() ? &statement : nullptr);
+    if (backend_ == Backend::SQLite) {
+        statement.finish();
+        playBackJournal();
+    }
+}
+
+void Database::playBackJournal()
+{
+    // SQLite's own rollback after a full disk can stop half-way: the file
+    // stays grown (the disk full) with its journal beside it, until some
+    // connection reads it and plays the journal back. This one does, now
+    // that its statements are at rest; should another program hold the file,
+    // the next reader does it.
+    QSqlQuery read(db_);
+    const QString sql = QStringLiteral("SELECT count(*) FROM sqlite_master");
+    read.exec(sql);
+    read.finish();
 }
 
 // ---- Statements and their failures ----

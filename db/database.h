@@ -174,6 +174,8 @@ private:
     bool odbc() const { return connParams_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
+    // After a rollback on SQLite: the journal a failed rollback left played back.
+    void playBackJournal();
     // Lets the row writer finish what it sent before another statement.
     void settleRows();
     // A statement's work, which the operator may stop: refused once a stop
