@@ -8,10 +8,10 @@ CtrlC::CtrlC()
     : signals_([this](int signal) {
           pressed_ = true;
           scope_.cancel();
-          // Ctrl-C is the operator's own; another signal came from elsewhere
-          // and is named, for whoever reads the terminal or the service's log.
-          if (signal != SIGINT)
-              std::fprintf(stderr, "Ricevuto %s: interrompo\n", StopSignals::nome(signal));
+          // Named, for whoever reads the terminal or the service's log: the
+          // rollback may take a moment, and a kill or a closed terminal
+          // comes from elsewhere.
+          std::fprintf(stderr, "Ricevuto %s: interrompo\n", StopSignals::nome(signal));
       })
 {
 }

@@ -10,8 +10,10 @@
 #include <QSqlQuery>
 
 #include "app/registro.h"
+#include "db/connection_string.h"
 #include "db/database_fixture.h"
 #include "db/import_lock.h"
+#include "files/stop_signals.h"
 #include "support/background_run.h"
 #include "support/golden_support.h"
 
@@ -46,14 +48,15 @@ protected:
     // lock that even a reader waits for).
     std::unique_ptr<db::Database> holdWholeArchive()
     {
-        auto holder = holdArchive();
         if (isPostgres()) {
+            auto holder = holdArchive();
             holder->execute(QStringLiteral("LOCK TABLE ") + holder->quote(QStringLiteral("Tabella Pratiche")) +
                             QStringLiteral(" IN ACCESS EXCLUSIVE MODE"));
-        } else {
-            holder->rollback();
-            holder->executeDirect(QStringLiteral("BEGIN EXCLUSIVE"));
+            return holder;
         }
+        // Through Qt's own driver: the ODBC one commits a BEGIN of its own.
+        auto holder = db::Database::open(db::parseConnString(db::sqliteConnString((temp_ / "vex.sqlite").string())));
+        holder->executeDirect(QStringLiteral("BEGIN EXCLUSIVE"));
         return holder;
     }
     std::vector<VoceRegistro> registro() const { return leggiRegistro(fileRegistro(suite.paths())); }
@@ -193,11 +196,14 @@ TEST_P(OneAtATime, AStopSignalEndsEveryCommandAsCtrlCDoesAndLeavesItsLine)
             auto run = start(c.args);
             ASSERT_TRUE(run->waitUntilItHandles(signal)) << run->finish().err;
             run->interrupt(signal);
+            // Let go once the program has taken the signal: the run must not
+            // get through before.
+            ASSERT_TRUE(run->waitForErr(std::string("Ricevuto ") + StopSignals::nome(signal) + ": interrompo\n"))
+                << run->finish().err;
             holder.reset();
             const ProgramRun result = run->finish();
             EXPECT_EQ(result.status, 1) << result.err;
             EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-            EXPECT_EQ(result.err.find("Ricevuto SIG") != std::string::npos, signal != SIGINT) << result.err;
             EXPECT_EQ(count("Tabella Pratiche"), 2);
             EXPECT_EQ(count("tabella fatture"), 4);
             EXPECT_EQ(count("TabellaLottiImp"), 1);
