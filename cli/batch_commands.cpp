@@ -1,6 +1,7 @@
 // crvxml lotti and crvxml annulla-lotto: the import batches, and taking one
 // back, as the window's tab "Lotti" shows and does them.
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "db/database.h"
 #include "db/import_lock.h"
 #include "db/open_db.h"
+#include "files/whole_file.h"
 #include "text/printable.h"
 #include "tools/batch_undo.h"
 #include "tools/database_access.h"
@@ -131,7 +133,12 @@ int lottiCommand(const Args& rawArgs)
             std::fputs("Nessun lotto di importazione in TabellaLottiImp\n", stderr);
             return 0;
         }
-        const auto files = fileDeiLotti(paths, db::databaseMostrato(paths, conAccess));
+        std::map<std::int64_t, std::string> files;
+        try {
+            files = fileDeiLotti(paths, db::databaseMostrato(paths, conAccess));
+        } catch (const FileError& error) {
+            std::fprintf(stderr, "%s: la colonna File resta vuota\n", error.what());
+        }
         std::printf("%s  %s  %s  %s  %s  %s  %s  %s  %s\n", colonna("Lotto", 6, true).c_str(),
                     colonna("Importato il", 16).c_str(), colonna("Affido", 10).c_str(), colonna("Scad.", 10).c_str(),
                     colonna("Mandato", 7).c_str(), colonna("Intervento", 10).c_str(),

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "db/open_db.h"
+#include "files/whole_file.h"
 #include "import/driver.h"
 #include "text/encoding.h"
 
@@ -111,7 +112,12 @@ void RegistroImportazione::chiudiImpronta()
 std::optional<std::string> RegistroImportazione::giaImportato(const Regional& regional)
 {
     chiudiImpronta();
-    return crv::giaImportato(leggiRegistro(fileRegistro(paths_)), voce_.sha256, voce_.database, regional);
+    try {
+        return crv::giaImportato(leggiRegistro(fileRegistro(paths_)), voce_.sha256, voce_.database, regional);
+    } catch (const FileError& error) {
+        // Said where the warning would be: its silence would read as "never imported".
+        return std::string(error.what()) + ": non si può sapere se lo stesso file fu già importato";
+    }
 }
 
 std::optional<std::string> RegistroImportazione::registra(const RunResult& result,

@@ -89,9 +89,10 @@ TEST_F(RegistroCommand, TwoImportsWaitingOnTheLockBothAppendWholeLines)
     EXPECT_EQ(modi, (std::set<std::string>{"prova:0:-", "normale:3:lotto"}));
 }
 
-// A register that cannot be written is said, and the run is as it would be;
-// a link planted in its place is not followed to the file it names.
-TEST_F(RegistroCommand, ARegisterThatCannotBeWrittenNeverStopsARun)
+// A register that cannot be written or read is said, where its line or its
+// warning of a delivery imported before would be, and the run is as it
+// would be; a link planted in its place is not followed to the file it names.
+TEST_F(RegistroCommand, ARegisterThatCannotBeWrittenOrReadIsSaidAndNeverStopsARun)
 {
     const std::filesystem::path altro = suite.paths().root / "altro.txt";
     const struct {
@@ -115,6 +116,13 @@ TEST_F(RegistroCommand, ARegisterThatCannotBeWrittenNeverStopsARun)
         EXPECT_NE(imported.err.find("Registro non aggiornato: " + registro() + ": " + c.reason + "\n"),
                   std::string::npos)
             << imported.err;
+        const std::string unread = "Registro non leggibile: " + registro() + ": " + c.reason.substr(0, c.reason.find(':'));
+        EXPECT_NE(imported.err.find(unread + ": non si può sapere se lo stesso file fu già importato\n"),
+                  std::string::npos)
+            << imported.err;
+        const ProgramRun lotti = crvxml({"lotti"});
+        EXPECT_EQ(lotti.status, 0) << lotti.err;
+        EXPECT_NE(lotti.err.find(unread + ": la colonna File resta vuota\n"), std::string::npos) << lotti.err;
 
         const ProgramRun exported = crvxml({"esporta", "--uscita", (suite.paths().root / "casi.xlsx").string()});
         EXPECT_EQ(exported.status, 0) << exported.err;
