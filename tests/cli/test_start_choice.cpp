@@ -76,17 +76,24 @@ TEST(StartChoice, BadCommonOptionsAreUsageErrors)
     EXPECT_FALSE(locale.window);
 }
 
-// Removes an environment variable for the scope of the test.
+// Removes an environment variable (or sets it to `value`) for the scope of
+// the test.
 class WithoutVariable {
 public:
-    explicit WithoutVariable(const char* name) : name_(name)
+    explicit WithoutVariable(const char* name, const char* value = nullptr) : name_(name)
     {
-        if (const char* value = std::getenv(name)) old_ = value;
-        unsetenv(name);
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~WithoutVariable()
     {
-        if (old_) setenv(name_, old_->c_str(), 1);
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
     WithoutVariable(const WithoutVariable&) = delete;
     WithoutVariable& operator=(const WithoutVariable&) = delete;
@@ -115,14 +122,8 @@ TEST(StartChoice, TheWindowEndsOnASignal)
 {
     const test::TempDir root;
     ASSERT_EQ(test::runCrvxml({"init-db", "--root", root.path().string()}, "C.UTF-8").status, 0);
-    const char* const old = std::getenv("QT_QPA_PLATFORM");
-    const std::optional<std::string> kept = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const WithoutVariable platform("QT_QPA_PLATFORM", "offscreen");
     test::BackgroundRun window({"--root", root.path().string()});
-    if (kept)
-        setenv("QT_QPA_PLATFORM", kept->c_str(), 1);
-    else
-        unsetenv("QT_QPA_PLATFORM");
     ASSERT_TRUE(window.waitUntilItHandles(SIGTERM)) << window.finish().err;
     window.interrupt(SIGTERM);
     const test::ProgramRun run = window.finish();
