@@ -1,20 +1,23 @@
 #include "app/registro.h"
 
+#include <cerrno>
 #include <charconv>
 #include <ctime>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 #include <type_traits>
 #include <utility>
 #include <variant>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "files/file_descriptor.h"
 #include "files/locked_append.h"
+#include "files/system_reason.h"
 #include "files/whole_file.h"
+#include "text/encoding.h"
 
 namespace crv {
 namespace {
@@ -201,7 +204,8 @@ std::string rigaRegistro(const VoceRegistro& voce)
     std::string out;
     for (const Column& c : kColumns) {
         if (&c != kColumns) out += kSeparator;
-        out += field(get(c, voce));
+        // A file name of an 8-bit system would make the UTF-8 file unreadable.
+        out += field(utf8Valido(get(c, voce)));
     }
     return out + "\r\n";
 }
@@ -227,11 +231,29 @@ std::vector<VoceRegistro> registroDaTesto(std::string_view text)
 
 std::vector<VoceRegistro> leggiRegistro(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    return registroDaTesto(text.str());
+    const auto fail = [&file](int error) {
+        // A link is not followed here either: the lines are the register's own.
+        const std::string reason = error == ELOOP ? "è un collegamento simbolico, che non si segue" : motivoDiSistema(error);
+        throw FileError("Registro non leggibile: " + file.string() + ": " + reason, reason);
+    };
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return {};
+        fail(errno);
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            fail(errno);
+        }
+    }
+    return registroDaTesto(text);
 }
 
 std::optional<std::string> accodaAlRegistro(const SuitePaths& paths, const VoceRegistro& voce,

@@ -51,7 +51,10 @@ std::string rigaRegistro(const VoceRegistro& voce);
 
 // The lines of a register's text, by the names of the header's columns (a
 // register written by an older or newer version reads too). A missing file
-// or text reads as no line; a number that does not read is left empty.
+// or text reads as no line; a number that does not read is left empty. A
+// file that is there but cannot be read (permissions, a folder, a link in
+// its place) throws FileError ("Registro non leggibile: FILE: reason"):
+// read as empty, it would say that no delivery was ever imported.
 std::vector<VoceRegistro> registroDaTesto(std::string_view text);
 std::vector<VoceRegistro> leggiRegistro(const std::filesystem::path& file);
 
@@ -65,7 +68,7 @@ std::optional<std::string> accodaAlRegistro(const SuitePaths& paths, const VoceR
 // The delivery's name of each batch of `database` the register knows (the
 // normal imports that wrote it).
 std::map<std::int64_t, std::string> fileDeiLotti(const std::vector<VoceRegistro>& voci, std::string_view database);
-// The same from the suite's register file.
+// The same from the suite's register file (FileError as leggiRegistro).
 std::map<std::int64_t, std::string> fileDeiLotti(const SuitePaths& paths, std::string_view database);
 
 // When the normal imports into `database` that concluded include one of a

@@ -1,6 +1,7 @@
 // crvxml lotti and crvxml annulla-lotto: the import batches, and taking one
 // back, as the window's tab "Lotti" shows and does them.
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "db/database.h"
 #include "db/import_lock.h"
 #include "db/open_db.h"
+#include "files/whole_file.h"
+#include "text/printable.h"
 #include "tools/batch_undo.h"
 #include "tools/database_access.h"
 
@@ -57,6 +60,7 @@ std::string annullaHelp()
            "\n"
            "Con --conferma, mentre sullo stesso archivio è in corso un'importazione (o un\n"
            "altro annullamento) lo attende, e lo dice; Ctrl-C interrompe anche l'attesa.\n"
+           "SIGTERM e SIGHUP interrompono come Ctrl-C.\n"
            "\n"
            "Uscita: 0 mostrato o annullato, 1 lotto rifiutato (0, inesistente, senza\n"
            "pratiche), errore o interruzione (nessuna riga eliminata), 2 per un uso errato\n"
@@ -129,22 +133,28 @@ int lottiCommand(const Args& rawArgs)
             std::fputs("Nessun lotto di importazione in TabellaLottiImp\n", stderr);
             return 0;
         }
-        const auto files = fileDeiLotti(paths, db::databaseMostrato(paths, conAccess));
+        std::map<std::int64_t, std::string> files;
+        try {
+            files = fileDeiLotti(paths, db::databaseMostrato(paths, conAccess));
+        } catch (const FileError& error) {
+            std::fprintf(stderr, "%s: la colonna File resta vuota\n", error.what());
+        }
         std::printf("%s  %s  %s  %s  %s  %s  %s  %s  %s\n", colonna("Lotto", 6, true).c_str(),
                     colonna("Importato il", 16).c_str(), colonna("Affido", 10).c_str(), colonna("Scad.", 10).c_str(),
                     colonna("Mandato", 7).c_str(), colonna("Intervento", 10).c_str(),
                     colonna("NumPratiche", 11, true).c_str(), colonna("Pratiche oggi", 13, true).c_str(), "File");
         for (const db::Lotto& l : lotti) {
             const auto file = files.find(l.contatore);
+            // A file name or a mandate may hold a terminal's escape sequences.
+            const std::string nome = file == files.end() ? std::string() : blankControls(file->second);
             std::printf("%s  %s  %s  %s  %s  %s  %s  %s  %s\n", colonna(std::to_string(l.contatore), 6, true).c_str(),
                         colonna(db::testoDataOra(l.dataImportazione, regional), 16).c_str(),
                         colonna(db::testoData(l.dataAffido, regional), 10).c_str(),
                         colonna(db::testoData(l.scadAffido, regional), 10).c_str(),
-                        colonna(l.codMandante.toStdString(), 7).c_str(),
-                        colonna(l.tipoIntervento.toStdString(), 10).c_str(),
+                        colonna(blankControls(l.codMandante.toStdString()), 7).c_str(),
+                        colonna(blankControls(l.tipoIntervento.toStdString()), 10).c_str(),
                         colonna(l.numPratiche ? std::to_string(*l.numPratiche) : std::string(), 11, true).c_str(),
-                        colonna(std::to_string(l.praticheOggi), 13, true).c_str(),
-                        file == files.end() ? "" : file->second.c_str());
+                        colonna(std::to_string(l.praticheOggi), 13, true).c_str(), nome.c_str());
         }
         return 0;
     } catch (const std::exception& error) {

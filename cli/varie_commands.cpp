@@ -54,7 +54,8 @@ std::string esportaHelp()
            "\n"
            "Uscita: 0 a \"Elaborazione terminata\", 1 se fallisce, non trova pratiche o\n"
            "è interrotta con Ctrl-C (nulla cambia); 2 per un uso errato (anche una data che\n"
-           "non è una data intera); 130 a un secondo Ctrl-C.\n" +
+           "non è una data intera); 130 a un secondo Ctrl-C. SIGTERM e SIGHUP interrompono\n"
+           "come Ctrl-C.\n" +
            aiutoSinonimi({kEnglish});
 }
 
@@ -76,7 +77,7 @@ std::string noteHelp()
            "Uscita: 0 a \"Elaborazione terminata\" (con --prova a \"Prova terminata\"),\n"
            "1 se fallisce, non trova pratiche o è interrotta con Ctrl-C (nulla cambia);\n"
            "2 per un uso errato (anche una data che non è una data intera); 130 a un\n"
-           "secondo Ctrl-C.\n" +
+           "secondo Ctrl-C. SIGTERM e SIGHUP interrompono come Ctrl-C.\n" +
            aiutoSinonimi();
 }
 

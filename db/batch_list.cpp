@@ -31,7 +31,7 @@ std::vector<Lotto> leggi(Database& db, std::optional<qint64> contatore, std::opt
 
     std::vector<Lotto> out;
     QSqlQuery rows = db.query(sql, binds);
-    while ((!ultimi || static_cast<long>(out.size()) < *ultimi) && rows.next()) {
+    while ((!ultimi || static_cast<long>(out.size()) < *ultimi) && db.next(rows)) {
         Lotto lotto;
         lotto.contatore = rows.value(0).toLongLong();
         lotto.dataImportazione = rows.value(1).toDateTime();

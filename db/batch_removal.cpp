@@ -39,7 +39,7 @@ struct Nomi {
 qint64 contaRate(Database& db, const Nomi& n, qint64 lotto)
 {
     QSqlQuery count = db.query(QStringLiteral("SELECT COUNT(*) FROM ") + n.rateDelLotto(), {lotto});
-    const qint64 rate = count.next() ? count.value(0).toLongLong() : 0;
+    const qint64 rate = db.next(count) ? count.value(0).toLongLong() : 0;
     count.finish();
     return rate;
 }

@@ -78,9 +78,9 @@ struct Nomi {
 
 using Trovata = std::function<void(const PosizioneTrovata&)>;
 
-void leggiTrovate(QSqlQuery& rows, std::size_t from, const Trovata& trovata)
+void leggiTrovate(const Database& db, QSqlQuery& rows, std::size_t from, const Trovata& trovata)
 {
-    while (rows.next()) {
+    while (db.next(rows)) {
         PosizioneTrovata t;
         t.indice = from + static_cast<std::size_t>(rows.value(0).toLongLong());
         if (!rows.value(1).isNull()) t.lotto = rows.value(1).toLongLong();
@@ -105,7 +105,7 @@ void inUnPassoPostgres(Database& db, const Nomi& n, const CodiciDaCercare& codic
                        "AS v(c, k) JOIN %2 p ON %3 = CAST(v.c AS %4)%5 GROUP BY v.k, %1")
             .arg(n.lotto, n.table, n.posizione, cast, n.escluso(escludiLotto)),
         binds);
-    leggiTrovate(rows, 0, trovata);
+    leggiTrovate(db, rows, 0, trovata);
 }
 
 // SQLite: the codes go to a temporary table of the connection (its own
@@ -130,7 +130,7 @@ void inUnPassoSqlite(Database& db, const Nomi& n, const CodiciDaCercare& codici,
                                                  "GROUP BY t.k, %1")
                                       .arg(n.lotto, n.table, kCodiciSqlite, n.posizione, n.escluso(escludiLotto)),
                                   binds);
-        leggiTrovate(rows, 0, trovata);
+        leggiTrovate(db, rows, 0, trovata);
     } catch (...) {
         try {
             db.execute(empty);
@@ -171,7 +171,7 @@ void aPezzi(Database& db, const Nomi& n, const CodiciDaCercare& codici, const st
         if (escludiLotto) binds << *escludiLotto;
         // Every full chunk runs the same statement, parsed and planned once.
         QSqlQuery& rows = db.queryPrepared(statementFor(count), binds);
-        leggiTrovate(rows, from, trovata);
+        leggiTrovate(db, rows, from, trovata);
     }
 }
 
@@ -235,7 +235,7 @@ std::optional<bool> posizioneIndicizzata(Database& db)
     case Backend::Access: return std::nullopt;
     }
     QSqlQuery count = db.query(sql, binds);
-    const bool indexed = count.next() && count.value(0).toLongLong() > 0;
+    const bool indexed = db.next(count) && count.value(0).toLongLong() > 0;
     count.finish();
     return indexed;
 }

@@ -21,6 +21,7 @@
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/quiet_sql_warnings.h"
 #include "db/row_values.h"
 #include "db/statement_cancel.h"
 #include "db/table_info.h"
@@ -128,6 +129,11 @@ public:
     // Runs a fixed statement with bound values and returns the positioned-
     // before-first, forward-only result for reading.
     QSqlQuery query(const QString& sql, const QVariantList& binds = {});
+    // The next row of such a result; false at its end. A row that could not
+    // be fetched (a stop that cancelled the statement while its rows came,
+    // a lost connection) throws as a failed statement does: read as the end
+    // of the result, it would make "no case found" of a stop.
+    bool next(QSqlQuery& rows) const;
 
     // The writer of an import run's rows on this connection, made on first
     // use. Every other statement, the commit and the rollback first let it
@@ -168,6 +174,8 @@ private:
     bool odbc() const { return connParams_.dialect == Dialect::ODBC; }
     bool transactionByStatements() const { return backend_ == Backend::SQLite; }
     QVariant newKeyAfterInsert(QSqlQuery& statement, const QString& table, const QString& keyColumn);
+    // After a rollback on SQLite: the journal a failed rollback left played back.
+    void playBackJournal();
     // Lets the row writer finish what it sent before another statement.
     void settleRows();
     // A statement's work, which the operator may stop: refused once a stop
@@ -176,6 +184,12 @@ private:
     bool run(QSqlQuery& statement, const QString* sql = nullptr);
     void setLockWait();
 
+    // Qt's drivers print warnings of their own whenever a statement object
+    // goes after its connection was lost or its transaction aborted ("Unable
+    // to free statement", one per prepared statement, in English): none
+    // while a connection lives, this layer says what failed in its own
+    // words. First, so that it goes last.
+    QuietSqlWarnings quiet_;
     ConnectionParams connParams_;
     Backend backend_ = Backend::SQLite;
     QString connectionName_;
@@ -185,6 +199,7 @@ private:
     std::filesystem::path lockFolder_;
     std::shared_ptr<Canceller> canceller_;
     QString lockWait_;  // the lock wait in force, in words ("30 secondi")
+    QString statementLimit_;  // PostgreSQL's statement_timeout as the server shows it ("0": none)
     std::map<QString, TableInfo> tables_;                     // by lower-case name
     std::map<QString, std::unique_ptr<QSqlQuery>> statements_; // by table and column set
     std::unique_ptr<RowWriter> writer_;

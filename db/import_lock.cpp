@@ -178,7 +178,13 @@ void postgresExclusive(Database& db, const std::function<void()>& inAttesa)
         if (taken) return;
         if (inAttesa) inAttesa();
         db.execute(QStringLiteral("SELECT set_config('lock_timeout', '0', true)"));
-        db.execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(key), {table});
+        try {
+            db.execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(key), {table});
+        } catch (const DbError& e) {
+            // Said as the wait it ended (the server's limit on a statement
+            // ends it too), not as a statement of the program's.
+            throw DbError("Attesa dell'altra importazione non riuscita", e.driverText(), e.failure());
+        }
         db.execute(QStringLiteral("SELECT set_config('lock_timeout', ?, true)"), {usualWait});
     } catch (...) {
         db.rollback();

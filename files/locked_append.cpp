@@ -65,13 +65,18 @@ void appendLocked(const std::filesystem::path& file, std::string_view line, cons
     int fd = -1;
     bool made = false;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0666);
         made = fd >= 0;
-        if (fd < 0 && (errno == EEXIST || errno == EINTR)) fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+        if (fd < 0 && (errno == EEXIST || errno == EINTR))
+            fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0 && errno != ENOENT && errno != EINTR) break;
     }
     if (fd < 0) {
         const int error = errno;
+        // A link planted where the file goes would have the line (and the
+        // lock) go to whatever file it names.
+        if (error == ELOOP)
+            fail(file, "è un collegamento simbolico, che non si segue: la riga non è stata scritta");
         // The folder missing, or the disk full, is said of the folder.
         fail(file, error == ENOENT || error == ENOSPC
                        ? motivoDiScrittura(file.has_parent_path() ? file.parent_path() : ".", error)

@@ -25,7 +25,8 @@ struct AppendOptions {
 };
 
 // Appends `line` (with its own line end) to `file`, created when missing
-// with the read and write permissions its folder gives.
+// with the read and write permissions its folder gives. A symbolic link in
+// the file's place is not followed: the line would go to another file.
 // A file whose last line has no line end (cut short, or saved so by a
 // spreadsheet) gets one first. Throws FileError naming the file and the
 // reason: the folder, the disk, a lock held longer than maxWait, a file

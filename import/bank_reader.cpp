@@ -63,9 +63,7 @@ void BankReader::prendi(std::string Case::* valore, std::string_view testo)
 
 Amount BankReader::importo(pugi::xml_node element, std::string_view text) const
 {
-    const auto value = Amount::parseRegional(text, regional_);
-    if (!value) throw importoNonNumerico(element.name(), text, regional_);
-    return *value;
+    return importoDelCampo(element.name(), text, regional_);
 }
 
 void BankReader::leggiFiglio(pugi::xml_node, pugi::xml_node child)

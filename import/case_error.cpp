@@ -18,4 +18,17 @@ PraticaSenzaIntestatario::PraticaSenzaIntestatario()
 {
 }
 
+Amount importoDelCampo(std::string element, std::string_view text, const Regional& regional)
+{
+    try {
+        if (const auto value = Amount::parseRegional(text, regional)) return *value;
+    } catch (const AmountOverflow& overflow) {
+        throw CaseInputError(std::string(overflow.what()) + " dai campi importo: da " +
+                                 Amount::minimum().toRegional(regional) + " a " + Amount::maximum().toRegional(regional),
+                             std::move(element), text);
+    }
+    throw CaseInputError(std::string(kImportoNonNumerico) + "; forma attesa " + regional.amountForm(),
+                         std::move(element), text);
+}
+
 }  // namespace crv

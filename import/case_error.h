@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "numbers/amount.h"
 #include "numbers/regional.h"
 
 namespace crv {
@@ -36,11 +37,9 @@ public:
 // The start of the reason given for an amount the regional settings cannot read.
 inline constexpr std::string_view kImportoNonNumerico = "importo non numerico";
 
-// An amount the regional settings cannot read, with the form they expect.
-inline CaseInputError importoNonNumerico(std::string element, std::string_view text, const Regional& regional)
-{
-    return CaseInputError(std::string(kImportoNonNumerico) + "; forma attesa " + regional.amountForm(),
-                          std::move(element), text);
-}
+// The amount of an element's text; CaseInputError when the regional
+// settings cannot read it ("importo non numerico", with the form they
+// expect) or it is beyond the range of the amount fields (with its ends).
+Amount importoDelCampo(std::string element, std::string_view text, const Regional& regional);
 
 }  // namespace crv

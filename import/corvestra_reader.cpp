@@ -277,10 +277,7 @@ void Walker::movimento(pugi::xml_node m)
 
 Amount importoDi(pugi::xml_node element, const Regional& regional)
 {
-    const std::string text = nodeText(element);
-    const auto value = Amount::parseRegional(text, regional);
-    if (!value) throw importoNonNumerico(element.name(), text, regional);
-    return *value;
+    return importoDelCampo(element.name(), nodeText(element), regional);
 }
 
 void leggiPratica(pugi::xml_node caseElement, const ReaderOptions& options, const Regional& regional,

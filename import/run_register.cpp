@@ -4,8 +4,10 @@
 #include <system_error>
 
 #include <openssl/evp.h>
+#include <sys/stat.h>
 
 #include "db/open_db.h"
+#include "files/whole_file.h"
 #include "import/driver.h"
 #include "text/encoding.h"
 
@@ -83,30 +85,39 @@ RegistroImportazione::~RegistroImportazione() = default;
 
 void RegistroImportazione::bytes(std::string_view chunk)
 {
+    if (letti_ == 0) allInizio_ = statoDelFile();
     if (hash_) hash_->add(chunk);
     letti_ += chunk.size();
+}
+
+std::optional<RegistroImportazione::Stato> RegistroImportazione::statoDelFile() const
+{
+    struct stat st {};
+    // A name in import/, or a whole path (appended, it stays as it is).
+    if (::stat((paths_.importDir() / voce_.file).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return Stato{static_cast<std::uint64_t>(st.st_size),
+                 static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 void RegistroImportazione::chiudiImpronta()
 {
     if (!hash_) return;
-    if (letti_ > 0) {
-        voce_.sha256 = hash_->hex();
-        voce_.dimensione = letti_;
-    } else {
-        // Nothing read through the run (it ended before the delivery): its
-        // size as it lies in the folder, when it is there.
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(paths_.importDir() / voce_.file, ec);
-        if (!ec) voce_.dimensione = size;
-    }
+    const std::optional<Stato> ora = statoDelFile();
+    if (ora) voce_.dimensione = ora->size;
+    // Every byte of the file read, and the file as it was when reading began.
+    if (ora && letti_ == ora->size && allInizio_ == ora) voce_.sha256 = hash_->hex();
     hash_.reset();
 }
 
 std::optional<std::string> RegistroImportazione::giaImportato(const Regional& regional)
 {
     chiudiImpronta();
-    return crv::giaImportato(leggiRegistro(fileRegistro(paths_)), voce_.sha256, voce_.database, regional);
+    try {
+        return crv::giaImportato(leggiRegistro(fileRegistro(paths_)), voce_.sha256, voce_.database, regional);
+    } catch (const FileError& error) {
+        // Said where the warning would be: its silence would read as "never imported".
+        return std::string(error.what()) + ": non si può sapere se lo stesso file fu già importato";
+    }
 }
 
 std::optional<std::string> RegistroImportazione::registra(const RunResult& result,

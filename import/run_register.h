@@ -3,6 +3,7 @@
 // started and ended, by whom and where, the delivery's name, size and
 // SHA-256, the mode, how it ended, the batch and the cases. Both front ends
 // run their imports through here.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,7 +20,10 @@ namespace crv {
 
 class Sha256;
 
-// The register's line of one run, filled as the run goes.
+// The register's line of one run, filled as the run goes. The delivery's
+// size is the file's own, however far the run read; its SHA-256 is that of
+// the whole file, taken from the bytes the run read when it read them all
+// (and the file stood still meanwhile), else none: never a part's.
 class RegistroImportazione {
 public:
     RegistroImportazione(const SuitePaths& paths, const RunParams& params);
@@ -41,12 +45,20 @@ public:
     const VoceRegistro& voce() const { return voce_; }
 
 private:
+    // The delivery's size and time as they lie on the disk now.
+    struct Stato {
+        std::uint64_t size = 0;
+        std::int64_t mtime = 0;  // nanoseconds
+        bool operator==(const Stato&) const = default;
+    };
+    std::optional<Stato> statoDelFile() const;
     void chiudiImpronta();
 
     SuitePaths paths_;
     VoceRegistro voce_;
     std::unique_ptr<Sha256> hash_;
     std::uint64_t letti_ = 0;
+    std::optional<Stato> allInizio_;  // when the first bytes came
 };
 
 // lavora, with the run written to the register at its end. A register that

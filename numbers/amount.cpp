@@ -121,7 +121,7 @@ std::optional<Amount> Amount::parseRegional(std::string_view text, const Regiona
     skipBlanks();
     if (i != text.size() || (whole.empty() && decimals.empty())) return std::nullopt;
     const auto raw = compose(whole, decimals, negative);
-    if (!raw) return std::nullopt;
+    if (!raw) throw AmountOverflow();
     return Amount(*raw);
 }
 

@@ -31,8 +31,12 @@ public:
     // The text converted under the regional settings: blanks around it, an
     // optional sign, digits with the grouping sign only between groups of
     // three, the decimal sign and decimals (rounded half to even beyond the
-    // fourth, as the currency type does). Nothing when it is not a number.
+    // fourth, as the currency type does). Nothing when it is not a number;
+    // AmountOverflow when it is one beyond the currency's range.
     static std::optional<Amount> parseRegional(std::string_view text, const Regional& regional);
+    // The ends of that range.
+    static constexpr Amount minimum() { return Amount(INT64_MIN); }
+    static constexpr Amount maximum() { return Amount(INT64_MAX); }
 
     // The leading number of the text read with a period as decimal point,
     // blanks anywhere ignored, the rest of the text ignored; 0 when the text

@@ -171,6 +171,23 @@ std::string utf8ToCp1252(std::string_view text)
     return out;
 }
 
+std::string utf8Valido(std::string_view bytes)
+{
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        if (const std::size_t len = decodeOne(bytes, i, cp); len > 0) {
+            out.append(bytes.substr(i, len));
+            i += len;
+        } else {
+            appendCp1252AsUtf8(out, bytes.substr(i++, 1));
+        }
+    }
+    return out;
+}
+
 bool isValidUtf8(std::string_view bytes)
 {
     bool broken = false;

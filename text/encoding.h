@@ -16,6 +16,11 @@ void appendCp1252AsUtf8(std::string& out, std::string_view bytes);
 // UTF-8 to windows-1252; a character the code page cannot hold becomes "?".
 std::string utf8ToCp1252(std::string_view text);
 
+// The bytes as well-formed UTF-8: each well-formed sequence kept, any other
+// byte read as windows-1252 (a file name from an 8-bit system, "però" in
+// Latin-1, reads as it was meant), so nothing is lost or turns into "?".
+std::string utf8Valido(std::string_view bytes);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool isValidUtf8(std::string_view bytes);
 

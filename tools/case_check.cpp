@@ -23,7 +23,7 @@ RisultatoVarie verificaPratiche(const SuitePaths& paths, bool usaAccess, const F
                                        db.quote(db.table(QStringLiteral("Tabella Pratiche")).realName()) + chosen.where,
                                    chosen.binds);
         RisultatoVarie result;
-        result.pratiche = count.next() ? static_cast<long>(count.value(0).toLongLong()) : 0;
+        result.pratiche = db.next(count) ? static_cast<long>(count.value(0).toLongLong()) : 0;
         if (result.pratiche == 0) return esitoSenzaLavoro(Esito::NessunaPratica, {"Nessuna pratica trovata"});
         if (avanzamento && !avanzamento(0, result.pratiche))
             return esitoSenzaLavoro(Esito::Interrotta, {"Esportazione interrotta: nessun file scritto"});

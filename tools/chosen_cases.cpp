@@ -48,7 +48,7 @@ PraticheScelte::PraticheScelte(db::Database& db, const Selezione& selezione, QSt
                                    db_.quote(table.realName()) + selezione_.where +
                                    QStringLiteral(" ORDER BY ") + key,
                                selezione_.binds);
-    while (rows.next()) contatori_.push_back(rows.value(0).toLongLong());
+    while (db_.next(rows)) contatori_.push_back(rows.value(0).toLongLong());
     if (conNote_) db_.table(kNote);  // a missing notes table is reported before any work
 }
 
@@ -114,7 +114,7 @@ void PraticheScelte::leggiNote(const QVariantList& keys, QHash<qint64, QVariant>
                         QStringLiteral(" IN (") + marks(keys.size()) + QStringLiteral(") ORDER BY ") + key +
                         (order.isEmpty() ? QString() : QStringLiteral(", ") + order);
     QSqlQuery rows = db_.query(sql, keys);
-    while (rows.next()) {
+    while (db_.next(rows)) {
         const qint64 contatore = rows.value(0).toLongLong();
         if (!note.contains(contatore)) note.insert(contatore, rows.value(1));
     }
@@ -186,7 +186,7 @@ bool PraticheScelte::perCursore(const std::function<bool(const PraticaLetta&)>& 
                     db_.query(QStringLiteral("FETCH FORWARD %1 FROM ").arg(kFetch) + kCursore);
                 int read = 0;
                 PraticaLetta p;
-                while (rows.next()) {
+                while (db_.next(rows)) {
                     ++read;
                     if (leggi(rows, p, conNote_)) batch.push_back(p);
                 }
@@ -222,7 +222,7 @@ bool PraticheScelte::aPezzi(const std::function<bool(const PraticaLetta&)>& visi
         {
             QSqlQuery rows = db_.query(sql.arg(marks(keys.size())), keys);
             PraticaLetta p;
-            while (rows.next())
+            while (db_.next(rows))
                 if (leggi(rows, p, false)) chunk.push_back(p);
         }
         if (conNote_) {

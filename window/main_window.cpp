@@ -1,6 +1,7 @@
 #include "window/main_window.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include <QCheckBox>
@@ -25,6 +26,7 @@
 #include "window/invoice_view.h"
 #include "window/listing_view.h"
 #include "window/message_box.h"
+#include "window/signal_stop.h"
 #include "window/tab_control.h"
 #include "window/varie_run.h"
 
@@ -86,9 +88,14 @@ MainWindow::MainWindow(WindowConfig config, QWidget* parent)
     setMinimumSize(dimensioneMinima());
     resize(twips_.px(kDesignWidth), twips_.px(kDesignHeight));
     Form_Resize();
+    SignalStop::segui(this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    SignalStop::lascia(this);
+    if (terminando_) senzaFinestreDiMessaggio(false);
+}
 
 void MainWindow::connectControls()
 {
@@ -298,6 +305,24 @@ void MainWindow::closeEvent(QCloseEvent* event)
         MouseNormale();
     }
     event->accept();
+}
+
+void MainWindow::terminaPerSegnale(int signal)
+{
+    if (terminando_) return;
+    terminando_ = true;
+    interrottaDaSegnale_ = run_ || varieRun_;
+    std::fprintf(stderr, "Ricevuto %s: %s\n", StopSignals::nome(signal),
+                 interrottaDaSegnale_ ? "interrompo e chiudo la finestra" : "chiudo la finestra");
+    // Nobody may be there to answer: from now on the texts of the boxes go
+    // to standard error, questions get No, and the boxes open now close.
+    senzaFinestreDiMessaggio();
+    seguitoVarie_ = {};
+    if (run_) run_->requestStop();
+    if (varieRun_) varieRun_->requestStop();
+    // The window goes once the run has ended (runEnded, varieEnded): its
+    // rollback and its register line are done by then.
+    if (!run_ && !varieRun_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void MainWindow::MouseAttesa()

@@ -54,6 +54,15 @@ public:
     // Whether a utility of the tab "Varie" is running.
     bool varieInCorso() const { return varieRun_ != nullptr; }
 
+    // A signal asks the program to end (window/signal_stop.h): the run or
+    // utility under way stops as Interrompi stops it, no message box is
+    // shown from now on, and the window closes once nothing runs.
+    void terminaPerSegnale(int signal);
+    // Whether a signal came, and whether it stopped a run or a utility (the
+    // program then ends with status 1, as a stopped command does).
+    bool terminataDaSegnale() const { return terminando_; }
+    bool interrottaDaSegnale() const { return interrottaDaSegnale_; }
+
     // The hourglass over the window, and back to the normal pointer.
     void MouseAttesa();
     void MouseNormale();
@@ -126,6 +135,8 @@ private:
     QTimer runTimer_;  // takes the run's batches (or the utility's progress) while it goes on
     RunResult lastResult_;
     bool provaInCorso_ = false;  // the run under way (or the last one) is a test run
+    bool terminando_ = false;    // a signal asked the program to end
+    bool interrottaDaSegnale_ = false;
     std::unique_ptr<VarieRun> varieRun_;
     std::vector<std::string> campi_;  // the export definition as last loaded (Campi)
     bool campiCaricati_ = false;

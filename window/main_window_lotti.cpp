@@ -1,5 +1,7 @@
 // The tab "Lotti": the batches listed from the database when the tab is
 // shown and after each run, and "Annulla lotto" for the one selected.
+#include <map>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -7,6 +9,7 @@
 
 #include "app/registro.h"
 #include "db/open_db.h"
+#include "files/whole_file.h"
 #include "tools/batch_undo.h"
 #include "window/counter_box.h"
 #include "window/lotti_tab.h"
@@ -28,7 +31,13 @@ void MainWindow::aggiornaLotti()
     } catch (const std::exception& error) {
         problema = QStringLiteral("Elenco dei lotti non letto: ") + QString::fromStdString(error.what());
     }
-    const auto files = fileDeiLotti(config_.paths, db::databaseMostrato(config_.paths, usaAccess));
+    std::map<std::int64_t, std::string> files;
+    try {
+        files = fileDeiLotti(config_.paths, db::databaseMostrato(config_.paths, usaAccess));
+    } catch (const FileError& error) {
+        if (problema.isEmpty())
+            problema = QString::fromStdString(error.what()) + QStringLiteral(": la colonna File resta vuota");
+    }
     QApplication::restoreOverrideCursor();
     mostraLotti(c_, lotti, files, config_.regional, problema);
 }

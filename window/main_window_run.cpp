@@ -194,8 +194,8 @@ void MainWindow::runEnded()
     if (provaInCorso_ && runAvviato(lastResult_.outcome))
         c_.Stato->showMessage(QString::fromUtf8(kProvaSenzaModifiche));
     // "Archivio Access NON trovato. Il programma termina" has been shown:
-    // the program ends, as at start-up.
-    if (lastResult_.outcome == RunOutcome::AccessArchiveMissing) {
+    // the program ends, as at start-up; and so it does on a signal.
+    if (lastResult_.outcome == RunOutcome::AccessArchiveMissing || terminando_) {
         close();
         return;
     }

@@ -218,8 +218,9 @@ void MainWindow::varieEnded()
         mostraMessaggio(this, QStringLiteral("Impossibile aprire %1 con l'applicazione predefinita")
                                   .arg(QDir::toNativeSeparators(fileEsportazione_)));
     fileEsportazione_.clear();
-    // "Archivio Access NON trovato. Il programma termina": as at start-up.
-    if (result.esito == tools::Esito::ArchivioAccessMancante) {
+    // "Archivio Access NON trovato. Il programma termina": as at start-up;
+    // and so it does on a signal.
+    if (result.esito == tools::Esito::ArchivioAccessMancante || terminando_) {
         close();
         return;
     }

@@ -1,12 +1,18 @@
 #include "window/message_box.h"
 
-#include <QCoreApplication>
+#include <atomic>
+#include <cstdio>
+
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 
 namespace crv::window {
 
 namespace {
+
+std::atomic<bool> senzaFinestre{false};
 
 QString title()
 {
@@ -15,8 +21,21 @@ QString title()
 
 }  // namespace
 
+void senzaFinestreDiMessaggio(bool senza)
+{
+    senzaFinestre = senza;
+    if (!senza) return;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+}
+
 void mostraMessaggio(QWidget* parent, const QString& text)
 {
+    if (senzaFinestre) {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, title(), text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("Messaggio"));
     box.setDefaultButton(QMessageBox::Ok);
@@ -27,6 +46,7 @@ namespace {
 
 bool siNo(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& name)
 {
+    if (senzaFinestre) return false;
     QMessageBox box(icon, title(), text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(name);
     box.setDefaultButton(QMessageBox::No);

@@ -7,6 +7,12 @@ class QWidget;
 
 namespace crv::window {
 
+// From now on no box is shown, as the program ends on a signal and nobody
+// may be there to answer: a message goes to standard error, a question is
+// answered No; the dialogs open now are closed as with Esc (No, Annulla).
+// False: boxes again (the window that ended is gone).
+void senzaFinestreDiMessaggio(bool senza = true);
+
 // Shows `text` with an OK button and waits for it.
 void mostraMessaggio(QWidget* parent, const QString& text);
 

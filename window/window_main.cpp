@@ -8,6 +8,7 @@
 #include "window/main_window.h"
 #include "window/qt_italiano.h"
 #include "window/runtime_folder.h"
+#include "window/signal_stop.h"
 
 namespace crv::window {
 
@@ -44,14 +45,20 @@ int avviaFinestra(int& argc, char** argv, const SuitePaths& paths, const Regiona
     }
     // Chosen before Qt looks for it, which it does as the application starts.
     const CartellaRuntime runtime;
+    // Before Qt starts a thread of its own.
+    const SignalStop segnali;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("crvxml"));
     QApplication::setApplicationVersion(QStringLiteral(CRVXML_VERSION));
     installaTraduzioneQt();
     MainWindow window(WindowConfig{paths, regional, argc > 0 ? std::string(argv[0]) : std::string()});
     if (!window.Form_Load()) return 1;
+    // A signal during the start-up: the window is not shown at all.
+    QCoreApplication::sendPostedEvents(&window);
+    if (window.terminataDaSegnale()) return 0;
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return window.interrottaDaSegnale() ? 1 : status;
 }
 
 }  // namespace crv::window

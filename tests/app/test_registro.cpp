@@ -86,6 +86,11 @@ TEST(Registro, EveryFieldReadsBackAsItWasWritten)
     }
     EXPECT_TRUE(text.starts_with("\xEF\xBB\xBFinizio;fine;utente;macchina;operazione;modo;file;dimensione;sha256;"
                                  "esito;lotto;pratiche lette;pratiche scritte;database;messaggio;programma\r\n"));
+    // Bytes that are not UTF-8 (a name from an 8-bit system) are written as
+    // the letters they were, beside the UTF-8 ones.
+    const VoceRegistro latin1 = voce("per\xF2 \xE0 \xC3\xA8.xml", "", 1);
+    EXPECT_EQ(registroDaTesto(intestazioneRegistro() + rigaRegistro(latin1)).front().file,
+              "per\xC3\xB2 \xC3\xA0 \xC3\xA8.xml");
 }
 
 // A register of another version: columns in another order, one more, one

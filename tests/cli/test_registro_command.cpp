@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -14,6 +15,7 @@
 
 #include "app/registro.h"
 #include "db/connection_string.h"
+#include "text/encoding.h"
 #include "support/background_run.h"
 #include "support/golden_support.h"
 
@@ -89,19 +91,85 @@ TEST_F(RegistroCommand, TwoImportsWaitingOnTheLockBothAppendWholeLines)
     EXPECT_EQ(modi, (std::set<std::string>{"prova:0:-", "normale:3:lotto"}));
 }
 
-// A register that cannot be written is said, and the run is as it would be.
-TEST_F(RegistroCommand, ARegisterThatCannotBeWrittenNeverStopsARun)
+// A register that cannot be written or read is said, where its line or its
+// warning of a delivery imported before would be, and the run is as it
+// would be; a link planted in its place is not followed to the file it names.
+TEST_F(RegistroCommand, ARegisterThatCannotBeWrittenOrReadIsSaidAndNeverStopsARun)
 {
-    std::filesystem::create_directories(registro());  // a folder where the file goes
-    const ProgramRun imported = crvxml({"import", "--no-solo-test", "consegna_marzo.xml"});
-    EXPECT_EQ(imported.status, 0) << imported.err;
-    EXPECT_NE(imported.err.find("Importazione Conclusa\n"), std::string::npos) << imported.err;
-    EXPECT_NE(imported.err.find("Registro non aggiornato: " + registro() + ": è una cartella\n"), std::string::npos)
-        << imported.err;
+    const std::filesystem::path altro = suite.paths().root / "altro.txt";
+    const struct {
+        std::function<void()> plant;
+        std::string reason;
+    } cases[] = {
+        {[&] { std::filesystem::create_directories(registro()); }, "è una cartella"},
+        {[&] {
+             writeFile(altro, "di un altro\n");
+             std::filesystem::create_symlink(altro, registro());
+         },
+         "è un collegamento simbolico, che non si segue: la riga non è stata scritta"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::filesystem::remove_all(registro());
+        c.plant();
+        const ProgramRun imported = crvxml({"import", "--no-solo-test", "--anche-gia-presenti", "consegna_marzo.xml"});
+        EXPECT_EQ(imported.status, 0) << imported.err;
+        EXPECT_NE(imported.err.find("Importazione Conclusa\n"), std::string::npos) << imported.err;
+        EXPECT_NE(imported.err.find("Registro non aggiornato: " + registro() + ": " + c.reason + "\n"),
+                  std::string::npos)
+            << imported.err;
+        const std::string unread = "Registro non leggibile: " + registro() + ": " + c.reason.substr(0, c.reason.find(':'));
+        EXPECT_NE(imported.err.find(unread + ": non si può sapere se lo stesso file fu già importato\n"),
+                  std::string::npos)
+            << imported.err;
+        const ProgramRun lotti = crvxml({"lotti"});
+        EXPECT_EQ(lotti.status, 0) << lotti.err;
+        EXPECT_NE(lotti.err.find(unread + ": la colonna File resta vuota\n"), std::string::npos) << lotti.err;
 
-    const ProgramRun exported = crvxml({"esporta", "--uscita", (suite.paths().root / "casi.xlsx").string()});
-    EXPECT_EQ(exported.status, 0) << exported.err;
-    EXPECT_NE(exported.err.find("Registro non aggiornato: " + registro()), std::string::npos) << exported.err;
+        const ProgramRun exported = crvxml({"esporta", "--uscita", (suite.paths().root / "casi.xlsx").string()});
+        EXPECT_EQ(exported.status, 0) << exported.err;
+        EXPECT_NE(exported.err.find("Registro non aggiornato: " + registro() + ": " + c.reason), std::string::npos)
+            << exported.err;
+    }
+    EXPECT_EQ(readFile(altro), "di un altro\n");
+}
+
+// The delivery's size is the file's own however far a run read it, and its
+// SHA-256 is the whole file's or none: a run that stopped early read a part.
+TEST_F(RegistroCommand, TheDeliverysSizeIsTheFilesAndItsSha256TheWholeFilesOrNone)
+{
+    const auto lunga = [](int errata) {
+        std::string x = "<?xml version=\"1.0\"?>\n<CORVESTRA>\n";
+        for (int i = 1; i <= 20000; ++i)
+            x += "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>L-" + std::to_string(i) +
+                 "</CODICE_PRATICA></DATI_IDENTIFICATIVI><AFFIDAMENTI><SCADENZE><CAPITALE>" +
+                 (i == errata ? "molto" : "10") + "</CAPITALE></SCADENZE></AFFIDAMENTI></PRATICA>\n";
+        return x + "</CORVESTRA>\n";
+    };
+    writeFile(suite.paths().importDir() / "errata_presto.xml", lunga(2));
+    writeFile(suite.paths().importDir() / "errata_in_fondo.xml", lunga(20000));
+    const struct {
+        std::vector<std::string> args;
+        const char* esito;
+        bool whole;  // read whole: its SHA-256
+    } cases[] = {
+        {{"import", "--no-solo-test", "consegna_marzo.xml"}, "conclusa", true},
+        {{"import", "errata_presto.xml"}, "dato errato", false},
+        {{"import", "--no-solo-test", "errata_presto.xml"}, "dato errato", false},
+        {{"import", "--no-solo-test", "errata_in_fondo.xml"}, "dato errato", true},
+        {{"import", "--no-solo-test", "--mandato", "", "consegna_marzo.xml"}, "parametro errato", false},
+    };
+    for (const auto& c : cases) {
+        const std::string file = c.args.back();
+        SCOPED_TRACE(file + " " + c.esito);
+        crvxml(c.args);
+        const VoceRegistro v = leggiRegistro(fileRegistro(suite.paths())).back();
+        EXPECT_EQ(v.esito, c.esito);
+        const QByteArray bytes = QByteArray::fromStdString(readFile(suite.paths().importDir() / file));
+        EXPECT_EQ(v.dimensione, static_cast<std::uint64_t>(bytes.size()));
+        EXPECT_EQ(v.sha256,
+                  c.whole ? QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString() : "");
+    }
 }
 
 // Each utility's run is a line: what it did, on which batch or workbook.
@@ -175,7 +243,8 @@ TEST_F(RegistroCommand, TheSameDeliveryUnderAnyNameIsToldBeforeTheArchiveCheck)
 }
 
 // crvxml lotti names each batch's delivery; a batch the register does not
-// know has none.
+// know has none. A name that is not UTF-8 is written as UTF-8 into the
+// register, and the terminal's escape sequences of a name are shown as blanks.
 TEST_F(RegistroCommand, LottiShowsTheDeliveryOfEachBatchTheRegisterKnows)
 {
     ASSERT_EQ(crvxml({"import", "--no-solo-test", "consegna_marzo.xml"}).status, 0);
@@ -183,16 +252,22 @@ TEST_F(RegistroCommand, LottiShowsTheDeliveryOfEachBatchTheRegisterKnows)
     std::filesystem::rename(registro(), kept);
     ASSERT_EQ(crvxml({"import", "--no-solo-test", "--anche-gia-presenti", "consegna_marzo.xml"}).status, 0);
     std::filesystem::rename(kept, registro());
+    const std::string strano = "rosso\x1b[31m_per\xF2.xml";  // an escape sequence, a Latin-1 letter
+    std::filesystem::copy_file(suite.paths().importDir() / "consegna_marzo.xml", suite.paths().importDir() / strano);
+    ASSERT_EQ(crvxml({"import", "--no-solo-test", "--anche-gia-presenti", strano}).status, 0);
+    EXPECT_TRUE(isValidUtf8(readFile(registro())));
+    EXPECT_EQ(leggiRegistro(fileRegistro(suite.paths())).back().file, "rosso\x1b[31m_per\xC3\xB2.xml");
 
     const ProgramRun lotti = crvxml({"lotti"});
     ASSERT_EQ(lotti.status, 0) << lotti.err;
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = lotti.out.find('\n', at)) != std::string::npos; at = end + 1)
         lines.push_back(lotti.out.substr(at, end - at));
-    ASSERT_EQ(lines.size(), 3u) << lotti.out;
+    ASSERT_EQ(lines.size(), 4u) << lotti.out;
     EXPECT_TRUE(lines[0].ends_with("  Pratiche oggi  File")) << lines[0];
-    EXPECT_TRUE(lines[1].starts_with("     2  ") && lines[1].ends_with("  3  ")) << lines[1];
-    EXPECT_TRUE(lines[2].starts_with("     1  ") && lines[2].ends_with("  3  consegna_marzo.xml")) << lines[2];
+    EXPECT_TRUE(lines[1].starts_with("     3  ") && lines[1].ends_with("  3  rosso [31m_per\xC3\xB2.xml")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with("     2  ") && lines[2].ends_with("  3  ")) << lines[2];
+    EXPECT_TRUE(lines[3].starts_with("     1  ") && lines[3].ends_with("  3  consegna_marzo.xml")) << lines[3];
 }
 
 }  // namespace

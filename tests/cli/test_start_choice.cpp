@@ -10,6 +10,7 @@
 
 #include "cli/option_names.h"
 #include "cli/start_choice.h"
+#include "support/background_run.h"
 #include "support/test_support.h"
 
 namespace crv::cli {
@@ -75,17 +76,24 @@ TEST(StartChoice, BadCommonOptionsAreUsageErrors)
     EXPECT_FALSE(locale.window);
 }
 
-// Removes an environment variable for the scope of the test.
+// Removes an environment variable (or sets it to `value`) for the scope of
+// the test.
 class WithoutVariable {
 public:
-    explicit WithoutVariable(const char* name) : name_(name)
+    explicit WithoutVariable(const char* name, const char* value = nullptr) : name_(name)
     {
-        if (const char* value = std::getenv(name)) old_ = value;
-        unsetenv(name);
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~WithoutVariable()
     {
-        if (old_) setenv(name_, old_->c_str(), 1);
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
     WithoutVariable(const WithoutVariable&) = delete;
     WithoutVariable& operator=(const WithoutVariable&) = delete;
@@ -105,6 +113,23 @@ TEST(StartChoice, WithoutAScreenTheWindowSaysSoInsteadOfAborting)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Nessuno schermo grafico (DISPLAY e WAYLAND_DISPLAY non impostate): la finestra non si apre.\n"
                        "I comandi funzionano anche senza schermo: crvxml --aiuto\n");
+}
+
+// The window ends on SIGTERM (a session logging out, a stopped service) as
+// when it is closed, saying why: the program takes the signal in hand
+// before Qt starts, so no thread of Qt's dies of it.
+TEST(StartChoice, TheWindowEndsOnASignal)
+{
+    const test::TempDir root;
+    ASSERT_EQ(test::runCrvxml({"init-db", "--root", root.path().string()}, "C.UTF-8").status, 0);
+    const WithoutVariable platform("QT_QPA_PLATFORM", "offscreen");
+    test::BackgroundRun window({"--root", root.path().string()});
+    ASSERT_TRUE(window.waitUntilItHandles(SIGTERM)) << window.finish().err;
+    window.interrupt(SIGTERM);
+    const test::ProgramRun run = window.finish();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Ricevuto SIGTERM (richiesta di terminare): chiudo la finestra\n"), std::string::npos)
+        << run.err;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // An SQLite case database on a disk that fills up, a real one: a small tmpfs
 // (mounted as root; skipped with a message where mounting is refused). The
-// first failure is named, and SQLite's own rollback is not reported as a
-// second, failed one.
+// first failure is named, SQLite's own rollback is not reported as a second,
+// failed one, and the archive is left as small as it was.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -69,22 +69,32 @@ TEST_P(FullDisk, TheFirstFailureIsNamedAndTheArchiveKept)
     std::filesystem::remove(disk_ / "riempitivo");
     std::filesystem::remove(disk_ / "pratiche.sqlite");
     ASSERT_EQ(crvxml({"init-db"}).status, 0);
-    // Cases enough to fill what is left with their memos.
+    // Cases enough to fill what is left with their memos, whatever is left:
+    // the disk fills in the journal, or in the archive grown meanwhile.
     std::string cases;
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < 1000; ++i)
         cases += "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>" + std::to_string(i) +
                  "</CODICE_PRATICA></DATI_IDENTIFICATIVI><CLIENTE><NOME>ROSSI</NOME><NOTE>" + std::string(1500, 'n') +
                  "</NOTE></CLIENTE></PRATICA>";
     writeFile(suite.paths().importDir() / "molte.xml", "<CORVESTRA>" + cases + "</CORVESTRA>");
-    fill(200 * 1024);
-    const ProgramRun full = crvxml({"import", "--no-test", "molte.xml"});
-    EXPECT_EQ(full.status, 1);
-    EXPECT_NE(full.err.find("disco pieno"), std::string::npos) << full.err;
-    EXPECT_NE(full.err.find("L'importazione è stata annullata: l'archivio non è stato modificato."), std::string::npos)
-        << full.err;
-    EXPECT_EQ(full.err.find("Annullamento non riuscito"), std::string::npos) << full.err;
-
-    std::filesystem::remove(disk_ / "riempitivo");
+    const auto archive = disk_ / "pratiche.sqlite";
+    const auto size = std::filesystem::file_size(archive);
+    for (const int free : {40, 64, 88, 112, 160, 200}) {
+        SCOPED_TRACE(std::to_string(free) + " KB free");
+        fill(free * 1024);
+        const ProgramRun full = crvxml({"import", "--no-test", "molte.xml"});
+        EXPECT_EQ(full.status, 1);
+        EXPECT_NE(full.err.find("disco pieno"), std::string::npos) << full.err;
+        EXPECT_NE(full.err.find("L'importazione è stata annullata: l'archivio non è stato modificato."),
+                  std::string::npos)
+            << full.err;
+        EXPECT_EQ(full.err.find("Annullamento non riuscito"), std::string::npos) << full.err;
+        // As small as it was, without a journal, as soon as the run is over
+        // (not once some later program opens it), the disk still full.
+        EXPECT_EQ(std::filesystem::file_size(archive), size);
+        EXPECT_FALSE(std::filesystem::exists(disk_ / "pratiche.sqlite-journal"));
+        std::filesystem::remove(disk_ / "riempitivo");
+    }
     auto check = db::Database::open(db::parseConnString(connString()));
     QSqlQuery rows = check->query(QStringLiteral("SELECT count(*) FROM \"Tabella Pratiche\""));
     ASSERT_TRUE(rows.next());

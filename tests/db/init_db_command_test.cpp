@@ -42,7 +42,8 @@ class InitDb : public DatabaseTest {};
 
 TEST_P(InitDb, CreatesTheTablesOnceAndRefusesASecondTime)
 {
-    const Outcome first = runInitDb({"--conn", connString_, "--without-optional"});
+    const std::string root = (temp_ / "radice").string();
+    const Outcome first = runInitDb({"--root", root, "--conn", connString_, "--without-optional"});
     ASSERT_EQ(first.exitCode, 0) << first.output;
     EXPECT_NE(first.output.find("Creata la tabella [Tabella Pratiche] con 40 campi"), std::string::npos) << first.output;
     EXPECT_NE(first.output.find("Creata la tabella [notecomuni]"), std::string::npos) << first.output;
@@ -52,7 +53,7 @@ TEST_P(InitDb, CreatesTheTablesOnceAndRefusesASecondTime)
         EXPECT_TRUE(database->hasTable(QString::fromUtf8(table.name))) << table.name;
     EXPECT_FALSE(database->table(QStringLiteral("tabella pratiche")).has("provider_id"));
 
-    const Outcome second = runInitDb({"--conn", connString_});
+    const Outcome second = runInitDb({"--root", root, "--conn", connString_});
     EXPECT_EQ(second.exitCode, 1) << second.output;
     EXPECT_NE(second.output.find("esiste già"), std::string::npos) << second.output;
 }
@@ -74,7 +75,8 @@ TEST(InitDbCommand, UsageErrorsAndASettingsFileWithoutItsKey)
     EXPECT_NE(noKey.output.find("connstring="), std::string::npos) << noKey.output;
     EXPECT_EQ(readFile(root / "dati" / "vex32.ini"), "altro=1\r\n");
 
-    const Outcome badString = runInitDb({"--conn", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=vex.mdb"});
+    const Outcome badString =
+        runInitDb({"--root", root.path().string(), "--conn", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=vex.mdb"});
     EXPECT_EQ(badString.exitCode, 1);
     EXPECT_NE(badString.output.find("Provider non supportato"), std::string::npos) << badString.output;
 }

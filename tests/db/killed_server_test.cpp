@@ -1,16 +1,19 @@
 // A PostgreSQL server of the test's own, stopped at once (as a crash would)
 // while an import waits on it in the middle of its cases: the run says the
-// connection was lost, blames no case, lets no English server text through
-// and leaves nothing written.
+// connection was lost, blames no case, lets no English server or Qt text
+// through and leaves nothing written; the same while it waits for another
+// import.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 #include <QSqlQuery>
 
 #include "db/connection_string.h"
 #include "db/database.h"
+#include "db/import_lock.h"
 #include "db/schema.h"
 #include "support/background_run.h"
 #include "support/golden_support.h"
@@ -85,38 +88,57 @@ TEST(KilledServer, AnImportWaitingOnAServerThatStopsSaysTheConnectionIsLost)
         many += one + "\n  ";
     }
     writeFile(suite.paths().importDir() / "molte.xml", many + "</root>\n");
+    // The run waits for the table (its first case row), or for another
+    // import (the archive's import lock, taken before the first case).
+    const struct {
+        const char* waitsFor;
+        std::function<void(db::Database&)> hold;
+        bool atACase;
+    } holds[] = {
+        {"the table",
+         [](db::Database& holder) {
+             holder.begin();
+             // The run may read the table (its check) but not add to it.
+             holder.execute(QStringLiteral("LOCK TABLE \"Tabella Pratiche\" IN SHARE MODE"));
+         },
+         true},
+        {"another import", [](db::Database& holder) { db::beginExclusive(holder, {}); }, false},
+    };
     for (const std::string& connString : {server.url(), postgresOdbcConnString(server.url())}) {
-        SCOPED_TRACE(connString);
-        writeFile(suite.paths().vex32Ini(), "connstring=" + connString + "\r\n");
-        auto holder = db::Database::open(db::parseConnString(server.url()));
-        holder->begin();
-        // The run may read the table (its check) but not add to it.
-        holder->execute(QStringLiteral("LOCK TABLE \"Tabella Pratiche\" IN SHARE MODE"));
-        BackgroundRun run({"import", "--root", suite.paths().root.string(), "--no-test", "--banca", "molte.xml"});
-        // Until the run's first case row waits for the table.
-        bool blocked = false;
-        for (int look = 0; look < 600 && !blocked; ++look) {
-            QSqlQuery waiting = holder->query(QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE NOT granted"));
-            blocked = waiting.next() && waiting.value(0).toInt() > 0;
-            waiting.finish();
-            ASSERT_FALSE(run.ended()) << run.finish().err;
-            if (!blocked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (const auto& h : holds) {
+            SCOPED_TRACE(connString + ", waiting for " + h.waitsFor);
+            writeFile(suite.paths().vex32Ini(), "connstring=" + connString + "\r\n");
+            auto holder = db::Database::open(db::parseConnString(server.url()));
+            h.hold(*holder);
+            BackgroundRun run({"import", "--root", suite.paths().root.string(), "--no-test", "--banca", "molte.xml"});
+            // Until the run waits for what is held.
+            bool blocked = false;
+            for (int look = 0; look < 600 && !blocked; ++look) {
+                QSqlQuery waiting = holder->query(QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE NOT granted"));
+                blocked = waiting.next() && waiting.value(0).toInt() > 0;
+                waiting.finish();
+                ASSERT_FALSE(run.ended()) << run.finish().err;
+                if (!blocked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            ASSERT_TRUE(blocked) << "the run never waited";
+            server.kill();
+            holder.reset();
+            const ProgramRun result = run.finish();
+            server.restart();
+            EXPECT_EQ(result.status, 1);
+            EXPECT_NE(result.err.find("Connessione al database persa durante l'importazione del file "),
+                      std::string::npos)
+                << result.err;
+            EXPECT_NE(result.err.find(h.atACase ? "molte.xml (alla pratica n. " : "molte.xml.\n"), std::string::npos)
+                << result.err;
+            EXPECT_NE(result.err.find("l'archivio non è stato modificato"), std::string::npos) << result.err;
+            for (const char* noise :
+                 {"Errore nella scrittura", "WARNING", "terminating", "QPSQL", "QODBC", "Unable to", "\n\n"})
+                EXPECT_EQ(result.err.find(noise), std::string::npos) << noise << " in: " << result.err;
+            auto check = db::Database::open(db::parseConnString(server.url()));
+            EXPECT_EQ(rows(*check, "Tabella Pratiche"), 0);
+            EXPECT_EQ(rows(*check, "TabellaLottiImp"), 0);
         }
-        ASSERT_TRUE(blocked) << "the run never waited for the table";
-        server.kill();
-        holder.reset();
-        const ProgramRun result = run.finish();
-        server.restart();
-        EXPECT_EQ(result.status, 1);
-        EXPECT_NE(result.err.find("Connessione al database persa durante l'importazione del file "), std::string::npos)
-            << result.err;
-        EXPECT_NE(result.err.find("molte.xml (alla pratica n. "), std::string::npos) << result.err;
-        EXPECT_NE(result.err.find("l'archivio non è stato modificato"), std::string::npos) << result.err;
-        for (const char* noise : {"Errore nella scrittura", "WARNING", "terminating", "QPSQL", "QODBC"})
-            EXPECT_EQ(result.err.find(noise), std::string::npos) << noise << " in: " << result.err;
-        auto check = db::Database::open(db::parseConnString(server.url()));
-        EXPECT_EQ(rows(*check, "Tabella Pratiche"), 0);
-        EXPECT_EQ(rows(*check, "TabellaLottiImp"), 0);
     }
 }
 

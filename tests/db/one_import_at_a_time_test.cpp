@@ -2,13 +2,18 @@
 // at the archive's import lock by a second connection until each says it
 // waits, then let go. Whoever comes second finds the first one's cases (or
 // its batch gone) and writes nothing; two different deliveries both land;
-// Ctrl-C ends a waiting run at once.
+// Ctrl-C, SIGTERM and SIGHUP end a run alike.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <QSqlQuery>
 
+#include "app/registro.h"
+#include "db/connection_string.h"
 #include "db/database_fixture.h"
 #include "db/import_lock.h"
+#include "files/stop_signals.h"
 #include "support/background_run.h"
 #include "support/golden_support.h"
 
@@ -37,6 +42,24 @@ protected:
         db::beginExclusive(*holder, {});
         return holder;
     }
+
+    // The same holding the whole archive: no other session reads or writes
+    // the case table (SQLite's exclusive lock; on PostgreSQL the table's
+    // lock that even a reader waits for).
+    std::unique_ptr<db::Database> holdWholeArchive()
+    {
+        if (isPostgres()) {
+            auto holder = holdArchive();
+            holder->execute(QStringLiteral("LOCK TABLE ") + holder->quote(QStringLiteral("Tabella Pratiche")) +
+                            QStringLiteral(" IN ACCESS EXCLUSIVE MODE"));
+            return holder;
+        }
+        // Through Qt's own driver: the ODBC one commits a BEGIN of its own.
+        auto holder = db::Database::open(db::parseConnString(db::sqliteConnString((temp_ / "vex.sqlite").string())));
+        holder->executeDirect(QStringLiteral("BEGIN EXCLUSIVE"));
+        return holder;
+    }
+    std::vector<VoceRegistro> registro() const { return leggiRegistro(fileRegistro(suite.paths())); }
 
     std::unique_ptr<BackgroundRun> start(std::vector<std::string> args) const
     {
@@ -112,30 +135,67 @@ TEST_P(OneAtATime, TwoDifferentDeliveriesAtOnceBothLand)
     EXPECT_EQ(count("tabella fatture"), 4);  // the bank file's instalment and relation rows
 }
 
-TEST_P(OneAtATime, CtrlCEndsAWaitingRunAtOnceWithNothingWritten)
+// Ctrl-C, SIGTERM (kill, a stopped service) and SIGHUP (a closed terminal)
+// end every command that works on the archive alike: rolled back, exit 1,
+// and the run's line in the register, with the delivery's own size and no
+// SHA-256 of the part read. A run waiting for another import ends at once,
+// while the archive is still held; the others find the archive held whole
+// and are let through once they have taken the signal, so that none is done
+// before it.
+TEST_P(OneAtATime, AStopSignalEndsEveryCommandAsCtrlCDoesAndLeavesItsLine)
 {
     ASSERT_EQ(start(importOf("due_pratiche.xml"))->finish().status, 0);
+    std::string lunga = "<?xml version=\"1.0\"?>\n<CORVESTRA>\n";
+    for (int i = 1; i <= 30000; ++i)
+        lunga += "<PRATICA><DATI_IDENTIFICATIVI><CODICE_PRATICA>L-" + std::to_string(i) +
+                 "</CODICE_PRATICA></DATI_IDENTIFICATIVI><CLIENTE><NOME>N</NOME></CLIENTE></PRATICA>\n";
+    writeFile(suite.paths().importDir() / "lunga.xml", lunga + "</CORVESTRA>\n");
+    const std::string workbook = (temp_ / "casi.xlsx").string();
     const struct {
         std::vector<std::string> args;
+        const char* operazione;
         const char* says;
+        bool waitsForAnImport;  // says it waits, under the import lock alone
     } commands[] = {
-        {importOf("completo.xml"), "Importazione interrotta dall'operatore."},
-        {{"annulla-lotto", "1", "--conferma"}, "Annullamento interrotto: nessuna riga eliminata"},
+        {importOf("lunga.xml"), "import", "Importazione interrotta dall'operatore", true},
+        {{"annulla-lotto", "1", "--conferma"}, "annulla-lotto", "Annullamento interrotto: nessuna riga eliminata", true},
+        {{"note-comuni"}, "note-comuni", "Elaborazione interrotta: nessun memo modificato", false},
+        {{"esporta", "--campi", "posizione", "--uscita", workbook}, "esporta", "Esportazione interrotta: nessun file scritto",
+         false},
     };
+    db_->execute(QStringLiteral("INSERT INTO notecomuni (posizione, %1) VALUES ('BK-0001', 'nota comune')")
+                     .arg(db_->quote(QStringLiteral("note comuni"))));
+    std::size_t lines = registro().size();
     for (const auto& c : commands) {
-        SCOPED_TRACE(c.args.front());
-        auto holder = holdArchive();
-        auto run = start(c.args);
-        ASSERT_TRUE(run->waitForErr(kWaits)) << run->finish().err;
-        run->interrupt();
-        // Ended while the archive is still held: the wait itself was stopped.
-        const ProgramRun result = run->finish();
-        EXPECT_EQ(result.status, 1);
-        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-        holder->rollback();
-        EXPECT_EQ(count("Tabella Pratiche"), 2);
-        EXPECT_EQ(count("tabella fatture"), 4);
-        EXPECT_EQ(count("TabellaLottiImp"), 1);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            SCOPED_TRACE(std::string(c.operazione) + " " + std::to_string(signal));
+            auto holder = c.waitsForAnImport ? holdArchive() : holdWholeArchive();
+            auto run = start(c.args);
+            ASSERT_TRUE(c.waitsForAnImport ? run->waitForErr(kWaits) : run->waitUntilItHandles(signal))
+                << run->finish().err;
+            run->interrupt(signal);
+            ASSERT_TRUE(run->waitForErr(std::string("Ricevuto ") + StopSignals::nome(signal) + ": interrompo\n"))
+                << run->finish().err;
+            if (!c.waitsForAnImport) holder.reset();
+            const ProgramRun result = run->finish();
+            holder.reset();
+            EXPECT_EQ(result.status, 1) << result.err;
+            EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+            EXPECT_EQ(count("Tabella Pratiche"), 2);
+            EXPECT_EQ(count("tabella fatture"), 4);
+            EXPECT_EQ(count("TabellaLottiImp"), 1);
+            EXPECT_EQ(count("Tabella Pratiche", db_->quote(QStringLiteral("memoEC")) + QStringLiteral(" LIKE ?"),
+                            {QStringLiteral("%nota comune%")}),
+                      0);
+            EXPECT_FALSE(std::filesystem::exists(workbook));
+            const std::vector<VoceRegistro> voci = registro();
+            ASSERT_EQ(voci.size(), ++lines);
+            EXPECT_EQ(voci.back().operazione + " " + voci.back().esito, std::string(c.operazione) + " interrotta");
+            if (c.args.front() == "import") {
+                EXPECT_EQ(voci.back().dimensione, std::filesystem::file_size(suite.paths().importDir() / "lunga.xml"));
+                EXPECT_EQ(voci.back().sha256, "") << "the SHA-256 of a part of the file";
+            }
+        }
     }
 }
 

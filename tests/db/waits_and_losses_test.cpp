@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -20,6 +21,7 @@
 
 #include "db/database_fixture.h"
 #include "db/driver_state.h"
+#include "db/import_lock.h"
 #include "import/case_writer.h"
 #include "import/driver.h"
 #include "support/background_run.h"
@@ -63,17 +65,19 @@ protected:
         writeFile(suite.paths().vex32Ini(), "connstring=" + connString + "\r\n");
     }
 
-    // This test's connection string with its own lock wait, as an operator
-    // would set it: libpq's options, psqlODBC's commands after connecting.
-    std::string withLockWait(int milliseconds) const
+    // This test's connection string with a time of the server's set (the
+    // lock wait, the limit on a statement), as an operator would set it:
+    // libpq's options, psqlODBC's commands after connecting.
+    std::string withSetting(const std::string& name, int milliseconds) const
     {
         const std::string wait = std::to_string(milliseconds);
-        if (isOdbc()) return connString_ + ";ConnSettings=SET lock_timeout = " + wait;
+        if (isOdbc()) return connString_ + ";ConnSettings=SET " + name + " = " + wait;
         const std::string searchPath = "-csearch_path%3D" + schema_;
         std::string text = connString_;
-        text.insert(text.find(searchPath) + searchPath.size(), "%20-clock_timeout%3D" + wait);
+        text.insert(text.find(searchPath) + searchPath.size(), "%20-c" + name + "%3D" + wait);
         return text;
     }
+    std::string withLockWait(int milliseconds) const { return withSetting("lock_timeout", milliseconds); }
 
     // A second session holding [Tabella Pratiche] until it is dropped.
     std::unique_ptr<db::Database> lockTable()
@@ -173,6 +177,45 @@ TEST_P(WaitsAndLosses, ATableHeldByAnotherSessionEndsTheWaitWithItsName)
             << c.name << ": " << run.err;
         holder->rollback();
         expectNothingWritten(c.name);
+    }
+}
+
+// The server's own limit on a statement (statement_timeout, as an
+// administrator sets it for the program's user) ends a wait for a table or
+// for another import: said once, in Italian, with the setting; none of the
+// server's or Qt's words.
+TEST_P(WaitsAndLosses, TheServersLimitOnAStatementIsNamedOnce)
+{
+    useConnString(withSetting("statement_timeout", 1000));
+    const auto importLock = [this] {
+        auto holder = connect();
+        db::beginExclusive(*holder, {});
+        return holder;
+    };
+    const std::string limit =
+        "istruzione interrotta dal server: supera il tempo massimo che il server concede a un'istruzione "
+        "(statement_timeout = 1s)";
+    const struct {
+        Command command;
+        std::function<std::unique_ptr<db::Database>()> hold;
+    } cases[] = {
+        {kCommands[0], [this] { return lockTable(); }},
+        {kCommands[1], [this] { return lockTable(); }},
+        {kCommands[2], [this] { return lockTable(); }},
+        {kCommands[0], importLock},
+        {{"annulla-lotto", {"annulla-lotto", "1", "--conferma"}, "nessuna riga eliminata"}, importLock},
+    };
+    for (const auto& c : cases) {
+        const auto holder = c.hold();
+        const ProgramRun run = crvxml(c.command.args);
+        EXPECT_EQ(run.status, 1) << c.command.name;
+        const std::size_t said = run.err.find(limit);
+        EXPECT_NE(said, std::string::npos) << c.command.name << ": " << run.err;
+        EXPECT_EQ(run.err.find(limit, said + 1), std::string::npos) << c.command.name << ": " << run.err;
+        for (const char* noise : {"QPSQL", "QODBC", "Unable to", "ERROR", "canceling", "current transaction"})
+            EXPECT_EQ(run.err.find(noise), std::string::npos) << c.command.name << ": " << run.err;
+        holder->rollback();
+        expectNothingWritten(c.command.name);
     }
 }
 

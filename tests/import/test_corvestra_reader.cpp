@@ -135,14 +135,30 @@ TEST(CorvestraReader, MovementRowsFollowTheElementOrder)
                           "\r\n\tmovimenti\r\n\t\t        3\r\n" + std::string(70, '-'));
 }
 
+// An amount refused names its element and says why: not a number (an empty
+// CAPITALE must not read as 0), or a number beyond the amount fields' range.
 TEST(CorvestraReader, BadAmountNamesTheElement)
 {
-    try {
-        leggi("<AFFIDAMENTI><SCADENZE><CAPITALE></CAPITALE></SCADENZE></AFFIDAMENTI>");
-        FAIL() << "an empty CAPITALE must not read as 0";
-    } catch (const CaseInputError& e) {
-        EXPECT_EQ(e.element(), "CAPITALE");
-        EXPECT_EQ(e.text(), "");
+    const struct {
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {"", "importo non numerico; forma attesa 1234,56 o 1.234,56"},
+        {"12,5 EUR", "importo non numerico; forma attesa 1234,56 o 1.234,56"},
+        {"922337203685477,5808",
+         "importo fuori dall'intervallo ammesso dai campi importo: da -922337203685477,5808 a 922337203685477,5807"},
+        {"-99999999999999999999",
+         "importo fuori dall'intervallo ammesso dai campi importo: da -922337203685477,5808 a 922337203685477,5807"},
+    };
+    for (const auto& c : cases) {
+        try {
+            leggi(std::string("<AFFIDAMENTI><SCADENZE><CAPITALE>") + c.text + "</CAPITALE></SCADENZE></AFFIDAMENTI>");
+            ADD_FAILURE() << c.text << " read as an amount";
+        } catch (const CaseInputError& e) {
+            EXPECT_EQ(e.element(), "CAPITALE");
+            EXPECT_EQ(e.text(), c.text);
+            EXPECT_STREQ(e.what(), c.reason);
+        }
     }
 }
 

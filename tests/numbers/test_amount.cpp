@@ -62,8 +62,11 @@ TEST(AmountRegional, RoundsHalfToEvenBeyondFourDecimals)
 TEST(AmountRegional, RangeOfTheCurrencyType)
 {
     EXPECT_TRUE(Amount::parseRegional("922337203685477,5807", it).has_value());
-    EXPECT_FALSE(Amount::parseRegional("922337203685477,5808", it).has_value());
-    EXPECT_FALSE(Amount::parseRegional("99999999999999999999999", it).has_value());
+    EXPECT_TRUE(Amount::parseRegional("-922337203685477,5808", it).has_value());
+    EXPECT_THROW(Amount::parseRegional("922337203685477,5808", it), AmountOverflow);
+    EXPECT_THROW(Amount::parseRegional("99999999999999999999999", it), AmountOverflow);
+    EXPECT_EQ(Amount::maximum().toRegional(it), "922337203685477,5807");
+    EXPECT_EQ(Amount::minimum().toRegional(it), "-922337203685477,5808");
 }
 
 TEST(AmountLeadingNumber, ReadsWithAPeriodWhateverTheSettings)

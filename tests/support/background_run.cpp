@@ -95,9 +95,24 @@ bool BackgroundRun::waitForErr(const std::string& text, std::chrono::seconds pat
     return true;
 }
 
-void BackgroundRun::interrupt()
+bool BackgroundRun::waitUntilItHandles(int signal, std::chrono::seconds patience)
 {
-    if (pid_ > 0 && !reaped_) ::kill(pid_, SIGINT);
+    const auto until = std::chrono::steady_clock::now() + patience;
+    const std::string status = "/proc/" + std::to_string(pid_) + "/status";
+    while (!ended() && std::chrono::steady_clock::now() < until) {
+        const std::string text = readFile(status);
+        if (const auto at = text.find("\nSigBlk:\t"); at != std::string::npos) {
+            const unsigned long long blocked = std::strtoull(text.c_str() + at + 9, nullptr, 16);
+            if (blocked & (1ULL << (signal - 1))) return true;
+        }
+        readSome(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+void BackgroundRun::interrupt(int signal)
+{
+    if (pid_ > 0 && !reaped_) ::kill(pid_, signal);
 }
 
 bool BackgroundRun::ended()

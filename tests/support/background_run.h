@@ -5,6 +5,7 @@
 // interrupts it. Races between real processes are made deterministic this
 // way, never by sleeping.
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -27,8 +28,13 @@ public:
     // Reads until standard error holds `text`; false when the program closed
     // it first or `patience` ran out (a safety net, not a timing).
     bool waitForErr(const std::string& text, std::chrono::seconds patience = std::chrono::seconds(120));
-    // Sends SIGINT, as Ctrl-C does.
-    void interrupt();
+    // Waits until the program takes `signal` in hand rather than dying of it
+    // (it blocks the signal, to take it on a thread of its own: SigBlk of
+    // /proc/PID/status); false when it ended first or `patience` ran out.
+    bool waitUntilItHandles(int signal, std::chrono::seconds patience = std::chrono::seconds(120));
+    // Sends `signal`: SIGINT as Ctrl-C does, SIGTERM as kill, SIGHUP as a
+    // closed terminal.
+    void interrupt(int signal = SIGINT);
     // Whether the program has ended, without waiting; reads what it has
     // written so far (a test that waits on something else calls it now and
     // then, so the program never blocks on a full pipe).

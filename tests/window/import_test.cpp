@@ -1,10 +1,13 @@
 // The import dispatch and the run on its worker thread: confirmation, the
 // listing and counters, a normal run checked in the database, the stop
 // button, the buttons during a run and the run flags.
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <tuple>
+
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,6 +17,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "app/registro.h"
 #include "db/connection_string.h"
 #include "db/database.h"
 #include "window/listing_view.h"
@@ -297,14 +301,37 @@ TEST_F(Import, ACounterShowsItsNumberWholeOrNotAtAll)
     }
 }
 
-TEST_F(Import, ClosingTheWindowStopsARun)
+// Closed by the operator, or ended by a signal to the program (SIGTERM: a
+// session logging out; SIGHUP: its terminal closed; Ctrl-C there), the
+// window stops its run, shows no box nobody would answer, and the run
+// leaves its line in the register.
+TEST_F(Import, ClosingTheWindowOrASignalStopsARun)
 {
-    ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
-    window->close();
-    EXPECT_FALSE(window->importInCorso());
-    EXPECT_EQ(answers.texts().size(), 1) << "no message once the window is closing";
-    EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
-    EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
+    for (const int signal : {0, SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const auto before = leggiRegistro(fileRegistro(suite.paths())).size();
+        const auto boxes = answers.texts().size();
+        ASSERT_NO_FATAL_FAILURE(startALongNormalRun());
+        if (signal == 0)
+            window->close();
+        else
+            ::kill(::getpid(), signal);
+        EXPECT_TRUE(waitFor([this] { return !window->importInCorso() && !window->isVisible(); }));
+        EXPECT_EQ(window->interrottaDaSegnale(), signal != 0);
+        EXPECT_EQ(answers.texts().size(), boxes + 1) << "no message once the window is closing";
+        EXPECT_EQ(suite.rowCount("Tabella Pratiche"), 0);
+        EXPECT_EQ(suite.rowCount("TabellaLottiImp"), 0);
+        const auto voci = leggiRegistro(fileRegistro(suite.paths()));
+        ASSERT_EQ(voci.size(), before + 1);
+        EXPECT_EQ(voci.back().esito, "interrotta");
+        window.reset();
+    }
+    // An idle window ends as well, with nothing to stop.
+    ASSERT_TRUE(start());
+    ::kill(::getpid(), SIGTERM);
+    EXPECT_TRUE(waitFor([this] { return !window->isVisible(); }));
+    EXPECT_TRUE(window->terminataDaSegnale());
+    EXPECT_FALSE(window->interrottaDaSegnale());
 }
 
 TEST_F(Import, EachButtonReadsItsFormatAndNamesTheOneForTheOther)
